@@ -1,0 +1,68 @@
+// Private state of the main object and the library-wide internals every component may use:
+// the clock seam, the initialised test and the automatic-conversion switch.
+#pragma once
+#include <Yandorix.h>
+#include <mutex>
+
+class TiXmlDocument;
+class TiXmlElement;
+
+// One XML document slot (handles are the slot number plus one).
+struct sXMLSlot {
+  TiXmlDocument* document;
+  TiXmlElement* pointed;
+  TiXmlElement* stored;
+};
+
+enum { kXMLSlots = 10, kKeyTimes = 300 };
+
+struct sMainPrivate {
+  Uint8* keystate;                 // SDL's key array at the last snapshot; NULL before the first
+  Uint32 keytimes[kKeyTimes];      // last tick GetKeyPressed reported each key
+  char version[64];
+  char copyright[32];
+  Sint32 versionmajor;
+  Sint32 versionminor;
+  Uint32* crctable;                // 256 entries (slicing tables follow), built once
+  Uint32 mtstate[624];
+  Sint32 mtindex;                  // 625: never seeded
+  sXMLSlot xmlslots[kXMLSlots];
+  Uint8 initialised;               // 1 between a successful Init and Quit
+  Uint8 crcready;
+  Sint32 isgl;
+  void (*rendercallback)(int);
+  Uint8 renderneeded;
+  // Frame pacing.
+  Sint32 logicstate;
+  Uint32 cycletick, prevcycletick;
+  Sint32 pendinglogic;
+  float frametime, frameincrement;
+  float logicaccum;
+  Uint32 rendertick, prevrendertick;
+  float renderaccum;
+  cConsole* console;
+  cDebugWO* debugwindow;
+  Sint32 draglastx, draglasty, dragging;
+  // Library-side state that is not part of the documented block.
+  std::mutex randmutex;            // Rand/RandSeed are shared with the network threads
+  Uint8 warnednotinit;             // Update's "not initialised" warning was given
+  Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
+};
+
+// The library's access to the main object's private block.
+struct Yandorix_MainAccess {
+  static sMainPrivate* Of(Yandorix_Main& main) { return main.p; }
+};
+inline sMainPrivate* MainPrivate() { return Yandorix_MainAccess::Of(Yandorix); }
+
+// True between a successful Init and Quit (inittime keeps its value after Quit for applications).
+bool Yandorix_IsInitialised();
+
+// The one clock every time reading of the library goes through (SDL_GetTicks unless a test replaces it).
+Uint32 Yandorix_Ticks();
+void Yandorix_SetClock(Uint32 (*clock)(void));   // NULL restores SDL_GetTicks
+
+// The automatic-conversion switch of the loaders and the texture counters.
+extern int Yandorix_AutoConvert;
+extern int Yandorix_TexturesAtLoad;
+extern int Yandorix_TexturesAtRun;

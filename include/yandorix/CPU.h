@@ -1,0 +1,17 @@
+// Processor detection and the selectable block-copy routine used by the library's own surface copies.
+#ifndef YANDORIX_CPU_H
+#define YANDORIX_CPU_H
+
+#include <stddef.h>
+
+extern "C" {
+// Selected block-copy routine; the runtime memcpy until Init or SelectCPUCore picks another.
+extern void* (*Yandorix_memcpy)(void* destination, const void* source, size_t length);
+int SelectCPUCore(int code);
+int CPU_haveCPUID(void);
+int CPU_getCPUIDFamily(void);
+// Writes the 12-character vendor text and a terminator: the buffer holds at least 13 characters.
+int CPU_GetString(char* buffer);
+}
+
+#endif

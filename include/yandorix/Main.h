@@ -1,0 +1,131 @@
+// The main object: configuration, screen, input snapshot and the frame driver, plus the services the
+// rest of the library shares (CRC-32, random numbers, keys, surface helpers, XML documents, console).
+#ifndef YANDORIX_MAIN_H
+#define YANDORIX_MAIN_H
+
+#include <SDL.h>
+#include <stdarg.h>
+#include <string>
+#include <vector>
+
+class Yandorix_CFont;
+
+class Yandorix_Main {
+ public:
+  // The configuration record: the same fields, order and widths as the head of the main object, so
+  // LoadConfig/SaveConfig accept either a separate record or the main object itself.
+  struct sConfig {
+    const char* title;
+    SDL_Surface* icon;
+    Sint8 mtfriendly;
+    Uint8 renderer;
+    Uint8 accel;
+    Sint8 window;
+    Uint8 colordepth;
+    Uint16 resolutionx;
+    Uint16 resolutiony;
+    Uint8 audioenable;
+    Sint32 audioformat;
+    Sint32 audiofrequency;
+    Sint32 audiomode;
+    Sint32 audiobuffer;
+    Uint8 musicvol;
+    Uint8 soundvol;
+  };
+
+  // --- configuration (the head of the object; see sConfig) ---
+  const char* title;        // window caption; the application's own pointer, not copied
+  SDL_Surface* icon;        // window icon; owned by the main object once set
+  Sint8 mtfriendly;         // milliseconds slept at the end of every Update pass
+  Uint8 renderer;           // 1 detect, 8 x11, 16 fbcon, 64 OpenGL (2 and 4 are Windows back ends)
+  Uint8 accel;              // 1 software, 2 hardware + double buffer, 3 hardware
+  Sint8 window;             // 0 full screen, 1 window, 2 window without frame
+  Uint8 colordepth;         // bits per pixel; 0 = the desktop's
+  Uint16 resolutionx;
+  Uint16 resolutiony;
+  Uint8 audioenable;
+  Sint32 audioformat;       // 8 selects 8-bit samples, anything else 16-bit
+  Sint32 audiofrequency;
+  Sint32 audiomode;         // channels
+  Sint32 audiobuffer;
+  Uint8 musicvol;
+  Uint8 soundvol;
+  // --- state ---
+  SDL_Surface* screen;      // the video surface; the default target of every drawing class
+  Sint32 mousex;
+  Sint32 mousey;
+  Uint8 mousebuttons;
+  Uint8 prevmousebuttons;
+  Sint32 inittime;          // tick at the end of a successful Init; -1 before
+  Uint8 backupsurfaces;     // 1 when video surfaces can be lost and must be restored from copies
+  Sint32 numtiles;
+  Sint32 numsprites;
+  Sint32 numfonts;
+
+  Yandorix_Main();
+  ~Yandorix_Main();
+
+  // Start-up and shutdown.
+  int Init(unsigned int sdlflags);
+  void Quit();
+  void CleanUp();
+
+  // Video mode.
+  int SetVideoMode();
+  int IsGL();
+
+  // Frame driver.
+  int Update(SDL_Event* event);
+  void SetRenderCallback(void (*callback)(int));
+  float GetLogicTime();
+  int GetKeystate(int key);
+  int IsRenderNeeded();
+  void RenderNeeded(int n);
+
+  // Utilities.
+  unsigned int CRC32(const char* data, int length);
+  unsigned int CRC32(const char* filename);
+  void RandSeed(unsigned int seed);
+  unsigned int Rand();
+  double RandReal();
+  const char* GetVersion();
+  const char* GetCopyright();
+  int RequireVersion(int major, int minor);
+  void PrintVersion();
+  const char* GetKeyName(int key);
+  int GetKeyPressed(int delay);
+  void VideoInfo();
+  void AudioInfo();
+  void SurfaceInfo(SDL_Surface* surface);
+  int FreeSurface(SDL_Surface*& surface);
+  int IsTexture(SDL_Surface* surface);
+  int Surface2Texture(SDL_Surface* surface);
+  int SurfaceAutomaticConversion(int on);
+  int Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
+  int MakeDirectory(const char* path);
+  // Writes "CPU vendor, name and features" into buffer (64 characters are enough).
+  int GetCPUName(char* buffer);
+
+  // ---- XML documents (handles 1..10) ----
+  void XMLClose(int h);
+
+  // ---- configuration file ----
+
+  // ---- console and debug window ----
+  void ConSetVisible(signed char v);
+  int ConisVisible();
+  int ConFeatures(int v);
+  void ConPrint(const char* format, ...) YDX_PRINTF(2, 3);
+  void ConvPrint(const char* format, va_list args);
+  int DwisEnabled();
+
+ private:
+  Yandorix_Main(const Yandorix_Main&) = delete;
+  Yandorix_Main& operator=(const Yandorix_Main&) = delete;
+  friend struct Yandorix_MainAccess;
+  struct sMainPrivate* p;
+};
+
+extern Yandorix_Main Yandorix;
+
+#endif

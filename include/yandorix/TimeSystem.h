@@ -1,0 +1,35 @@
+// Frame-rate bookkeeping: desired render and logic rates, frame counters and rate statistics.
+#ifndef YANDORIX_TIMESYSTEM_H
+#define YANDORIX_TIMESYSTEM_H
+
+class Yandorix_ITimeSystem {
+ public:
+  Yandorix_ITimeSystem();
+  ~Yandorix_ITimeSystem();
+  void Init(int mode);
+  void SetRate(unsigned int rfr, unsigned int lfr);
+  int GetDesiredRFR();
+  int GetDesiredLFR();
+  float GetRFR();
+  float GetLFR();
+  int GetCurrentRFR();
+  int GetCurrentLFR();
+  int GetRenderedFrames();
+  int GetLogicFrames();
+  float GetSeconds();
+  int GetTime();
+  int GetTimeNow();
+  void Update();
+  void IncRF();
+  void IncLF();
+  void Info();
+
+ private:
+  Yandorix_ITimeSystem(const Yandorix_ITimeSystem&) = delete;
+  Yandorix_ITimeSystem& operator=(const Yandorix_ITimeSystem&) = delete;
+  struct sTimePrivate* p;
+};
+
+extern Yandorix_ITimeSystem* ITimeSystem;
+
+#endif

@@ -1,0 +1,70 @@
+// Shared test harness: temporary directories, SDL driver environment, manual clock and log helpers.
+#include "YdxTest.h"
+#include "01_Main.h"
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <ftw.h>
+
+namespace ydxtest {
+
+Uint32 ManualClock::now = 1000;
+
+void ManualClock::Install(Uint32 start) {
+  now = start;
+  Yandorix_SetClock(&ManualClock::Read);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), (std::streamsize)bytes.size());
+  return (bool)out;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::string StartLog(int outputs) {
+  ILogSystem.Init("test.log", (char)outputs, 5, "test", NULL, NULL, NULL);
+  return "test.log";
+}
+
+std::string LogText() { return ReadFile("test.log"); }
+
+}  // namespace ydxtest
+
+static int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
+
+void YdxTest::SetUp() {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  char cwd[4096];
+  olddir = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
+  const char* base = getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/ydxtest-XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  ASSERT_NE(mkdtemp(buf.data()), nullptr);
+  dir = buf.data();
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+}
+
+void YdxTest::TearDown() {
+  if (chdir(olddir.c_str()) != 0) return;
+  // Keep the directory of a failed test for inspection.
+  if (!HasFailure() && !dir.empty()) nftw(dir.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}

@@ -1,0 +1,39 @@
+// Test harness shared by every test executable: a fresh temporary directory per test, the SDL drivers
+// set so no test touches a real display or sound card, and a clock the test drives by hand.
+#pragma once
+#include <gtest/gtest.h>
+#include <Yandorix.h>
+#include <string>
+#include <vector>
+
+namespace ydxtest {
+
+// The library's clock seam, driven by the test: every time reading inside the library returns this.
+struct ManualClock {
+  static Uint32 now;
+  static Uint32 Read() { return now; }
+  static void Install(Uint32 start = 1000);
+  static void Advance(Uint32 ms) { now += ms; }
+};
+
+// Reads a whole file; empty when it is missing.
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// Starts the log into "test.log" in the test directory with every level, and returns its path.
+std::string StartLog(int outputs = 2);
+// What the log wrote so far.
+std::string LogText();
+
+}  // namespace ydxtest
+
+// Base fixture: each test runs in its own fresh directory with dummy SDL drivers.
+class YdxTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string dir;      // the test's own temporary directory (also the working directory)
+ private:
+  std::string olddir;
+};
