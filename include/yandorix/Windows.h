@@ -28,13 +28,13 @@ class cSimpleWin {
   unsigned int features;
 };
 
-class cConsole : public cSimpleWin {
+class cConsole final : public cSimpleWin {
  public:
   cConsole();
   void ConsolePrint(const char* format, va_list args);
 };
 
-class cDebugWO : public cSimpleWin {
+class cDebugWO final : public cSimpleWin {
  public:
   explicit cDebugWO(cConsole* console);
 };
