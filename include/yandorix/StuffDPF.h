@@ -1,17 +1,63 @@
-// DPF archives: named, typed, compressed and optionally protected blocks in one file.
+// DPF archives: one file of named, typed blocks, compressed and optionally protected with a password.
+// Handles are positive integers returned by Open/Create and valid until the matching Close.
 #ifndef YANDORIX_STUFFDPF_H
 #define YANDORIX_STUFFDPF_H
 
 #include <SDL.h>
+
+// A block crossing the archive interface. `data` is the caller's for AddData; LoadBlock allocates it
+// and the caller releases it with FreeBlock.
+struct DPF_BlockData {
+  char name[32];          // at most 31 characters
+  char type[8];           // at most 7 characters
+  unsigned char mode;     // 0 compressed, 1 stored, 2 masked
+  int size;               // original size in bytes
+  int storedsize;         // stored size in bytes, before padding
+  char* data;
+};
 
 class Yandorix_IStuffDPF {
  public:
   Yandorix_IStuffDPF();
   ~Yandorix_IStuffDPF();
 
+  // Handles and the file cache.
+  int Open(const char* path);     // handle; -1 bad file or contents; 0 cache full
+  int Create(const char* path);   // a new empty archive, opened; -1 when it cannot be created
+  void Close(int handle);
+  int Flush(int handle);
+  const char* GetFilename(int handle);
+  const char* GetName();
+  const char* GetCopyright();
+  const char* GetCreateDate();
+  const char* GetLastModified();
+  int IsProtected();
+
+  // Blocks.
+  int FindFirst(int handle, DPF_BlockData* out);
+  int FindNext(int handle, DPF_BlockData* out);
+  int Search(int handle, DPF_BlockData* block);
+  int LoadBlock(int handle, const char* type, const char* name, DPF_BlockData* out);  // original size, or 0
+  int FreeBlock(DPF_BlockData* block);
+  int AddData(int handle, DPF_BlockData* block);   // stored size; -1 duplicate name and type; 0 error
+  int AddFile(int handle, const char* path);
+  int Delete(int handle, DPF_BlockData* block);
+  void SetAccessMode(char mode);
+
+  // Protection, compaction, statistics.
+  void SetPassword(const unsigned char* key, unsigned char length);
+  int Protect(const char* path, const unsigned char* key, unsigned char length);
+  int UnProtect(const char* path, const unsigned char* key, unsigned char length);
+  int Compact(const char* path);
+  int GetSize(int handle);
+  int GetNumBlocks(int handle);
+  int GetNumDelBlocks(int handle);
+  int GetFragment(int handle);
+
  private:
   Yandorix_IStuffDPF(const Yandorix_IStuffDPF&) = delete;
   Yandorix_IStuffDPF& operator=(const Yandorix_IStuffDPF&) = delete;
+  friend struct Yandorix_StuffDPFAccess;
   struct sStuffDPFPrivate* p;
 };
 
