@@ -141,6 +141,24 @@ SDL_Surface* Deliver(SDL_Surface* result, SDL_Surface* dst, SDL_Rect place) {
   return dst;
 }
 
+// The source's key as the blit converted its pixels: SDL's blitters widen channels by shifting, which
+// differs from SDL_GetRGB, so the key goes through the same conversion as the pixels it must match.
+static Uint32 ConvertedKey(const SDL_Surface* src, const SDL_Surface* copy, const char* op) {
+  Uint8 r, g, b;
+  SDL_GetRGB(src->format->colorkey, src->format, &r, &g, &b);
+  Uint32 fallback = SDL_MapRGB(copy->format, r, g, b);
+  SDL_Surface* from = NewSurfaceLike(src, 1, 1, op);
+  SDL_Surface* to = NewSurfaceLike(copy, 1, 1, op);
+  Uint32 key = fallback;
+  if (from && to && !ydxpix::MustLock(from) && !ydxpix::MustLock(to)) {
+    ydxpix::WriteUnchecked(from, 0, 0, src->format->colorkey);
+    if (SDL_BlitSurface(from, NULL, to, NULL) == 0) key = ydxpix::ReadUnchecked(to, 0, 0);
+  }
+  if (from) SDL_FreeSurface(from);
+  if (to) SDL_FreeSurface(to);
+  return key;
+}
+
 SDL_Surface* WorkingCopy32(SDL_Surface* src, const Area& area, Uint32 rmask, Uint32 gmask, Uint32 bmask,
                            const char* op) {
   Uint32 amask = src->format->Amask ? 0xFF000000u : 0;
@@ -157,11 +175,7 @@ SDL_Surface* WorkingCopy32(SDL_Surface* src, const Area& area, Uint32 rmask, Uin
     SDL_FreeSurface(copy);
     return NULL;
   }
-  if (src->flags & SDL_SRCCOLORKEY) {
-    Uint8 r, g, b;
-    SDL_GetRGB(src->format->colorkey, src->format, &r, &g, &b);
-    SDL_SetColorKey(copy, SDL_SRCCOLORKEY, SDL_MapRGB(copy->format, r, g, b));
-  }
+  if (src->flags & SDL_SRCCOLORKEY) SDL_SetColorKey(copy, SDL_SRCCOLORKEY, ConvertedKey(src, copy, op));
   if (src->flags & SDL_SRCALPHA) SDL_SetAlpha(copy, SDL_SRCALPHA, src->format->alpha);
   else SDL_SetAlpha(copy, 0, 0);
   return copy;
