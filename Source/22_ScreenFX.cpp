@@ -190,7 +190,8 @@ void BlitToScreenGL(SDL_Surface* src, const SDL_Rect* srcrect, const SDL_Rect* d
 
 // ---- colour codec ----
 
-ColourCodec::ColourCodec(const SDL_PixelFormat* format) : fmt(format), direct(false), keepmask(0) {
+ColourCodec::ColourCodec(const SDL_PixelFormat* format)
+    : fmt(format), direct(false), exact(false), keepmask(0) {
   const Uint32 masks[3] = {format->Rmask, format->Gmask, format->Bmask};
   const Uint8 shifts[3] = {format->Rshift, format->Gshift, format->Bshift};
   const Uint8 losses[3] = {format->Rloss, format->Gloss, format->Bloss};
@@ -202,6 +203,7 @@ ColourCodec::ColourCodec(const SDL_PixelFormat* format) : fmt(format), direct(fa
     if (masks[c] == 0 || (masks[c] >> shifts[c]) > 255 || losses[c] > 7) direct = false;
   }
   if (!direct) return;
+  exact = (mask[0] >> shift[0]) == 255 && (mask[1] >> shift[1]) == 255 && (mask[2] >> shift[2]) == 255;
   keepmask = ~(mask[0] | mask[1] | mask[2]);
   // Expansion of each raw channel value as SDL_GetRGB does it, so results match SDL's bit for bit.
   SDL_PixelFormat* sdlformat = const_cast<SDL_PixelFormat*>(format);
@@ -234,50 +236,120 @@ Uint32 ColourCodec::Encode(const RGB& c) const {
 }
 
 RGB ColourCodec::Quantize(const RGB& c) const {
+  if (exact) return c;
   if (!direct) return Decode(Encode(c));
   RGB q = {expand[0][c.r >> loss[0]], expand[1][c.g >> loss[1]], expand[2][c.b >> loss[2]], 0};
   return q;
 }
 
-template <int BPP>
+template <int BPP, bool EXACT>
 void ColourCodec::DecodeRowT(const SDL_Surface* s, int y, int x0, int count, RGB* out) const {
   const Uint8* row = RowOf(s, y);
-  for (int i = 0; i < count; i++) out[i] = Decode(LoadPixel<BPP>(s, row, x0 + i, y));
+  const Uint8 rs = shift[0], gs = shift[1], bs = shift[2];
+  for (int i = 0; i < count; i++) {
+    Uint32 p = LoadPixel<BPP>(s, row, x0 + i, y);
+    if constexpr (EXACT) {
+      out[i] = RGB{(Uint8)(p >> rs), (Uint8)(p >> gs), (Uint8)(p >> bs), 0};
+    } else {
+      out[i] = RGB{expand[0][(p & mask[0]) >> rs], expand[1][(p & mask[1]) >> gs], expand[2][(p & mask[2]) >> bs], 0};
+    }
+  }
 }
 
 template <int BPP>
 void ColourCodec::EncodeRowT(SDL_Surface* s, int y, int x0, int count, const RGB* in, bool keepOther) const {
   Uint8* row = RowOf(s, y);
-  if (!direct) {
-    for (int i = 0; i < count; i++) StorePixel<BPP>(s, row, x0 + i, y, Encode(in[i]));
+  const Uint8 rs = shift[0], gs = shift[1], bs = shift[2], rl = loss[0], gl = loss[1], bl = loss[2];
+  if (keepOther) {
+    const Uint32 keep = keepmask;
+    for (int i = 0; i < count; i++) {
+      Uint32 old = LoadPixel<BPP>(s, row, x0 + i, y) & keep;
+      StorePixel<BPP>(s, row, x0 + i, y,
+                      old | (Uint32)(in[i].r >> rl) << rs | (Uint32)(in[i].g >> gl) << gs | (Uint32)(in[i].b >> bl) << bs);
+    }
     return;
   }
-  Uint32 fixedbits = keepOther ? 0 : fmt->Amask;
-  Uint32 keep = keepOther ? keepmask : 0;
-  for (int i = 0; i < count; i++) {
-    Uint32 old = keep ? LoadPixel<BPP>(s, row, x0 + i, y) & keep : fixedbits;
+  const Uint32 opaque = fmt->Amask;
+  for (int i = 0; i < count; i++)
     StorePixel<BPP>(s, row, x0 + i, y,
-                    old | (Uint32)(in[i].r >> loss[0]) << shift[0] | (Uint32)(in[i].g >> loss[1]) << shift[1] |
-                        (Uint32)(in[i].b >> loss[2]) << shift[2]);
+                    opaque | (Uint32)(in[i].r >> rl) << rs | (Uint32)(in[i].g >> gl) << gs | (Uint32)(in[i].b >> bl) << bs);
+}
+
+// Palettes and unusual formats go through SDL's own colour functions.
+static void DecodeRowBySDL(const SDL_Surface* s, int y, int x0, int count, RGB* out) {
+  for (int i = 0; i < count; i++) {
+    out[i].unused = 0;
+    SDL_GetRGB(ydxpix::ReadUnchecked(s, x0 + i, y), s->format, &out[i].r, &out[i].g, &out[i].b);
   }
 }
 
+static void EncodeRowBySDL(SDL_Surface* s, int y, int x0, int count, const RGB* in) {
+  for (int i = 0; i < count; i++) ydxpix::WriteUnchecked(s, x0 + i, y, SDL_MapRGB(s->format, in[i].r, in[i].g, in[i].b));
+}
+
 void ColourCodec::DecodeRow(const SDL_Surface* s, int y, int x0, int count, RGB* out) const {
+  if (!direct) return DecodeRowBySDL(s, y, x0, count, out);
   switch (s->format->BytesPerPixel) {
-    case 1: DecodeRowT<1>(s, y, x0, count, out); break;
-    case 2: DecodeRowT<2>(s, y, x0, count, out); break;
-    case 3: DecodeRowT<3>(s, y, x0, count, out); break;
-    default: DecodeRowT<4>(s, y, x0, count, out); break;
+    case 2: DecodeRowT<2, false>(s, y, x0, count, out); break;
+    case 3: exact ? DecodeRowT<3, true>(s, y, x0, count, out) : DecodeRowT<3, false>(s, y, x0, count, out); break;
+    default: exact ? DecodeRowT<4, true>(s, y, x0, count, out) : DecodeRowT<4, false>(s, y, x0, count, out); break;
   }
 }
 
 void ColourCodec::EncodeRow(SDL_Surface* s, int y, int x0, int count, const RGB* in, bool keepOther) const {
+  if (!direct) return EncodeRowBySDL(s, y, x0, count, in);
   switch (s->format->BytesPerPixel) {
-    case 1: EncodeRowT<1>(s, y, x0, count, in, keepOther); break;
     case 2: EncodeRowT<2>(s, y, x0, count, in, keepOther); break;
     case 3: EncodeRowT<3>(s, y, x0, count, in, keepOther); break;
     default: EncodeRowT<4>(s, y, x0, count, in, keepOther); break;
   }
+}
+
+template <int BPP>
+void ColourCodec::ApplyRawTables(SDL_Surface* s, const Uint32 raw[3][256]) const {
+  const Uint8 rs = shift[0], gs = shift[1], bs = shift[2];
+  for (int y = 0; y < s->h; y++) {
+    Uint8* row = RowOf(s, y);
+    for (int x = 0; x < s->w; x++) {
+      Uint32 p = LoadPixel<BPP>(s, row, x, y);
+      StorePixel<BPP>(s, row, x, y,
+                      (p & keepmask) | raw[0][(p & mask[0]) >> rs] | raw[1][(p & mask[1]) >> gs] |
+                          raw[2][(p & mask[2]) >> bs]);
+    }
+  }
+}
+
+void ColourCodec::ApplyTables(SDL_Surface* s, const Uint8 tables[3][256]) const {
+  if (direct) {
+    // Composed once per channel: stored value -> component -> table -> stored value in place.
+    Uint32 raw[3][256];
+    for (int c = 0; c < 3; c++)
+      for (int v = 0; v < 256; v++) raw[c][v] = (Uint32)(tables[c][expand[c][v]] >> loss[c]) << shift[c];
+    switch (s->format->BytesPerPixel) {
+      case 2: ApplyRawTables<2>(s, raw); break;
+      case 3: ApplyRawTables<3>(s, raw); break;
+      default: ApplyRawTables<4>(s, raw); break;
+    }
+    return;
+  }
+  // Palettes: each index is mapped once, then every pixel looks its new index up.
+  if (s->format->BytesPerPixel == 1) {
+    Uint8 index[256];
+    for (int i = 0; i < 256; i++) {
+      RGB c = Decode((Uint32)i);
+      index[i] = (Uint8)Encode(RGB{tables[0][c.r], tables[1][c.g], tables[2][c.b], 0});
+    }
+    for (int y = 0; y < s->h; y++) {
+      Uint8* row = RowOf(s, y);
+      for (int x = 0; x < s->w; x++) row[x] = index[row[x]];
+    }
+    return;
+  }
+  for (int y = 0; y < s->h; y++)
+    for (int x = 0; x < s->w; x++) {
+      RGB c = Decode(ydxpix::ReadUnchecked(s, x, y));
+      ydxpix::WriteUnchecked(s, x, y, Encode(RGB{tables[0][c.r], tables[1][c.g], tables[2][c.b], 0}));
+    }
 }
 
 }  // namespace ydxfx
@@ -462,13 +534,11 @@ int Yandorix_IScreenFX::GammaCorrect(SDL_Surface* surface, int r, int g, int b) 
   const int factors[3] = {r, g, b};
   for (int c = 0; c < 3; c++)
     for (int v = 0; v < 256; v++) table[c][v] = (v >= 71 && v <= 179) ? Clamp255(factors[c] * v / 100) : (Uint8)v;
-  return ChangeRows(surface, "GammaCorrect()", [&table](RGB* row, int count) {
-    for (int i = 0; i < count; i++) {
-      row[i].r = table[0][row[i].r];
-      row[i].g = table[1][row[i].g];
-      row[i].b = table[2][row[i].b];
-    }
-  });
+  if (surface->w <= 0 || surface->h <= 0) return 1;
+  PixelLock lock(surface, "GammaCorrect()");
+  if (!lock.ok()) return 0;
+  ColourCodec(surface->format).ApplyTables(surface, table);
+  return 1;
 }
 
 // Blur weights: the centre keeps (100 - amount)%, each of the eight neighbours adds (amount / 8)%.

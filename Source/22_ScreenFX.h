@@ -6,6 +6,8 @@
 #include "20_Primitives.h"
 #include "glSDL.h"
 
+// Internal to the library: hidden, so calls stay direct and small helpers inline.
+#pragma GCC visibility push(hidden)
 namespace ydxfx {
 
 // What SDL 1.2 creates here: its pitch is 16 bits wide and Debian's build refuses widths of 16384 and
@@ -123,15 +125,20 @@ class ColourCodec {
   RGB Decode(Uint32 pixel) const;
   // The colour that storing c and reading it back gives.
   RGB Quantize(const RGB& c) const;
+  // In place over the whole surface: each 8-bit component c becomes tables[channel][c]; other bits stay.
+  void ApplyTables(SDL_Surface* s, const Uint8 tables[3][256]) const;
 
  private:
-  template <int BPP>
+  template <int BPP, bool EXACT>
   void DecodeRowT(const SDL_Surface* s, int y, int x0, int count, RGB* out) const;
   template <int BPP>
   void EncodeRowT(SDL_Surface* s, int y, int x0, int count, const RGB* in, bool keepOther) const;
+  template <int BPP>
+  void ApplyRawTables(SDL_Surface* s, const Uint32 raw[3][256]) const;
 
   const SDL_PixelFormat* fmt;
   bool direct;
+  bool exact;             // 8-bit channels: no expansion table needed
   Uint32 mask[3];
   Uint8 shift[3], loss[3];
   Uint32 keepmask;
@@ -139,3 +146,4 @@ class ColourCodec {
 };
 
 }  // namespace ydxfx
+#pragma GCC visibility pop
