@@ -129,13 +129,13 @@ SDL_Rect PlaceAt(const SDL_Rect* dstrect, long long dx, long long dy) {
   return place;
 }
 
-SDL_Surface* Deliver(SDL_Surface* result, SDL_Surface* dst, SDL_Rect place) {
+SDL_Surface* Deliver(SDL_Surface* result, SDL_Surface* dst, SDL_Rect place, const char* op) {
   if (!result || !dst) return result;
   SDL_SetAlpha(result, 0, 0);
   int blitted = Yandorix.Blit(result, NULL, dst, &place);
   SDL_FreeSurface(result);
   if (blitted < 0) {
-    LogError("Blit()", "the result could not be drawn into the destination: %s", SDL_GetError());
+    LogError(op, "the result could not be drawn into the destination: %s", SDL_GetError());
     return NULL;
   }
   return dst;
@@ -151,6 +151,7 @@ static Uint32 ConvertedKey(const SDL_Surface* src, const SDL_Surface* copy, cons
   SDL_Surface* to = NewSurfaceLike(copy, 1, 1, op);
   Uint32 key = fallback;
   if (from && to && !ydxpix::MustLock(from) && !ydxpix::MustLock(to)) {
+    SDL_SetAlpha(from, 0, 0);
     ydxpix::WriteUnchecked(from, 0, 0, src->format->colorkey);
     if (SDL_BlitSurface(from, NULL, to, NULL) == 0) key = ydxpix::ReadUnchecked(to, 0, 0);
   }
@@ -166,7 +167,7 @@ SDL_Surface* WorkingCopy32(SDL_Surface* src, const Area& area, Uint32 rmask, Uin
   if (!copy) return NULL;
   int copied;
   {
-    BlendingOff exact(src);
+    BlendingOff copyExactly(src);
     SDL_Rect from = {(Sint16)area.x, (Sint16)area.y, (Uint16)area.w, (Uint16)area.h};
     copied = SDL_BlitSurface(src, &from, copy, NULL);
   }
@@ -430,7 +431,7 @@ static SDL_Surface* CopyArea(SDL_Surface* src, const SDL_Rect* srcrect, SDL_Surf
     copyRows(src, area, result);
   }
   CopyKeyAndAlpha(src, result);
-  return Deliver(result, dst, PlaceAt(dstrect, 0, 0));
+  return Deliver(result, dst, PlaceAt(dstrect, 0, 0), op);
 }
 
 SDL_Surface* Yandorix_IScreenFX::Mirror(SDL_Surface* src, const SDL_Rect* srcrect, SDL_Surface* dst,

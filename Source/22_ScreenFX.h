@@ -78,7 +78,7 @@ void CopyKeyAndAlpha(const SDL_Surface* from, SDL_Surface* result);
 SDL_Rect PlaceAt(const SDL_Rect* dstrect, long long dx, long long dy);
 // Without a destination the result goes to the caller. With one it is drawn opaque (its colour key
 // kept) at `place`, freed, and the destination is returned.
-SDL_Surface* Deliver(SDL_Surface* result, SDL_Surface* dst, SDL_Rect place);
+SDL_Surface* Deliver(SDL_Surface* result, SDL_Surface* dst, SDL_Rect place, const char* op);
 
 // The area copied into a new 32-bit surface with the given colour masks (plus an alpha mask when the
 // source has one); alpha and key are off while copying, the key is converted, the alpha carried over.

@@ -253,7 +253,7 @@ static bool MakeTarget(FadeSurfaces& f, SDL_Surface* screen, SDL_Surface* image,
     f.target = NewSurfaceLike(image, b.w, b.h, op);
     if (!f.target) return false;
     {
-      BlendingOff exact(image);
+      BlendingOff copyExactly(image);
       BlitArea(image, b, f.target, SDL_Rect{0, 0, 0, 0});
     }
     if (image->flags & SDL_SRCCOLORKEY) SDL_SetColorKey(f.target, SDL_SRCCOLORKEY, image->format->colorkey);

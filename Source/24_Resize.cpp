@@ -1,6 +1,7 @@
 // Resizing and rotation: 16.16 fixed-point resampling (nearest at 8 and 32 bits, bilinear at 32),
 // exact quarter turns, and the rotation transform. Other depths are worked on through a 32-bit copy.
 #include "22_ScreenFX.h"
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -131,41 +132,48 @@ SDL_Surface* WorkingSurface(SDL_Surface* src, Area* area, Uint32 rmask, Uint32 g
 
 int WorkingBits(const SDL_Surface* src) { return src->format->BitsPerPixel == 8 ? 8 : 32; }
 
-// Resamples the settled area to |w| x |h| (negative: mirrored, flipped) and delivers the result.
-SDL_Surface* ResizeArea(SDL_Surface* src, Area area, int mode, long long w, long long h, SDL_Surface* dst,
-                        const SDL_Rect* dstrect, const char* op) {
-  bool mirror = w < 0, flip = h < 0;
-  w = w < 0 ? -w : w;
-  h = h < 0 ? -h : h;
-  if (w < 1) w = 1;
-  if (h < 1) h = 1;
-  if (!SizeAccepted(w, h, WorkingBits(src), op)) return NULL;
-  SDL_Surface* work = WorkingSurface(src, &area, 0x000000FF, 0x0000FF00, 0x00FF0000, op);
-  if (!work) return NULL;
+// Makes a w x h result in the working surface's format and lets `draw` fill it with both surfaces
+// locked; frees a working copy; NULL when any step fails.
+template <class Draw>
+SDL_Surface* MakeResult(SDL_Surface* src, SDL_Surface* work, long long w, long long h, const char* op, Draw draw) {
   SDL_Surface* result = NewSurfaceLike(work, w, h, op);
-  bool bilinear = mode != 0 && work->format->BytesPerPixel == 4;
-  // Bilinear steps span one pixel less, so the last sample's right and lower neighbours are in the area.
-  long long sx = ((long long)area.w - (bilinear ? 1 : 0)) * 65536 / w;
-  long long sy = ((long long)area.h - (bilinear ? 1 : 0)) * 65536 / h;
-  AxisMap cols, rows;
   bool drawn = false;
-  if (result && MapAxis((int)w, area.w, sx, mirror, &cols, op) && MapAxis((int)h, area.h, sy, flip, &rows, op)) {
+  if (result) {
     PixelLock from(work, op), to(result, op);
-    if (from.ok() && to.ok()) {
-      if (bilinear) ResampleBilinear(work, area, result, cols, rows);
-      else if (work->format->BytesPerPixel == 4) ResampleNearest<Uint32>(work, area, result, cols, rows);
-      else ResampleNearest<Uint8>(work, area, result, cols, rows);
-      drawn = true;
-    }
+    drawn = from.ok() && to.ok() && draw(result);
   }
-  if (result && drawn) CopyKeyAndAlpha(work, result);
   if (work != src) SDL_FreeSurface(work);
   if (result && !drawn) {
     SDL_FreeSurface(result);
     return NULL;
   }
+  return result;
+}
+
+// Resamples the settled area to |w| x |h| (negative: mirrored, flipped) and delivers the result.
+SDL_Surface* ResizeArea(SDL_Surface* src, Area area, int mode, long long w, long long h, SDL_Surface* dst,
+                        const SDL_Rect* dstrect, const char* op) {
+  bool mirror = w < 0, flip = h < 0;
+  w = std::max(1LL, w < 0 ? -w : w);
+  h = std::max(1LL, h < 0 ? -h : h);
+  if (!SizeAccepted(w, h, WorkingBits(src), op)) return NULL;
+  SDL_Surface* work = WorkingSurface(src, &area, 0x000000FF, 0x0000FF00, 0x00FF0000, op);
+  if (!work) return NULL;
+  SDL_Surface* result = MakeResult(src, work, w, h, op, [&](SDL_Surface* out) {
+    bool bilinear = mode != 0 && work->format->BytesPerPixel == 4;
+    // Bilinear steps span one pixel less, so the last sample's right and lower neighbours are in the area.
+    long long sx = ((long long)area.w - (bilinear ? 1 : 0)) * 65536 / w;
+    long long sy = ((long long)area.h - (bilinear ? 1 : 0)) * 65536 / h;
+    AxisMap cols, rows;
+    if (!MapAxis((int)w, area.w, sx, mirror, &cols, op) || !MapAxis((int)h, area.h, sy, flip, &rows, op)) return false;
+    if (bilinear) ResampleBilinear(work, area, out, cols, rows);
+    else if (work->format->BytesPerPixel == 4) ResampleNearest<Uint32>(work, area, out, cols, rows);
+    else ResampleNearest<Uint8>(work, area, out, cols, rows);
+    CopyKeyAndAlpha(work, out);
+    return true;
+  });
   if (!result) return NULL;
-  return Deliver(result, dst, PlaceAt(dstrect, (area.w - w) / 2, (area.h - h) / 2));
+  return Deliver(result, dst, PlaceAt(dstrect, (area.w - w) / 2, (area.h - h) / 2), op);
 }
 
 // ---- rotation ----
@@ -432,23 +440,12 @@ SDL_Surface* Yandorix_IScreenFX::RotateResize(SDL_Surface* src, const SDL_Rect* 
   Area workarea = area;
   SDL_Surface* work = WorkingSurface(src, &workarea, 0x00FF0000, 0x0000FF00, 0x000000FF, op);
   if (!work) return NULL;
-  SDL_Surface* result = NewSurfaceLike(work, plan.w, plan.h, op);
-  bool drawn = false;
-  if (result) {
-    Uint32 fill = PrepareRotated(work, result);
-    PixelLock from(work, op), to(result, op);
-    if (from.ok() && to.ok()) {
-      DrawRotated(work, workarea, result, plan, mode != 0, fill);
-      drawn = true;
-    }
-  }
-  if (work != src) SDL_FreeSurface(work);
-  if (result && !drawn) {
-    SDL_FreeSurface(result);
-    return NULL;
-  }
+  SDL_Surface* result = MakeResult(src, work, plan.w, plan.h, op, [&](SDL_Surface* out) {
+    DrawRotated(work, workarea, out, plan, mode != 0, PrepareRotated(work, out));
+    return true;
+  });
   if (!result) return NULL;
-  return Deliver(result, dst, PlaceAt(dstrect, (area.w - plan.w) / 2, (area.h - plan.h) / 2));
+  return Deliver(result, dst, PlaceAt(dstrect, (area.w - plan.w) / 2, (area.h - plan.h) / 2), op);
 }
 
 SDL_Surface* Yandorix_IScreenFX::Rotate(SDL_Surface* src, const SDL_Rect* srcrect, int mode, double angle,

@@ -40,24 +40,6 @@ TEST_F(FxTest, MirrorAndFlipAreExactInEveryPixelSize) {
   }
 }
 
-TEST_F(FxTest, MirrorReversesARowAndFlipReversesTheRows) {
-  SDL_Surface* row = Keep(NewSurface(4, 1, 32));
-  SDL_Surface* column = Keep(NewSurface(1, 3, 32));
-  const Uint32 a = 0x102030, b = 0x405060, c = 0x708090, d = 0xA0B0C0;
-  Put(row, 0, 0, a), Put(row, 1, 0, b), Put(row, 2, 0, c), Put(row, 3, 0, d);
-  Put(column, 0, 0, a), Put(column, 0, 1, b), Put(column, 0, 2, c);
-  SDL_Surface* mirrored = Keep(IScreenFX->Mirror(row, NULL, NULL, NULL));
-  SDL_Surface* flipped = Keep(IScreenFX->Flip(column, NULL, NULL, NULL));
-  ASSERT_TRUE(mirrored && flipped);
-  EXPECT_EQ(Get(mirrored, 0, 0), d);
-  EXPECT_EQ(Get(mirrored, 1, 0), c);
-  EXPECT_EQ(Get(mirrored, 2, 0), b);
-  EXPECT_EQ(Get(mirrored, 3, 0), a);
-  EXPECT_EQ(Get(flipped, 0, 0), c);
-  EXPECT_EQ(Get(flipped, 0, 1), b);
-  EXPECT_EQ(Get(flipped, 0, 2), a);
-}
-
 TEST_F(FxTest, ResultsKeepKeyAlphaAndPalette) {
   SDL_Surface* keyed = Keep(Pattern(6, 4, 16));
   SDL_SetColorKey(keyed, SDL_SRCCOLORKEY, 0xF81F);
