@@ -572,6 +572,31 @@ static void BlurRow(const BlurWeights& w, const ColourCodec& codec, const RGB* u
   }
 }
 
+struct ColumnSum {
+  int r, g, b;
+};
+
+// A row whose neighbours above and below are other rows: their share is summed once per column
+// (`columns`, count + 2 entries), leaving the live left and right neighbours and the centre per pixel.
+static void BlurInnerRow(const BlurWeights& w, const ColourCodec& codec, const RGB* up, RGB* row, const RGB* down,
+                         int count, ColumnSum* columns) {
+  for (int x = 0; x <= count + 1; x++)
+    columns[x] = ColumnSum{w.side[up[x].r] + w.side[down[x].r], w.side[up[x].g] + w.side[down[x].g],
+                           w.side[up[x].b] + w.side[down[x].b]};
+  // The left neighbour is the pixel just blurred: its share is carried in registers, not re-read.
+  ColumnSum done = {w.side[row[0].r], w.side[row[0].g], w.side[row[0].b]};
+  for (int x = 1; x <= count; x++) {
+    const ColumnSum &left = columns[x - 1], &middle = columns[x], &right = columns[x + 1];
+    RGB out;
+    out.r = (Uint8)(w.centre[row[x].r] + left.r + middle.r + right.r + w.side[row[x + 1].r] + done.r);
+    out.g = (Uint8)(w.centre[row[x].g] + left.g + middle.g + right.g + w.side[row[x + 1].g] + done.g);
+    out.b = (Uint8)(w.centre[row[x].b] + left.b + middle.b + right.b + w.side[row[x + 1].b] + done.b);
+    out.unused = 0;
+    row[x] = codec.Quantize(out);
+    done = ColumnSum{w.side[row[x].r], w.side[row[x].g], w.side[row[x].b]};
+  }
+}
+
 static void LoadPaddedRow(const ColourCodec& codec, const SDL_Surface* s, int y, RGB* buffer) {
   codec.DecodeRow(s, y, 0, s->w, buffer + 1);
   buffer[0] = buffer[1];
@@ -589,7 +614,12 @@ int Yandorix_IScreenFX::Blur(SDL_Surface* surface, int amount) {
     weights.side[v] = (amount / 8) * v / 100;
   }
   std::unique_ptr<RGB[]> buffers = NewRow(3LL * (w + 2), op);
+  std::unique_ptr<ColumnSum[]> columns(new (std::nothrow) ColumnSum[(size_t)w + 2]);
   if (!buffers) return 0;
+  if (!columns) {
+    LogError(op, "out of memory for a row of %d pixels.", w);
+    return 0;
+  }
   PixelLock lock(surface, op);
   if (!lock.ok()) return 0;
   ColourCodec codec(surface->format);
@@ -601,7 +631,8 @@ int Yandorix_IScreenFX::Blur(SDL_Surface* surface, int amount) {
     const RGB* up = y == 0 ? current : above;
     if (y + 1 < h) LoadPaddedRow(codec, surface, y + 1, below);
     const RGB* down = y + 1 < h ? below : current;
-    BlurRow(weights, codec, up, current, down, w);
+    if (up != current && down != current) BlurInnerRow(weights, codec, up, current, down, w, columns.get());
+    else BlurRow(weights, codec, up, current, down, w);
     codec.EncodeRow(surface, y, 0, w, current + 1, true);
     // The blurred row becomes the upper neighbour of the next one, its edges repeated.
     current[0] = current[1];
