@@ -353,6 +353,10 @@ int Yandorix_IScreenFX::FadeToImage(SDL_Surface* image, unsigned int ms, const S
     LogError(op, "the image is NULL.");
     return 0;
   }
+  if (image == Yandorix.screen) {
+    LogError(op, "the image is the screen itself.");
+    return 0;
+  }
   if ((image->flags & SDL_SRCALPHA) && image->format->Amask) {
     LogError(op, "an image with per-pixel alpha cannot be faded in.");
     return 0;

@@ -78,6 +78,7 @@ TEST_F(FadeTest, FadesRefuseWhatTheyCannotShow) {
   SDL_Surface* perpixel = Keep(NewSurface(8, 8, 33));
   EXPECT_EQ(IScreenFX->FadeToImage(perpixel, 100, NULL, NULL), 0);
   EXPECT_EQ(IScreenFX->FadeToImage(NULL, 100, NULL, NULL), 0);
+  EXPECT_EQ(IScreenFX->FadeToImage(Yandorix.screen, 100, NULL, NULL), 0);
   SDL_Rect empty = {5, 5, 0, 10};
   EXPECT_EQ(IScreenFX->FadeToColor(1, 2, 3, 10, &empty), 0);
   EXPECT_EQ(ScreenRGB(5, 5), 0x0A141Eu);
