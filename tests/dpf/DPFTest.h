@@ -11,6 +11,7 @@ class DPFTest : public YdxTest {
   void SetUp() override;
   void TearDown() override;
 
+ public:
   // A block record for AddData; `data` points into the given string.
   static DPF_BlockData Block(const char* name, const char* type, int mode, const std::string& data = "");
   // AddData of a text; its result.
