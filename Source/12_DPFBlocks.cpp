@@ -278,16 +278,19 @@ namespace {
 // Empty on failure (after logging why).
 std::unique_ptr<uint8_t[]> ComposeBlock(sStuffDPFPrivate* context, const Slot& slot, int handle,
                                         DPF_BlockData* block, int64_t* total, int32_t* storedSize) {
-  const char* fail = NULL;
   int64_t size = block->size;
   int64_t capacity = block->mode == 0 ? size + size / 8 + 256 : size;
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[(size_t)(kBlockLead + PaddedSize(capacity))]());
-  if (!bytes) fail = "there is not enough memory for the block";
+  if (!bytes) {
+    ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: there is not enough memory for the block.\n", handle,
+                   block->name);
+    return NULL;
+  }
   uint8_t* data = bytes.get() + kBlockLead;
   static const uint8_t kNothing = 0;
   const uint8_t* source = size ? reinterpret_cast<const uint8_t*>(block->data) : &kNothing;
   int64_t stored = size;
-  if (!fail && block->mode == 0) {
+  if (block->mode == 0) {
     ucl_uint compressed = (ucl_uint)capacity;
     if (ucl_nrv2b_99_compress(source, (ucl_uint)size, data, &compressed, NULL, 6, NULL, NULL) != UCL_E_OK) {
       ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: UCL failed to compress the data block.\n", handle,
@@ -295,16 +298,16 @@ std::unique_ptr<uint8_t[]> ComposeBlock(sStuffDPFPrivate* context, const Slot& s
       return NULL;
     }
     stored = (int64_t)compressed;
-    if (stored > INT_MAX) fail = "the compressed block is too large";
-  } else if (!fail) {
+    if (stored > INT_MAX) {
+      ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: the compressed block is too large.\n", handle,
+                     block->name);
+      return NULL;
+    }
+  } else {
     if (block->mode != 1) block->mode = 2;
     memcpy(data, source, (size_t)size);
     if (block->mode == 2)
       for (int64_t i = 0; i < size; i++) data[i] ^= kMaskByte;
-  }
-  if (fail) {
-    ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: %s.\n", handle, block->name, fail);
-    return NULL;
   }
   BlockHeader header;
   CopyField(header.name, kNameField, block->name);
