@@ -330,7 +330,8 @@ bool AppendBlock(sStuffDPFPrivate* context, Slot& slot, const uint8_t* bytes, in
   int64_t end = ydxplat::FileLength(slot.descriptor);
   if (end < kBlocksOffset) return false;
   uint32_t previousCRC = slot.crc;
-  if (WriteAt(slot.descriptor, end, bytes, (size_t)total)) {
+  bool blockWritten = WriteAt(slot.descriptor, end, bytes, (size_t)total);
+  if (blockWritten) {
     slot.crc = ExtendCRC(previousCRC, bytes, (size_t)total);
     if (WriteHeaderBack(context, slot, false)) {
       *offset = end;
@@ -340,7 +341,8 @@ bool AppendBlock(sStuffDPFPrivate* context, Slot& slot, const uint8_t* bytes, in
   }
   int savedErrno = errno;
   slot.crc = previousCRC;
-  if (ydxplat::Truncate(slot.descriptor, end) != 0 || !WriteHeaderBack(context, slot, false))
+  bool restored = ydxplat::Truncate(slot.descriptor, end) == 0 && (!blockWritten || WriteHeaderBack(context, slot, false));
+  if (!restored)
     ILogSystem.Msg(0, " . [IStuffDPF->AddData()] Error: '%s' could not be restored after a failed write: %s\n",
                    slot.path.c_str(), strerror(errno ? errno : EIO));
   errno = savedErrno;
@@ -438,6 +440,43 @@ int Yandorix_IStuffDPF::AddFile(int handle, const char* path) {
 
 // ---- deleting ----
 
+namespace {
+
+// Rewrites the header of the block last found in place, with a '?' name and the type "DELETED" (marker
+// and data stay), and brings the stored CRC up to date; on failure the old header is put back.
+bool MarkFoundBlockDeleted(sStuffDPFPrivate* context, Slot& slot) {
+  int64_t headerOffset = context->scanPosition - kBlockHeaderSize;
+  uint8_t plain[kBlockHeaderSize], raw[kBlockHeaderSize];
+  memcpy(plain, context->blockHeader, sizeof plain);
+  memcpy(plain + kNameField, kDeletedType, kTypeField);
+  plain[0] = '?';
+  memcpy(raw, plain, sizeof raw);
+  if (slot.isProtected) context->archiveCipher.EncipherUnits(raw, kBlockHeaderSize / 8);
+  int64_t bytesBehind = ydxplat::FileLength(slot.descriptor) - headerOffset - kBlockHeaderSize;
+  uint32_t previousCRC = slot.crc;
+  slot.index.Clear();
+  bool blockWritten = WriteAt(slot.descriptor, headerOffset, raw, sizeof raw);
+  if (blockWritten) {
+    slot.crc = PatchCRC(previousCRC, context->blockHeaderRaw, raw, sizeof raw, bytesBehind);
+    if (WriteHeaderBack(context, slot, false)) {
+      memcpy(context->blockHeader, plain, sizeof plain);
+      memcpy(context->blockHeaderRaw, raw, sizeof raw);
+      return true;
+    }
+  }
+  int savedErrno = errno;
+  slot.crc = previousCRC;
+  // A failed write may still have changed some bytes: put the old ones back.
+  if (!WriteAt(slot.descriptor, headerOffset, context->blockHeaderRaw, kBlockHeaderSize) ||
+      (blockWritten && !WriteHeaderBack(context, slot, false)))
+    ILogSystem.Msg(0, " . [IStuffDPF->Delete()] Error: '%s' could not be restored after a failed write.\n",
+                   slot.path.c_str());
+  errno = savedErrno;
+  return false;
+}
+
+}  // namespace
+
 int Yandorix_IStuffDPF::Delete(int handle, DPF_BlockData* block) {
   if (!block) return 0;
   if (!NamesFit(block->name, block->type)) {
@@ -456,34 +495,13 @@ int Yandorix_IStuffDPF::Delete(int handle, DPF_BlockData* block) {
   block->size = kept.size;
   block->storedsize = kept.storedsize;
   block->mode = kept.mode;
-  // The header is rewritten in place: a '?' name and the type "DELETED"; marker and data stay.
-  int64_t headerOffset = p->scanPosition - kBlockHeaderSize;
-  uint8_t plain[kBlockHeaderSize], raw[kBlockHeaderSize];
-  memcpy(plain, p->blockHeader, sizeof plain);
-  memcpy(plain + kNameField, kDeletedType, kTypeField);
-  plain[0] = '?';
-  memcpy(raw, plain, sizeof raw);
-  if (slot->isProtected) p->archiveCipher.EncipherUnits(raw, kBlockHeaderSize / 8);
-  int64_t fileLength = ydxplat::FileLength(slot->descriptor);
-  uint32_t previousCRC = slot->crc;
-  slot->index.Clear();
-  if (WriteAt(slot->descriptor, headerOffset, raw, sizeof raw)) {
-    slot->crc = PatchCRC(previousCRC, p->blockHeaderRaw, raw, sizeof raw, fileLength - headerOffset - kBlockHeaderSize);
-    if (WriteHeaderBack(p, *slot, false)) {
-      memcpy(p->blockHeader, plain, sizeof plain);
-      memcpy(p->blockHeaderRaw, raw, sizeof raw);
-      slot->modified = 1;
-      return 1;
-    }
+  if (!MarkFoundBlockDeleted(p, *slot)) {
+    ILogSystem.Msg(0, " . [IStuffDPF->Delete(%d)] Error: the block header could not be written: %s\n", handle,
+                   strerror(errno ? errno : EIO));
+    return 0;
   }
-  int savedErrno = errno;
-  slot->crc = previousCRC;
-  if (!WriteAt(slot->descriptor, headerOffset, p->blockHeaderRaw, kBlockHeaderSize) || !WriteHeaderBack(p, *slot, false))
-    ILogSystem.Msg(0, " . [IStuffDPF->Delete(%d)] Error: '%s' could not be restored after a failed write.\n", handle,
-                   slot->path.c_str());
-  ILogSystem.Msg(0, " . [IStuffDPF->Delete(%d)] Error: the block header could not be written: %s\n", handle,
-                 strerror(savedErrno ? savedErrno : EIO));
-  return 0;
+  slot->modified = 1;
+  return 1;
 }
 
 void Yandorix_IStuffDPF::SetAccessMode(char mode) {

@@ -316,3 +316,30 @@ TEST_F(DPFBlocks, ProcessKilledBetweenAddsLosesNoBlock) {
   }
   IStuffDPF->Close(handle);
 }
+
+namespace {
+int failHeaderWrites = 0;
+int HeaderWriteHook(ydxplat::FaultOp op, const char*, size_t* length) {
+  if (op == ydxplat::kOpWrite && *length == (size_t)ydxdpf::kHeaderSize && failHeaderWrites > 0) {
+    failHeaderWrites--;
+    return EIO;
+  }
+  return 0;
+}
+}  // namespace
+
+TEST_F(DPFBlocks, FailedDeleteRestoresTheBlockHeader) {
+  int handle = NewArchive(false);
+  ASSERT_GT(Add(handle, "stay", "T", 1, "still here"), 0);
+  std::string before = ydxtest::ReadFile("plain.dpf");
+  failHeaderWrites = 1;   // the archive header write after the block header went out
+  ydxplat::SetFaultHook(HeaderWriteHook);
+  DPF_BlockData target = Block("stay", "T", 1);
+  EXPECT_EQ(IStuffDPF->Delete(handle, &target), 0);
+  ydxplat::SetFaultHook(nullptr);
+  EXPECT_TRUE(Logged("Delete(" + std::to_string(handle) + ")] Error: the block header could not be written: "));
+  EXPECT_EQ(ydxtest::ReadFile("plain.dpf").substr(520), before.substr(520));   // blocks as they were
+  EXPECT_TRUE(CRCMatches("plain.dpf"));
+  EXPECT_EQ(Load(handle, "T", "stay"), "still here");
+  IStuffDPF->Close(handle);
+}
