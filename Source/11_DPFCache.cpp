@@ -2,6 +2,7 @@
 // Close, Flush, the header getters and the header write-back that keeps the stored CRC current.
 #include "11_DPFCache.h"
 #include "00_Platform.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -76,12 +77,12 @@ bool CalculateCRC(int fd, uint32_t* crc) {
   static const size_t kChunk = 1 << 20;
   int64_t length = ydxplat::FileLength(fd);
   int64_t remaining = length - kBlocksOffset;
-  std::vector<uint8_t> buffer(kChunk);
+  std::vector<uint8_t> buffer((size_t)std::max<int64_t>(1, std::min<int64_t>(remaining, (int64_t)kChunk)));
   uint32_t value = 0;
   bool ok = length >= kBlocksOffset && ydxplat::Seek(fd, kBlocksOffset, SEEK_SET) == kBlocksOffset;
   errno = 0;
   while (ok && remaining > 0) {
-    size_t want = remaining < (int64_t)kChunk ? (size_t)remaining : kChunk;
+    size_t want = (size_t)std::min<int64_t>(remaining, (int64_t)buffer.size());
     int64_t got = ydxplat::Read(fd, buffer.data(), want);
     if (got != (int64_t)want) {
       ok = false;

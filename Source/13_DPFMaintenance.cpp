@@ -329,7 +329,9 @@ namespace {
 // Sequential reads through a buffer, for the version-3.0 file that is read once from front to back.
 class BufferedReader {
  public:
-  BufferedReader(int descriptor, int64_t offset) : fd(descriptor), position(offset), buffer(1 << 16) {}
+  // The buffer never exceeds the file it reads.
+  BufferedReader(int descriptor, int64_t offset, int64_t fileLength)
+      : fd(descriptor), position(offset), buffer((size_t)std::max<int64_t>(1, std::min<int64_t>(fileLength, 1 << 16))) {}
   // Bytes read into `out` (fewer only at the end of the file), or -1 on a read error.
   int64_t Read(void* out, size_t length) {
     uint8_t* to = static_cast<uint8_t*>(out);
@@ -411,7 +413,7 @@ bool CopyV3Data(BufferedReader& in, ArchiveWriter* out, int64_t storedSize) {
 // Converts every live block; the number imported, or -1.
 int ImportV3Blocks(int fd, ArchiveWriter& out, const char* path) {
   int64_t fileLength = ydxplat::FileLength(fd);
-  BufferedReader in(fd, kV3HeaderSize);
+  BufferedReader in(fd, kV3HeaderSize, fileLength);
   int imported = 0;
   for (;;) {
     BlockHeader header;
