@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <string>
+#include <vector>
 #include <ucl/ucl.h>
 
 namespace {
@@ -62,10 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Yandorix_IStuffDPF service;
     int handle = service.Open("old.dpf");
     if (handle > 0) {
+      // Collect first: LoadBlock starts a scan of its own, and an old file may hold one name twice.
+      std::vector<DPF_BlockData> found;
       DPF_BlockData block;
       for (int r = service.FindFirst(handle, &block); r == 1; r = service.FindNext(handle, &block)) {
+        found.push_back(block);
+        Require(found.size() <= bytes.size() / 16 + 2, "the scan does not end");
+      }
+      for (DPF_BlockData& entry : found) {
         DPF_BlockData loaded;
-        service.LoadBlock(handle, block.type, block.name, &loaded);
+        service.LoadBlock(handle, entry.type, entry.name, &loaded);
         service.FreeBlock(&loaded);
       }
       service.Close(handle);
