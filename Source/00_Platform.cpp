@@ -219,4 +219,6 @@ void ReplaceFile::Abort() {
   }
 }
 
+int StatDescriptor(int fd, struct stat* st) { return fd < 0 ? -1 : ::fstat(fd, st); }
+
 }  // namespace ydxplat
