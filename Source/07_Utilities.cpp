@@ -24,6 +24,7 @@ namespace {
 const Uint32 kCRCPolynomial = 0xEDB88320u;   // reflected form of x^32 + x^26 + ... + 1
 enum { kCRCTables = 8, kCRCTableSize = 256 };
 
+#ifdef YDX_CRC_FOLDING
 // Folding constants: for a fold over D bits, the high and low 64-bit halves of a 128-bit chunk are
 // multiplied by x^(D+64) and x^D modulo the polynomial (stored bit-reversed, pre-shifted by one).
 struct CRCFoldKeys {
@@ -47,6 +48,7 @@ Uint64 ReversedKey(unsigned int power) {
     if (residue & (1u << bit)) reversed |= 1ull << (63 - bit);
   return reversed;
 }
+#endif
 
 void BuildCRCTables(Uint32* tables) {
   for (Uint32 byte = 0; byte < kCRCTableSize; byte++) {
