@@ -282,5 +282,5 @@ TEST_F(UtilitiesTest, MakeDirectoryCreatesTheDirectoryPart) {
   EXPECT_EQ(Yandorix.MakeDirectory(""), 0);
   EXPECT_EQ(Yandorix.MakeDirectory(NULL), 0);
   ASSERT_TRUE(ydxtest::WriteFile("plain", "x"));
-  EXPECT_EQ(Yandorix.MakeDirectory("plain/below/file"), 0);   // a file stands in the way
+  EXPECT_EQ(Yandorix.MakeDirectory("plain/file.txt"), 0);   // a file stands where a directory must be
 }
