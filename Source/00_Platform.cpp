@@ -36,6 +36,7 @@ int Open(const char* path, int flags, int mode) {
   if (flags & kTruncate) posix |= O_TRUNC;
   if (flags & kExclusive) posix |= O_EXCL;
   if (flags & kAppend) posix |= O_APPEND;
+  if (flags & kNonBlock) posix |= O_NONBLOCK;
   int fd;
   do { fd = ::open(path, posix | O_CLOEXEC, mode); } while (fd < 0 && errno == EINTR);
   return fd;
@@ -105,6 +106,8 @@ int MakeDir(const char* path) {
 }
 
 int Stat(const char* path, struct stat* st) { return path ? ::stat(path, st) : -1; }
+
+int FileStat(int fd, struct stat* st) { return ::fstat(fd, st); }
 
 int Rename(const char* from, const char* to) {
   if (Injected(kOpRename, to)) return -1;

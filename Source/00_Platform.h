@@ -11,6 +11,7 @@ namespace ydxplat {
 // Open flags, mapped onto POSIX (files are always binary here).
 enum {
   kRead = 1, kWrite = 2, kReadWrite = 3, kCreate = 4, kTruncate = 8, kExclusive = 16, kAppend = 32,
+  kNonBlock = 64,   // opening a FIFO or device never waits (check the type with FileStat before reading)
 };
 
 int Open(const char* path, int flags, int mode = 0644);   // descriptor, or -1
@@ -26,6 +27,7 @@ int Commit(int fd);                                        // fsync; 0 on succes
 int Access(const char* path, int mode);                    // 0 when accessible
 int MakeDir(const char* path);                             // 0 on success
 int Stat(const char* path, struct stat* st);               // 0 on success
+int FileStat(int fd, struct stat* st);                     // 0 on success
 int Rename(const char* from, const char* to);              // 0 on success
 int Link(const char* from, const char* to);                // 0 on success; fails when `to` exists
 int Remove(const char* path);                              // 0 on success

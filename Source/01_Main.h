@@ -23,7 +23,7 @@ struct sMainPrivate {
   char copyright[32];
   Sint32 versionmajor;
   Sint32 versionminor;
-  Uint32* crctable;                // 256 entries (slicing tables follow), built once
+  Uint32* crctable;                // 8 x 256 entries (byte table first, slicing tables after), built once
   Uint32 mtstate[624];
   Sint32 mtindex;                  // 625: never seeded
   sXMLSlot xmlslots[kXMLSlots];
@@ -45,8 +45,10 @@ struct sMainPrivate {
   Sint32 draglastx, draglasty, dragging;
   // Library-side state that is not part of the documented block.
   std::mutex randmutex;            // Rand/RandSeed are shared with the network threads
+  std::once_flag crconce;          // the CRC table is built once, whichever thread asks first
   Uint8 warnednotinit;             // Update's "not initialised" warning was given
   Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
+  SDL_Event frameevent;            // Update's own record when the caller passes none
 };
 
 // The library's access to the main object's private block.
@@ -61,6 +63,13 @@ bool Yandorix_IsInitialised();
 // The one clock every time reading of the library goes through (SDL_GetTicks unless a test replaces it).
 Uint32 Yandorix_Ticks();
 void Yandorix_SetClock(Uint32 (*clock)(void));   // NULL restores SDL_GetTicks
+
+// 1 when `surface` must be converted before blitting to the screen (depth, masks or memory kind
+// differ); 0 without a screen.
+int SurfaceDiffersFromScreen(SDL_Surface* surface);
+// Binary digits of `value`, most significant first, without leading zeros; a negative value gives its
+// 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
+char* IntToBinaryText(int value, char* buffer);
 
 // The automatic-conversion switch of the loaders and the texture counters.
 extern int Yandorix_AutoConvert;

@@ -1,10 +1,202 @@
-// Frame driver. (Stand-in until the component is complete.)
+// The frame driver: each Update pass takes at most one event, applies the library's own bindings
+// (console toggle key, debug-window drag), and paces logic frames and render frames by their own rates.
+// A pass allocates nothing and waits only for `mtfriendly`.
 #include "01_Main.h"
+#include <cmath>
+#include <cstring>
 
-int Yandorix_Main::Update(SDL_Event*) { return 0; }
-void Yandorix_Main::CleanUp() {}
+namespace {
+
+const Uint8 kFrameEvent = SDL_USEREVENT + 6;   // the record Update fills when it has no event
+const int kToggleKeyOff = 1;                    // console feature bit: the toggle key is ignored
+
+void SetFrameEvent(SDL_Event* record) {
+  memset(record, 0, sizeof *record);
+  record->user.type = kFrameEvent;
+  record->user.code = 0;
+}
+
+bool InsideRect(const SDL_Rect* rect, int x, int y) {
+  return x >= rect->x && x <= rect->x + rect->w && y >= rect->y && y <= rect->y + rect->h;
+}
+
+// Elapsed milliseconds between two readings of the time system; time that went backwards (the time
+// system was restarted) counts as none.
+Sint32 Elapsed(Uint32 now, Uint32 before) {
+  Sint32 elapsed = (Sint32)(now - before);
+  return elapsed < 0 ? 0 : elapsed;
+}
+
+}  // namespace
+
+// The console toggle key and the debug-window drag, applied to every event before anyone sees it.
+static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
+  cDebugWO* debug = p->debugwindow;
+  switch (event.type) {
+    case SDL_KEYDOWN:
+      if (p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
+          !(p->console->Features(-1) & kToggleKeyOff))
+        main.ConSetVisible(main.ConisVisible() == 0);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
+        p->dragging = 1;
+        p->draglastx = main.mousex;
+        p->draglasty = main.mousey;
+      }
+      break;
+    case SDL_MOUSEMOTION:
+      if (debug && debug->isEnabled() && p->dragging) {
+        const SDL_Rect* rect = debug->GetRect();
+        debug->Move((short)(rect->x + main.mousex - p->draglastx), (short)(rect->y + main.mousey - p->draglasty));
+        p->draglastx = main.mousex;
+        p->draglasty = main.mousey;
+      }
+      break;
+    case SDL_MOUSEBUTTONUP:
+      p->dragging = 0;
+      break;
+  }
+}
+
+// The input snapshot of a logic frame.
+static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
+  ITimeSystem->IncLF();
+  SDL_PumpEvents();
+  main.prevmousebuttons = main.mousebuttons;
+  ICursor->SaveCoordinates(main.mousex, main.mousey);
+  Uint8 buttons = SDL_GetMouseState(&main.mousex, &main.mousey);
+  p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
+  main.mousebuttons = buttons & (Uint8)~p->heldmousemask;
+  p->keystate = SDL_GetKeyState(NULL);
+  IButton->Update();
+  if (p->console) p->console->Update();
+  if (p->debugwindow) p->debugwindow->Update();
+}
+
+// Hands out the logic frames due in this cycle: true when one is handed out now (Update returns 0).
+static bool LogicFrameDue(Yandorix_Main& main, sMainPrivate* p, int logicRate) {
+  if (p->logicstate == 0) {
+    p->cycletick = (Uint32)ITimeSystem->GetTime();
+    p->frametime = (float)(Elapsed(p->cycletick, p->prevcycletick) * 0.001);
+    p->frameincrement = logicRate * p->frametime;
+    p->pendinglogic = (int)std::floor(p->logicaccum + p->frameincrement) - (int)std::floor(p->logicaccum);
+  }
+  if (p->pendinglogic > 0) {
+    p->pendinglogic--;
+    p->logicstate = 1;
+    TakeSnapshot(main, p);
+    return true;
+  }
+  p->logicaccum += p->frameincrement;
+  return false;
+}
+
+// Whether a render frame is due by the render rate; commits the render clock when it is.
+static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
+  *increment = 0;
+  if (renderRate <= 0) return true;
+  p->rendertick = (Uint32)ITimeSystem->GetTime();
+  if ((Sint32)(p->rendertick - p->prevrendertick) < 0) p->prevrendertick = p->rendertick;
+  float frametime = (float)(Elapsed(p->rendertick, p->prevrendertick) * 0.001);
+  *increment = renderRate * frametime;
+  return std::floor(p->renderaccum + *increment) - std::floor(p->renderaccum) >= 1;
+}
+
+static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record) {
+  if (p->rendercallback) {
+    p->rendercallback(p->logicstate == 1 ? 1 : 0);
+    p->logicstate = 2;
+    if (!p->initialised || !main.screen) return;   // the callback shut the library or the screen down
+  }
+  if (record->type == kFrameEvent) record->user.code = 1;
+  if (p->renderneeded) {
+    if (p->console) p->console->Render();
+    if (p->debugwindow) p->debugwindow->Render();
+  }
+  ICursor->Update();
+  SDL_Flip(main.screen);
+  ITimeSystem->IncRF();
+  if (p->renderneeded == 1) p->renderneeded = 0;
+}
+
+int Yandorix_Main::Update(SDL_Event* event) {
+  SDL_Event* record = event ? event : &p->frameevent;
+  if (SDL_PollEvent(record)) {
+    ApplyBindings(*this, p, *record);
+    if (event) return 1;
+  } else {
+    SetFrameEvent(record);
+  }
+  if (!p->initialised) {
+    if (!p->warnednotinit)
+      ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: Yandorix was not initialized.\n");
+    p->warnednotinit = 1;
+    return 0;
+  }
+
+  int logicRate = ITimeSystem->GetDesiredLFR();
+  if (logicRate <= 0)
+    TakeSnapshot(*this, p);
+  else if (LogicFrameDue(*this, p, logicRate))
+    return 0;
+
+  if (screen) {
+    int renderRate = ITimeSystem->GetDesiredRFR();
+    float increment;
+    if (RenderFrameDue(p, renderRate, &increment)) {
+      RenderFrame(*this, p, record);
+      if (!p->initialised) return 0;
+      if (renderRate > 0) {
+        // Only the fraction matters for the next decision; keeping it small keeps float precision.
+        p->renderaccum += increment;
+        p->renderaccum -= std::floor(p->renderaccum);
+        p->prevrendertick = p->rendertick;
+      }
+    }
+  }
+
+  ITimeSystem->Update();
+  p->prevcycletick = p->cycletick;
+  p->logicstate = 0;
+  if (mtfriendly > 0) SDL_Delay((Uint32)mtfriendly);
+  return logicRate > 0 ? 1 : 0;
+}
+
+void Yandorix_Main::CleanUp() {
+  // No key held and no button pressed from here on (SDL 1.2 does not export its own reset).
+  int keyCount = 0;
+  Uint8* keys = SDL_GetKeyState(&keyCount);
+  if (keys && keyCount > 0) memset(keys, 0, (size_t)keyCount);
+  SDL_SetModState(KMOD_NONE);
+  p->heldmousemask = SDL_GetMouseState(NULL, NULL);
+  if (ITimeSystem) ITimeSystem->Init(1);
+  p->logicstate = 0;
+  p->cycletick = p->prevcycletick = 0;
+  p->pendinglogic = 0;
+  p->frametime = p->frameincrement = 0;
+  p->logicaccum = 0;
+  p->rendertick = p->prevrendertick = 0;
+  p->renderaccum = 0;
+}
+
 void Yandorix_Main::SetRenderCallback(void (*callback)(int)) { p->rendercallback = callback; }
+
 float Yandorix_Main::GetLogicTime() { return p->logicaccum; }
-int Yandorix_Main::GetKeystate(int) { return 0; }
-int Yandorix_Main::IsRenderNeeded() { return p->renderneeded != 0; }
-void Yandorix_Main::RenderNeeded(int) {}
+
+int Yandorix_Main::GetKeystate(int key) {
+  if (!p->keystate || key < 0 || key >= SDLK_LAST) return 0;
+  return p->keystate[key] ? 1 : 0;
+}
+
+int Yandorix_Main::IsRenderNeeded() { return p->renderneeded != 0 ? 1 : 0; }
+
+void Yandorix_Main::RenderNeeded(int n) {
+  if (n <= 0) {
+    if (screen && !(screen->flags & SDL_DOUBLEBUF)) p->renderneeded = 0;
+  } else if (n == 1) {
+    if (p->renderneeded != 2) p->renderneeded = 1;
+  } else {
+    p->renderneeded = 2;
+  }
+}

@@ -1,77 +1,492 @@
-// Main object utilities. (Partial until the component is complete: CRC-32 and directories.)
+// Services of the main object used across the library and by applications: CRC-32, the MT19937
+// generator, version texts, key names and key polling, diagnostic dumps, surface helpers and
+// directory creation. CRC32 and Rand are also called from the network threads.
 #include "01_Main.h"
 #include "00_Platform.h"
+#include "glSDL.h"
+#include <SDL_mixer.h>
 #include <cstring>
 #include <string>
-#include <zlib.h>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#define YDX_CRC_FOLDING 1
+#include <immintrin.h>
+#endif
+
+// ---- CRC-32 (the zlib/PNG checksum: reflected polynomial 0xEDB88320) ----
+//
+// Long buffers are folded 64 bytes at a time with carry-less multiplication where the processor has
+// it; the last 16 folded bytes and the tail go through the byte table. Elsewhere slicing-by-8 tables.
+
+namespace {
+
+const Uint32 kCRCPolynomial = 0xEDB88320u;   // reflected form of x^32 + x^26 + ... + 1
+enum { kCRCTables = 8, kCRCTableSize = 256 };
+
+#ifdef YDX_CRC_FOLDING
+// Folding constants: for a fold over D bits, the high and low 64-bit halves of a 128-bit chunk are
+// multiplied by x^(D+64) and x^D modulo the polynomial (stored bit-reversed, pre-shifted by one).
+struct CRCFoldKeys {
+  bool available;
+  Uint64 high512, low512, high128, low128;
+};
+CRCFoldKeys foldKeys;
+
+// x^n mod P in normal bit order (bit k = coefficient of x^k).
+Uint32 XPowerModP(unsigned int n) {
+  const Uint32 normalPolynomial = 0x04C11DB7u;
+  Uint32 value = 1;
+  for (unsigned int i = 0; i < n; i++) value = (value & 0x80000000u) ? (value << 1) ^ normalPolynomial : value << 1;
+  return value;
+}
+
+Uint64 ReversedKey(unsigned int power) {
+  Uint32 residue = XPowerModP(power);
+  Uint64 reversed = 0;
+  for (int bit = 0; bit < 32; bit++)
+    if (residue & (1u << bit)) reversed |= 1ull << (63 - bit);
+  return reversed;
+}
+#endif
+
+void BuildCRCTables(Uint32* tables) {
+  for (Uint32 byte = 0; byte < kCRCTableSize; byte++) {
+    Uint32 crc = byte;
+    for (int bit = 0; bit < 8; bit++) crc = (crc & 1) ? (crc >> 1) ^ kCRCPolynomial : crc >> 1;
+    tables[byte] = crc;
+  }
+  for (int table = 1; table < kCRCTables; table++)
+    for (int byte = 0; byte < kCRCTableSize; byte++) {
+      Uint32 previous = tables[(table - 1) * kCRCTableSize + byte];
+      tables[table * kCRCTableSize + byte] = (previous >> 8) ^ tables[previous & 0xFF];
+    }
+#ifdef YDX_CRC_FOLDING
+  __builtin_cpu_init();
+  foldKeys.available = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+  foldKeys.high512 = ReversedKey(512 + 63);
+  foldKeys.low512 = ReversedKey(512 - 1);
+  foldKeys.high128 = ReversedKey(128 + 63);
+  foldKeys.low128 = ReversedKey(128 - 1);
+#endif
+}
+
+Uint32 CRCBytes(Uint32 crc, const unsigned char* data, size_t length, const Uint32* table) {
+  while (length--) crc = (crc >> 8) ^ table[(crc ^ *data++) & 0xFF];
+  return crc;
+}
+
+Uint32 CRCSliced(Uint32 crc, const unsigned char* data, size_t length, const Uint32* t) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  for (; length >= 8; data += 8, length -= 8) {
+    Uint32 low, high;
+    memcpy(&low, data, 4);
+    memcpy(&high, data + 4, 4);
+    low ^= crc;
+    crc = t[7 * 256 + (low & 0xFF)] ^ t[6 * 256 + ((low >> 8) & 0xFF)] ^ t[5 * 256 + ((low >> 16) & 0xFF)] ^
+          t[4 * 256 + (low >> 24)] ^ t[3 * 256 + (high & 0xFF)] ^ t[2 * 256 + ((high >> 8) & 0xFF)] ^
+          t[1 * 256 + ((high >> 16) & 0xFF)] ^ t[high >> 24];
+  }
+#endif
+  return CRCBytes(crc, data, length, t);
+}
+
+#ifdef YDX_CRC_FOLDING
+__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i chunk, __m128i keys) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(chunk, keys, 0x00), _mm_clmulepi64_si128(chunk, keys, 0x11));
+}
+
+__attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* data) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+}
+
+// Needs at least 64 bytes.
+__attribute__((target("pclmul,sse2"))) Uint32 CRCFolded(Uint32 crc, const unsigned char* data, size_t length,
+                                                       const Uint32* table) {
+  const __m128i keys512 = _mm_set_epi64x((long long)foldKeys.low512, (long long)foldKeys.high512);
+  const __m128i keys128 = _mm_set_epi64x((long long)foldKeys.low128, (long long)foldKeys.high128);
+  __m128i x0 = _mm_xor_si128(Load(data), _mm_cvtsi32_si128((int)crc));
+  __m128i x1 = Load(data + 16), x2 = Load(data + 32), x3 = Load(data + 48);
+  data += 64;
+  length -= 64;
+  for (; length >= 64; data += 64, length -= 64) {
+    x0 = _mm_xor_si128(Fold(x0, keys512), Load(data));
+    x1 = _mm_xor_si128(Fold(x1, keys512), Load(data + 16));
+    x2 = _mm_xor_si128(Fold(x2, keys512), Load(data + 32));
+    x3 = _mm_xor_si128(Fold(x3, keys512), Load(data + 48));
+  }
+  __m128i folded = _mm_xor_si128(Fold(x0, keys128), x1);
+  folded = _mm_xor_si128(Fold(folded, keys128), x2);
+  folded = _mm_xor_si128(Fold(folded, keys128), x3);
+  for (; length >= 16; data += 16, length -= 16) folded = _mm_xor_si128(Fold(folded, keys128), Load(data));
+  unsigned char rest[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(rest), folded);
+  return CRCBytes(CRCBytes(0, rest, sizeof rest, table), data, length, table);
+}
+#endif
+
+// The running (uncomplemented) CRC over more bytes.
+Uint32 CRCUpdate(Uint32 crc, const unsigned char* data, size_t length, const Uint32* table) {
+#ifdef YDX_CRC_FOLDING
+  if (foldKeys.available && length >= 256) return CRCFolded(crc, data, length, table);
+#endif
+  return CRCSliced(crc, data, length, table);
+}
+
+const Uint32* CRCTable(sMainPrivate* p) {
+  std::call_once(p->crconce, [p] {
+    p->crctable = new Uint32[kCRCTables * kCRCTableSize];
+    BuildCRCTables(p->crctable);
+    p->crcready = 1;
+  });
+  return p->crctable;
+}
+
+}  // namespace
 
 unsigned int Yandorix_Main::CRC32(const char* data, int length) {
   if (!data || length <= 0) return 0;
-  return (unsigned int)crc32(0L, reinterpret_cast<const Bytef*>(data), (uInt)length);
+  const Uint32* table = CRCTable(p);
+  return ~CRCUpdate(0xFFFFFFFFu, reinterpret_cast<const unsigned char*>(data), (size_t)length, table);
 }
 
+// Streams the file in chunks; 0 when it cannot be opened or read, is not a regular file, or is empty.
 unsigned int Yandorix_Main::CRC32(const char* filename) {
-  int fd = ydxplat::Open(filename, ydxplat::kRead);
+  int fd = ydxplat::Open(filename, ydxplat::kRead | ydxplat::kNonBlock);
   if (fd < 0) return 0;
-  uLong crc = 0;
-  static const size_t kChunk = 1 << 16;
-  std::string buffer(kChunk, '\0');
-  for (;;) {
-    int64_t got = ydxplat::Read(fd, &buffer[0], kChunk);
-    if (got <= 0) break;
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), (uInt)got);
+  struct stat info;
+  if (ydxplat::FileStat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ydxplat::Close(fd);
+    return 0;
+  }
+  const Uint32* table = CRCTable(p);
+  const size_t kChunk = 1 << 20;
+  std::vector<unsigned char> chunk(kChunk);
+  Uint32 crc = 0xFFFFFFFFu;
+  int64_t total = 0, got;
+  while ((got = ydxplat::Read(fd, chunk.data(), kChunk)) > 0) {
+    crc = CRCUpdate(crc, chunk.data(), (size_t)got, table);
+    total += got;
+    if ((size_t)got < kChunk) break;
   }
   ydxplat::Close(fd);
-  return (unsigned int)crc;
+  if (got < 0 || total == 0) return 0;
+  return ~crc;
 }
 
-void Yandorix_Main::RandSeed(unsigned int) {}
-unsigned int Yandorix_Main::Rand() { return 0; }
-double Yandorix_Main::RandReal() { return 0.0; }
+// ---- MT19937 ----
+
+namespace {
+enum { kMTWords = 624, kMTNeverSeeded = 625, kMTShift = 397 };
+
+void MTSeed(sMainPrivate* p, Uint32 seed) {
+  p->mtstate[0] = seed;
+  for (Uint32 i = 1; i < kMTWords; i++)
+    p->mtstate[i] = 1812433253u * (p->mtstate[i - 1] ^ (p->mtstate[i - 1] >> 30)) + i;
+  p->mtindex = kMTWords;
+}
+
+void MTRegenerate(sMainPrivate* p) {
+  for (int i = 0; i < kMTWords; i++) {
+    Uint32 y = (p->mtstate[i] & 0x80000000u) | (p->mtstate[(i + 1) % kMTWords] & 0x7FFFFFFFu);
+    p->mtstate[i] = p->mtstate[(i + kMTShift) % kMTWords] ^ (y >> 1) ^ ((y & 1) ? 0x9908B0DFu : 0);
+  }
+  p->mtindex = 0;
+}
+}  // namespace
+
+void Yandorix_Main::RandSeed(unsigned int seed) {
+  std::lock_guard<std::mutex> lock(p->randmutex);
+  MTSeed(p, seed);
+}
+
+unsigned int Yandorix_Main::Rand() {
+  std::lock_guard<std::mutex> lock(p->randmutex);
+  if (p->mtindex >= kMTWords) {
+    if (p->mtindex == kMTNeverSeeded) MTSeed(p, 5489);
+    MTRegenerate(p);
+  }
+  Uint32 y = p->mtstate[p->mtindex++];
+  y ^= y >> 11;
+  y ^= (y << 7) & 0x9D2C5680u;
+  y ^= (y << 15) & 0xEFC60000u;
+  y ^= y >> 18;
+  return y;
+}
+
+double Yandorix_Main::RandReal() { return Rand() * (1.0 / 4294967295.0); }
+
+// ---- Version ----
+
 const char* Yandorix_Main::GetVersion() { return p->version; }
 const char* Yandorix_Main::GetCopyright() { return p->copyright; }
-int Yandorix_Main::RequireVersion(int, int) { return 1; }
-void Yandorix_Main::PrintVersion() {}
-const char* Yandorix_Main::GetKeyName(int) { return NULL; }
-int Yandorix_Main::GetKeyPressed(int) { return 0; }
-void Yandorix_Main::VideoInfo() {}
-void Yandorix_Main::AudioInfo() {}
-void Yandorix_Main::SurfaceInfo(SDL_Surface*) {}
+
+int Yandorix_Main::RequireVersion(int major, int minor) {
+  if (p->versionmajor * 100 + p->versionminor >= major * 100 + minor) return 1;
+  ILogSystem.Msg(0, "\n . [Error] - Found %s and minimum v%d.%d is required.\n\n", "Yandorix SDK Win32 v5.22", major,
+                 minor);
+  return 0;
+}
+
+void Yandorix_Main::PrintVersion() {
+  ILogSystem.Msg(0, "\n . %s\n%s\nCompiled on %s %s\n", p->version, p->copyright, __DATE__, __TIME__);
+}
+
+// ---- Keys ----
+
+namespace {
+
+struct OneCharacterTexts {
+  char text[128][2];
+  constexpr OneCharacterTexts() : text() {
+    for (int c = 0; c < 128; c++) text[c][0] = (char)c;
+  }
+};
+constexpr OneCharacterTexts kOneCharacter;
+
+// The US layout's shifted characters.
+int ShiftedCharacter(int key) {
+  static const char kPlain[] = "',-./0123456789;=[\\]`";
+  static const char kShifted[] = "\"<_>?)!@#$%^&*(:+{|}~";
+  static_assert(sizeof kPlain == sizeof kShifted, "one shifted character per plain one");
+  if (key >= 'a' && key <= 'z') return key - 'a' + 'A';
+  if (key <= 0 || key > 127) return 0;
+  const char* found = strchr(kPlain, key);
+  return found ? kShifted[found - kPlain] : 0;
+}
+
+int TranslateKey(int key, SDLMod modifiers) {
+  if (modifiers & KMOD_SHIFT) {
+    int shifted = ShiftedCharacter(key);
+    if (shifted) return shifted;
+  }
+  switch (key) {
+    case SDLK_KP_DIVIDE: return '/';
+    case SDLK_KP_MULTIPLY: return '*';
+    case SDLK_KP_MINUS: return '-';
+    case SDLK_KP_PLUS: return '+';
+    case SDLK_KP_ENTER: return 13;
+  }
+  if (key >= SDLK_KP0 && key <= SDLK_KP_PERIOD) {
+    if (modifiers & KMOD_NUM) return key == SDLK_KP_PERIOD ? '.' : '0' + (key - SDLK_KP0);
+    static const int kNavigation[] = {SDLK_INSERT, SDLK_END,  SDLK_DOWN, SDLK_PAGEDOWN, SDLK_LEFT, SDLK_KP5,
+                                      SDLK_RIGHT,  SDLK_HOME, SDLK_UP,   SDLK_PAGEUP,   SDLK_DELETE};
+    return kNavigation[key - SDLK_KP0];
+  }
+  return key;
+}
+
+}  // namespace
+
+const char* Yandorix_Main::GetKeyName(int key) {
+  if (key == ' ') return " ";
+  if (key == '%') return "%";
+  if ((key >= 33 && key <= 64) || (key >= 91 && key <= 122)) return SDL_GetKeyName((SDLKey)key);
+  if ((key >= 'A' && key <= 'Z') || (key >= '{' && key <= '~')) return kOneCharacter.text[key];
+  return NULL;
+}
+
+int Yandorix_Main::GetKeyPressed(int delay) {
+  if (!p->keystate) return 0;
+  Uint32 now = Yandorix_Ticks();
+  Uint32 wait = delay < 0 ? 0 : (Uint32)delay;
+  for (int key = 8; key <= 295; key++) {
+    if (!p->keystate[key] || now - p->keytimes[key] <= wait) continue;
+    p->keytimes[key] = now;
+    return TranslateKey(key, SDL_GetModState());
+  }
+  return 0;
+}
+
+// ---- Diagnostic dumps ----
+
+static const char* YesNo(Uint32 flag) { return flag ? "yes" : "no"; }
+
+void Yandorix_Main::VideoInfo() {
+  ILogSystem.Msg(0, "\n . Video subsystem info:\n");
+  const SDL_VideoInfo* info = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetVideoInfo() : NULL;
+  if (!info) {
+    ILogSystem.Msg(0, "   . Video subsystem was not initiated.\n\n");
+    return;
+  }
+  char driver[21] = "";
+  if (!SDL_VideoDriverName(driver, sizeof driver)) strcpy(driver, "unknown");
+  ILogSystem.Msg(0, "   . Renderer: %s\n", driver);
+  ILogSystem.Msg(0, "     -> Video memory: %d Mb\n", (int)(info->video_mem / 1024));
+  ILogSystem.Msg(0, "     -> Hardware surfaces: %s\n", YesNo(info->hw_available));
+  ILogSystem.Msg(0, "     -> Hardware color fill: %s\n", YesNo(info->blit_fill));
+  ILogSystem.Msg(0, "     -> Hardware normal blits: %s\n", YesNo(info->blit_hw));
+  ILogSystem.Msg(0, "     -> Hardware colorkey blits: %s\n", YesNo(info->blit_hw_CC));
+  ILogSystem.Msg(0, "     -> Hardware alpha blending blits: %s\n", YesNo(info->blit_hw_A));
+  if (screen) {
+    const char* mode = (screen->flags & SDL_FULLSCREEN) ? "full screen" : "window screen";
+    ILogSystem.Msg(0, "\n   . Main screen surface info:\n");
+    ILogSystem.Msg(0, "     -> Resolution: %d x %d with %d bits.\n", screen->w, screen->h,
+                   screen->format->BitsPerPixel);
+    if (screen->flags & SDL_HWSURFACE)
+      ILogSystem.Msg(0, "     -> Surface is stored on video memory(VRAM) with double-buffer %s and %s.\n",
+                     (screen->flags & SDL_DOUBLEBUF) ? "enabled" : "disabled", mode);
+    else
+      ILogSystem.Msg(0, "     -> Surface is stored on system memory(RAM) and %s\n", mode);
+  }
+  ILogSystem.Msg(0, "\n   . Stats:\n");
+  ILogSystem.Msg(0, "     -> Surface to Texture conversions: at loading time %d and at running time %d\n",
+                 Yandorix_TexturesAtLoad, Yandorix_TexturesAtRun);
+  ILogSystem.Msg(0, "\n");
+}
+
+void Yandorix_Main::AudioInfo() {
+  ILogSystem.Msg(0, "\n . Audio subsystem info: ");
+  if (!p->initialised || !ISoundFX) {
+    ILogSystem.Msg(0, "Yandorix was not initiated.\n");
+    return;
+  }
+  int frequency = 0, channels = 0;
+  Uint16 format = 0;
+  if (!ISoundFX->IsInit() || !Mix_QuerySpec(&frequency, &format, &channels)) {
+    ILogSystem.Msg(0, "Audio subsystem was not initiated.\n");
+    return;
+  }
+  char driver[32] = "";
+  if (!SDL_AudioDriverName(driver, sizeof driver)) strcpy(driver, "unknown");
+  const char* mode = channels <= 0 ? "Null" : channels == 1 ? "Mono" : channels == 2 ? "Stereo" : "Multichannel";
+  ILogSystem.Msg(0, "\n   -> Driver: %s\n", driver);
+  ILogSystem.Msg(0, "   -> Frequency: %dHz - Format: %dbit - Mode: %s\n", frequency, format & 0xFF, mode);
+}
+
+static std::string SurfaceFlagWords(SDL_Surface* surface, bool texture) {
+  static const struct {
+    Uint32 flag;
+    const char* word;
+  } kWords[] = {{SDL_ASYNCBLIT, "SDL_ASYNCBLIT"}, {SDL_FULLSCREEN, "SDL_FULLSCREEN"},
+                {SDL_DOUBLEBUF, "SDL_DOUBLEBUF"}, {SDL_HWACCEL, "SDL_HWACCEL"},
+                {SDL_SRCCOLORKEY, "SDL_SRCCOLORKEY"}, {SDL_RLEACCEL, "SDL_RLEACCEL"},
+                {SDL_SRCALPHA, "SDL_SRCALPHA"}};
+  std::string words = texture ? "SDL_OPENGL " : "SDL_SWSURFACE ";
+  for (const auto& entry : kWords)
+    if (surface->flags & entry.flag) words += std::string(entry.word) + " ";
+  return words;
+}
+
+void Yandorix_Main::SurfaceInfo(SDL_Surface* surface) {
+  if (!surface) {
+    ILogSystem.Msg(0, " . [Yandorix.SurfaceInfo()] Error: there is no surface to describe.\n");
+    return;
+  }
+  const SDL_PixelFormat* format = surface->format;
+  ILogSystem.Msg(0, "\n . Surface(0x%x) info:\n", (unsigned)(uintptr_t)surface);
+  ILogSystem.Msg(0, "   -> Flags: %s\n", SurfaceFlagWords(surface, IsTexture(surface) != 0).c_str());
+  ILogSystem.Msg(0, "   -> Width: %d - Height: %d - Pitch: %d\n", surface->w, surface->h, surface->pitch);
+  ILogSystem.Msg(0, "   -> Alpha blending: ");
+  if ((surface->flags & SDL_SRCALPHA) && format->alpha == 255)
+    ILogSystem.Msg(0, "per-pixel");
+  else if (surface->flags & SDL_SRCALPHA)
+    ILogSystem.Msg(0, "per-surface (%d)", format->alpha);
+  else
+    ILogSystem.Msg(0, "disabled");
+  ILogSystem.Msg(0, " - Colorkey: ");
+  if ((surface->flags & SDL_SRCCOLORKEY) && format->BitsPerPixel == 8) {
+    ILogSystem.Msg(0, "palette color number %d\n", (int)format->colorkey);
+  } else if (surface->flags & SDL_SRCCOLORKEY) {
+    Uint8 red, green, blue;
+    SDL_GetRGB(format->colorkey, format, &red, &green, &blue);
+    ILogSystem.Msg(0, "RGB(%d,%d,%d)\n", red, green, blue);
+  } else {
+    ILogSystem.Msg(0, "disabled\n");
+  }
+  ILogSystem.Msg(0, "   -> Palette: %d - Bits(per each pixel): %d\n", (int)(unsigned)(uintptr_t)format->palette,
+                 format->BitsPerPixel);
+  ILogSystem.Msg(0, "   -> Mask[%d,%d,%d,%d] - Shift[%d,%d,%d,%d]\n", format->Rmask, format->Gmask, format->Bmask,
+                 format->Amask, format->Rshift, format->Gshift, format->Bshift, format->Ashift);
+  ILogSystem.Msg(0, "   -> Loss[%d,%d,%d,%d] - Refcount: %d\n", format->Rloss, format->Gloss, format->Bloss,
+                 format->Aloss, surface->refcount);
+  ILogSystem.Msg(0, "   -> Pixels: 0x%x\n", (unsigned)(uintptr_t)surface->pixels);
+  ILogSystem.Msg(0, "   -> ClipRegion (%d,%d) - (%d,%d)\n", surface->clip_rect.x, surface->clip_rect.y,
+                 surface->clip_rect.w, surface->clip_rect.h);
+  ILogSystem.Msg(0, "   -> Lock: %d - FormatV: %d\n", surface->locked, surface->format_version);
+}
+
+// ---- Surfaces ----
 
 int Yandorix_Main::FreeSurface(SDL_Surface*& surface) {
-  if (!surface) return 0;
+  if (!surface) {
+    ILogSystem.Msg(5, " . [Yandorix.FreeSurface()] Warning: an attempt to free a null surface was detected and "
+                      "avoided.\n");
+    return 0;
+  }
   SDL_FreeSurface(surface);
   surface = NULL;
   return 1;
 }
 
-int Yandorix_Main::IsTexture(SDL_Surface*) { return 0; }
-int Yandorix_Main::Surface2Texture(SDL_Surface*) { return 0; }
+int Yandorix_Main::IsTexture(SDL_Surface* surface) { return surface && glSDL_IsTexture(surface) ? 1 : 0; }
+
+int Yandorix_Main::Surface2Texture(SDL_Surface* surface) {
+  if (!p->isgl || !surface) return 0;
+  if (glSDL_SurfaceToTexture(surface)) Yandorix_TexturesAtLoad++;
+  return 1;
+}
+
 int Yandorix_Main::SurfaceAutomaticConversion(int on) {
-  Yandorix_AutoConvert = on > 0;
+  Yandorix_AutoConvert = on > 0 ? 1 : 0;
   return 1;
 }
 
 int Yandorix_Main::Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-  return SDL_UpperBlit(src, srcrect, dst, dstrect);
+  bool onScreen = dst && dst == screen && ICursor;
+  int restored = onScreen ? ICursor->RestoreBG(dstrect) : 0;
+  int result = SDL_UpperBlit(src, srcrect, dst, dstrect);
+  if (restored && ICursor) ICursor->CopyBG();
+  return result;
+}
+
+int SurfaceDiffersFromScreen(SDL_Surface* surface) {
+  SDL_Surface* screen = Yandorix.screen;
+  if (!screen || !surface) return 0;
+  if ((screen->flags & SDL_HWSURFACE) && !(surface->flags & SDL_HWSURFACE)) return 1;
+  const SDL_PixelFormat* a = surface->format;
+  const SDL_PixelFormat* b = screen->format;
+  return a->BytesPerPixel != b->BytesPerPixel || a->Rmask != b->Rmask || a->Gmask != b->Gmask ||
+                 a->Bmask != b->Bmask || a->Amask != b->Amask
+             ? 1
+             : 0;
+}
+
+char* IntToBinaryText(int value, char* buffer) {
+  if (!buffer) return buffer;
+  Uint32 bits = (Uint32)value;
+  int highest = 31;
+  while (highest > 0 && !(bits & (1u << highest))) highest--;
+  char* out = buffer;
+  for (int bit = highest; bit >= 0; bit--) *out++ = (bits & (1u << bit)) ? '1' : '0';
+  *out = 0;
+  return buffer;
+}
+
+// ---- Directories ----
+
+// Creates one directory of a path being built; true when it exists as a directory afterwards.
+static bool EnsureDirectory(const std::string& path) {
+  struct stat info;
+  if (ydxplat::Stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  if (ydxplat::MakeDir(path.c_str()) == 0) return true;
+  return ydxplat::Stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);   // made by someone else meanwhile
 }
 
 int Yandorix_Main::MakeDirectory(const char* path) {
   if (!path || !*path) return 0;
-  std::string dir = ydxplat::SplitPath(path).dir;
-  if (dir.empty()) return 0;
-  for (char& c : dir)
+  std::string directory = ydxplat::SplitPath(path).dir;
+  if (directory.empty()) return 0;
+  for (char& c : directory)
     if (c == '\\') c = '/';
-  std::string prefix;
   size_t start = 0;
-  while (start < dir.size()) {
-    size_t slash = dir.find('/', start);
-    if (slash == std::string::npos) slash = dir.size();
-    prefix = dir.substr(0, slash);
+  while (start < directory.size()) {
+    size_t slash = directory.find('/', start);
+    if (slash == std::string::npos) slash = directory.size();
+    std::string prefix = directory.substr(0, slash);
     start = slash + 1;
-    if (prefix.empty()) continue;   // leading '/' of an absolute path
-    struct stat st;
-    if (ydxplat::Stat(prefix.c_str(), &st) != 0 && ydxplat::MakeDir(prefix.c_str()) != 0) return 0;
+    if (prefix.empty() || prefix.back() == '/') continue;   // the root, or a doubled separator
+    if (!EnsureDirectory(prefix)) return 0;
   }
   return 1;
 }

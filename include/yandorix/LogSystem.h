@@ -10,9 +10,12 @@ class Yandorix_ILogSystem {
   Yandorix_ILogSystem();
   ~Yandorix_ILogSystem();
 
-  // outputs: 2 file (truncated), 4 file (appended), 8 standard output, 16 the SDK console.
+  // outputs: 2 file (truncated), 4 file (appended), 8 standard output, 16 the SDK console (together with
+  // standard output or a file). level: messages above it (0..5) are dropped. A file name that cannot be
+  // opened (NULL, or 256 characters and more) falls back to "ILogSysError.txt".
   void Init(const char* filename, char outputs, char level, const char* title, const char* line2,
             const char* line3, const char* line4);
+  // One printf-style message; safe from any thread (one lock per log object, so lines never interleave).
   void Msg(char level, const char* format, ...) YDX_PRINTF(3, 4);
   char GetState();
   void Halt();
@@ -28,6 +31,7 @@ class Yandorix_ILogSystem {
  private:
   Yandorix_ILogSystem(const Yandorix_ILogSystem&) = delete;
   Yandorix_ILogSystem& operator=(const Yandorix_ILogSystem&) = delete;
+  void WriteBanner(const char* title, const char* line2, const char* line3, const char* line4);
   struct sLogPrivate* p;
 };
 

@@ -65,26 +65,28 @@ class Yandorix_Main {
   Yandorix_Main();
   ~Yandorix_Main();
 
-  // Start-up and shutdown.
+  // Start-up and shutdown. A second Init without Quit warns and keeps the running services.
   int Init(unsigned int sdlflags);
   void Quit();
+  // Between two runs of a frame loop: no key or button held, frame counters and pacing restarted.
   void CleanUp();
 
   // Video mode.
   int SetVideoMode();
   int IsGL();
 
-  // Frame driver.
+  // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
+  // step. While the library is not initialised it only polls events (warning once) and returns 0.
   int Update(SDL_Event* event);
   void SetRenderCallback(void (*callback)(int));
   float GetLogicTime();
-  int GetKeystate(int key);
+  int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
   int IsRenderNeeded();
   void RenderNeeded(int n);
 
   // Utilities.
   unsigned int CRC32(const char* data, int length);
-  unsigned int CRC32(const char* filename);
+  unsigned int CRC32(const char* filename);   // 0: unreadable, empty, or not a regular file
   void RandSeed(unsigned int seed);
   unsigned int Rand();
   double RandReal();
@@ -97,7 +99,7 @@ class Yandorix_Main {
   void VideoInfo();
   void AudioInfo();
   void SurfaceInfo(SDL_Surface* surface);
-  int FreeSurface(SDL_Surface*& surface);
+  int FreeSurface(SDL_Surface*& surface);   // 1 freed (pointer set to NULL), 0 for a NULL surface
   int IsTexture(SDL_Surface* surface);
   int Surface2Texture(SDL_Surface* surface);
   int SurfaceAutomaticConversion(int on);

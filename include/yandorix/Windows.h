@@ -5,7 +5,8 @@
 #include <SDL.h>
 #include <stdarg.h>
 
-// Stand-ins until the text windows are built: they exist, stay disabled and hidden, and draw nothing.
+// Stand-ins until the text windows are built: they can be enabled on a screen, shown, hidden and moved,
+// and draw nothing.
 class cSimpleWin {
  public:
   cSimpleWin();

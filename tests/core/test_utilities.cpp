@@ -1,0 +1,286 @@
+// The main object's utilities: CRC-32 against zlib, MT19937 against the standard library, version
+// texts, key names and key polling, surface helpers and dumps, binary text and directory creation.
+#include "CoreTest.h"
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+#include <zlib.h>
+
+class UtilitiesTest : public CoreTest {
+ protected:
+  static unsigned int ZlibCRC(const std::string& bytes) {
+    return (unsigned int)crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), (uInt)bytes.size());
+  }
+  static std::string RandomBytes(size_t length, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(length, '\0');
+    for (char& c : bytes) c = (char)generator();
+    return bytes;
+  }
+};
+
+TEST_F(UtilitiesTest, CRCCheckValueAndEmptyInput) {
+  EXPECT_EQ(Yandorix.CRC32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(Yandorix.CRC32("123456789", 0), 0u);
+  EXPECT_EQ(Yandorix.CRC32("123456789", -4), 0u);
+  EXPECT_EQ(Yandorix.CRC32(NULL, 9), 0u);
+}
+
+TEST_F(UtilitiesTest, CRCMatchesZlibAtEveryLengthAndAlignment) {
+  std::string bytes = RandomBytes(2200, 7);
+  for (size_t offset = 0; offset < 16; offset++)
+    for (size_t length = 1; length + offset <= 1100; length++) {
+      std::string piece = bytes.substr(offset, length);
+      ASSERT_EQ(Yandorix.CRC32(bytes.data() + offset, (int)length), ZlibCRC(piece))
+          << "offset " << offset << " length " << length;
+    }
+  std::string large = RandomBytes((5 << 20) + 13, 9);
+  EXPECT_EQ(Yandorix.CRC32(large.data(), (int)large.size()), ZlibCRC(large));
+  std::string zeros(100000, '\0'), ones(100000, '\xFF');
+  EXPECT_EQ(Yandorix.CRC32(zeros.data(), (int)zeros.size()), ZlibCRC(zeros));
+  EXPECT_EQ(Yandorix.CRC32(ones.data(), (int)ones.size()), ZlibCRC(ones));
+}
+
+TEST_F(UtilitiesTest, CRCTableIsBuiltOnceUnderConcurrentFirstUse) {
+  std::string bytes = RandomBytes(70000, 3);
+  unsigned int expected = ZlibCRC(bytes), results[4] = {0, 0, 0, 0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; i++)
+    threads.emplace_back([&, i] { results[i] = Yandorix.CRC32(bytes.data(), (int)bytes.size()); });
+  for (std::thread& thread : threads) thread.join();
+  for (unsigned int result : results) EXPECT_EQ(result, expected);
+  EXPECT_EQ(MainPrivate()->crcready, 1);
+}
+
+TEST_F(UtilitiesTest, CRCOfFilesStreamsReadOnlyAndRefusesSpecialFiles) {
+  std::string content = RandomBytes((3 << 20) + 17, 5);   // several read chunks
+  ASSERT_TRUE(ydxtest::WriteFile("data.bin", content));
+  ASSERT_EQ(chmod("data.bin", 0444), 0);
+  EXPECT_EQ(Yandorix.CRC32("data.bin"), ZlibCRC(content));
+  ASSERT_TRUE(ydxtest::WriteFile("empty.bin", ""));
+  EXPECT_EQ(Yandorix.CRC32("empty.bin"), 0u);
+  EXPECT_EQ(Yandorix.CRC32("missing.bin"), 0u);
+  EXPECT_EQ(Yandorix.CRC32((const char*)NULL), 0u);
+  ASSERT_EQ(mkdir("folder", 0755), 0);
+  EXPECT_EQ(Yandorix.CRC32("folder"), 0u);
+  ASSERT_EQ(mkfifo("pipe", 0644), 0);
+  EXPECT_EQ(Yandorix.CRC32("pipe"), 0u);   // no writer: must not wait for one
+}
+
+TEST_F(UtilitiesTest, MersenneTwisterMatchesTheStandardGenerator) {
+  EXPECT_EQ(Yandorix.Rand(), 3499211612u);   // never seeded: the sequence of seed 5489
+  std::mt19937 reference;
+  reference();
+  for (int i = 1; i < 2000; i++) ASSERT_EQ(Yandorix.Rand(), reference()) << i;
+  Yandorix.RandSeed(5489);
+  EXPECT_EQ(Yandorix.Rand(), 3499211612u);
+  Yandorix.RandSeed(20130325);
+  std::mt19937 seeded(20130325);
+  for (int i = 0; i < 1500; i++) ASSERT_EQ(Yandorix.Rand(), seeded()) << i;
+  for (int i = 0; i < 10000; i++) {
+    double value = Yandorix.RandReal();
+    ASSERT_GE(value, 0.0);
+    ASSERT_LE(value, 1.0);
+  }
+}
+
+TEST_F(UtilitiesTest, RandFromTwoThreadsHandsOutTheSequenceOnce) {
+  Yandorix.RandSeed(99);
+  const int kEach = 50000;
+  std::vector<unsigned int> first(kEach), second(kEach);
+  std::thread a([&] { for (unsigned int& value : first) value = Yandorix.Rand(); });
+  std::thread b([&] { for (unsigned int& value : second) value = Yandorix.Rand(); });
+  a.join();
+  b.join();
+  std::vector<unsigned int> drawn(first), expected(2 * kEach);
+  drawn.insert(drawn.end(), second.begin(), second.end());
+  std::mt19937 reference(99);
+  for (unsigned int& value : expected) value = reference();
+  std::sort(drawn.begin(), drawn.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(drawn, expected);
+}
+
+TEST_F(UtilitiesTest, VersionTexts) {
+  ydxtest::StartLog();
+  EXPECT_STREQ(Yandorix.GetVersion(), "Yandorix SDK Win32 v5.22 (build 3336)");
+  EXPECT_EQ(Yandorix.RequireVersion(5, 22), 1);
+  EXPECT_EQ(Yandorix.RequireVersion(4, 99), 1);
+  EXPECT_EQ(Yandorix.RequireVersion(5, 23), 0);
+  EXPECT_EQ(Yandorix.RequireVersion(6, 0), 0);
+  Yandorix.PrintVersion();
+  std::string text = ydxtest::LogText();
+  EXPECT_TRUE(Contains(text, "\n . [Error] - Found Yandorix SDK Win32 v5.22 and minimum v5.23 is required.\n\n"));
+  EXPECT_TRUE(Contains(text, "\n . [Error] - Found Yandorix SDK Win32 v5.22 and minimum v6.0 is required.\n\n"));
+  EXPECT_TRUE(Contains(text, std::string("\n . Yandorix SDK Win32 v5.22 (build 3336)\n") + Yandorix.GetCopyright() +
+                                 "\nCompiled on "));
+}
+
+TEST_F(UtilitiesTest, KeyNames) {
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+  EXPECT_STREQ(Yandorix.GetKeyName(97), "a");
+  EXPECT_STREQ(Yandorix.GetKeyName(65), "A");
+  EXPECT_STREQ(Yandorix.GetKeyName(32), " ");
+  EXPECT_STREQ(Yandorix.GetKeyName(37), "%");
+  EXPECT_STREQ(Yandorix.GetKeyName(126), "~");
+  EXPECT_STREQ(Yandorix.GetKeyName(49), "1");
+  EXPECT_EQ(Yandorix.GetKeyName(127), nullptr);
+  EXPECT_EQ(Yandorix.GetKeyName(-3), nullptr);
+  EXPECT_EQ(Yandorix.GetKeyName(5000), nullptr);
+  SDL_Quit();
+}
+
+class KeyPressTest : public UtilitiesTest {
+ protected:
+  void SetUp() override {
+    UtilitiesTest::SetUp();
+    StartLibrary();
+    EXPECT_EQ(Yandorix.GetKeyPressed(0), 0);   // no snapshot yet
+    Yandorix.Update(NULL);                     // the first snapshot (free-running logic)
+    keys = SDL_GetKeyState(NULL);
+  }
+  void TearDown() override {
+    memset(keys, 0, SDLK_LAST);
+    SDL_SetModState(KMOD_NONE);
+    UtilitiesTest::TearDown();
+  }
+  int Press(int key, SDLMod modifiers) {
+    memset(keys, 0, SDLK_LAST);
+    keys[key] = 1;
+    SDL_SetModState(modifiers);
+    ydxtest::ManualClock::Advance(1000);
+    return Yandorix.GetKeyPressed(100);
+  }
+  Uint8* keys = NULL;
+};
+
+TEST_F(KeyPressTest, HeldKeyRepeatsAfterItsDelay) {
+  keys[SDLK_a] = 1;
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 'a');
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 0);
+  ydxtest::ManualClock::Advance(150);
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 0);
+  keys[SDLK_b] = 1;   // another held key takes its turn meanwhile
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 'b');
+  ydxtest::ManualClock::Advance(51);
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 'a');
+  EXPECT_EQ(Yandorix.GetKeyPressed(200), 0);
+}
+
+TEST_F(KeyPressTest, ShiftAndKeypadTranslation) {
+  EXPECT_EQ(Press(SDLK_a, KMOD_LSHIFT), 'A');
+  EXPECT_EQ(Press(SDLK_1, KMOD_RSHIFT), '!');
+  EXPECT_EQ(Press(SDLK_MINUS, KMOD_LSHIFT), '_');
+  EXPECT_EQ(Press(SDLK_QUOTE, KMOD_LSHIFT), '"');
+  EXPECT_EQ(Press(SDLK_BACKQUOTE, KMOD_LSHIFT), '~');
+  EXPECT_EQ(Press(SDLK_SLASH, KMOD_NONE), '/');
+  EXPECT_EQ(Press(SDLK_KP8, KMOD_NONE), SDLK_UP);
+  EXPECT_EQ(Press(SDLK_KP8, KMOD_NUM), '8');
+  EXPECT_EQ(Press(SDLK_KP_PERIOD, KMOD_NUM), '.');
+  EXPECT_EQ(Press(SDLK_KP_PERIOD, KMOD_NONE), SDLK_DELETE);
+  EXPECT_EQ(Press(SDLK_KP5, KMOD_NONE), SDLK_KP5);
+  EXPECT_EQ(Press(SDLK_KP0, KMOD_NONE), SDLK_INSERT);
+  EXPECT_EQ(Press(SDLK_KP_ENTER, KMOD_NUM), 13);
+  EXPECT_EQ(Press(SDLK_KP_MULTIPLY, KMOD_NONE), '*');
+  EXPECT_EQ(Press(SDLK_F1, KMOD_LSHIFT), SDLK_F1);
+}
+
+TEST_F(UtilitiesTest, SurfaceHelpers) {
+  ydxtest::StartLog();
+  SDL_Surface* nothing = NULL;
+  EXPECT_EQ(Yandorix.FreeSurface(nothing), 0);
+  EXPECT_TRUE(Contains(ydxtest::LogText(), " . [Yandorix.FreeSurface()] Warning: an attempt to free a null surface "
+                                           "was detected and avoided.\n"));
+  SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 16, 0xF800, 0x07E0, 0x001F, 0);
+  EXPECT_EQ(SurfaceDiffersFromScreen(surface), 0);   // no screen
+  EXPECT_EQ(Yandorix.IsTexture(surface), 0);
+  EXPECT_EQ(Yandorix.Surface2Texture(surface), 0);   // not under OpenGL
+  EXPECT_EQ(Yandorix.FreeSurface(surface), 1);
+  EXPECT_EQ(surface, nullptr);
+  EXPECT_EQ(Yandorix.SurfaceAutomaticConversion(0), 1);
+  EXPECT_EQ(Yandorix_AutoConvert, 0);
+  Yandorix.SurfaceAutomaticConversion(7);
+  EXPECT_EQ(Yandorix_AutoConvert, 1);
+}
+
+TEST_F(UtilitiesTest, SurfaceDiffersFromA32BitScreen) {
+  StartLibrary();
+  OpenScreen(32);
+  SDL_Surface* sixteen = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 16, 0xF800, 0x07E0, 0x001F, 0);
+  SDL_Surface* same = SDL_DisplayFormat(sixteen);
+  EXPECT_EQ(SurfaceDiffersFromScreen(sixteen), 1);
+  EXPECT_EQ(SurfaceDiffersFromScreen(same), 0);
+  SDL_Rect where = {10, 10, 0, 0};
+  EXPECT_EQ(Yandorix.Blit(same, NULL, Yandorix.screen, &where), 0);
+  SDL_FreeSurface(sixteen);
+  SDL_FreeSurface(same);
+}
+
+TEST_F(UtilitiesTest, SurfaceInfoDescribesTheSurface) {
+  ydxtest::StartLog();
+  SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 20, 10, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  SDL_SetColorKey(surface, SDL_SRCCOLORKEY, SDL_MapRGB(surface->format, 255, 0, 255));
+  SDL_SetAlpha(surface, SDL_SRCALPHA, 100);
+  Yandorix.SurfaceInfo(surface);
+  Yandorix.SurfaceInfo(NULL);
+  char head[64];
+  snprintf(head, sizeof head, "\n . Surface(0x%x) info:\n", (unsigned)(uintptr_t)surface);
+  std::string text = ydxtest::LogText();
+  EXPECT_TRUE(Contains(text, head));
+  EXPECT_TRUE(Contains(text, "   -> Flags: SDL_SWSURFACE SDL_SRCCOLORKEY SDL_SRCALPHA \n"));
+  EXPECT_TRUE(Contains(text, "   -> Width: 20 - Height: 10 - Pitch: 80\n"));
+  EXPECT_TRUE(Contains(text, "   -> Alpha blending: per-surface (100) - Colorkey: RGB(255,0,255)\n"));
+  EXPECT_TRUE(Contains(text, "   -> Mask[16711680,65280,255,0] - Shift[16,8,0,0]\n"));
+  EXPECT_TRUE(Contains(text, "   -> ClipRegion (0,0) - (20,10)\n"));
+  EXPECT_TRUE(Contains(text, " . [Yandorix.SurfaceInfo()] Error: "));
+  SDL_FreeSurface(surface);
+}
+
+TEST_F(UtilitiesTest, VideoAndAudioInfo) {
+  ydxtest::StartLog();
+  Yandorix.AudioInfo();
+  Yandorix.VideoInfo();
+  ASSERT_EQ(Yandorix.Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 1);
+  OpenScreen(32, 320, 200);
+  Yandorix.AudioInfo();
+  Yandorix.VideoInfo();
+  std::string text = ydxtest::LogText();
+  EXPECT_TRUE(Contains(text, "\n . Audio subsystem info: Yandorix was not initiated.\n"));
+  EXPECT_TRUE(Contains(text, "\n . Audio subsystem info: Audio subsystem was not initiated.\n"));
+  EXPECT_TRUE(Contains(text, "\n . Video subsystem info:\n   . Video subsystem was not initiated.\n"));
+  EXPECT_TRUE(Contains(text, "   . Renderer: dummy\n"));
+  EXPECT_TRUE(Contains(text, "     -> Resolution: 320 x 200 with 32 bits.\n"
+                             "     -> Surface is stored on system memory(RAM) and window screen\n"));
+  EXPECT_TRUE(Contains(text, "     -> Surface to Texture conversions: at loading time 0 and at running time 0\n"));
+}
+
+TEST_F(UtilitiesTest, BinaryText) {
+  char buffer[33];
+  EXPECT_STREQ(IntToBinaryText(5, buffer), "101");
+  EXPECT_STREQ(IntToBinaryText(0, buffer), "0");
+  EXPECT_STREQ(IntToBinaryText(INT_MAX, buffer), std::string(31, '1').c_str());
+  EXPECT_STREQ(IntToBinaryText(-1, buffer), std::string(32, '1').c_str());
+  EXPECT_STREQ(IntToBinaryText(INT_MIN, buffer), ("1" + std::string(31, '0')).c_str());
+}
+
+TEST_F(UtilitiesTest, MakeDirectoryCreatesTheDirectoryPart) {
+  EXPECT_EQ(Yandorix.MakeDirectory("one/two/file.txt"), 1);
+  struct stat info;
+  EXPECT_EQ(stat("one/two", &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_FALSE(ydxtest::FileExists("one/two/file.txt"));
+  EXPECT_EQ(Yandorix.MakeDirectory("one/two/again.txt"), 1);   // all there already
+  EXPECT_EQ(Yandorix.MakeDirectory("win\\style\\name.dat"), 1);
+  EXPECT_TRUE(ydxtest::FileExists("win/style"));
+  EXPECT_EQ(Yandorix.MakeDirectory("trailing/slash/"), 1);
+  EXPECT_TRUE(ydxtest::FileExists("trailing/slash"));
+  EXPECT_EQ(Yandorix.MakeDirectory((dir + "/absolute//path/x").c_str()), 1);
+  EXPECT_TRUE(ydxtest::FileExists("absolute/path"));
+  EXPECT_EQ(Yandorix.MakeDirectory("bare.txt"), 0);
+  EXPECT_EQ(Yandorix.MakeDirectory(""), 0);
+  EXPECT_EQ(Yandorix.MakeDirectory(NULL), 0);
+  ASSERT_TRUE(ydxtest::WriteFile("plain", "x"));
+  EXPECT_EQ(Yandorix.MakeDirectory("plain/file.txt"), 0);   // a file stands where a directory must be
+}
