@@ -107,7 +107,7 @@ int MakeDir(const char* path) {
 
 int Stat(const char* path, struct stat* st) { return path ? ::stat(path, st) : -1; }
 
-int FileStat(int fd, struct stat* st) { return ::fstat(fd, st); }
+int FileStat(int fd, struct stat* st) { return fd < 0 ? -1 : ::fstat(fd, st); }
 
 int Rename(const char* from, const char* to) {
   if (Injected(kOpRename, to)) return -1;
@@ -222,6 +222,5 @@ void ReplaceFile::Abort() {
   }
 }
 
-int StatDescriptor(int fd, struct stat* st) { return fd < 0 ? -1 : ::fstat(fd, st); }
 
 }  // namespace ydxplat

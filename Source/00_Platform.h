@@ -71,7 +71,4 @@ enum FaultOp { kOpOpen, kOpRead, kOpWrite, kOpSeek, kOpCommit, kOpRename, kOpLin
 typedef int (*FaultHook)(FaultOp op, const char* path, size_t* length);
 void SetFaultHook(FaultHook hook);
 
-// The archive cache tells files apart by device and inode of an open descriptor (fstat).
-int StatDescriptor(int fd, struct stat* st);                // 0 on success
-
 }  // namespace ydxplat

@@ -12,7 +12,7 @@ namespace ydxdpf {
 
 bool IdentityOfDescriptor(int fd, FileIdentity* identity) {
   struct stat st;
-  identity->known = fd >= 0 && ydxplat::StatDescriptor(fd, &st) == 0;
+  identity->known = fd >= 0 && ydxplat::FileStat(fd, &st) == 0;
   if (!identity->known) return false;
   identity->device = st.st_dev;
   identity->inode = st.st_ino;
