@@ -1,5 +1,5 @@
 // Unchecked pixel access for loops that clip (and lock) first; the public GetPixel/PutPixelColor
-// check bounds and take the lock flag.
+// check bounds and take the lock flag. Also the checked lock the library's own pixel loops use.
 #pragma once
 #include <SDL.h>
 
@@ -7,6 +7,12 @@ namespace ydxpix {
 
 // True when SDL requires a lock before the pixels may be touched.
 inline bool MustLock(const SDL_Surface* s) { return s->offset != 0 || (s->flags & 0x4005) != 0; }
+
+// Locks when SDL requires it; false (nothing locked, SDL's error text set) when the lock failed
+// or the surface has no pixel buffer to read.
+bool LockForAccess(SDL_Surface* s);
+// Undoes a successful LockForAccess.
+void UnlockAfterAccess(SDL_Surface* s);
 
 inline Uint32 ReadUnchecked(const SDL_Surface* s, int x, int y) {
   const Uint8* row = static_cast<const Uint8*>(s->pixels) + (size_t)y * s->pitch;
