@@ -245,8 +245,7 @@ bool AppendImageData(SDL_Surface* surface, Sint32 colorkey, Uint8 alpha, std::ve
 // ---------------------------------------------------------------------------------------------------
 // Rebuilding stored pixels
 
-// `pixels` holds pitch x height bytes, followed at 8 bits by the 1024 palette bytes.
-static void CopyStoredPixels(SDL_Surface* s, const Uint8* pixels) {
+void CopyStoredPixels(SDL_Surface* s, const Uint8* pixels) {
   Yandorix_memcpy(s->pixels, pixels, (size_t)s->pitch * s->h);
   if (s->format->BitsPerPixel != 8 || !s->format->palette) return;
   const Uint8* palette = pixels + (size_t)s->pitch * s->h;

@@ -86,6 +86,10 @@ SDL_Surface* SoftwareCopy(SDL_Surface* surface);
 // the 1024 palette bytes of a software surface. False when its pixels cannot be read.
 bool AppendImageData(SDL_Surface* surface, Sint32 colorkey, Uint8 alpha, std::vector<Uint8>* out);
 
+// Copies checked stored pixels into a surface made by CreateSurface: pitch x height bytes, followed
+// at 8 bits by the 1024 palette bytes that become its colours.
+void CopyStoredPixels(SDL_Surface* surface, const Uint8* pixels);
+
 // The rebuilt surface and what its owner takes over.
 struct sRebuilt {
   SDL_Surface* surface;
