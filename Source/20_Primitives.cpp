@@ -128,6 +128,47 @@ void Yandorix_IPrimitives::Put16Pixel(SDL_Surface* s, short x, short y, unsigned
 // ---------------------------------------------------------------------------------------------------
 // Lines, rectangles and boxes
 
+template <int Bpp>
+static inline void StorePixel(Uint8* at, Uint32 color, const Uint8* bytes3) {
+  if (Bpp == 1) *at = (Uint8)color;
+  else if (Bpp == 2) *reinterpret_cast<Uint16*>(at) = (Uint16)color;
+  else if (Bpp == 4) *reinterpret_cast<Uint32*>(at) = color;
+  else { at[0] = bytes3[0]; at[1] = bytes3[1]; at[2] = bytes3[2]; }
+}
+
+// The three bytes a 24-bit pixel of that value is stored as.
+static void ThreeBytesOf(const SDL_PixelFormat* f, Uint32 color, Uint8 bytes3[4]) {
+  bytes3[0] = bytes3[1] = bytes3[2] = bytes3[3] = 0;
+  bytes3[f->Rshift / 8 & 3] = (Uint8)(color >> f->Rshift);
+  bytes3[f->Gshift / 8 & 3] = (Uint8)(color >> f->Gshift);
+  bytes3[f->Bshift / 8 & 3] = (Uint8)(color >> f->Bshift);
+  bytes3[f->Ashift / 8 & 3] = (Uint8)(color >> f->Ashift);
+}
+
+template <int Bpp>
+static void StoreColumn(Uint8* at, int pitch, int count, Uint32 color, const Uint8* bytes3) {
+  for (; count > 0; --count, at += pitch) StorePixel<Bpp>(at, color, bytes3);
+}
+
+// A one-pixel column of a plain software surface, written directly: SDL_FillRect pays a row set-up
+// for every pixel of it. Anything the video back end keeps for itself goes to SDL_FillRect.
+static bool FillColumnDirect(SDL_Surface* s, int x, int top, int bottom, Uint32 color) {
+  if ((s->flags & SDL_HWSURFACE) || glSDL_IsTexture(s) || s == Yandorix.screen || !ydxpix::LockForAccess(s))
+    return false;
+  Uint8 bytes3[4];
+  ThreeBytesOf(s->format, color, bytes3);
+  int bpp = s->format->BytesPerPixel, count = bottom - top + 1;
+  Uint8* at = static_cast<Uint8*>(s->pixels) + (ptrdiff_t)top * s->pitch + (ptrdiff_t)x * bpp;
+  switch (bpp) {
+    case 1: StoreColumn<1>(at, s->pitch, count, color, bytes3); break;
+    case 2: StoreColumn<2>(at, s->pitch, count, color, bytes3); break;
+    case 3: StoreColumn<3>(at, s->pitch, count, color, bytes3); break;
+    default: StoreColumn<4>(at, s->pitch, count, color, bytes3); break;
+  }
+  ydxpix::UnlockAfterAccess(s);
+  return true;
+}
+
 // Fills the inclusive span [x1, x2] x [y1, y2] (either order) where it meets the clip rectangle.
 static void FillClipped(SDL_Surface* s, int x1, int y1, int x2, int y2, Uint32 color) {
   if (x1 > x2) std::swap(x1, x2);
@@ -136,6 +177,7 @@ static void FillClipped(SDL_Surface* s, int x1, int y1, int x2, int y2, Uint32 c
   int left = std::max(x1, (int)clip.x), right = std::min(x2, clip.x + clip.w - 1);
   int top = std::max(y1, (int)clip.y), bottom = std::min(y2, clip.y + clip.h - 1);
   if (left > right || top > bottom) return;
+  if (left == right && bottom > top && FillColumnDirect(s, left, top, bottom, color)) return;
   SDL_Rect area = {(Sint16)left, (Sint16)top, (Uint16)(right - left + 1), (Uint16)(bottom - top + 1)};
   SDL_FillRect(s, &area, color);
 }
@@ -238,34 +280,41 @@ static void ClipMinor(sLineWalk& w, int lo, int hi) {
 }
 
 template <int Bpp>
-static inline void StorePixel(Uint8* at, Uint32 color, const Uint8* bytes3) {
-  if (Bpp == 1) *at = (Uint8)color;
-  else if (Bpp == 2) *reinterpret_cast<Uint16*>(at) = (Uint16)color;
-  else if (Bpp == 4) *reinterpret_cast<Uint32*>(at) = color;
-  else { at[0] = bytes3[0]; at[1] = bytes3[1]; at[2] = bytes3[2]; }
-}
-
-template <int Bpp>
 static void WalkLine(SDL_Surface* s, const sLineWalk& w, Uint32 color, const Uint8* bytes3) {
   long long total = (w.den >> 1) + w.first * w.add;
-  long long minorSteps = w.den ? total / w.den : 0;
-  int num = w.den ? (int)(total % w.den) : 0;
+  long long minorSteps = w.first && w.den ? total / w.den : 0;
+  int num = w.first && w.den ? (int)(total % w.den) : (int)total;
   int major = w.major0 + w.majorSign * (int)w.first, minor = w.minor0 + w.minorSign * (int)minorSteps;
   int x = w.xDrives ? major : minor, y = w.xDrives ? minor : major;
   int pitch = s->pitch;
   Uint8* at = static_cast<Uint8*>(s->pixels) + (ptrdiff_t)y * pitch + (ptrdiff_t)x * Bpp;
   ptrdiff_t majorStep = w.xDrives ? w.majorSign * Bpp : (ptrdiff_t)w.majorSign * pitch;
   ptrdiff_t minorStep = w.xDrives ? (ptrdiff_t)w.minorSign * pitch : w.minorSign * Bpp;
-  for (long long count = w.last - w.first + 1;;) {
-    StorePixel<Bpp>(at, color, bytes3);
-    if (--count == 0) break;
-    num += w.add;
-    if (num >= w.den) {
-      num -= w.den;
+  const int den = w.den, add = w.add;
+  auto advance = [&]() {
+    num += add;
+    if (num >= den) {
+      num -= den;
       at += minorStep;
     }
     at += majorStep;
+  };
+  long long remaining = w.last - w.first;   // points after the first
+  for (; remaining >= 4; remaining -= 4) {    // four at a time: less loop overhead per point
+    StorePixel<Bpp>(at, color, bytes3);
+    advance();
+    StorePixel<Bpp>(at, color, bytes3);
+    advance();
+    StorePixel<Bpp>(at, color, bytes3);
+    advance();
+    StorePixel<Bpp>(at, color, bytes3);
+    advance();
   }
+  for (; remaining > 0; --remaining) {
+    StorePixel<Bpp>(at, color, bytes3);
+    advance();
+  }
+  StorePixel<Bpp>(at, color, bytes3);
 }
 
 // The walk of the line from (x1, y1) to (x2, y2), cut to the surface's clip rectangle.
@@ -282,6 +331,8 @@ static bool ClipLine(const SDL_Surface* s, int x1, int y1, int x2, int y2, sLine
   w->last = w->den;
   const SDL_Rect& clip = s->clip_rect;
   int xLo = clip.x, xHi = clip.x + clip.w - 1, yLo = clip.y, yHi = clip.y + clip.h - 1;
+  auto visible = [&](int x, int y) { return x >= xLo && x <= xHi && y >= yLo && y <= yHi; };
+  if (visible(x1, y1) && visible(x2, y2)) return clip.w > 0 && clip.h > 0;   // nothing to cut
   ClipMajor(*w, w->xDrives ? xLo : yLo, w->xDrives ? xHi : yHi);
   ClipMinor(*w, w->xDrives ? yLo : xLo, w->xDrives ? yHi : xHi);
   return w->first <= w->last;
@@ -307,13 +358,9 @@ void Yandorix_IPrimitives::LineColor(SDL_Surface* s, short x1, short y1, short x
   }
   Lock(s);
   if (s->pixels) {
-    const SDL_PixelFormat* f = s->format;
-    Uint8 bytes3[4] = {0, 0, 0, 0};
-    bytes3[f->Rshift / 8 & 3] = (Uint8)(color >> f->Rshift);
-    bytes3[f->Gshift / 8 & 3] = (Uint8)(color >> f->Gshift);
-    bytes3[f->Bshift / 8 & 3] = (Uint8)(color >> f->Bshift);
-    bytes3[f->Ashift / 8 & 3] = (Uint8)(color >> f->Ashift);
-    switch (f->BytesPerPixel) {
+    Uint8 bytes3[4];
+    ThreeBytesOf(s->format, color, bytes3);
+    switch (s->format->BytesPerPixel) {
       case 1: WalkLine<1>(s, walk, color, bytes3); break;
       case 2: WalkLine<2>(s, walk, color, bytes3); break;
       case 3: WalkLine<3>(s, walk, color, bytes3); break;

@@ -5,7 +5,6 @@
 #include "20_Primitives.h"
 #include "glSDL.h"
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -40,43 +39,75 @@ bool SolidGeneric(const sCollider& c, Uint32 pixel) {
   return a != 0 && (r | g | b) != 0;
 }
 
-// Solid-pixel flags of one sampled row: flags[k] for the column firstX + k * step (surface coordinates).
+// A sampled row: the columns firstX + k * step (surface coordinates) for k < count.
+// Marking sets flags[k] for A's solid columns and returns how many there are; checking tests B only
+// at the columns A marked and returns 1 at the first solid one.
+typedef int (*RowScan)(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags);
+
 template <int Bpp, bool Alpha>
-void SolidRowOf(const SDL_Surface* s, int y, int firstX, int step, int count, Uint8* flags) {
-  const SDL_PixelFormat* f = s->format;
+inline bool SolidAt(const Uint8* at, const SDL_PixelFormat* f, Uint32 key, Uint32 alphaMask, Uint32 colourMask) {
+  Uint32 pixel = ydxpix::ReadAt<Bpp>(at, f);
+  return Alpha ? ((pixel & alphaMask) != 0 && (pixel & colourMask) != 0) : pixel != key;
+}
+
+template <int Bpp, bool Alpha>
+int MarkRow(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags) {
+  const SDL_PixelFormat* f = c.surface->format;
   const Uint32 key = f->colorkey, alphaMask = f->Amask, colourMask = f->Rmask | f->Gmask | f->Bmask;
-  const Uint8* at = static_cast<const Uint8*>(s->pixels) + (size_t)y * s->pitch + (size_t)firstX * Bpp;
+  const Uint8* at = static_cast<const Uint8*>(c.surface->pixels) + (size_t)y * c.surface->pitch + (size_t)firstX * Bpp;
   const size_t stride = (size_t)step * Bpp;
+  int found = 0;
   for (int k = 0; k < count; ++k, at += stride) {
-    Uint32 pixel;
-    if (Bpp == 1) pixel = *at;
-    else if (Bpp == 2) pixel = *reinterpret_cast<const Uint16*>(at);
-    else if (Bpp == 4) pixel = *reinterpret_cast<const Uint32*>(at);
-    else pixel = ((Uint32)at[f->Rshift / 8] << f->Rshift) | ((Uint32)at[f->Gshift / 8] << f->Gshift) |
-                 ((Uint32)at[f->Bshift / 8] << f->Bshift) | ((Uint32)at[f->Ashift / 8] << f->Ashift);
-    flags[k] = Alpha ? ((pixel & alphaMask) != 0 && (pixel & colourMask) != 0) : pixel != key;
+    flags[k] = SolidAt<Bpp, Alpha>(at, f, key, alphaMask, colourMask);
+    found += flags[k];
+  }
+  return found;
+}
+
+template <int Bpp, bool Alpha>
+int CheckRow(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags) {
+  const SDL_PixelFormat* f = c.surface->format;
+  const Uint32 key = f->colorkey, alphaMask = f->Amask, colourMask = f->Rmask | f->Gmask | f->Bmask;
+  const Uint8* at = static_cast<const Uint8*>(c.surface->pixels) + (size_t)y * c.surface->pitch + (size_t)firstX * Bpp;
+  const size_t stride = (size_t)step * Bpp;
+  for (int k = 0; k < count; ++k, at += stride)
+    if (flags[k] && SolidAt<Bpp, Alpha>(at, f, key, alphaMask, colourMask)) return 1;
+  return 0;
+}
+
+// Texture surfaces are read pixel by pixel through the OpenGL back end.
+int MarkTextureRow(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags) {
+  int found = 0;
+  for (int k = 0; k < count; ++k) {
+    flags[k] = SolidGeneric(c, IPrimitives->GetPixel(c.surface, (short)(firstX + k * step), (short)y, 0));
+    found += flags[k];
+  }
+  return found;
+}
+
+int CheckTextureRow(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags) {
+  for (int k = 0; k < count; ++k)
+    if (flags[k] && SolidGeneric(c, IPrimitives->GetPixel(c.surface, (short)(firstX + k * step), (short)y, 0)))
+      return 1;
+  return 0;
+}
+
+template <bool Mark, bool Alpha>
+RowScan ScanByDepth(int bytesPerPixel) {
+  switch (bytesPerPixel) {
+    case 1: return Mark ? MarkRow<1, Alpha> : CheckRow<1, Alpha>;
+    case 2: return Mark ? MarkRow<2, Alpha> : CheckRow<2, Alpha>;
+    case 3: return Mark ? MarkRow<3, Alpha> : CheckRow<3, Alpha>;
+    default: return Mark ? MarkRow<4, Alpha> : CheckRow<4, Alpha>;
   }
 }
 
-template <bool Alpha>
-void SolidRowByDepth(const SDL_Surface* s, int y, int firstX, int step, int count, Uint8* flags) {
-  switch (s->format->BytesPerPixel) {
-    case 1: SolidRowOf<1, Alpha>(s, y, firstX, step, count, flags); break;
-    case 2: SolidRowOf<2, Alpha>(s, y, firstX, step, count, flags); break;
-    case 3: SolidRowOf<3, Alpha>(s, y, firstX, step, count, flags); break;
-    default: SolidRowOf<4, Alpha>(s, y, firstX, step, count, flags); break;
-  }
-}
-
-void SolidRow(const sCollider& c, int y, int firstX, int step, int count, Uint8* flags) {
-  if (c.texture) {
-    for (int k = 0; k < count; ++k)
-      flags[k] = SolidGeneric(c, IPrimitives->GetPixel(c.surface, (short)(firstX + k * step), (short)y, 0));
-  } else if (c.alphaMode) {
-    SolidRowByDepth<true>(c.surface, y, firstX, step, count, flags);
-  } else {
-    SolidRowByDepth<false>(c.surface, y, firstX, step, count, flags);
-  }
+// The row scan for a surface, chosen once per test so no row decides on depth or mode again.
+template <bool Mark>
+RowScan ScanFor(const sCollider& c) {
+  if (c.texture) return Mark ? MarkTextureRow : CheckTextureRow;
+  int bytes = c.surface->format->BytesPerPixel;
+  return c.alphaMode ? ScanByDepth<Mark, true>(bytes) : ScanByDepth<Mark, false>(bytes);
 }
 
 // The first value >= from on the grid origin + k * step.
@@ -96,20 +127,23 @@ void UnlockCollider(const sCollider& c) {
   if (!c.texture) ydxpix::UnlockAfterAccess(c.surface);
 }
 
-// The pixel test over the overlap [x0, x1] x [y0, y1] on the grid starting at (gridX, gridY).
+// The pixel test over the overlap [x0, x1] x [y0, y1] on the grid starting at (gridX, gridY): per row,
+// A's solid columns first, then B only where A is solid, in chunks that fit a stack buffer.
 int ScanOverlap(const sCollider& a, const sCollider& b, int gridX, int gridY, int x0, int y0, int x1, int y1,
                 int step) {
+  enum { kChunk = 512 };
   int firstX = GridAtOrAfter(x0, gridX, step), firstY = GridAtOrAfter(y0, gridY, step);
   if (firstX > x1 || firstY > y1) return 0;
-  int count = (x1 - firstX) / step + 1;
-  std::vector<Uint8> solidA(count), solidB(count);
-  int ax = firstX - a.left + a.offsetX, bx = firstX - b.left + b.offsetX;
+  int columns = (x1 - firstX) / step + 1;
+  Uint8 solidA[kChunk];
+  RowScan markA = ScanFor<true>(a), checkB = ScanFor<false>(b);
   for (int y = firstY; y <= y1; y += step) {
-    SolidRow(a, y - a.top + a.offsetY, ax, step, count, solidA.data());
-    if (std::find(solidA.begin(), solidA.end(), 1) == solidA.end()) continue;
-    SolidRow(b, y - b.top + b.offsetY, bx, step, count, solidB.data());
-    for (int k = 0; k < count; ++k)
-      if (solidA[k] & solidB[k]) return 1;
+    int rowA = y - a.top + a.offsetY, rowB = y - b.top + b.offsetY;
+    for (int done = 0; done < columns; done += kChunk) {
+      int count = std::min<int>(kChunk, columns - done), x = firstX + done * step;
+      if (markA(a, rowA, x - a.left + a.offsetX, step, count, solidA) == 0) continue;
+      if (checkB(b, rowB, x - b.left + b.offsetX, step, count, solidA)) return 1;
+    }
   }
   return 0;
 }
