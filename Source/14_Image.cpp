@@ -511,6 +511,13 @@ SDL_Surface* Yandorix_IImage::LoadBMP(const char* file) {
 
 // The BMP file bytes of a surface, its pixels copied as they are (no key or surface alpha applied).
 static bool BMPBytesOf(SDL_Surface* surface, std::vector<Uint8>* bytes) {
+  // SDL's writer turns anything but 8-bit palettes into 24 bits; its row length must fit its pitch.
+  Uint32 pitch = 0;
+  std::string why;
+  if (!ydxfmt::StoredPitch(surface->w, surface->h, surface->format->palette ? 8 : 24, &pitch, &why)) {
+    SDL_SetError("%s", why.c_str());
+    return false;
+  }
   SDL_RWops* sink = OpenMemorySink(bytes);
   if (!sink) return false;
   sKeyAndAlpha saved = SwitchOffKeyAndAlpha(surface);
@@ -548,10 +555,12 @@ namespace {
 
 // Deflate cannot expand data more than 1032 times; a little slack on top.
 const uint64_t kMaxInflateRatio = 1100;
+const int64_t kMaxChunkBytes = 8 << 20;
 
 struct sPngRead {
   SDL_RWops* src;
   int64_t available;
+  png_alloc_size_t allocationLimit;   // the largest block libpng may take for this stream
   png_structp png;
   png_infop info;
   SDL_Surface* surface;
@@ -567,6 +576,16 @@ struct sPngKey {
 };
 
 void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// libpng sizes some buffers by chunk lengths it has not checked against the data (a 2 GB "sPLT" in
+// a 100-byte file): no single block beyond what the stream could hold, 8 MB at least.
+png_voidp PngAllocate(png_structp png, png_alloc_size_t size) {
+  const sPngRead* job = static_cast<const sPngRead*>(png_get_mem_ptr(png));
+  if (job && size > job->allocationLimit) return NULL;
+  return malloc(size);
+}
+
+void PngRelease(png_structp, png_voidp block) { free(block); }
 void PngWarning(png_structp, png_const_charp) {}
 
 void PngReadData(png_structp png, png_bytep data, png_size_t length) {
@@ -709,8 +728,9 @@ SDL_Surface* ydximg::DecodePNG(SDL_RWops* src) {
   std::memset(&job, 0, sizeof job);
   job.src = src;
   job.available = StreamRemaining(src);
+  job.allocationLimit = (png_alloc_size_t)std::max<int64_t>(kMaxChunkBytes, job.available);
   bool ok = false;
-  job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, PngError, PngWarning);
+  job.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, PngError, PngWarning, &job, PngAllocate, PngRelease);
   if (!job.png) job.error = "Couldn't allocate memory for PNG file or incompatible PNG dll";
   else if (!(job.info = png_create_info_struct(job.png))) job.error = "Couldn't create image information for PNG file";
   else ok = ReadPngBody(&job);
@@ -765,6 +785,12 @@ bool WritesStraight(const SDL_PixelFormat* f) {
 // An RGB(A) copy of the surface's pixels as they are: key and surface alpha are off during the copy.
 SDL_Surface* RGBCopyOf(SDL_Surface* s) {
   bool alpha = s->format->Amask != 0;
+  Uint32 pitch = 0;
+  std::string why;
+  if (!ydxfmt::StoredPitch(s->w, s->h, alpha ? 32 : 24, &pitch, &why)) {   // SDL would wrap the row length
+    SDL_SetError("Couldn't allocate temp surface: %s", why.c_str());
+    return NULL;
+  }
   SDL_Surface* copy = SDL_CreateRGBSurface(SDL_SWSURFACE, s->w, s->h, alpha ? 32 : 24, 0x000000FF, 0x0000FF00,
                                            0x00FF0000, alpha ? 0xFF000000 : 0);
   if (!copy) {

@@ -279,42 +279,25 @@ static void ClipMinor(sLineWalk& w, int lo, int hi) {
   w.last = std::min(w.last, FloorDiv((stepsHi + 1) * w.den - half - 1, w.add));
 }
 
+// Plots the points first..last of a walk. The minor steps of point i, floor((den / 2 + i * add) / den),
+// come from 32.32 fixed point rounded up: with den and i at most 65535 the rounding error stays
+// below 1 / den, so the floor is exact, and no point waits on a data-dependent branch.
 template <int Bpp>
 static void WalkLine(SDL_Surface* s, const sLineWalk& w, Uint32 color, const Uint8* bytes3) {
-  long long total = (w.den >> 1) + w.first * w.add;
-  long long minorSteps = w.first && w.den ? total / w.den : 0;
-  int num = w.first && w.den ? (int)(total % w.den) : (int)total;
-  int major = w.major0 + w.majorSign * (int)w.first, minor = w.minor0 + w.minorSign * (int)minorSteps;
+  const uint64_t den = w.den ? (uint64_t)w.den : 1;
+  const uint64_t slope = (((uint64_t)w.add << 32) + den - 1) / den;
+  uint64_t position = ((((uint64_t)(w.den >> 1)) << 32) + den - 1) / den + (uint64_t)w.first * slope;
+  const uint64_t firstSteps = position >> 32;
+  int major = w.major0 + w.majorSign * (int)w.first, minor = w.minor0 + w.minorSign * (int)firstSteps;
   int x = w.xDrives ? major : minor, y = w.xDrives ? minor : major;
-  int pitch = s->pitch;
-  Uint8* at = static_cast<Uint8*>(s->pixels) + (ptrdiff_t)y * pitch + (ptrdiff_t)x * Bpp;
-  ptrdiff_t majorStep = w.xDrives ? w.majorSign * Bpp : (ptrdiff_t)w.majorSign * pitch;
-  ptrdiff_t minorStep = w.xDrives ? (ptrdiff_t)w.minorSign * pitch : w.minorSign * Bpp;
-  const int den = w.den, add = w.add;
-  auto advance = [&]() {
-    num += add;
-    if (num >= den) {
-      num -= den;
-      at += minorStep;
-    }
+  Uint8* at = static_cast<Uint8*>(s->pixels) + (ptrdiff_t)y * s->pitch + (ptrdiff_t)x * Bpp;
+  const ptrdiff_t majorStep = w.xDrives ? w.majorSign * Bpp : (ptrdiff_t)w.majorSign * s->pitch;
+  const ptrdiff_t minorStep = w.xDrives ? (ptrdiff_t)w.minorSign * s->pitch : w.minorSign * Bpp;
+  for (long long count = w.last - w.first + 1; count > 0; --count) {
+    StorePixel<Bpp>(at + (ptrdiff_t)((position >> 32) - firstSteps) * minorStep, color, bytes3);
+    position += slope;
     at += majorStep;
-  };
-  long long remaining = w.last - w.first;   // points after the first
-  for (; remaining >= 4; remaining -= 4) {    // four at a time: less loop overhead per point
-    StorePixel<Bpp>(at, color, bytes3);
-    advance();
-    StorePixel<Bpp>(at, color, bytes3);
-    advance();
-    StorePixel<Bpp>(at, color, bytes3);
-    advance();
-    StorePixel<Bpp>(at, color, bytes3);
-    advance();
   }
-  for (; remaining > 0; --remaining) {
-    StorePixel<Bpp>(at, color, bytes3);
-    advance();
-  }
-  StorePixel<Bpp>(at, color, bytes3);
 }
 
 // The walk of the line from (x1, y1) to (x2, y2), cut to the surface's clip rectangle.

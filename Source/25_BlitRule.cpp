@@ -220,13 +220,15 @@ static void AppendPalette(const SDL_Palette* palette, std::vector<Uint8>* out) {
 }
 
 bool AppendImageData(SDL_Surface* surface, Sint32 colorkey, Uint8 alpha, std::vector<Uint8>* out) {
-  Uint32 pitch = 0;
-  std::string why;
-  if (!surface || !StoredPitch(surface->w, surface->h, surface->format->BitsPerPixel, &pitch, &why)) return false;
-  if (!ydxpix::LockForAccess(surface)) return false;   // also decodes an RLE surface
+  if (!surface) return false;
   sStoredPixelFormat record = FormatOf(surface->format);
   record.colorkey = colorkey;
   record.alpha = alpha;
+  Uint32 pitch = 0;
+  std::string why;
+  // Nothing is stored that no reader would take back.
+  if (!CheckFormat(record, &why) || !StoredPitch(surface->w, surface->h, record.bitsPerPixel, &pitch, &why)) return false;
+  if (!ydxpix::LockForAccess(surface)) return false;   // also decodes an RLE surface
   Uint8 encoded[kStoredFormatSize];
   EncodeFormat(record, encoded);
   out->insert(out->end(), encoded, encoded + kStoredFormatSize);

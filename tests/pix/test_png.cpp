@@ -267,6 +267,11 @@ TEST_F(PngTest, RefusalsReturnTheFailureValueAndLog) {
   EXPECT_TRUE(LogHas(" . [IImage->LoadPNG(0x"));
   EXPECT_EQ(IImage->LoadPNG("missing.png"), nullptr);
   EXPECT_TRUE(LogHas(" . [IImage->LoadPNG(missing.png)] Error:"));
+  // Rows that would not fit SDL's 16-bit pitch once widened to RGBA are refused, not overrun.
+  SurfaceHolder wide(SDL_CreateRGBSurface(0, 20000, 1, 16, 0xF00, 0xF0, 0xF, 0xF000));
+  EXPECT_EQ(IImage->SavePNG("wide.png", wide.get(), 6), -1);
+  EXPECT_EQ(IImage->SaveBMP("wide.bmp", wide.get()), 0);
+  EXPECT_FALSE(ydxtest::FileExists("wide.png") || ydxtest::FileExists("wide.bmp"));
 }
 
 TEST_F(PngTest, SignatureProbe) {

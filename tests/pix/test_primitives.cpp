@@ -149,6 +149,21 @@ TEST_F(PrimitivesTest, ClippedLinesKeepTheirSlope) {
     EXPECT_EQ(PointsOf(s.get(), 0xFFFF), InsideRect(ReferenceLine(l[0], l[1], l[2], l[3]), clip))
         << l[0] << "," << l[1] << " - " << l[2] << "," << l[3];
   }
+  // Long lines from anywhere in the coordinate range, against the full walk.
+  Uint32 seed = 99;
+  auto coordinate = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return (int)(seed >> 8) % 65536 - 32768;
+  };
+  for (int i = 0; i < 200; ++i) {
+    int x1 = coordinate(), y1 = coordinate();   // odd lines run through the clip rectangle's middle
+    int x2 = i % 2 ? std::max(-32768, std::min(32767, 36 - x1)) : coordinate();
+    int y2 = i % 2 ? std::max(-32768, std::min(32767, 28 - y1)) : coordinate();
+    SDL_FillRect(s.get(), NULL, 0);
+    IPrimitives->LineColor(s.get(), (short)x1, (short)y1, (short)x2, (short)y2, 0xFFFF);
+    ASSERT_EQ(PointsOf(s.get(), 0xFFFF), InsideRect(ReferenceLine(x1, y1, x2, y2), clip))
+        << x1 << "," << y1 << " - " << x2 << "," << y2;
+  }
   // The line from outside on the left starts at the clip edge, on its own row.
   SDL_SetClipRect(s.get(), NULL);
   SDL_FillRect(s.get(), NULL, 0);
@@ -216,63 +231,52 @@ TEST_F(PrimitivesTest, SixteenPixelRunsStopAtTheRowEnd) {
   IPrimitives->Put16Pixel(s.get(), 0, 3, fill, 1);    // below the surface: nothing
 }
 
+namespace {
+// Three 8-bit results as one number for compact expectations.
+int Packed(Uint8 a, Uint8 b, Uint8 c) { return a << 16 | b << 8 | c; }
+}  // namespace
+
 TEST_F(PrimitivesTest, ColourConversionsOfTheReferenceTable) {
-  float h, s, v;
-  IPrimitives->RGBtoHSV(0, 0, 0, &h, &s, &v);
-  EXPECT_EQ(h, -1.0f);
-  EXPECT_EQ(s, 0.0f);
-  EXPECT_EQ(v, 0.0f);
-  IPrimitives->RGBtoHSV(255, 0, 0, &h, &s, &v);
-  EXPECT_EQ(h, 0.0f);
-  EXPECT_EQ(s, 1.0f);
-  EXPECT_EQ(v, 1.0f);
-  IPrimitives->RGBtoHSV(0, 0, 255, &h, &s, &v);
-  EXPECT_EQ(h, 240.0f);
-  IPrimitives->RGBtoHSV(128, 128, 128, &h, &s, &v);   // greys have no hue
-  EXPECT_EQ(h, -1.0f);
-  EXPECT_EQ(s, 0.0f);
-
-  Uint8 r, g, b;
-  IPrimitives->HSVtoRGB(123.0f, 0, 0.5f, &r, &g, &b);
-  EXPECT_EQ((int)r, 127);
-  EXPECT_EQ((int)g, 127);
-  EXPECT_EQ((int)b, 127);
-  IPrimitives->HSVtoRGB(0, 1, 1, &r, &g, &b);
-  EXPECT_EQ((int)r + g * 256 + b * 65536, 255);
-  IPrimitives->HSVtoRGB(360, 1, 1, &r, &g, &b);   // a full turn is red again
-  EXPECT_EQ((int)r + g * 256 + b * 65536, 255);
-  IPrimitives->HSVtoRGB(-120, 1, 1, &r, &g, &b);
-  EXPECT_EQ((int)r + g * 256 + b * 65536, 255 << 16);
-
-  Uint8 y, u, w;
-  IPrimitives->RGBtoYUV(255, 255, 255, &y, &u, &w);
-  EXPECT_EQ((int)y * 65536 + u * 256 + w, (235 << 16) + (128 << 8) + 128);
-  IPrimitives->RGBtoYUV(0, 0, 0, &y, &u, &w);
-  EXPECT_EQ((int)y * 65536 + u * 256 + w, (16 << 16) + (128 << 8) + 128);
-  IPrimitives->RGBtoYCC(255, 255, 255, &y, &u, &w);
+  struct Hsv {
+    Uint8 r, g, b;
+    float h, s, v;
+  } hsv[] = {{0, 0, 0, -1, 0, 0}, {255, 0, 0, 0, 1, 1}, {0, 0, 255, 240, 1, 1}, {128, 128, 128, -1, 0, 128 / 255.0f}};
+  for (const Hsv& c : hsv) {
+    float h, s, v;
+    IPrimitives->RGBtoHSV(c.r, c.g, c.b, &h, &s, &v);
+    EXPECT_TRUE(h == c.h && s == c.s && v == c.v) << (int)c.r << "," << (int)c.g << "," << (int)c.b;   // greys: no hue
+  }
+  Uint8 r, g, b, y, u, v, k;
+  struct Rgb {
+    float h, s, v;
+    int rgb;
+  } back[] = {{123, 0, 0.5f, 0x7F7F7F}, {0, 1, 1, 0xFF0000}, {360, 1, 1, 0xFF0000} /* a full turn is red */,
+              {-120, 1, 1, 0x0000FF}, {720 + 120, 1, 1, 0x00FF00}};
+  for (const Rgb& c : back) {
+    IPrimitives->HSVtoRGB(c.h, c.s, c.v, &r, &g, &b);
+    EXPECT_EQ(Packed(r, g, b), c.rgb) << c.h;
+  }
+  IPrimitives->RGBtoYUV(255, 255, 255, &y, &u, &v);
+  EXPECT_EQ(Packed(y, u, v), Packed(235, 128, 128));
+  IPrimitives->RGBtoYUV(0, 0, 0, &y, &u, &v);
+  EXPECT_EQ(Packed(y, u, v), Packed(16, 128, 128));
+  IPrimitives->RGBtoYCC(255, 255, 255, &y, &u, &v);
   EXPECT_EQ((int)y, 235);
-
-  Uint8 c, m, yy, k;
-  IPrimitives->RGBtoCMYK(0, 0, 0, &c, &m, &yy, &k);
-  EXPECT_EQ((int)c + m + yy, 0);
-  EXPECT_EQ((int)k, 100);
-  IPrimitives->RGBtoCMYK(255, 255, 255, &c, &m, &yy, &k);
-  EXPECT_EQ((int)c + m + yy + k, 0);
-  IPrimitives->RGBtoCMYK(255, 0, 0, &c, &m, &yy, &k);
-  EXPECT_EQ((int)c * 1000000 + m * 10000 + yy * 100 + k, 0 + 100 * 10000 + 100 * 100 + 0);
+  IPrimitives->RGBtoCMYK(0, 0, 0, &u, &v, &y, &k);   // black: no division by zero
+  EXPECT_EQ(Packed(u, v, y) * 256 + k, 100);
+  IPrimitives->RGBtoCMYK(255, 255, 255, &u, &v, &y, &k);
+  EXPECT_EQ(Packed(u, v, y) * 256 + k, 0);
+  IPrimitives->RGBtoCMYK(255, 0, 0, &u, &v, &y, &k);
+  EXPECT_EQ(Packed(u, v, y) * 256 + k, Packed(0, 100, 100) * 256);
   IPrimitives->CMYKtoRGB(0, 0, 0, 255, &r, &g, &b);
-  EXPECT_EQ((int)r + g + b, 0);
-  IPrimitives->CMYKtoRGB(0, 0, 0, 100, &r, &g, &b);
-  EXPECT_EQ((int)r, 155);
-  EXPECT_EQ((int)g, 155);
-  EXPECT_EQ((int)b, 155);
-}
+  EXPECT_EQ(Packed(r, g, b), 0);
+  IPrimitives->CMYKtoRGB(0, 0, 0, 100, &r, &g, &b);   // inputs are fractions of 255
+  EXPECT_EQ(Packed(r, g, b), Packed(155, 155, 155));
 
-TEST_F(PrimitivesTest, NonFiniteHueIsRefusedAndLogged) {
-  Uint8 r = 1, g = 2, b = 3;
+  r = 1, g = 2, b = 3;
   IPrimitives->HSVtoRGB(NAN, 1, 1, &r, &g, &b);
   IPrimitives->HSVtoRGB(INFINITY, 1, 1, &r, &g, &b);
-  EXPECT_EQ((int)r * 65536 + g * 256 + b, (1 << 16) + (2 << 8) + 3);
+  EXPECT_EQ(Packed(r, g, b), Packed(1, 2, 3));
   EXPECT_TRUE(LogHas("[IPrimitives->HSVtoRGB()] Error"));
 }
 
