@@ -1,5 +1,5 @@
 // Unchecked pixel access for loops that clip (and lock) first; the public GetPixel/PutPixelColor
-// check bounds and take the lock flag.
+// check bounds and take the lock flag. Also the checked lock the library's own pixel loops use.
 #pragma once
 #include <SDL.h>
 
@@ -8,18 +8,29 @@ namespace ydxpix {
 // True when SDL requires a lock before the pixels may be touched.
 inline bool MustLock(const SDL_Surface* s) { return s->offset != 0 || (s->flags & 0x4005) != 0; }
 
+// Locks when SDL requires it; false (nothing locked, SDL's error text set) when the lock failed
+// or the surface has no pixel buffer to read.
+bool LockForAccess(SDL_Surface* s);
+// Undoes a successful LockForAccess.
+void UnlockAfterAccess(SDL_Surface* s);
+
+// The pixel at `at` of a surface with that many bytes per pixel (3: assembled by the format's shifts).
+template <int Bpp>
+inline Uint32 ReadAt(const Uint8* at, const SDL_PixelFormat* f) {
+  if (Bpp == 1) return *at;
+  if (Bpp == 2) return *reinterpret_cast<const Uint16*>(at);
+  if (Bpp == 4) return *reinterpret_cast<const Uint32*>(at);
+  return ((Uint32)at[f->Rshift / 8] << f->Rshift) | ((Uint32)at[f->Gshift / 8] << f->Gshift) |
+         ((Uint32)at[f->Bshift / 8] << f->Bshift) | ((Uint32)at[f->Ashift / 8] << f->Ashift);
+}
+
 inline Uint32 ReadUnchecked(const SDL_Surface* s, int x, int y) {
   const Uint8* row = static_cast<const Uint8*>(s->pixels) + (size_t)y * s->pitch;
   switch (s->format->BytesPerPixel) {
-    case 1: return row[x];
-    case 2: return reinterpret_cast<const Uint16*>(row)[x];
-    case 3: {
-      const Uint8* px = row + 3 * x;
-      const SDL_PixelFormat* f = s->format;
-      return ((Uint32)px[f->Rshift / 8] << f->Rshift) | ((Uint32)px[f->Gshift / 8] << f->Gshift) |
-             ((Uint32)px[f->Bshift / 8] << f->Bshift) | ((Uint32)px[f->Ashift / 8] << f->Ashift);
-    }
-    default: return reinterpret_cast<const Uint32*>(row)[x];
+    case 1: return ReadAt<1>(row + x, s->format);
+    case 2: return ReadAt<2>(row + 2 * x, s->format);
+    case 3: return ReadAt<3>(row + 3 * x, s->format);
+    default: return ReadAt<4>(row + 4 * x, s->format);
   }
 }
 
