@@ -66,7 +66,7 @@ void Yandorix_SetClock(Uint32 (*clock)(void));   // NULL restores SDL_GetTicks
 
 // 1 when `surface` must be converted before blitting to the screen (depth, masks or memory kind
 // differ); 0 without a screen.
-int SurfaceDiffersFromScreen(SDL_Surface* surface);
+int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // Binary digits of `value`, most significant first, without leading zeros; a negative value gives its
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);

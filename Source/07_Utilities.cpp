@@ -440,8 +440,8 @@ int Yandorix_Main::Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, S
   return result;
 }
 
-int SurfaceDiffersFromScreen(SDL_Surface* surface) {
-  SDL_Surface* screen = Yandorix.screen;
+int SurfaceDiffersFromScreen(const SDL_Surface* surface) {
+  const SDL_Surface* screen = Yandorix.screen;
   if (!screen || !surface) return 0;
   if ((screen->flags & SDL_HWSURFACE) && !(surface->flags & SDL_HWSURFACE)) return 1;
   const SDL_PixelFormat* a = surface->format;

@@ -163,7 +163,7 @@ bool WriteWholeFile(const char* file, const std::vector<Uint8>& bytes) {
 // ---------------------------------------------------------------------------------------------------
 // Steps every loader shares
 
-bool ConversionApplies(const SDL_Surface* s) { return Yandorix_AutoConvert && ydxfmt::SurfaceDiffersFromScreen(s); }
+bool ConversionApplies(const SDL_Surface* s) { return Yandorix_AutoConvert && ::SurfaceDiffersFromScreen(s); }
 
 // Replaces the surface with its screen-format copy; keeps it when SDL cannot convert.
 SDL_Surface* ConvertInPlace(SDL_Surface* s, bool perPixelAlpha) {

@@ -355,15 +355,6 @@ bool RebuildSurface(int width, int height, const sStoredPixelFormat& format, con
   return true;
 }
 
-bool SurfaceDiffersFromScreen(const SDL_Surface* surface) {
-  const SDL_Surface* screen = Yandorix.screen;
-  if (!screen || !surface) return false;
-  if ((screen->flags & SDL_HWSURFACE) && !(surface->flags & SDL_HWSURFACE)) return true;
-  const SDL_PixelFormat *a = surface->format, *b = screen->format;
-  return a->BytesPerPixel != b->BytesPerPixel || a->Rmask != b->Rmask || a->Gmask != b->Gmask ||
-         a->Bmask != b->Bmask || a->Amask != b->Amask;
-}
-
 // ---------------------------------------------------------------------------------------------------
 // Alpha and colour-key changes
 

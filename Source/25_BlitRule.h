@@ -112,10 +112,6 @@ SDL_Surface* DisplayCopy(SDL_Surface* surface, bool perPixelAlpha);
 // The value a pixel of `from` takes when SDL converts it into `to`.
 Uint32 TranslatePixel(const SDL_Surface* from, Uint32 value, SDL_PixelFormat* to);
 
-// True when the surface must be converted for the screen: another depth or masks, or a screen in
-// video memory and a surface that is not. False without a screen.
-bool SurfaceDiffersFromScreen(const SDL_Surface* surface);
-
 // The alpha change of an object without per-pixel alpha, `alpha` already checked to be 0..255.
 // Crossing 255 on a video-memory screen (not OpenGL) converts the surface for the screen and logs
 // the warning of `className` ("CTile", "CFont", "CSprite"); the pixel copy follows a replaced surface.

@@ -19,7 +19,6 @@ class ImageArchiveTest : public PixTest {
 }  // namespace
 
 TEST_F(ImageArchiveTest, EveryDepthRoundTripsByHandle) {
-  if (IStuffDPF->Create("probe.dpf") <= 0) GTEST_SKIP() << "archive service not built";
   int handle = NewArchive("images.dpf");
   ASSERT_GT(handle, 0);
   struct Case {
@@ -49,7 +48,6 @@ TEST_F(ImageArchiveTest, EveryDepthRoundTripsByHandle) {
 }
 
 TEST_F(ImageArchiveTest, ByFileNameDuplicatesAndMissingBlocks) {
-  if (IStuffDPF->Create("probe.dpf") <= 0) GTEST_SKIP() << "archive service not built";
   SurfaceHolder s(ydxtest::MakePattern(PatternFormatNamed("rgb24"), 6, 6));
   EXPECT_GT(IImage->Save("new.dpf", "tile", s.get()), 0);   // the archive is created
   SurfaceHolder other(ydxtest::MakePattern(PatternFormatNamed("rgb24"), 6, 6, 8));
