@@ -918,14 +918,12 @@ int Yandorix_IImage::isPNG(const char* file) {
   return png_sig_cmp(signature, 0, sizeof signature) == 0 ? 1 : 0;
 }
 
-// The display step of the PNG loaders; a colour key the file carried stays on an unconverted surface.
+// The display step of the PNG loaders. A colour key the file carried (its transparent entry or colour)
+// stays on, also through the conversion, so a transparent picture stays transparent on screen.
 static SDL_Surface* PreparedPNG(SDL_Surface* s) {
   if (ConversionApplies(s)) {
     bool perPixel = HasPerPixelAlpha(s);
-    if (!perPixel) {
-      SDL_SetAlpha(s, 0, 255);
-      SDL_SetColorKey(s, 0, 0);
-    }
+    if (!perPixel) SDL_SetAlpha(s, 0, 255);
     s = ConvertInPlace(s, perPixel);
   }
   TextureStep(s);

@@ -242,6 +242,24 @@ TEST_F(PngTest, DisplayStepConvertsForTheScreen) {
   EXPECT_EQ(back->format->BytesPerPixel, 3);
 }
 
+TEST_F(PngTest, ConvertedPaletteKeepsItsTransparentEntry) {
+  SDL_Surface* screen = OpenScreen(32);
+  ASSERT_NE(screen, nullptr);
+  SurfaceHolder s(ydxtest::MakePattern(ydxtest::PatternFormatNamed("pal8"), 8, 3));
+  Uint32 keyIndex = ((Uint8*)s->pixels)[1];
+  SDL_SetColorKey(s.get(), SDL_SRCCOLORKEY, keyIndex);
+  ASSERT_EQ(IImage->SavePNG("pal.png", s.get(), 6), 0);
+  SurfaceHolder back(IImage->LoadPNG("pal.png"));
+  ASSERT_NE(back.get(), nullptr);
+  ASSERT_EQ(back->format->BytesPerPixel, 4);
+  ASSERT_TRUE(back->flags & SDL_SRCCOLORKEY);
+  // Pixels of the transparent entry carry the key and are not drawn.
+  EXPECT_EQ(((Uint32*)back->pixels)[1], back->format->colorkey);
+  SDL_FillRect(screen, NULL, SDL_MapRGB(screen->format, 1, 2, 3));
+  SDL_BlitSurface(back.get(), NULL, screen, NULL);
+  EXPECT_EQ(((Uint32*)screen->pixels)[1], SDL_MapRGB(screen->format, 1, 2, 3));
+}
+
 TEST_F(PngTest, RefusalsReturnTheFailureValueAndLog) {
   EXPECT_EQ(IImage->LoadPNG((const void*)"\x89PNG", 0), nullptr);
   EXPECT_EQ(IImage->LoadPNG((const void*)"\x89PNG", -4), nullptr);
