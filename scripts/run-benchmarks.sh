@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs every benchmark executable of a build and lets each print its ratio table.
 set -e
-dir="${1:-build-bench}"
+dir=$(cd "${1:-build-bench}" && pwd)   # absolute: each benchmark runs in its own directory
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 found=0
 for exe in "$dir"/bench/bench_*; do
