@@ -38,7 +38,7 @@ bool Ready() {
   map->LinkEndChild(layer);
   TiXmlElement* objects = new TiXmlElement("objectgroup");
   map->LinkEndChild(objects);
-  for (int i = 0; i < 12000; i++) {
+  for (int i = 0; i < 20000; i++) {
     TiXmlElement* object = new TiXmlElement("object");
     object->SetAttribute("id", i);
     object->SetAttribute("x", i % 640);
