@@ -26,9 +26,9 @@ const char kSaveNotInitialised[] =
     " . [Yandorix.XMLSave(%d,'%s','%s')] Error: Yandorix was not initialized. Aborting the XML save.\n";
 
 // ---------------------------------------------------------------------------------------------
-// Nesting scan: follows TinyXML's parser over the text without building anything, using the
-// parser's own character rules (protected members of its base class), so that the depth it
-// counts is the depth the recursive parser would reach.
+// Shape scan: follows TinyXML's parser over the text without building anything, using the
+// parser's own character rules (protected members of its base class), so that the depth and the
+// attribute counts it finds are what the parser would reach.
 
 struct ParserRules : TiXmlBase {
   static bool Space(char c) { return IsWhiteSpace(c); }
@@ -63,18 +63,19 @@ bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-class NestingScan {
+class ShapeScan {
  public:
-  NestingScan(const char* text, int limit) : start(text), limit(limit) {}
-  int Run();
+  ShapeScan(const char* text, int depthLimit, int attributeLimit)
+      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit) {}
+  XMLShape Run();
 
  private:
   const char* start;
-  int limit;
+  int depthLimit, attributeLimit;
   TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
   bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
   std::vector<std::pair<const char*, size_t>> open;   // names of the elements being read
-  int deepest = 0;
+  XMLShape shape = {0, 0};
 
   const char* Skip(const char* at) const { return ParserRules::Skip(at, encoding); }
   const char* Markup(const char* at);
@@ -89,11 +90,11 @@ class NestingScan {
 };
 
 // Every step returns where the parser goes on, or NULL where it gives up (it then reads no further).
-int NestingScan::Run() {
+XMLShape ShapeScan::Run() {
   const unsigned char* bom = (const unsigned char*)start;
   if (bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) encoding = TIXML_ENCODING_UTF8;
   const char* at = Skip(start);
-  while (at && *at && deepest <= limit) {
+  while (at && *at && shape.depth <= depthLimit && shape.attributes <= attributeLimit) {
     if (open.empty()) {
       if (*at != '<') break;   // text outside every element ends the document
       at = Markup(at);
@@ -106,11 +107,11 @@ int NestingScan::Run() {
     }
     if (at) at = Skip(at);
   }
-  return deepest;
+  return shape;
 }
 
 // The leaf kinds are parsed by TinyXML's own node classes: exact, and none of them nests.
-const char* NestingScan::Markup(const char* at) {
+const char* ShapeScan::Markup(const char* at) {
   if (StartsWithNoCase(at, "<?xml")) return Declaration(at);
   if (StartsWith(at, "<!--")) {
     TiXmlComment comment;
@@ -127,7 +128,7 @@ const char* NestingScan::Markup(const char* at) {
 }
 
 // A declaration outside every element sets the encoding the rest of the document is read in.
-const char* NestingScan::Declaration(const char* at) {
+const char* ShapeScan::Declaration(const char* at) {
   TiXmlDeclaration declaration;
   const char* next = declaration.Parse(at, NULL, encoding);
   if (open.empty() && encoding == TIXML_ENCODING_UNKNOWN) {
@@ -139,15 +140,15 @@ const char* NestingScan::Declaration(const char* at) {
 }
 
 // The parser enters an element (one level deeper) before it knows whether the tag is sound.
-const char* NestingScan::StartTag(const char* at) {
-  if ((int)open.size() + 1 > deepest) deepest = (int)open.size() + 1;
+const char* ShapeScan::StartTag(const char* at) {
+  if ((int)open.size() + 1 > shape.depth) shape.depth = (int)open.size() + 1;
   const char* name = Skip(at + 1);
   if (!ParserRules::NameStart(*name, encoding)) return NULL;
   const char* c = name;
   while (*c && ParserRules::NameChar(*c, encoding)) ++c;
   size_t nameLength = (size_t)(c - name);
   if (!*c) return NULL;
-  for (;;) {
+  for (int attributes = 1;; attributes++) {
     c = Skip(c);
     if (!*c) return NULL;
     if (*c == '/') return c[1] == '>' ? c + 2 : NULL;
@@ -155,12 +156,15 @@ const char* NestingScan::StartTag(const char* at) {
       open.emplace_back(name, nameLength);
       return c + 1;
     }
+    // Each attribute is checked against all before it: many on one element cost quadratic time.
+    if (attributes > shape.attributes) shape.attributes = attributes;
+    if (attributes > attributeLimit) return NULL;
     c = Attribute(c);
     if (!c || !*c) return NULL;
   }
 }
 
-const char* NestingScan::Attribute(const char* at) const {
+const char* ShapeScan::Attribute(const char* at) const {
   const char* c = Skip(at);
   if (!ParserRules::NameStart(*c, encoding)) return NULL;
   while (*c && ParserRules::NameChar(*c, encoding)) ++c;
@@ -176,7 +180,7 @@ const char* NestingScan::Attribute(const char* at) const {
   return c;
 }
 
-const char* NestingScan::EndTag(const char* at) {
+const char* ShapeScan::EndTag(const char* at) {
   const std::pair<const char*, size_t>& name = open.back();
   const char* c = at + 2;
   if (strncmp(c, name.first, name.second) != 0) return NULL;
@@ -194,7 +198,7 @@ static const char* SkipPlain(const char* c, char stop) {
   return c;
 }
 
-const char* NestingScan::Text(const char* at) const {
+const char* ShapeScan::Text(const char* at) const {
   const char* c = at;
   if (condensed) c = Skip(c);
   for (;;) {
@@ -207,7 +211,7 @@ const char* NestingScan::Text(const char* at) const {
   return c;
 }
 
-const char* NestingScan::Quoted(const char* at, char quote) const {
+const char* ShapeScan::Quoted(const char* at, char quote) const {
   const char* c = at;
   for (;;) {
     c = SkipPlain(c, quote);
@@ -221,7 +225,7 @@ const char* NestingScan::Quoted(const char* at, char quote) const {
 
 // One character of text as the parser takes it: a whole UTF-8 sequence (its lead byte decides the
 // length, whatever follows), or an entity.
-const char* NestingScan::NextChar(const char* at) const {
+const char* ShapeScan::NextChar(const char* at) const {
   int length = ParserRules::CharLength(*at, encoding);
   if (length == 1) return *at == '&' ? EntityEnd(at) : at + 1;
   if (length <= 0) return NULL;
@@ -230,7 +234,7 @@ const char* NestingScan::NextChar(const char* at) const {
 
 // A numeric reference runs to the next ';' as long as the digits walking back from it are valid, so it
 // can hide markup ("&#x<x41;"); named and unknown entities hold none.
-const char* NestingScan::EntityEnd(const char* at) {
+const char* ShapeScan::EntityEnd(const char* at) {
   if (at[1] != '#' || !at[2]) return at + 1;
   bool hex = at[2] == 'x';
   if (hex && !at[3]) return NULL;
@@ -274,7 +278,9 @@ std::string XMLPrepareText(const char* bytes, size_t length) {
   return text;
 }
 
-int XMLNestingDepth(const char* text, int limit) { return NestingScan(text, limit).Run(); }
+XMLShape XMLMeasure(const char* text, int depthLimit, int attributeLimit) {
+  return ShapeScan(text, depthLimit, attributeLimit).Run();
+}
 
 namespace {
 
@@ -283,9 +289,13 @@ namespace {
 
 // Parses prepared text; NULL with the reason when it is refused.
 TiXmlDocument* ParseDocument(const std::string& text, std::string* error) {
-  if (XMLNestingDepth(text.c_str(), kXMLMaxDepth) > kXMLMaxDepth) {
+  XMLShape shape = XMLMeasure(text.c_str());
+  if (shape.depth > kXMLMaxDepth || shape.attributes > kXMLMaxAttributes) {
     char reason[80];
-    snprintf(reason, sizeof reason, "elements are nested deeper than %d levels.", (int)kXMLMaxDepth);
+    if (shape.depth > kXMLMaxDepth)
+      snprintf(reason, sizeof reason, "elements are nested deeper than %d levels.", (int)kXMLMaxDepth);
+    else
+      snprintf(reason, sizeof reason, "an element has more than %d attributes.", (int)kXMLMaxAttributes);
     *error = reason;
     return NULL;
   }
@@ -479,6 +489,13 @@ TiXmlComment* FirstComment(TiXmlElement* element) {
   for (TiXmlNode* node = element->FirstChild(); node; node = node->NextSibling())
     if (TiXmlComment* comment = node->ToComment()) return comment;
   return NULL;
+}
+
+int AttributeCount(const TiXmlElement* element) {
+  int count = 0;
+  for (const TiXmlAttribute* attribute = element->FirstAttribute(); attribute; attribute = attribute->Next())
+    count++;
+  return count;
 }
 
 int ElementDepth(const TiXmlNode* node) {
@@ -685,8 +702,9 @@ int Yandorix_Main::XMLSave(int h, int dpf, const char* name) {
     return 0;
   }
   std::string bytes;
-  if (!PrintDocument(slot->document, &bytes)) {
-    ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: out of memory.\n", h, ArchivePath(dpf), name);
+  if (!PrintDocument(slot->document, &bytes) || bytes.size() > kMaxDocument) {
+    ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the document is too large for a block.\n", h,
+                   ArchivePath(dpf), name);
     return 0;
   }
   int stored = ReplaceFileBlock(dpf, name, bytes);
@@ -838,6 +856,11 @@ int Yandorix_Main::XMLAttributeSet(int h, const char* name, const char* value) {
       !Acceptable(NameProblem(slot->document, name), h, "XMLAttributeSet", name) ||
       !Acceptable(TextProblem(slot->document, value), h, "XMLAttributeSet", value))
     return 0;
+  if (!slot->pointed->Attribute(name) && AttributeCount(slot->pointed) >= kXMLMaxAttributes) {
+    ILogSystem.Msg(0, " . [Yandorix.XMLAttributeSet(%d)] Error: an element cannot hold more than %d attributes.\n",
+                   h, (int)kXMLMaxAttributes);
+    return 0;
+  }
   slot->pointed->SetAttribute(name, value);
   return 1;
 }

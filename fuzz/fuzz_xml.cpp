@@ -19,22 +19,29 @@ namespace {
 // Files of this process, so that parallel fuzz workers sharing a directory stay apart.
 std::string Path(const char* name) { return "fuzz" + std::to_string(getpid()) + "-" + name; }
 
-int TreeDepth(const TiXmlNode* node) {
-  int deepest = 0;
+// The deepest element nesting and the most attributes on one element of a (partial) tree.
+void TreeShape(const TiXmlNode* node, int depth, XMLShape* shape) {
   for (const TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling()) {
-    int depth = TreeDepth(child) + (child->ToElement() ? 1 : 0);
-    if (depth > deepest) deepest = depth;
+    const TiXmlElement* element = child->ToElement();
+    if (!element) continue;
+    int attributes = 0;
+    for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next()) attributes++;
+    if (depth + 1 > shape->depth) shape->depth = depth + 1;
+    if (attributes > shape->attributes) shape->attributes = attributes;
+    TreeShape(child, depth + 1, shape);
   }
-  return deepest;
 }
 
-void CheckNestingScan(const uint8_t* data, size_t size) {
+// The scan must never find less than the parser reaches.
+void CheckShapeScan(const uint8_t* data, size_t size) {
   std::string text = XMLPrepareText(reinterpret_cast<const char*>(data), size);
-  int scanned = XMLNestingDepth(text.c_str(), kXMLMaxDepth);
-  if (scanned > kXMLMaxDepth) return;
+  XMLShape scanned = XMLMeasure(text.c_str());
+  if (scanned.depth > kXMLMaxDepth || scanned.attributes > kXMLMaxAttributes) return;
   TiXmlDocument document;
   document.Parse(text.c_str());
-  if (TreeDepth(&document) > scanned) abort();
+  XMLShape parsed = {0, 0};
+  TreeShape(&document, 0, &parsed);
+  if (parsed.depth > scanned.depth || parsed.attributes > scanned.attributes) abort();
 }
 
 // Visits every element depth first, reading what the cursor offers.
@@ -186,7 +193,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  CheckNestingScan(data, size);
+  CheckShapeScan(data, size);
   FILE* file = fopen(Path("in.xml").c_str(), "wb");
   if (!file) return 0;
   if (size) fwrite(data, 1, size, file);

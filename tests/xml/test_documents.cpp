@@ -335,6 +335,19 @@ TEST_F(XmlTest, DeeplyNestedDocumentsAreRefusedBeforeParsing) {
   EXPECT_EQ(Yandorix.XMLNodeCreate(h, "b"), 1);
 }
 
+TEST_F(XmlTest, ElementsWithHundredsOfThousandsOfAttributesAreRefused) {
+  std::string wide = "<a";
+  for (int i = 0; i < 300000; i++) wide += " a" + std::to_string(i) + "=''";
+  EXPECT_EQ(OpenText(wide + "/>", "wide.xml"), 0);   // would keep the parser busy for minutes
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('wide.xml')] Error: an element has more than 256 attributes.\n"));
+  int h = Yandorix.XMLCreate("r");
+  for (int i = 0; i < 256; i++) ASSERT_EQ(Yandorix.XMLAttributeSet(h, ("a" + std::to_string(i)).c_str(), i), 1);
+  EXPECT_EQ(Yandorix.XMLAttributeSet(h, "one_more", 1), 0);
+  EXPECT_EQ(Yandorix.XMLAttributeSet(h, "a7", 8), 1);   // replacing is fine
+  ASSERT_EQ(Yandorix.XMLSave(h, "full.xml"), 1);
+  EXPECT_GT(Yandorix.XMLOpen("full.xml"), 0);
+}
+
 TEST_F(XmlTest, LineEndsAreNormalisedAndANulEndsTheDocument) {
   int h = OpenText(std::string("<r v='a\r\nb\rc'>x</r>\0<broken", 25));
   ASSERT_GT(h, 0);

@@ -22,7 +22,7 @@ void ExpectScanMatchesParser(const std::string& bytes) {
   std::string text = XMLPrepareText(bytes.data(), bytes.size());
   TiXmlDocument document;
   document.Parse(text.c_str());
-  EXPECT_EQ(XMLNestingDepth(text.c_str(), 1000), TreeDepth(&document)) << bytes;
+  EXPECT_EQ(XMLMeasure(text.c_str(), 1000, 100000).depth, TreeDepth(&document)) << bytes;
 }
 
 }  // namespace
@@ -81,15 +81,25 @@ TEST_F(XmlScanTest, TruncatedAndBrokenDocumentsCountWhatTheParserReached) {
   ExpectScanMatchesParser("<a><b></c></b></a>");
   // The parser gives up at a repeated attribute; the scan reads on, counting more, never less.
   std::string twice = XMLPrepareText("<a><b x='1' x='2'><c/></b></a>", 30);
-  EXPECT_EQ(XMLNestingDepth(twice.c_str(), 1000), 3);
+  EXPECT_EQ(XMLMeasure(twice.c_str(), 1000, 100000).depth, 3);
   ExpectScanMatchesParser("<?xml version='1.0' encoding='UTF-8'?><a>\xF0");
   ExpectScanMatchesParser("text first<a><b/></a>");
   ExpectScanMatchesParser("</x><a><b/></a>");
 }
 
-TEST_F(XmlScanTest, StopsCountingPastTheLimit) {
-  std::string deep;
+TEST_F(XmlScanTest, CountsAttributesOfOneElement) {
+  std::string text = XMLPrepareText("<?xml version='1' encoding='x'?><a x='1' y=\"2\"><b z=3/></a>", 60);
+  XMLShape shape = XMLMeasure(text.c_str());
+  EXPECT_EQ(shape.attributes, 2);
+  EXPECT_EQ(shape.depth, 2);
+}
+
+TEST_F(XmlScanTest, StopsCountingPastTheLimits) {
+  std::string deep, wide = "<a";
   for (int i = 0; i < 100000; i++) deep += "<a>";
+  for (int i = 0; i < 100000; i++) wide += " a" + std::to_string(i) + "=''";
   std::string text = XMLPrepareText(deep.data(), deep.size());
-  EXPECT_EQ(XMLNestingDepth(text.c_str(), 256), 257);
+  EXPECT_EQ(XMLMeasure(text.c_str()).depth, 257);
+  text = XMLPrepareText(wide.data(), wide.size());
+  EXPECT_EQ(XMLMeasure(text.c_str()).attributes, 257);
 }
