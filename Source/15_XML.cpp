@@ -366,7 +366,7 @@ void FillBlock(DPF_BlockData* block, const char* name) {
 
 // Stores `bytes` as the "FILE" block `name`, replacing a block of that name. The old block is deleted
 // only once its bytes are in hand, and put back when the new one cannot be added.
-int ReplaceFileBlock(int dpf, const char* name, std::string& bytes) {
+int ReplaceFileBlock(int h, int dpf, const char* name, std::string& bytes) {
   DPF_BlockData found;
   FillBlock(&found, name);
   DPF_BlockData previous;
@@ -393,8 +393,8 @@ int ReplaceFileBlock(int dpf, const char* name, std::string& bytes) {
     restore.size = previousSize;
     restore.data = previous.data;
     if (IStuffDPF->AddData(dpf, &restore) <= 0)
-      ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s')] Error: the previous block could not be restored.\n",
-                     dpf, name);
+      ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the previous block could not be put back.\n", h,
+                     ArchivePath(dpf), name);
   }
   IStuffDPF->FreeBlock(&previous);
   return stored;
@@ -707,7 +707,7 @@ int Yandorix_Main::XMLSave(int h, int dpf, const char* name) {
                    ArchivePath(dpf), name);
     return 0;
   }
-  int stored = ReplaceFileBlock(dpf, name, bytes);
+  int stored = ReplaceFileBlock(h, dpf, name, bytes);
   if (stored <= 0)
     ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the document could not be stored in the DPF.\n",
                    h, ArchivePath(dpf), name);
