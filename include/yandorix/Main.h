@@ -109,9 +109,50 @@ class Yandorix_Main {
   int GetCPUName(char* buffer);
 
   // ---- XML documents (handles 1..10) ----
+  // Documents from a file, from a "FILE" block of an open archive or of an archive file, or new ones.
+  int XMLOpen(const char* file);
+  int XMLOpen(int dpf, const char* name);
+  int XMLOpen(const char* dpffile, const char* name);
+  int XMLCreate(const char* root);
   void XMLClose(int h);
+  int XMLSave(int h, const char* file);
+  int XMLSave(int h, int dpf, const char* name);
+  int XMLSave(int h, const char* dpffile, const char* name);
+  // The cursor: node, attribute, text and comment operations work on the pointed element.
+  int XMLNodeFirst(int h);
+  int XMLNodeNext(int h);
+  int XMLNodePrev(int h);
+  int XMLNodeParent(int h);
+  int XMLNodeChild(int h);
+  int XMLNodeStore(int h);
+  int XMLNodeRestore(int h);
+  // Follows n element names from the document (the first names the root); the rest are const char*.
+  int XMLNodePointTo(int h, int n, const char* name, ...);
+  // Editing. Returned texts belong to the document and stay valid until it changes.
+  int XMLNodeCreate(int h, const char* name);
+  int XMLNodeRemove(int h);
+  int XMLNodeRename(int h, const char* name);
+  const char* XMLNodeGetName(int h);
+  int XMLAttributeSet(int h, const char* name, const char* value);
+  int XMLAttributeSet(int h, const char* name, int value);
+  int XMLAttributeSet(int h, const char* name, double value);   // written with 17 digits
+  int XMLAttributeSet(int h, const char* name, float value);    // written with 9 digits
+  int XMLAttributeGet(int h, const char* name, const char** value);
+  int XMLAttributeGet(int h, const char* name, int* value);
+  int XMLAttributeGet(int h, const char* name, double* value);
+  int XMLAttributeRemove(int h, const char* name);
+  const char* XMLTextGet(int h);
+  int XMLTextSet(int h, const char* text);
+  int XMLTextRemove(int h);
+  const char* XMLCommentGet(int h);
+  int XMLCommentSet(int h, const char* text);
+  int XMLCommentRemove(int h);
 
   // ---- configuration file ----
+  // The "setup" document as a plain file (empty or NULL dpf) or as a "FILE" block of the archive dpf.
+  // A NULL config reads into / writes from the configuration fields at the head of this object.
+  int LoadConfig(const char* dpf, const char* name, sConfig* config);
+  int SaveConfig(const char* dpf, const char* name, const sConfig* config);
 
   // ---- console and debug window ----
   void ConSetVisible(signed char v);
