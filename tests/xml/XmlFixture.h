@@ -29,10 +29,3 @@ class XmlTest : public YdxTest {
   }
 };
 
-// Archive-backed cases run once the archive service can create archives.
-#define SKIP_WITHOUT_ARCHIVES()                                                      \
-  do {                                                                               \
-    int probe = IStuffDPF->Create("probe.dpf");                                      \
-    if (probe <= 0) GTEST_SKIP() << "archive service not built";                     \
-    IStuffDPF->Close(probe);                                                         \
-  } while (0)

@@ -73,7 +73,6 @@ std::string Describe(int h) {
 class XmlArchiveTest : public XmlTest {};
 
 TEST_F(XmlArchiveTest, TheSameDocumentReadsBackAlikeFromAFileAndFromAnArchive) {
-  SKIP_WITHOUT_ARCHIVES();
   int h = MakeLevel("first");
   ASSERT_EQ(Yandorix.XMLSave(h, "level.xml"), 1);
   ASSERT_GT(Yandorix.XMLSave(h, "levels.dpf", "level"), 0);
@@ -90,7 +89,6 @@ TEST_F(XmlArchiveTest, TheSameDocumentReadsBackAlikeFromAFileAndFromAnArchive) {
 }
 
 TEST_F(XmlArchiveTest, SavingTwiceLeavesOneLiveBlockAndNoWorkingFile) {
-  SKIP_WITHOUT_ARCHIVES();
   int dpf = IStuffDPF->Create("levels.dpf");
   ASSERT_GT(dpf, 0);
   int first = MakeLevel("first");
@@ -115,7 +113,6 @@ TEST_F(XmlArchiveTest, SavingTwiceLeavesOneLiveBlockAndNoWorkingFile) {
 }
 
 TEST_F(XmlArchiveTest, AnArchiveFileIsCreatedWhenMissing) {
-  SKIP_WITHOUT_ARCHIVES();
   int h = MakeLevel("new");
   ASSERT_GT(Yandorix.XMLSave(h, "fresh.dpf", "doc"), 0);
   int back = Yandorix.XMLOpen("fresh.dpf", "doc");
@@ -127,7 +124,6 @@ TEST_F(XmlArchiveTest, AnArchiveFileIsCreatedWhenMissing) {
 }
 
 TEST_F(XmlArchiveTest, BlockBytesAreParsedLikeAFile) {
-  SKIP_WITHOUT_ARCHIVES();
   int dpf = IStuffDPF->Create("raw.dpf");
   ASSERT_GT(dpf, 0);
   // No terminator after the bytes (the sanitizer run catches a read past them), Windows line ends.
@@ -155,7 +151,6 @@ TEST_F(XmlArchiveTest, BlockBytesAreParsedLikeAFile) {
 }
 
 TEST_F(XmlArchiveTest, ATooLongBlockNameIsRefusedBeforeAnythingIsTouched) {
-  SKIP_WITHOUT_ARCHIVES();
   int dpf = IStuffDPF->Create("names.dpf");
   const char name31[] = "abcdefghijklmnopqrstuvwxyz01234";
   int h = MakeLevel("x");
@@ -175,7 +170,6 @@ int failLargeWrites(ydxplat::FaultOp op, const char*, size_t* length) {
 }  // namespace
 
 TEST_F(XmlArchiveTest, ABlockThatCannotBeReplacedKeepsItsOldDocument) {
-  SKIP_WITHOUT_ARCHIVES();
   int dpf = IStuffDPF->Create("keep.dpf");
   int small = MakeLevel("old");
   ASSERT_GT(Yandorix.XMLSave(small, dpf, "level"), 0);
