@@ -21,17 +21,8 @@ using ydxres::Shown;
 
 namespace ydxtile {
 
-static Uint32 Get32(const Uint8* at) {
-  return (Uint32)at[0] | ((Uint32)at[1] << 8) | ((Uint32)at[2] << 16) | ((Uint32)at[3] << 24);
-}
-
-static void Append32(std::vector<Uint8>* out, Uint32 value) {
-  for (int i = 0; i < 4; ++i) out->push_back((Uint8)(value >> (8 * i)));
-}
-
-static void Put32(Uint8* at, Uint32 value) {
-  for (int i = 0; i < 4; ++i) at[i] = (Uint8)(value >> (8 * i));
-}
+using ydxres::Append32;
+using ydxres::Get32;
 
 enum { kKeyOffset = 24 + 32 };   // the colour key inside the stored pixel-format record
 
@@ -89,12 +80,56 @@ bool EncodeTileBlock(SDL_Surface* surface, const sTileFields& fields, std::vecto
 void UpgradeTileBlock(const Uint8* data, const sTileBlock& block, std::vector<Uint8>* out) {
   size_t oldSize = kTileHeaderSize + block.pixelBytes;
   out->assign(data, data + oldSize);
-  Put32(out->data() + kKeyOffset, (Uint32)block.format.colorkey);
+  ydxres::Put32(out->data() + kKeyOffset, (Uint32)block.format.colorkey);
   Append32(out, (Uint32)block.tilew);
   out->resize(out->size() + kTileReservedSize, 0);
 }
 
 }  // namespace ydxtile
+
+// ---------------------------------------------------------------------------------------------------
+// What the resource classes share
+
+namespace ydxres {
+
+ReplaceResult ReplaceOlderBlock(int handle, const DPF_BlockData& older, const char* newType,
+                                std::vector<Uint8>& bytes) {
+  DPF_BlockData block = older;
+  CopyBounded(block.type, sizeof block.type, newType);
+  block.mode = 0;
+  block.size = (int)bytes.size();
+  block.storedsize = 0;
+  block.data = reinterpret_cast<char*>(bytes.data());
+  if (IStuffDPF->AddData(handle, &block) < 1) return kNotWritten;
+  DPF_BlockData old = older;
+  old.data = NULL;
+  return IStuffDPF->Delete(handle, &old) < 1 ? kOlderKept : kReplaced;
+}
+
+void LogSurfaceMemory(const SDL_Surface* s) {
+  ILogSystem.Msg(0, "      -> Surface of %d Kb located at %s\n", s->pitch * s->h / 1024,
+                 (s->flags & SDL_HWSURFACE) ? "video memory" : "system memory");
+}
+
+void LogAlphaBlending(const SDL_Surface* s) {
+  ILogSystem.Msg(0, "      -> Alpha blending: ");
+  if ((s->flags & SDL_SRCALPHA) && s->format->alpha == 255) ILogSystem.Msg(0, "per-pixel");
+  else if (s->flags & SDL_SRCALPHA) ILogSystem.Msg(0, "per-surface (%d)", s->format->alpha);
+  else ILogSystem.Msg(0, "disabled");
+  ILogSystem.Msg(0, " - Colorkey: ");
+}
+
+void LogColorKey(const SDL_Surface* s) {
+  if (!(s->flags & SDL_SRCCOLORKEY)) {
+    ILogSystem.Msg(0, "disabled\n");
+    return;
+  }
+  Uint8 r, g, b;
+  SDL_GetRGB(s->format->colorkey, s->format, &r, &g, &b);
+  ILogSystem.Msg(0, "RGB(%d,%d,%d)\n", r, g, b);
+}
+
+}  // namespace ydxres
 
 // ---------------------------------------------------------------------------------------------------
 // The tile object
@@ -269,25 +304,20 @@ void UpgradeInArchive(int handle, const LoadedBlock& old, const ydxtile::sTileBl
                       const std::string& newType, const char* archive, const char* name, const char* type) {
   std::vector<Uint8> upgraded;
   ydxtile::UpgradeTileBlock(old.Bytes(), decoded, &upgraded);
-  DPF_BlockData block = old.block;
-  std::strcpy(block.type, newType.c_str());
-  block.mode = 0;
-  block.size = (int)upgraded.size();
-  block.storedsize = 0;
-  block.data = reinterpret_cast<char*>(upgraded.data());
-  if (IStuffDPF->AddData(handle, &block) < 1) {
-    ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Warning: update to v2.0 was not possible; the tile is loaded "
-                   "without updating the archive.\n", archive, name, type);
-    return;
+  switch (ydxres::ReplaceOlderBlock(handle, old.block, newType.c_str(), upgraded)) {
+    case ydxres::kReplaced:
+      ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Info: tile successfully updated from v1.0 to v2.0.\n",
+                     archive, name, type);
+      break;
+    case ydxres::kNotWritten:
+      ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Warning: update to v2.0 was not possible; the tile is "
+                     "loaded without updating the archive.\n", archive, name, type);
+      break;
+    case ydxres::kOlderKept:
+      ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Warning: the v1.0 block could not be deleted.\n", archive,
+                     name, type);
+      break;
   }
-  DPF_BlockData oldBlock = old.block;
-  oldBlock.data = NULL;
-  if (IStuffDPF->Delete(handle, &oldBlock) < 1)
-    ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Warning: the v1.0 block could not be deleted.\n", archive,
-                   name, type);
-  else
-    ILogSystem.Msg(2, " . [CTile::Load('%s','%s','%s')] Info: tile successfully updated from v1.0 to v2.0.\n",
-                   archive, name, type);
 }
 
 }  // namespace
@@ -563,24 +593,14 @@ void Yandorix_CTile::Info() const {
   }
   SDL_Surface* s = p->surface;
   ILogSystem.Msg(0, "\n . Tile information of '%s':\n", p->name);
-  ILogSystem.Msg(0, "      -> Surface of %d Kb located at %s\n", s->pitch * s->h / 1024,
-                 (s->flags & SDL_HWSURFACE) ? "video memory" : "system memory");
+  ydxres::LogSurfaceMemory(s);
   ILogSystem.Msg(0, "      -> Tile size: %dx%d - Color depth: %dbits - Position: (%d,%d)\n", s->w, s->h,
                  s->format->BitsPerPixel, p->posx, p->posy);
-  ILogSystem.Msg(0, "      -> Alpha blending: ");
-  if ((s->flags & SDL_SRCALPHA) && s->format->alpha == 255) ILogSystem.Msg(0, "per-pixel");
-  else if (s->flags & SDL_SRCALPHA) ILogSystem.Msg(0, "per-surface (%d)", s->format->alpha);
-  else ILogSystem.Msg(0, "disabled");
-  ILogSystem.Msg(0, " - Colorkey: ");
-  if (!(s->flags & SDL_SRCCOLORKEY)) {
-    ILogSystem.Msg(0, "disabled\n");
-  } else if (s->format->BitsPerPixel == 8) {
+  ydxres::LogAlphaBlending(s);
+  if ((s->flags & SDL_SRCCOLORKEY) && s->format->BitsPerPixel == 8)
     ILogSystem.Msg(0, "palette color number %d\n", (int)s->format->colorkey);
-  } else {
-    Uint8 r, g, b;
-    SDL_GetRGB(s->format->colorkey, s->format, &r, &g, &b);
-    ILogSystem.Msg(0, "RGB(%d,%d,%d)\n", r, g, b);
-  }
+  else
+    ydxres::LogColorKey(s);
   if (p->tileset)
     ILogSystem.Msg(0, "      -> Tileset: enabled - OffsetX: %d - OffsetY: %d - Number of tiles: %d\n", p->tilew,
                    p->tileh, p->count);

@@ -65,6 +65,17 @@ inline void CopyBounded(char* to, size_t capacity, const char* from) {
 
 inline bool HasPerPixelAlpha(const SDL_Surface* s) { return (s->flags & SDL_SRCALPHA) && s->format->Amask != 0; }
 
+// Little-endian 32-bit fields of stored blocks.
+inline Uint32 Get32(const Uint8* at) {
+  return (Uint32)at[0] | ((Uint32)at[1] << 8) | ((Uint32)at[2] << 16) | ((Uint32)at[3] << 24);
+}
+inline void Put32(Uint8* at, Uint32 value) {
+  for (int i = 0; i < 4; ++i) at[i] = (Uint8)(value >> (8 * i));
+}
+inline void Append32(std::vector<Uint8>* out, Uint32 value) {
+  for (int i = 0; i < 4; ++i) out->push_back((Uint8)(value >> (8 * i)));
+}
+
 // A block LoadBlock filled, released on every path.
 struct LoadedBlock {
   DPF_BlockData block;
@@ -80,5 +91,17 @@ struct LoadedBlock {
   const Uint8* Bytes() const { return reinterpret_cast<const Uint8*>(block.data); }
   size_t Size() const { return (size_t)std::max(block.size, 0); }
 };
+
+
+// Stores the upgraded bytes of an older block under the new type (same name) and then deletes the
+// older block. Nothing is deleted unless the new block was written.
+enum ReplaceResult { kReplaced, kNotWritten, kOlderKept };
+ReplaceResult ReplaceOlderBlock(int handle, const DPF_BlockData& older, const char* newType, std::vector<Uint8>& bytes);
+
+// The lines the Info operations of tiles and fonts share: "Surface of ..." and "Alpha blending: ... -
+// Colorkey: " (the key itself is each class's own), and a key as "RGB(...)\n" or "disabled\n".
+void LogSurfaceMemory(const SDL_Surface* s);
+void LogAlphaBlending(const SDL_Surface* s);
+void LogColorKey(const SDL_Surface* s);
 
 }  // namespace ydxres

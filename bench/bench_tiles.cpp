@@ -72,7 +72,76 @@ void RawBlits(benchmark::State& state) {
   SDL_FreeSurface(image);
 }
 
+// A font image with single-pixel marks: glyph i ('!' + i) 1 + i % 4 columns wide, 16 rows high.
+const int kGlyphRows = 16;
+int GlyphWidth(int i) { return 1 + i % 4; }
+
+SDL_Surface* FontImage(std::vector<int>* marks) {
+  int width = 1;
+  for (int i = 0; i < 94; ++i) width += GlyphWidth(i) + 1;
+  SDL_Surface* s = NewSurface(width, kGlyphRows + 1);
+  SDL_FillRect(s, NULL, 0);
+  Uint32* pixels = static_cast<Uint32*>(s->pixels);
+  int x = 0;
+  for (int i = 0; i <= 94; ++i) {
+    marks->push_back(x);
+    pixels[x++] = 0xFF00FF;
+    if (i == 94) break;
+    for (int j = 0; j < GlyphWidth(i); ++j, ++x)
+      for (int y = 1; y <= kGlyphRows; ++y) pixels[y * (s->pitch / 4) + x] = 0x808080 + (Uint32)(i * 3 + y);
+  }
+  return s;
+}
+
+const char kLine[] = "The quick brown fox jumps over the lazy dog; PACK MY BOX WITH FIVE DOZEN JUGS!!";
+
+void PutString(benchmark::State& state) {
+  Start();
+  std::vector<int> marks;
+  SDL_Surface* image = FontImage(&marks);
+  SDL_Surface* dest = NewSurface(640, 400);
+  Yandorix_CFont font;
+  font.Create(image);
+  for (auto _ : state) font.PutString(dest, 4, 100, kLine, NULL);
+  SDL_FreeSurface(dest);
+  SDL_FreeSurface(image);
+}
+
+// The same glyph rectangles, one blit each from the font's own (keyed) surface.
+void GlyphBlits(benchmark::State& state) {
+  Start();
+  std::vector<int> marks;
+  SDL_Surface* image = FontImage(&marks);
+  SDL_Surface* dest = NewSurface(640, 400);
+  Yandorix_CFont font;
+  font.Create(image);
+  std::vector<SDL_Rect> from, to;
+  int x = 4;
+  for (const char* c = kLine; *c; ++c) {
+    if (*c == ' ') {
+      x += font.StringWidth(" ");
+      continue;
+    }
+    int i = *c - '!';
+    Uint16 w = (Uint16)(marks[i + 1] - marks[i]);
+    from.push_back({(Sint16)marks[i], 1, w, kGlyphRows});
+    to.push_back({(Sint16)x, 100, 0, 0});
+    x += w;
+  }
+  SDL_Surface* glyphs = font.GetSurface();
+  for (auto _ : state)
+    for (size_t g = 0; g < from.size(); ++g) {
+      SDL_Rect at = to[g];
+      SDL_BlitSurface(glyphs, &from[g], dest, &at);
+    }
+  SDL_FreeSurface(dest);
+  SDL_FreeSurface(image);
+}
+
 int Register() {
+  benchmark::RegisterBenchmark("sdl/GlyphBlits80", GlyphBlits);
+  benchmark::RegisterBenchmark("font/PutString80", PutString);
+  ydxbench::Ratio("font/PutString80", "sdl/GlyphBlits80", 1.2);
   benchmark::RegisterBenchmark("sdl/Blit2000Tiles32", RawBlits);
   const struct {
     const char* name;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the resource-block fuzz targets (tile, font) into fuzz/corpus/.
 
-Tile seeds start with one byte that picks the block type (0 "TILE2", 1 "TILE", 2 "TILB2", 3 "TILB").
+Tile seeds start with one byte that picks the block type (0 "TILE2", 1 "TILE", 2 "TILB2", 3 "TILB"),
+font seeds with one that picks "FONT2" (0) or "FONT" (1).
 Every seed is built here: small valid blocks of each layout plus a few damaged ones.
 """
 import os
@@ -41,5 +42,43 @@ def tile_seeds():
     save("tile", "negative", b"\0" + struct.pack("<ii", -5, 3) + good[8:])
 
 
+def font_image(background, alpha_mask, glyphs=94, rows=4):
+    """A saved font image: marks already replaced by the background, glyph i 1 + i % 4 columns wide."""
+    columns = []
+    for i in range(glyphs):
+        columns.append(None)
+        columns += [i] * (1 + i % 4)
+    columns.append(None)
+    pixels = b""
+    for y in range(rows):
+        for x, glyph in enumerate(columns):
+            value = background if glyph is None or y == 0 else (((glyph + 1) << 16) | ((x * 40 + 10) & 255) << 8 | (y * 20 + 5))
+            if glyph is not None and y > 0:
+                value |= alpha_mask
+            pixels += struct.pack("<I", value)
+    return len(columns), pixels
+
+
+def font_block(background=0, key=0, per_pixel=False, kerning=1, older=False, glyphs=94):
+    mask = 0xFF000000 if per_pixel else 0
+    width, pixels = font_image(background, mask, glyphs)
+    body = struct.pack("<ii", width, 4) + record(32, (0xFF0000, 0xFF00, 0xFF, mask), key) + pixels
+    return body if older else body + struct.pack("<i", kerning) + b"\0" * 128
+
+
+def font_seeds():
+    save("font", "black", b"\0" + font_block())
+    save("font", "white_keyed", b"\0" + font_block(background=0xFFFFFF, key=0xFFFFFF, kerning=-2))
+    save("font", "per_pixel", b"\0" + font_block(background=0x00FFFFFF, key=-1, per_pixel=True))
+    save("font", "older", b"\1" + font_block(older=True))
+    save("font", "current_under_old_type", b"\1" + font_block())
+    save("font", "too_few_glyphs", b"\0" + font_block(glyphs=10))
+    good = font_block()
+    save("font", "cut", b"\0" + good[:-1])
+    save("font", "eight_bit", b"\0" + good[:8] + struct.pack("<IBB", 0, 8, 1) + good[14:])
+    save("font", "huge", b"\1" + struct.pack("<ii", 0x7FFF, 4) + good[8:])
+
+
 if __name__ == "__main__":
     tile_seeds()
+    font_seeds()
