@@ -691,7 +691,7 @@ int Yandorix_CSprite::Draw(SDL_Surface* dest) {
   if (!ValidateClone(p)) return 0;
   int stepped = StepFrame(p);
   UpdateDrawPosition(p);
-  if (!p->effect) ApplyOwnAlpha(p);   // before the source is taken: it may convert the sheet
+  ApplyOwnAlpha(p);   // before the source is taken: it may convert the sheet, and effects copy it
   sSpriteSource src;
   if (!SourceOf(p, &src)) return 0;
   SDL_Rect target = {ToSint16(std::floor(p->drawx) - src.hotx), ToSint16(std::floor(p->drawy) - src.hoty),
@@ -740,6 +740,7 @@ void Yandorix_CSprite::SetAlpha(int alpha) {
   sSpriteSheet& shared = *p->shared;
   ydxfmt::ChangeAlpha(&shared.sheet, shared.sheet->format->alpha, alpha, "CSprite", &shared.backup);
   if (shared.glcopy) SDL_SetAlpha(shared.glcopy, alpha == 255 ? 0 : SDL_SRCALPHA, (Uint8)alpha);
+  if (alpha != p->alpha) p->effectdirty = 1;   // a cached effect carries the alpha it was made with
   p->alpha = alpha;
 }
 
@@ -752,6 +753,7 @@ void Yandorix_CSprite::SetColorKey(int key) {
   }
   ydxfmt::ChangeColorKey(&shared.sheet, key, p->perpixel != 0, "CSprite", &shared.backup);
   p->colorkey = key;
+  p->effectdirty = 1;
 }
 
 void Yandorix_CSprite::SetColorKey(int r, int g, int b) {

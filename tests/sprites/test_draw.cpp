@@ -182,6 +182,13 @@ TEST_F(DrawTest, SlavesDrawTheMastersPixelsWithTheirOwnFrameAndAlpha) {
   EXPECT_EQ(master.GetAlpha(), 255);
   master.Draw();
   EXPECT_EQ(ydxtest::ColorAt(screen, 2, 2).r, FrameColor(0, 0).r);   // the master's own alpha back on the sheet
+  slave.SetEffect(2, 0, 0, 0);   // an effect result carries the slave's alpha too
+  SDL_FillRect(screen, NULL, 0);
+  slave.Draw();
+  master.Draw();
+  EXPECT_NEAR(ydxtest::ColorAt(screen, 22, 2).r, full.r / 2, 2);
+  EXPECT_EQ(ydxtest::ColorAt(screen, 27, 0).b, 50 / 2);   // the mark, mirrored to the right
+  EXPECT_EQ(ydxtest::ColorAt(screen, 2, 2).r, FrameColor(0, 0).r);
 }
 
 TEST_F(DrawTest, CollisionsUseTheCurrentFrameTheHotSpotAndTheMethod) {
