@@ -171,12 +171,22 @@ bool CutAnimations(SDL_Surface* sheet, int framew, int frameh, std::vector<sSpri
 const char* SheetRefusal(const SDL_Surface* sheet, const char* name, int framew, int frameh) {
   if (!sheet || !name) return "Error: sprite surface or name are null.";
   if (framew < 1 || frameh < 1) return "Error: Offset X and/or Y are less than 1 pixel.";
-  if (sheet->w % framew) return "Error: Offset X does not split correctly the sprite surface.";
-  if (sheet->h % frameh) return "Error: Offset Y does not split correctly the sprite surface.";
+  if (sheet->w % framew || sheet->w < framew) return "Error: Offset X does not split correctly the sprite surface.";
+  if (sheet->h % frameh || sheet->h < frameh) return "Error: Offset Y does not split correctly the sprite surface.";
   // Larger sheets could neither be addressed by SDL rectangles nor stored.
   if (sheet->w > kStoredImageMaxSide || sheet->h > kStoredImageMaxSide)
     return "Error: the sprite surface is larger than 16384 pixels.";
   return NULL;
+}
+
+// The sheet in the screen's format (the old one freed), its key carried over; as it was when SDL
+// cannot convert it.
+SDL_Surface* ConvertForScreen(SDL_Surface* sheet, bool perPixel, int* key) {
+  SDL_Surface* converted = ydxfmt::DisplayCopy(sheet, perPixel);
+  if (!converted) return sheet;
+  if (*key != -1) *key = (int)ydxfmt::TranslatePixel(sheet, (Uint32)*key, converted->format);
+  SDL_FreeSurface(sheet);
+  return converted;
 }
 
 }  // namespace
@@ -214,11 +224,7 @@ int Yandorix_CSprite::Create(SDL_Surface* source, const char* name, int framew, 
     if (perPixel)
       ILogSystem.Msg(5, " . [CSprite->Create('%s',%d,%d)] Info: surface with alpha per pixel loaded, it could slow "
                      "down your graphics system.\n", name, framew, frameh);
-    if (SDL_Surface* converted = ydxfmt::DisplayCopy(sheet, perPixel)) {
-      if (key != -1) key = (int)ydxfmt::TranslatePixel(sheet, (Uint32)key, converted->format);
-      SDL_FreeSurface(sheet);
-      sheet = converted;
-    }
+    sheet = ConvertForScreen(sheet, perPixel, &key);
   }
   if (Yandorix.IsGL() && glSDL_SurfaceToTexture(sheet)) ++Yandorix_TexturesAtLoad;
   if (Yandorix.backupsurfaces) shared->backup.Take(sheet);
