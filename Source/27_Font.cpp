@@ -112,6 +112,10 @@ const char kDefaultName[] = "Created on execution time";
 struct sGlyphTables {
   int glyphx[96];   // 0..94: the marks; 95: the image width
   int glyphw[96];   // advances; 94 is code 127, 95 the distance from the last mark to the edge
+  // The marker runs themselves (first column, column after the last): saving puts them back into
+  // row 0, so a font whose glyphs have empty columns inside loads again with the same boxes.
+  int markstart[95];
+  int markend[95];
 };
 
 // Reads one raw pixel for the font's own lookups, locking when SDL requires it; 0 with an Error line
@@ -146,7 +150,11 @@ int ScanMarkerRow(SDL_Surface* s, sGlyphTables* tables) {
     int start = x;
     while (x < s->w && ydxpix::ReadUnchecked(s, x, 0) == magenta) ++x;
     int end = x < s->w ? x : s->w - 1;
-    if (runs < ydxfont::kFontMarks) tables->glyphx[runs] = (start + end) / 2;
+    if (runs < ydxfont::kFontMarks) {
+      tables->glyphx[runs] = (start + end) / 2;
+      tables->markstart[runs] = start;
+      tables->markend[runs] = x;
+    }
     if (runs >= 1 && runs <= ydxfont::kFontGlyphs) tables->glyphw[runs - 1] = start - previousEnd + 1;
     previousEnd = end;
     lastStart = start;
@@ -159,6 +167,15 @@ int ScanMarkerRow(SDL_Surface* s, sGlyphTables* tables) {
     tables->glyphw[94] = tables->glyphw[95];   // code 127 reaches from the last mark to the edge
   }
   return runs;
+}
+
+// Paints the marker runs of the tables into row 0 of a software copy.
+void RestoreMarkerRow(SDL_Surface* s, const sGlyphTables& tables) {
+  if (!ydxpix::LockForAccess(s)) return;
+  Uint32 magenta = SDL_MapRGB(s->format, 255, 0, 255);
+  for (int k = 0; k < ydxfont::kFontMarks; ++k)
+    for (int x = tables.markstart[k]; x < tables.markend[k] && x < s->w; ++x) ydxpix::WriteUnchecked(s, x, 0, magenta);
+  ydxpix::UnlockAfterAccess(s);
 }
 
 // Every marker pixel becomes the background value.
@@ -587,6 +604,7 @@ int Yandorix_CFont::Save(int handle, const char* name) {
   }
   Sint32 key = -1;
   SDL_Surface* copy = CopyForSaving(p->surface, &key);
+  if (copy) RestoreMarkerRow(copy, p->tables);
   std::vector<Uint8> bytes;
   Uint8 alpha = p->perpixel ? 255 : (Uint8)p->alpha;
   bool encoded = copy && ydxfont::EncodeFontBlock(copy, key, alpha, p->kerning, &bytes) && bytes.size() <= INT_MAX;
