@@ -1,0 +1,92 @@
+// Fuzzes font blocks: the first byte picks the block type ("FONT2" or "FONT"), the rest is the block,
+// stored in a fresh archive and loaded, then every character is drawn. A refused block leaves the font
+// empty and the archive byte for byte as it was; only a block that checks out as the older layout,
+// stored under the older type and loading as a font, may change the archive.
+#include <Yandorix.h>
+#include "27_Font.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kPath[] = "fuzz_font.dpf";
+
+std::string ReadBack(const char* path) {
+  std::string bytes;
+  if (FILE* file = fopen(path, "rb")) {
+    char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    fclose(file);
+  }
+  return bytes;
+}
+
+void Require(bool condition, const char* what) {
+  if (condition) return;
+  fprintf(stderr, "fuzz_font: %s\n", what);
+  abort();
+}
+
+bool StoreBlock(const char* type, const uint8_t* data, size_t size) {
+  remove(kPath);
+  int handle = IStuffDPF->Create(kPath);
+  if (handle <= 0) return false;
+  DPF_BlockData block;
+  std::memset(&block, 0, sizeof block);
+  std::strcpy(block.name, "fuzz");
+  std::strcpy(block.type, type);
+  block.size = (int)size;
+  block.data = const_cast<char*>(reinterpret_cast<const char*>(data));
+  int stored = IStuffDPF->AddData(handle, &block);
+  IStuffDPF->Close(handle);
+  return stored > 0;
+}
+
+// Every character from 1 to 255, measured and drawn with a clip and a cursor.
+void DrawEverything(Yandorix_CFont* font, SDL_Surface* dest) {
+  char text[256];
+  for (int i = 0; i < 255; ++i) text[i] = (char)(i + 1);
+  text[255] = '\0';
+  SDL_Rect clip = {3, 1, 50, 6};
+  font->StringWidth(text);
+  font->SetCursorAt(text, 40);
+  font->PutStringWithCursor(dest, -5, 0, text, 60, &clip, 1);
+  font->PutString(dest, 0, 2, text, NULL);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  Yandorix.Init(SDL_INIT_VIDEO);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2 || size > (1u << 20) || !IStuffDPF) return 0;
+  bool olderType = (data[0] & 1) != 0;
+  const uint8_t* block = data + 1;
+  size_t blockSize = size - 1;
+  ydxfont::sFontBlock decoded;
+  std::string why;
+  bool sound = ydxfont::DecodeFontBlock(block, blockSize, &decoded, &why);
+  if (!StoreBlock(olderType ? "FONT" : "FONT2", block, blockSize)) return 0;
+  std::string before = ReadBack(kPath);
+  Yandorix_CFont font;
+  int loaded = font.Load(kPath, "fuzz");
+  Require(loaded == 0 || loaded == 1, "Load returned something else than 1 or 0");
+  if (!loaded) Require(font.GetSurface() == NULL && font.GetName() == NULL, "a refused font is not empty");
+  if (loaded) Require(sound && (olderType || decoded.version == 2), "a refused block was loaded");
+  bool mayWrite = loaded && olderType && decoded.version == 1;
+  if (!mayWrite) Require(ReadBack(kPath) == before, "the archive changed");
+  if (loaded) {
+    SDL_Surface* dest = SDL_CreateRGBSurface(0, 64, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    if (dest) DrawEverything(&font, dest);
+    if (dest) SDL_FreeSurface(dest);
+  }
+  return 0;
+}
