@@ -16,11 +16,6 @@ int NormalisedSwitch(int value) {
   return low < 0 ? 0 : (low > 1 ? 1 : low);
 }
 
-// Zero sizes divide the renderer's steps by zero; negative ones make it loop without end.
-bool HasDrawableSize(const cQBTE_MapData* map) {
-  return map && map->GetCellWidth() > 0 && map->GetCellHeight() > 0 && map->GetWidth() > 0 && map->GetHeight() > 0;
-}
-
 }  // namespace
 
 sQBTE_Layer* cQBTE_TileEngine::Initialised(int id) { return state != 0 && ValidLayer(id) ? layers[id] : NULL; }
@@ -329,7 +324,7 @@ int cQBTE_TileEngine::SetLayerMapData(int id, cQBTE_MapData* map) {
 int cQBTE_TileEngine::AttachMap(int id, cQBTE_MapData* map) {
   sQBTE_Layer* layer = layers[id];
   if (!map->IsReady()) return 0;
-  if (!HasDrawableSize(map)) {
+  if (!QBTE_MapDrawable(map)) {
     ILogSystem.Msg(infoLevel,
                    " [QBTE] Warning: mapdata for layer '%s' with ID '%d' was refused (map size %dx%d, cell size %dx%d)\n",
                    layer->name, id, map->GetWidth(), map->GetHeight(), map->GetCellWidth(), map->GetCellHeight());
@@ -380,7 +375,7 @@ int cQBTE_TileEngine::AddCustomMapData(int id, cQBTE_MapData* map) {
   // Only maps built on the base map hold cells that can be handed over.
   cQBTE_MapBase* current = dynamic_cast<cQBTE_MapBase*>(layer->mapData);
   cQBTE_MapBase* custom = dynamic_cast<cQBTE_MapBase*>(map);
-  if (!current || !custom || !HasDrawableSize(current) || !current->CopyCellsTo(custom)) {
+  if (!current || !custom || !QBTE_MapDrawable(current) || !current->CopyCellsTo(custom)) {
     ILogSystem.Msg(infoLevel, " [QBTE] Warning: mapdata and custom mapdata dont have compatible attributes.\n\n");
     return 0;
   }

@@ -75,6 +75,13 @@ int QBTE_MapSizeAllowed(long long rows, long long columns) {
          rows * columns <= QBTE_MAX_MAP_CELLS;
 }
 
+int QBTE_MapDrawable(const cQBTE_MapData* map) {
+  if (!map) return 0;
+  int cw = map->GetCellWidth(), ch = map->GetCellHeight(), w = map->GetWidth(), h = map->GetHeight();
+  return cw >= 1 && ch >= 1 && cw <= QBTE_MAX_CELL_SIZE && ch <= QBTE_MAX_CELL_SIZE && w >= 1 && h >= 1 &&
+         w <= QBTE_MAX_MAP_SIDE && h <= QBTE_MAX_MAP_SIDE;
+}
+
 static void LogSizeRefused(long long rows, long long columns) {
   ILogSystem.Msg(kMapLogLevel,
                  " [QBTE] Error: a map of %lldx%lld cells is beyond the engine's limits (%d cells per side, %d cells "
@@ -216,7 +223,7 @@ int cQBTE_MapBase::SetCell(int column, int row, Sint32 value) {
 int cQBTE_MapBase::IsReady() {
   // A derived class that keeps this slot answers for itself by its type name.
   if (strcmp(type, "base") != 0) return 1;
-  return cells && width > 0 && height > 0 && cellWidth > 0 && cellHeight > 0;
+  return cells && QBTE_MapDrawable(this);
 }
 
 int cQBTE_MapBase::Info(char ready, char level) {
@@ -297,19 +304,29 @@ int cQBTE_MapBase::SaveXML(int xml, int mode) {
   return 1;
 }
 
+static void LogShortCSV() {
+  ILogSystem.Msg(kMapLogLevel, " [QBTE] Warning: 2D integer array is bigger than CSV input data\n");
+}
+
 Sint32** cQBTE_MapBase::ReadCSV(const char* text, int rows, int columns) {
+  const char* at = text ? text : "";
+  size_t total = (size_t)rows * (size_t)columns, count = 0;
+  // Each value takes a character and all but the last a separator: a text too short for that is
+  // refused before a large map is allocated for it.
+  if (total > 0 && strlen(at) < 2 * total - 1) {
+    LogShortCSV();
+    return NULL;
+  }
   Sint32** table = Alloc2D(rows, columns);
   if (!table) return NULL;
-  size_t total = (size_t)rows * (size_t)columns, count = 0;
   Sint32* values = table[0];
-  const char* at = text ? text : "";
   while (count < total) {
     while (IsSeparator(*at)) ++at;
     if (!*at) break;
     values[count++] = (Sint32)ReadField(&at);
   }
   if (count < total) {
-    ILogSystem.Msg(kMapLogLevel, " [QBTE] Warning: 2D integer array is bigger than CSV input data\n");
+    LogShortCSV();
     Free2D(table);
     return NULL;
   }
@@ -355,6 +372,11 @@ int cQBTE_MapBase::LoadLevelElement(int xml) {
   if (!text) return 0;
   if (!QBTE_MapSizeAllowed(rows, columns)) {
     LogSizeRefused(rows, columns);
+    return 0;
+  }
+  if (newCellWidth > QBTE_MAX_CELL_SIZE || newCellHeight > QBTE_MAX_CELL_SIZE) {
+    ILogSystem.Msg(kMapLogLevel, " [QBTE] Error: cells of %dx%d pixels are beyond the engine's limit (%d pixels a side).\n",
+                   newCellWidth, newCellHeight, QBTE_MAX_CELL_SIZE);
     return 0;
   }
   if (cells && (columns != width || rows != height)) {

@@ -10,11 +10,17 @@
 
 class cQBTE_TileEngine;
 
-// Largest map the engine accepts: each side at most 65535 cells, at most 16M cells in all.
-enum { QBTE_MAX_MAP_SIDE = 65535, QBTE_MAX_MAP_CELLS = 16 * 1024 * 1024 };
+// Largest map the engine accepts: each side at most 65535 cells, at most 16M cells in all, cells of at
+// most 65535 pixels a side (so every pixel sum the renderer makes stays far inside an int).
+enum { QBTE_MAX_MAP_SIDE = 65535, QBTE_MAX_MAP_CELLS = 16 * 1024 * 1024, QBTE_MAX_CELL_SIZE = 65535 };
 
 // 1 when rows x columns is a map the engine can hold (both at least 1 and within the limits above).
 int QBTE_MapSizeAllowed(long long rows, long long columns);
+
+class cQBTE_MapData;
+// 1 when a map of any type has sizes the engine can walk and draw: 1..65535 cells a side and cell
+// sizes of 1..65535 pixels. Zero or negative sizes would divide by zero or loop without end.
+int QBTE_MapDrawable(const cQBTE_MapData* map);
 
 class cQBTE_MapData {
  public:

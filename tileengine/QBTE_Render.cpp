@@ -31,10 +31,6 @@ Sint16 ToCoordinate(int value) { return (Sint16)std::max(-32768, std::min(32767,
 
 float MainLogicTime() { return Yandorix.GetLogicTime(); }
 
-bool Drawable(const cQBTE_MapData* map) {
-  return map && map->GetCellWidth() > 0 && map->GetCellHeight() > 0 && map->GetWidth() > 0 && map->GetHeight() > 0;
-}
-
 // Cells a layer covers, from its position's pixel: columns reach overhang pixels further left (wide
 // tiles reach right out of their cell) and rows further down (tall tiles reach up out of theirs).
 struct CellRange {
@@ -72,7 +68,7 @@ int cQBTE_TileEngine::UpdateLayers(int layer) {
 void cQBTE_TileEngine::UpdateLayer(int id) {
   sQBTE_Layer* layer = layers[id];
   cQBTE_MapData* map = layer->mapData;
-  if (!Drawable(map)) return;
+  if (!QBTE_MapDrawable(map)) return;
   Uint32 now = Yandorix_Ticks();
   if (layer->lastTick == 0) layer->lastTick = now;
   float seconds = (float)(Uint32)(now - layer->lastTick) * 0.001f;
@@ -99,7 +95,9 @@ void cQBTE_TileEngine::UpdateLayer(int id) {
   if (!cw || !ch) return;   // the map went away during the cell updates
   int left = viewport.x - layer->overhangX - cells.firstCol * cw;
   int top = viewport.y - cells.firstRow * ch;
-  layer->onUpdateEnd(cells.firstCol, cells.firstRow, left, cells.endCol * left, cw, top, cells.endRow * top, ch);
+  // What callbacks receive in the fourth and seventh place is unsettled; the products stay 32 bits.
+  layer->onUpdateEnd(cells.firstCol, cells.firstRow, left, (int)(Uint32)((long long)cells.endCol * left), cw, top,
+                     (int)(Uint32)((long long)cells.endRow * top), ch);
 }
 
 // Each visible cell's own update; stops when an update takes the cells' map or UpdateCells away.
@@ -165,7 +163,7 @@ void cQBTE_TileEngine::ReleaseHeldAlpha() {
 void cQBTE_TileEngine::RenderLayer(int id) {
   sQBTE_Layer* layer = layers[id];
   cQBTE_MapData* map = layer->mapData;
-  if (!Drawable(map)) return;
+  if (!QBTE_MapDrawable(map)) return;
   if (layer->flags & QBTE_SMOOTHSCROLL) {
     float time = logicTime ? logicTime() : MainLogicTime();
     float f = time - floorf(time);
@@ -250,7 +248,7 @@ int cQBTE_TileEngine::Screen2LayerCell(int layer, int sx, int sy, int* col, int*
   int x = 0, y = 0;
   if (!col || !row || !Screen2LayerAbsolute(layer, sx, sy, &x, &y)) return 0;
   const cQBTE_MapData* map = layers[layer]->mapData;
-  if (!Drawable(map)) return 0;
+  if (!QBTE_MapDrawable(map)) return 0;
   // Floored like the renderer, so points left of or above the map's start fall in column (row) -1.
   *col = FloorDiv(x, map->GetCellWidth());
   *row = FloorDiv(y, map->GetCellHeight());

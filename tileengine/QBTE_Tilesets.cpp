@@ -201,9 +201,9 @@ int cQBTE_TileEngine::CheckLayerCells(int id) {
   sQBTE_Layer* layer = layers[id];
   cQBTE_MapData* map = layer->mapData;
   int cellWidth = map->GetCellWidth(), cellHeight = map->GetCellHeight();
-  bool passed = cellWidth > 0 && cellHeight > 0 && map->GetWidth() > 0 && map->GetHeight() > 0;
+  bool passed = QBTE_MapDrawable(map);
   if (!passed)
-    ILogSystem.Msg(infoLevel, " [QBTE] Error: mapdata of layer '%s' with ID '%d' has a size or cell size below 1.\n",
+    ILogSystem.Msg(infoLevel, " [QBTE] Error: mapdata of layer '%s' with ID '%d' has a size or cell size out of range.\n",
                    layer->name, id);
   passed = passed && !tilesets.empty();   // without tilesets a map with cells cannot be drawn
   // Only maps built on the base map have cells the engine can read; others answer for themselves.

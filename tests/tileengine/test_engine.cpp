@@ -314,6 +314,8 @@ TEST_F(EngineObjectTest, MapsWithoutAPositiveSizeAreRefused) {
   foreign.SetCellHeight(-16);   // a derived type says it is ready; its size says otherwise
   EXPECT_EQ(engine->SetLayerMapData(0, &foreign), 0);
   EXPECT_TRUE(LogHas("was refused (map size 4x4, cell size 16x-16)"));
+  foreign.SetCellHeight(65536);
+  EXPECT_EQ(engine->SetLayerMapData(0, &foreign), 0);
   flat->SetCellWidth(32);
   ASSERT_EQ(engine->SetLayerMapData(0, flat), 1);
   engine->SetLayerResourceControl(0, 1);

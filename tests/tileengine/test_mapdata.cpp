@@ -168,6 +168,9 @@ TEST_F(MapDataTest, LevelFormRefusesMissingOrBadAttributesWithoutChange) {
   EXPECT_EQ(map.LoadXML(xml, 0), 0);
   LevelElement("70000", "1", "1");
   EXPECT_EQ(map.LoadXML(xml, 0), 0);
+  LevelElement("2", "1", "1,2", "70000");   // cells wider than any pixel sum the renderer allows for
+  EXPECT_EQ(map.LoadXML(xml, 0), 0);
+  EXPECT_TRUE(LogHas("cells of 70000x8 pixels are beyond the engine's limit (65535 pixels a side)"));
   EXPECT_FALSE(map.HasCells());
   EXPECT_EQ(map.GetCellWidth(), 0);
 }
