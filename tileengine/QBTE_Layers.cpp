@@ -282,6 +282,14 @@ void cQBTE_TileEngine::CascadePosition(int id, bool vertical, bool jump) {
   }
 }
 
+int cQBTE_TileEngine::GetLayerPosition(int id, float* x, float* y) {
+  sQBTE_Layer* layer = Initialised(id);
+  if (!layer) return -1;
+  if (x) *x = layer->posX;
+  if (y) *y = layer->posY;
+  return 1;
+}
+
 int cQBTE_TileEngine::SetLayerPosition(int id, float x, float y) {
   if (state == 0) return 0;
   if (!ValidLayer(id)) return -1;

@@ -96,10 +96,12 @@ class EngineTest : public YdxTest {
     engine->SetRenderTarget(target.get());
     return engine.get();
   }
-  // Adds an engine-owned tileset of 16 x 16 tiles of tw x th at gid.
+  // Adds an engine-owned tileset of cols x rows tiles of tw x th at gid (deleted here when refused).
   int AddTiles(int gid, int tw = 32, int th = 32, int cols = 16, int rows = 16, const char* name = "tiles") {
-    int first = engine->AddTileset(qbte_test::NewTileset(name, cols, rows, tw, th), gid);
+    Yandorix_CTile* tile = qbte_test::NewTileset(name, cols, rows, tw, th);
+    int first = engine->AddTileset(tile, gid);
     if (first > 0) engine->GetTilesetAt(engine->FindTileset((Uint32)first))->resourceControl = 1;
+    else delete tile;
     return first;
   }
   // Attaches an engine-owned map and makes the layer drawn and updated.

@@ -232,8 +232,12 @@ TEST_F(EngineObjectTest, PositionCodesClampsAndCascades) {
   engine->SetLayerPosition(0, QBTE_POS_CENTER_ON + 480.0f, QBTE_POS_KEEP);
   EXPECT_EQ(layer->posX, 160.0f);
   engine->SetLayerPosition(0, 5000.0f, -50.0f);   // clamped to the map
-  EXPECT_EQ(layer->posX, 3200.0f - 640.0f);
-  EXPECT_EQ(layer->posY, 0.0f);
+  float x = 0.0f, y = 7.0f;
+  EXPECT_EQ(engine->GetLayerPosition(0, &x, &y), 1);   // written although *x was 0.0
+  EXPECT_EQ(x, 3200.0f - 640.0f);
+  EXPECT_EQ(y, 0.0f);
+  EXPECT_EQ(engine->GetLayerPosition(0, NULL, NULL), 1);
+  EXPECT_EQ(engine->GetLayerPosition(5, &x, &y), -1);
   engine->SetLayerFlags(0, QBTE_LOOPX, 1);
   engine->SetLayerPosition(0, -70.0f, QBTE_POS_KEEP);
   EXPECT_EQ(layer->posX, -70.0f);
