@@ -1,6 +1,6 @@
 // Tile engine against its baselines in the same run: RenderLayers of 6 layers at 640 x 400 with 32-pixel
 // tiles against a raw SDL_BlitSurface loop over the same rectangles (plain; with layer alpha against
-// blits with surface alpha; with half the tiles flipped), and decoding a 1000 x 1000 base64 + zlib
+// blits with surface alpha; with half the tiles flipped, without and with alpha), and decoding a 1000 x 1000 base64 + zlib
 // layer against zlib's uncompress plus a memcpy into the cells.
 #include "Ratio.h"
 #include "QBTE_TileEngine.h"
@@ -187,9 +187,11 @@ int Register() {
   benchmark::RegisterBenchmark("qbte/RenderLayers6/plain", RenderLayers, 255, false);
   benchmark::RegisterBenchmark("qbte/RenderLayers6/alpha", RenderLayers, 128, false);
   benchmark::RegisterBenchmark("qbte/RenderLayers6/flipped50", RenderLayers, 255, true);
+  benchmark::RegisterBenchmark("qbte/RenderLayers6/alpha_flipped50", RenderLayers, 128, true);
   ydxbench::Ratio("qbte/RenderLayers6/plain", "sdl/Blit6Layers640x400", 1.25);
   ydxbench::Ratio("qbte/RenderLayers6/alpha", "sdl/Blit6Layers640x400/alpha");
   ydxbench::Ratio("qbte/RenderLayers6/flipped50", "sdl/Blit6Layers640x400");
+  ydxbench::Ratio("qbte/RenderLayers6/alpha_flipped50", "sdl/Blit6Layers640x400/alpha");
   benchmark::RegisterBenchmark("zlib/UncompressMemcpy1000x1000", UncompressAndCopy)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("qbte/DecodeBase64Zlib1000x1000", DecodeLayer)->Unit(benchmark::kMillisecond);
   ydxbench::Ratio("qbte/DecodeBase64Zlib1000x1000", "zlib/UncompressMemcpy1000x1000", 1.5);

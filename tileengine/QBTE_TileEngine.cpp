@@ -28,6 +28,9 @@ cQBTE_TileEngine::cQBTE_TileEngine()
 
 cQBTE_TileEngine::~cQBTE_TileEngine() {
   if (state != 0) CloseEngine();
+  // Slots made before InitEngine hold no map or tileset, only their records.
+  for (sQBTE_Layer* layer : layers) delete layer;
+  layers.clear();
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -70,6 +70,8 @@ TEST_F(EngineObjectTest, LifecycleAndStateChecks) {
   EXPECT_EQ(e.CloseEngine(), 1);
   EXPECT_TRUE(LogHas("\n [QBTE] Info: engine sucessfully closed.\n"));
   EXPECT_EQ(e.InitEngine(1, "x"), 1);
+  cQBTE_TileEngine unused;
+  EXPECT_EQ(unused.SetLayerSlots(3), 1);   // no state check; its records go with the engine
 }
 
 TEST_F(EngineObjectTest, RenderTargetAndViewport) {
