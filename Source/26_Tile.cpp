@@ -458,8 +458,17 @@ SDL_Surface* ApplyTransform(SDL_Surface* surface, SDL_Rect* area, Transform tran
 
 }  // namespace
 
-// The transformed tile is drawn as the effects draw into a destination: opaque, its colour key kept,
-// centred on the tile's area.
+// Transformed copies blend as the tile itself does: with its per-pixel alpha or its surface alpha
+// (a translucent layer stays translucent where its tiles are flipped or turned).
+static void MatchBlending(SDL_Surface* made, const sTilePrivate* p) {
+  bool perPixel = p->perpixel && made->format->Amask;
+  Uint32 flag = perPixel || p->alpha != 255 ? SDL_SRCALPHA : 0;
+  Uint8 value = perPixel ? 255 : (Uint8)p->alpha;
+  if ((made->flags & SDL_SRCALPHA) == flag && made->format->alpha == value) return;
+  SDL_SetAlpha(made, flag | ((made->flags & SDL_RLEACCELOK) ? SDL_RLEACCEL : 0), value);
+}
+
+// The transformed tile is drawn centred on the tile's area, its colour key kept.
 static void DrawTransformed(sTilePrivate* p, SDL_Surface* dest, SDL_Rect area, SDL_Rect place, Transform transform,
                             size_t tileIndex) {
   if (!IScreenFX) return;
@@ -473,10 +482,10 @@ static void DrawTransformed(sTilePrivate* p, SDL_Surface* dest, SDL_Rect area, S
   if (!made) {
     made = ApplyTransform(p->surface, &area, transform, NULL, NULL);
     if (!made) return;
-    SDL_SetAlpha(made, 0, 0);
     // Kept for many draws: run-length coding makes keyed blits cheap and changes no pixel.
     if (made->flags & SDL_SRCCOLORKEY) SDL_SetColorKey(made, SDL_SRCCOLORKEY | SDL_RLEACCEL, made->format->colorkey);
   }
+  MatchBlending(made, p);
   SDL_Rect at = {ToCoordinate(place.x + (area.w - made->w) / 2), ToCoordinate(place.y + (area.h - made->h) / 2),
                  (Uint16)made->w, (Uint16)made->h};
   Yandorix_Blit(made, NULL, dest, &at, NULL);
@@ -567,8 +576,9 @@ int Yandorix_CTile::GetColorKey() const { return p->created ? p->colorkey : -1; 
 
 void Yandorix_CTile::SetAlpha(int alpha) {
   if (!p->created || alpha < 0 || alpha > 255 || p->perpixel || alpha == p->alpha) return;
-  p->DropTransformed();
+  SDL_Surface* before = p->surface;
   ydxfmt::ChangeAlpha(&p->surface, p->alpha, alpha, "CTile", &p->backup);
+  if (p->surface != before) p->DropTransformed();   // kept copies follow the alpha at their next draw
   p->alpha = alpha;
   if (p->colorkey != -1) p->TakeKeyFromSurface();   // a converted surface holds its key in its own format
 }

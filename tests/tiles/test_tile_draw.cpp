@@ -74,6 +74,33 @@ TEST_F(TileDrawTest, ChangesReachTransformedTiles) {
   EXPECT_EQ(Pixel32(dest.get(), 10, 12), TileColor(1, 5, 0));
 }
 
+TEST_F(TileDrawTest, TransformedTilesBlendLikeTheTile) {
+  // Surface alpha: a flipped tile is as translucent as a plain one, also after a change.
+  tile.SetAlpha(128);
+  SurfacePtr plain = Filled(32, 32), flipped = Filled(32, 32);
+  tile.Draw(plain.get(), 0x00000001);
+  tile.Draw(flipped.get(), (int)0x40000001u);
+  Uint32 blended = Pixel32(plain.get(), 10, 12);
+  EXPECT_NE(blended, TileColor(1, 0, 0));
+  EXPECT_EQ(Pixel32(flipped.get(), 10, 15), blended);   // flipped: source row 0 lands on the last row
+  tile.SetAlpha(255);
+  flipped = Filled(32, 32);
+  tile.Draw(flipped.get(), (int)0x40000001u);
+  EXPECT_EQ(Pixel32(flipped.get(), 10, 15), TileColor(1, 0, 0));
+
+  // Per-pixel alpha: transparent pixels of a mirrored tile leave the destination alone.
+  SurfacePtr image(SDL_CreateRGBSurface(0, 4, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) Pixel32(image.get(), x, y) = x == 0 ? 0x00FFFFFF : 0xFF000000 | TileColor(1, x, y);
+  Yandorix_CTile clear;
+  ASSERT_EQ(clear.Create(image.get(), "clear"), 1);
+  ASSERT_EQ(clear.GetAlpha(), 256);
+  SurfacePtr dest = Filled(8, 8);
+  clear.Draw(dest.get(), (int)0x80000000u);
+  EXPECT_EQ(Pixel32(dest.get(), 3, 0), kSentinel);            // source column 0, mirrored to the right end
+  EXPECT_EQ(Pixel32(dest.get(), 0, 0), TileColor(1, 3, 0));
+}
+
 TEST_F(TileDrawTest, IdsOutsideTheTilesetAndOutsideTilesetMode) {
   SurfacePtr dest = Filled(40, 40);
   std::vector<Uint32> untouched = ydxtest::RowCRCs(dest.get());
