@@ -2,6 +2,7 @@
 // loads every block. The header CRC is recomputed with the built-in key first, so mutations reach the
 // block layer; protected inputs are read with the password the seed corpus was written with.
 #include <Yandorix.h>
+#include "FuzzSupport.h"
 #include "00_Platform.h"
 #include "11_DPFCache.h"
 #include <cstdio>
@@ -11,21 +12,13 @@
 #include <ucl/ucl.h>
 #include <zlib.h>
 
+using ydxfuzz::ReadBack;
+using ydxfuzz::Require;
+
 namespace {
 
 const char kPath[] = "fuzz.dpf";
 const unsigned char kPassword[] = "fuzzing password";
-
-std::string ReadBack(const char* path) {
-  std::string bytes;
-  if (FILE* file = fopen(path, "rb")) {
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    fclose(file);
-  }
-  return bytes;
-}
 
 // Makes the stored CRC match the blocks, as any archive that opens has it.
 void MatchCRC(std::string& bytes) {
@@ -38,12 +31,6 @@ void MatchCRC(std::string& bytes) {
                     (uInt)(bytes.size() - ydxdpf::kBlocksOffset));
   ydxdpf::PutU32(header + 96, (uint32_t)crc);
   cipher.EncipherUnits(header, ydxdpf::kHeaderSize / 8);
-}
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_dpf: %s\n", what);
-  abort();
 }
 
 void ScanAndLoad(Yandorix_IStuffDPF& service, int handle, size_t fileSize) {

@@ -2,6 +2,7 @@
 // converted). Either the conversion succeeds and the old bytes survive as the "_v3.dpf" backup, or it
 // fails and the old file is untouched, with no backup and no temporary file left behind.
 #include <Yandorix.h>
+#include "FuzzSupport.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,29 +11,15 @@
 #include <vector>
 #include <ucl/ucl.h>
 
-namespace {
+using ydxfuzz::ReadBack;
+using ydxfuzz::Require;
 
-std::string ReadBack(const char* path) {
-  std::string bytes;
-  if (FILE* file = fopen(path, "rb")) {
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    fclose(file);
-  }
-  return bytes;
-}
+namespace {
 
 bool Exists(const char* path) {
   FILE* file = fopen(path, "rb");
   if (file) fclose(file);
   return file != NULL;
-}
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_dpf_v3: %s\n", what);
-  abort();
 }
 
 int FilesHere() {

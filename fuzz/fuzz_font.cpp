@@ -3,47 +3,20 @@
 // empty and the archive byte for byte as it was; only a block that checks out as the older layout,
 // stored under the older type and loading as a font, may change the archive.
 #include <Yandorix.h>
+#include "FuzzSupport.h"
 #include "27_Font.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+using ydxfuzz::ReadBack;
+using ydxfuzz::Require;
+using ydxfuzz::StoreBlock;
+
 namespace {
 
 const char kPath[] = "fuzz_font.dpf";
-
-std::string ReadBack(const char* path) {
-  std::string bytes;
-  if (FILE* file = fopen(path, "rb")) {
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    fclose(file);
-  }
-  return bytes;
-}
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_font: %s\n", what);
-  abort();
-}
-
-bool StoreBlock(const char* type, const uint8_t* data, size_t size) {
-  remove(kPath);
-  int handle = IStuffDPF->Create(kPath);
-  if (handle <= 0) return false;
-  DPF_BlockData block;
-  std::memset(&block, 0, sizeof block);
-  std::strcpy(block.name, "fuzz");
-  std::strcpy(block.type, type);
-  block.size = (int)size;
-  block.data = const_cast<char*>(reinterpret_cast<const char*>(data));
-  int stored = IStuffDPF->AddData(handle, &block);
-  IStuffDPF->Close(handle);
-  return stored > 0;
-}
 
 // Every character from 1 to 255, measured and drawn with a clip and a cursor.
 void DrawEverything(Yandorix_CFont* font, SDL_Surface* dest) {
@@ -74,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ydxfont::sFontBlock decoded;
   std::string why;
   bool sound = ydxfont::DecodeFontBlock(block, blockSize, &decoded, &why);
-  if (!StoreBlock(olderType ? "FONT" : "FONT2", block, blockSize)) return 0;
+  if (!StoreBlock(kPath, olderType ? "FONT" : "FONT2", block, blockSize)) return 0;
   std::string before = ReadBack(kPath);
   Yandorix_CFont font;
   int loaded = font.Load(kPath, "fuzz");

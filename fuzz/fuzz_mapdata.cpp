@@ -4,6 +4,7 @@
 // cell width, cell height), then the element's text. A refused read returns 0 and leaves the map as
 // it was; a loaded map is attached to a free layer and drawn, and the layer that already had a map
 // keeps it untouched.
+#include "FuzzSupport.h"
 #include "QBTE_TileEngine.h"
 #include <cstdio>
 #include <cstdlib>
@@ -11,13 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using ydxfuzz::Require;
 
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_mapdata: %s\n", what);
-  abort();
-}
+namespace {
 
 Sint32 Read32(const uint8_t* at) { return (Sint32)((Uint32)at[0] | (Uint32)at[1] << 8 | (Uint32)at[2] << 16 | (Uint32)at[3] << 24); }
 

@@ -2,22 +2,19 @@
 // loaded sprite or an empty one and never a read past the block. An old block is upgraded only when it
 // checked whole, into a block that reads back in the new layout; loaded sprites draw every animation.
 #include <Yandorix.h>
+#include "FuzzSupport.h"
 #include "29_SpriteBlock.h"
 #include "01_Main.h"
 #include <cstdio>
 #include <cstdlib>
+
+using ydxfuzz::Require;
 
 namespace {
 
 // Every reading of the clock is a millisecond later, so frames of 0 ms step at each draw.
 Uint32 steadyTicks = 1;
 Uint32 SteadyClock() { return steadyTicks++; }
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_sprite: %s\n", what);
-  abort();
-}
 
 size_t FrameCount(const ydxspr::sSpriteBlock& block) {
   size_t frames = 0;

@@ -3,48 +3,20 @@
 // block leaves the tile empty and the archive byte for byte as it was; only a block that checks out
 // as the older layout, stored under the older type, may change the archive.
 #include <Yandorix.h>
+#include "FuzzSupport.h"
 #include "26_Tile.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+using ydxfuzz::ReadBack;
+using ydxfuzz::Require;
+using ydxfuzz::StoreBlock;
+
 namespace {
 
 const char kPath[] = "fuzz_tile.dpf";
-
-std::string ReadBack(const char* path) {
-  std::string bytes;
-  if (FILE* file = fopen(path, "rb")) {
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    fclose(file);
-  }
-  return bytes;
-}
-
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_tile: %s\n", what);
-  abort();
-}
-
-// Stores the block as the only one of a new archive; false when the archive refuses it.
-bool StoreBlock(const char* type, const uint8_t* data, size_t size) {
-  remove(kPath);
-  int handle = IStuffDPF->Create(kPath);
-  if (handle <= 0) return false;
-  DPF_BlockData block;
-  std::memset(&block, 0, sizeof block);
-  std::strcpy(block.name, "fuzz");
-  std::strcpy(block.type, type);
-  block.size = (int)size;
-  block.data = const_cast<char*>(reinterpret_cast<const char*>(data));
-  int stored = IStuffDPF->AddData(handle, &block);
-  IStuffDPF->Close(handle);
-  return stored > 0;
-}
 
 }  // namespace
 
@@ -66,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string why;
   bool sound = ydxtile::DecodeTileBlock(block, blockSize, &decoded, &why);
   bool mayWrite = sound && olderType && decoded.version == 1;
-  if (!StoreBlock(type, block, blockSize)) return 0;
+  if (!StoreBlock(kPath, type, block, blockSize)) return 0;
   std::string before = ReadBack(kPath);
   Yandorix_CTile tile;
   int loaded = tile.Load(kPath, "fuzz", (data[0] & 2) ? "TILB" : "TILE");
