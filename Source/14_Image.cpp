@@ -983,3 +983,14 @@ SDL_Surface* Yandorix_IImage::LoadIMG(const char* file) {
   ILogSystem.Msg(0, " . [IImage->LoadIMG(%s)] Error: neither a BMP nor a PNG file.\n", file ? file : "");
   return NULL;
 }
+
+SDL_Surface* ydximg::LoadUnconverted(const char* file, bool bmpOnly) {
+  if (!file || !IImage) return NULL;
+  int savedSwitch = Yandorix_AutoConvert;
+  Yandorix_AutoConvert = 0;
+  SDL_Surface* loaded = NULL;
+  if (IImage->isBMP(file) == 1) loaded = IImage->LoadBMP(file);
+  else if (!bmpOnly && IImage->isPNG(file) == 1) loaded = IImage->LoadPNG(file);
+  Yandorix_AutoConvert = savedSwitch;
+  return loaded;
+}

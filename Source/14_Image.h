@@ -44,4 +44,8 @@ bool EncodePNG(SDL_Surface* surface, int level, std::vector<Uint8>* out);
 // BMP from an SDL stream, its header checked before SDL's reader sees it; NULL with SDL's error set.
 SDL_Surface* DecodeBMP(SDL_RWops* src);
 
+// A BMP (or, unless bmpOnly, a PNG) file as it is stored: the automatic-conversion switch is off for
+// the load and given back after it. Resource classes convert what they make themselves.
+SDL_Surface* LoadUnconverted(const char* file, bool bmpOnly = false);
+
 }  // namespace ydximg

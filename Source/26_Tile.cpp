@@ -5,6 +5,7 @@
 #include "00_Platform.h"
 #include "25_BlitRule.h"
 #include "26_Tile.h"
+#include "14_Image.h"
 #include "glSDL.h"
 #include <algorithm>
 #include <climits>
@@ -268,12 +269,7 @@ int Yandorix_CTile::Create(const char* file, const char* name) {
                    "one.\n", file, name);
     return 0;
   }
-  int savedSwitch = Yandorix_AutoConvert;
-  Yandorix_AutoConvert = 0;
-  SDL_Surface* loaded = NULL;
-  if (IImage && IImage->isBMP(file) == 1) loaded = IImage->LoadBMP(file);
-  else if (IImage && IImage->isPNG(file) == 1) loaded = IImage->LoadPNG(file);
-  Yandorix_AutoConvert = savedSwitch;
+  SDL_Surface* loaded = ydximg::LoadUnconverted(file);
   if (!loaded) {
     ILogSystem.Msg(0, " . [CTile::Create('%s','%s')] Error: it was not possible to load the given image file.\n", file,
                    name);

@@ -8,6 +8,7 @@
 #include "25_BlitRule.h"
 #include "26_Tile.h"
 #include "27_Font.h"
+#include "14_Image.h"
 #include "glSDL.h"
 #include <algorithm>
 #include <climits>
@@ -386,24 +387,12 @@ int Yandorix_CFont::Create(SDL_Surface* image) {
 
 namespace {
 
-// A BMP or PNG file with the automatic-conversion switch off for the load and given back after it.
-SDL_Surface* LoadImageFile(const char* file, bool bmpOnly) {
-  if (!file || !IImage) return NULL;
-  int savedSwitch = Yandorix_AutoConvert;
-  Yandorix_AutoConvert = 0;
-  SDL_Surface* loaded = NULL;
-  if (IImage->isBMP(file) == 1) loaded = IImage->LoadBMP(file);
-  else if (!bmpOnly && IImage->isPNG(file) == 1) loaded = IImage->LoadPNG(file);
-  Yandorix_AutoConvert = savedSwitch;
-  return loaded;
-}
-
 }  // namespace
 
 int Yandorix_CFont::Create(const char* file) {
   if (!file) return 255;
   if (!Yandorix_IsInitialised()) return Create((SDL_Surface*)NULL);   // logs the refusal
-  SDL_Surface* loaded = LoadImageFile(file, false);
+  SDL_Surface* loaded = ydximg::LoadUnconverted(file);
   if (!loaded) {
     ILogSystem.Msg(0, " . [CFont::Create('%s')] Error: it was not possible to load the given image file.\n", file);
     return 255;
@@ -433,7 +422,7 @@ int Yandorix_CFont::Test(SDL_Surface* image) {
 }
 
 int Yandorix_CFont::Test(const char* bmpfile) {
-  SDL_Surface* loaded = LoadImageFile(bmpfile, true);
+  SDL_Surface* loaded = ydximg::LoadUnconverted(bmpfile, true);
   if (!loaded) return 255;
   int result = Test(loaded);
   SDL_FreeSurface(loaded);

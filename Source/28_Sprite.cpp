@@ -2,6 +2,7 @@
 // frame timing on the library clock, drawing through the blit rule with auto restore, interpolation
 // and a cached effect, pixel-exact collisions and the information report.
 #include "28_Sprite.h"
+#include "14_Image.h"
 #include "20_Primitives.h"
 #include "glSDL.h"
 #include <algorithm>
@@ -261,12 +262,7 @@ int Yandorix_CSprite::Create(const char* file, const char* name, int framew, int
     return 0;
   }
   // The sheet is converted once, by Create itself; the caller's switch is left as it was.
-  int savedSwitch = Yandorix_AutoConvert;
-  Yandorix_AutoConvert = 0;
-  SDL_Surface* image = NULL;
-  if (IImage->isPNG(file) == 1) image = IImage->LoadPNG(file);
-  else if (IImage->isBMP(file) == 1) image = IImage->LoadBMP(file);
-  Yandorix_AutoConvert = savedSwitch;
+  SDL_Surface* image = ydximg::LoadUnconverted(file);
   if (!image) {
     ILogSystem.Msg(0, " . [CSprite::Create('%s','%s')] Error: it was not possible to load the given image file.\n",
                    file, name);

@@ -9,18 +9,11 @@ little-endian bytes, then the compressed data. base64 seeds: plain text.
 """
 import base64
 import gzip
-import os
 import struct
 import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from make_pix_seeds import save
 
-
-def save(corpus, name, data):
-    path = os.path.join(HERE, "corpus", corpus)
-    os.makedirs(path, exist_ok=True)
-    with open(os.path.join(path, name), "wb") as f:
-        f.write(data)
 
 
 def cells(w, h):

@@ -5,19 +5,10 @@ Tile seeds start with one byte that picks the block type (0 "TILE2", 1 "TILE", 2
 font seeds with one that picks "FONT2" (0) or "FONT" (1).
 Every seed is built here: small valid blocks of each layout plus a few damaged ones.
 """
-import os
 import struct
 
-from make_pix_seeds import LAYOUTS, record, stored_pixels
+from make_pix_seeds import LAYOUTS, save, record, stored_pixels
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def save(corpus, name, data):
-    path = os.path.join(HERE, "corpus", corpus)
-    os.makedirs(path, exist_ok=True)
-    with open(os.path.join(path, name), "wb") as f:
-        f.write(data)
 
 
 def tile_block(w, h, layout, key=-1, alpha=255, tileset=1, tilew=2, tileh=3, older=False):
