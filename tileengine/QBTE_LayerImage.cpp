@@ -63,9 +63,10 @@ sBlending SwitchOffBlending(SDL_Surface* s) {
 }
 
 void RestoreBlending(SDL_Surface* s, const sBlending& saved) {
-  if (saved.flags & SDL_SRCCOLORKEY)
-    SDL_SetColorKey(s, saved.flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL), saved.colorKey);
-  if (saved.flags & SDL_SRCALPHA) SDL_SetAlpha(s, saved.flags & (SDL_SRCALPHA | SDL_RLEACCEL), saved.alpha);
+  // Run-length coding asked for (done or still to come at the next blit) is asked for again.
+  Uint32 runLength = saved.flags & (SDL_RLEACCEL | SDL_RLEACCELOK) ? SDL_RLEACCEL : 0;
+  if (saved.flags & SDL_SRCCOLORKEY) SDL_SetColorKey(s, SDL_SRCCOLORKEY | runLength, saved.colorKey);
+  if (saved.flags & SDL_SRCALPHA) SDL_SetAlpha(s, SDL_SRCALPHA | runLength, saved.alpha);
 }
 
 // Creates a tile with the library's automatic conversion suspended.
