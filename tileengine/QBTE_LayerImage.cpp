@@ -277,6 +277,14 @@ SDL_Surface* DrawPlan(cQBTE_TileEngine* engine, const std::vector<sExportLayer>&
   return result.release();
 }
 
+// The planned layers drawn into *out: 1, or -4 when out of memory.
+int DrawPlanned(cQBTE_TileEngine* engine, const std::vector<sExportLayer>& plan, SDL_Surface** out) {
+  *out = DrawPlan(engine, plan);
+  if (!*out) return -4;
+  ILogSystem.Msg(engine->GetInfoLevel(), "\n [QBTE] Info: exported '%d' layers to the given surface\n", (int)plan.size());
+  return 1;
+}
+
 int SaveExport(cQBTE_TileEngine* engine, SDL_Surface* surface, const char* file) {
   bool written = false;
   if (IImage && MatchExtension(file, ".bmp")) written = IImage->SaveBMP(file, surface) == 1;
@@ -303,10 +311,7 @@ int ExportLayersToSurface(cQBTE_TileEngine* engine, int layer, SDL_Surface** out
   std::vector<sExportLayer> plan;
   int planned = PlanExport(engine, layer, &plan);
   if (planned != 1) return planned;
-  *out = DrawPlan(engine, plan);
-  if (!*out) return -4;
-  ILogSystem.Msg(engine->GetInfoLevel(), "\n [QBTE] Info: exported '%d' layers to the given surface\n", (int)plan.size());
-  return 1;
+  return DrawPlanned(engine, plan, out);
 }
 
 int ExportLayerToImage(cQBTE_TileEngine* engine, int layer, const char* file) {
@@ -326,7 +331,7 @@ int ExportLayerToImage(cQBTE_TileEngine* engine, int layer, const char* file) {
   }
   Uint32 start = Yandorix_Ticks();
   SDL_Surface* surface = NULL;
-  int exported = ExportLayersToSurface(engine, layer, &surface);
+  int exported = DrawPlanned(engine, plan, &surface);
   ILogSystem.Msg(2, "Export time: %dms\n", (int)(Yandorix_Ticks() - start));
   if (exported != 1) return exported;
   int saved = SaveExport(engine, surface, file);

@@ -34,7 +34,37 @@ class ExportTest : public LayerImageTest {
   int Export(int layer, SDL_Surface** out) { return ExportLayersToSurface(engine.get(), layer, out); }
 };
 
+// A map of the application's own that keeps no cells the export could read.
+class OwnMap : public cQBTE_MapData {
+ public:
+  OwnMap() {
+    SetType("own");
+    cellWidth = cellHeight = 32;
+    width = height = 2;
+  }
+  int IsReady() override { return 1; }
+  int Info(char, char) override { return 1; }
+  int UpdateCell(int, int, cQBTE_TileEngine*, int, int) override { return 1; }
+  int DrawCell(int, int, int, int, cQBTE_TileEngine*, int) override { return 1; }
+  int SaveXML(int, int) override { return 0; }
+  int LoadXML(int, int) override { return 0; }
+};
+
 }  // namespace
+
+TEST_F(ExportTest, MapsWithoutReadableCellsAreSkipped) {
+  Scene();
+  engine->SetLayerMapData(1, new OwnMap);
+  engine->SetLayerResourceControl(1, 1);
+  engine->SetLayerFlags(1, QBTE_RENDER, 1);
+  ASSERT_EQ(engine->GetLayerFlags(1), QBTE_RENDER);
+  SDL_Surface* out = NULL;
+  EXPECT_EQ(Export(1, &out), 0);
+  EXPECT_TRUE(LogHas(" [QBTE] Warning: layer 'TE-LAYER-EMTPY' with ID '1' has a mapdata type 'own' that can not be exported.\n"));
+  ASSERT_EQ(Export(-1, &out), 1);
+  EXPECT_TRUE(LogHas("exported '1' layers"));
+  SDL_FreeSurface(out);
+}
 
 TEST_F(ExportTest, CellsAreDrawnAtTheirPlaces) {
   Scene();
