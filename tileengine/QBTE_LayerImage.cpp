@@ -40,7 +40,7 @@ bool PerPixelAlpha(const SDL_Surface* s) { return (s->flags & SDL_SRCALPHA) && s
 
 bool FitsSDLSurface(long long width, long long height, int bytesPerPixel) {
   return width >= 1 && height >= 1 && width * bytesPerPixel <= QBTE_MAX_SURFACE_PITCH &&
-         height <= QBTE_MAX_SURFACE_ROWS;
+         height <= QBTE_MAX_SURFACE_SIDE;
 }
 
 SDL_Surface* NewSurface32(int width, int height, bool perPixel) {
@@ -131,7 +131,7 @@ int PlanExport(cQBTE_TileEngine* engine, int layer, std::vector<sExportLayer>* p
     if (!FitsSDLSurface(width, height, 4)) {
       ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: layer '%s' with ID '%d' would be a %lldx%lld picture, larger "
                      "than SDL surfaces can be (%d pixels wide, %d rows).\n", record->name, id, width, height,
-                     QBTE_MAX_SURFACE_PITCH / 4, QBTE_MAX_SURFACE_ROWS);
+                     QBTE_MAX_SURFACE_PITCH / 4, QBTE_MAX_SURFACE_SIDE);
       return -4;
     }
     plan->push_back({id, map, (int)width, (int)height});
@@ -631,7 +631,7 @@ int CheckImportTarget(cQBTE_TileEngine* engine, int layer, int tileWidth, int ti
 int CheckPicture(cQBTE_TileEngine* engine, int layer, const SDL_Surface* picture, int tileWidth, int tileHeight) {
   const SDL_PixelFormat* f = picture->format;
   int bytes = f->BytesPerPixel;
-  if (bytes == 3 || (bytes != 1 && bytes != 2 && bytes != 4) || f->BitsPerPixel < 8) {
+  if ((bytes != 1 && bytes != 2 && bytes != 4) || f->BitsPerPixel < 8) {
     LogRefusal(engine, layer, "only pictures of 8, 15, 16 and 32 bits per pixel can be imported");
     return -2;
   }
@@ -647,7 +647,9 @@ int CheckPicture(cQBTE_TileEngine* engine, int layer, const SDL_Surface* picture
     LogRefusal(engine, layer, "the picture has no pixels");
     return -2;
   }
-  if ((long long)picture->w * bytes > picture->pitch || picture->h > QBTE_MAX_SURFACE_ROWS || picture->w < 1) {
+  // Blocks are copied with SDL rectangles, whose positions are signed 16-bit.
+  if ((long long)picture->w * bytes > picture->pitch || picture->w > QBTE_MAX_SURFACE_SIDE ||
+      picture->h > QBTE_MAX_SURFACE_SIDE || picture->w < 1) {
     LogRefusal(engine, layer, "the picture is larger than SDL surfaces can be");
     return -7;
   }
@@ -660,12 +662,6 @@ int CheckPicture(cQBTE_TileEngine* engine, int layer, const SDL_Surface* picture
 
 // ---------------------------------------------------------------------------------------------------
 // Steps of an import after its checks
-
-struct sImportResult {
-  int code;
-  cQBTE_MapBase* map;
-  int firstGid;
-};
 
 // Makes the tileset from the matched blocks and registers it; the code -7 or -8 when refused.
 int RegisterTileset(cQBTE_TileEngine* engine, int layer, SDL_Surface* picture, const sImport& job, int count,

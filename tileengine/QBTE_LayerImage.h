@@ -8,8 +8,8 @@
 class cQBTE_TileEngine;
 
 // Largest surface SDL 1.2 can describe: its row length in bytes is 16 bits (16383 pixels at 32 bits)
-// and rectangles place rows with signed 16-bit coordinates.
-enum { QBTE_MAX_SURFACE_PITCH = 65535, QBTE_MAX_SURFACE_ROWS = 32767 };
+// and rectangles place pixels with signed 16-bit coordinates (32767 rows or columns).
+enum { QBTE_MAX_SURFACE_PITCH = 65535, QBTE_MAX_SURFACE_SIDE = 32767 };
 
 // Draws one layer, or every layer stacked (negative layer), into a new 32-bit surface the size of the
 // first qualifying layer's map. A layer qualifies when it is ready, has a map, has Render and an alpha
@@ -47,15 +47,16 @@ int ExportLayerToImage(cQBTE_TileEngine* engine, int layer, const char* file);
 //  -4  picture height not a multiple of tileHeight
 //  -5  no distinct tile found (every block empty)
 //  -7  picture or tileset beyond what SDL surfaces hold (rows longer than the picture's pitch, more
-//      than 32767 rows, a tileset wider than 16383 pixels) or a map beyond the engine's limits
+//      than 32767 rows or columns, a tileset wider than 16383 pixels or taller than 32767 rows) or a
+//      map beyond the engine's limits
 //  -8  out of memory, or the tileset could not be made or registered (the engine is left as it was)
 // Every result but 1 comes with a log line. The picture is not changed.
 int ImportSurfaceToLayer(cQBTE_TileEngine* engine, int layer, SDL_Surface* picture, int tileWidth, int tileHeight,
                          int accuracy, int colorKey);
 
-// ImportSurfaceToLayer on a BMP or PNG file. A picture that loads with 24 bits per pixel (BMP files
-// always do, PNG files without alpha when not converted for the screen) is widened to 32 bits with the
-// same masks first, so colorKey keeps its value.
+// ImportSurfaceToLayer on a BMP or PNG file. A picture that loads with 24 bits per pixel (the BMP and
+// opaque PNG files ExportLayerToImage writes do, unless loading converts them for the screen) is
+// widened to 32 bits with the same masks first, so colorKey keeps its value.
 //   -1  file NULL
 //  -6  the file is neither a BMP nor a PNG, or does not load
 //  otherwise the result of ImportSurfaceToLayer

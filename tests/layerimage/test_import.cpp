@@ -224,7 +224,9 @@ TEST_F(LayerImageTest, RefusalsAreLoggedAndLeaveTheEngineAsItWas) {
   std::vector<Uint32> wideRow(20000);
   Surface wrapped(SDL_CreateRGBSurfaceFrom(wideRow.data(), 20000, 1, 32, 80000, 0, 0, 0, 0));
   Surface tall(SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 40000, 8, 0, 0, 0, 0));
-  ASSERT_TRUE(rgb24 && bits1 && wrapped && tall);
+  std::vector<Uint8> longRow(40000);   // a sound pitch, but columns beyond what SDL rectangles reach
+  Surface wide(SDL_CreateRGBSurfaceFrom(longRow.data(), 40000, 1, 8, 40000, 0, 0, 0, 0));
+  ASSERT_TRUE(rgb24 && bits1 && wrapped && tall && wide);
   ASSERT_LT(wrapped->pitch, 80000);
 
   cQBTE_TileEngine closed;
@@ -242,6 +244,7 @@ TEST_F(LayerImageTest, RefusalsAreLoggedAndLeaveTheEngineAsItWas) {
       {1, 0, 32, good.get(), -1},   {1, 32, -4, good.get(), -1},   {1, 32, 32, NULL, -2},
       {1, 32, 32, rgb24.get(), -2}, {1, 32, 32, bits1.get(), -2},  {1, 30, 32, good.get(), -3},
       {1, 32, 30, good.get(), -4},  {1, 1, 1, wrapped.get(), -7},  {1, 1, 8, tall.get(), -7},
+      {1, 8, 1, wide.get(), -7},
   };
   for (const Case& c : cases) {
     size_t errors = LogCount(" [QBTE] Error: the surface can not be imported");
