@@ -14,10 +14,6 @@
 #include <unordered_map>
 #include <vector>
 
-// The library's automatic-conversion switch: stand-in tiles made for an export must keep their
-// pixels as they are, so it is suspended (and given back as it was) while they are created.
-extern int Yandorix_AutoConvert;
-
 namespace {
 
 const Uint32 kIdMask = 0x1FFFFFFFu;

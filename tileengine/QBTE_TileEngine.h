@@ -10,6 +10,8 @@
 
 // The library's one clock (SDL_GetTicks unless a test drives it); every time reading goes through it.
 Uint32 Yandorix_Ticks();
+// The library's automatic-conversion switch, read where the engine must suspend it and give it back.
+extern int Yandorix_AutoConvert;
 
 #define QBTE_VERSION "1.10"
 
