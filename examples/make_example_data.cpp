@@ -158,7 +158,7 @@ void PaintGround(Image* tile, int number) {
 void PaintDecoration(Image* tile, int number) {
   FillRect(tile, 0, 0, kTile - 1, kTile - 1, kKey);
   const Colour green = {46, 140, 58, 255}, grey = {128, 124, 118, 255}, bone = {240, 236, 220, 255};
-  const Colour wood = {120, 80, 40, 255}, red = {200, 30, 30, 255};
+  const Colour wood = {104, 66, 32, 255}, red = {200, 30, 30, 255};
   switch (number) {
     case kCactus:
       FillRect(tile, 14, 4, 18, 31, green);
@@ -195,7 +195,8 @@ void PaintDecoration(Image* tile, int number) {
       break;
     case kSign:   // an arrow to the right: mirrored cells point left, flipped ones hang upside down
       FillRect(tile, 4, 14, 6, 31, wood);
-      FillRect(tile, 2, 8, 29, 22, {214, 180, 120, 255});
+      FillRect(tile, 2, 8, 29, 22, {150, 104, 60, 255});
+      FillRect(tile, 3, 9, 28, 21, {238, 222, 186, 255});
       FillRect(tile, 6, 14, 22, 16, red);
       for (int i = 0; i < 6; ++i) FillRect(tile, 22 + i, 10 + i, 22 + i, 20 - i, red);
       break;

@@ -255,6 +255,23 @@ int LayerSlot(cQBTE_TileEngine* engine, int id) {
   return -1;
 }
 
+// Whether the pointed "data" element's text can hold the map's cells at all, judged from its length:
+// CSV needs a digit and a separator per cell, base64 four characters per three bytes, and compressed
+// data at least one byte per 1032 (zlib's largest expansion). A map of millions of cells is then
+// only made for a text that may fill it. Encodings the base map does not read cannot fill it either.
+bool DataMayFill(int xml, const MapHead& head, const LayerElement& layer) {
+  const char *encoding = NULL, *compression = NULL, *text = Yandorix.XMLTextGet(xml);
+  ReadText(xml, "encoding", &encoding);
+  double cells = (double)head.width * head.height, length = text ? (double)strlen(text) : 0.0;
+  if (encoding && strcmp(encoding, "csv") == 0) return length >= 2.0 * cells - 1.0;
+  if (encoding && strcmp(encoding, "base64") == 0) {
+    double bytes = cells * 4.0;
+    if (ReadText(xml, "compression", &compression)) bytes /= 1032.0;
+    return length * 3.0 / 4.0 >= bytes - 3.0;
+  }
+  return layer.type != "base";
+}
+
 // The layer's first "data" child read into a new map of the element's type; NULL when it fails.
 cQBTE_MapData* ReadLayerData(cQBTE_TileEngine* engine, int xml, const MapHead& head, const LayerElement& layer) {
   int infoLevel = engine->GetInfoLevel();
@@ -266,6 +283,13 @@ cQBTE_MapData* ReadLayerData(cQBTE_TileEngine* engine, int xml, const MapHead& h
   }
   if (!found) {
     ILogSystem.Msg(infoLevel, " [QBTE] Warning: layer '%s' has no 'data' element\n", layer.name.c_str());
+    return NULL;
+  }
+  if (!DataMayFill(xml, head, layer)) {
+    Yandorix.XMLNodeParent(xml);
+    ILogSystem.Msg(infoLevel, " [QBTE] Warning: it was not possible to parse '%s' layer with data type '%s'\n",
+                   layer.name.c_str(), layer.type.c_str());
+    ILogSystem.Msg(infoLevel, "         . its data can not fill a map of %dx%d cells\n", head.width, head.height);
     return NULL;
   }
   cQBTE_MapData* map = engine->FindMapDataFactory(layer.type.c_str(), head.height, head.width);

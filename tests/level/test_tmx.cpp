@@ -137,6 +137,17 @@ TEST_F(TMXTest, MapsTheImportDoesNotReadAreRefused) {
   EXPECT_EQ(ImportTMX(&idle, "level.tmx"), -1);
 }
 
+TEST_F(TMXTest, LargeMapIsMadeOnlyForDataThatMayFillIt) {
+  TMX map;
+  map.mapAttributes = "version=\"1.0\" orientation=\"orthogonal\" width=\"4096\" height=\"4096\" tilewidth=\"8\" tileheight=\"8\"";
+  map.AddLayer("csv", Data("encoding=\"csv\"", "1,2,3"));
+  map.AddLayer("zlib", Data("encoding=\"base64\" compression=\"zlib\"", qbte_test::Base64(qbte_test::Zlib("tiny"))));
+  map.AddLayer("tiles", "<data><tile gid=\"1\"/></data>");
+  EXPECT_EQ(Import(map), 0);
+  EXPECT_EQ(level_test::Count(ydxtest::LogText(), "         . its data can not fill a map of 4096x4096 cells\n"), 3u);
+  EXPECT_EQ(L(0)->mapData, nullptr);
+}
+
 TEST_F(TMXTest, LayersTakeTheirSlotOrTheFirstFreeOne) {
   TMX map;
   std::string data = Data("encoding=\"csv\"", CSV(MapCells()));
