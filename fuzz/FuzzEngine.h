@@ -4,6 +4,7 @@
 #pragma once
 #include "QBTE_TileEngine.h"
 #include <dirent.h>
+#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -36,14 +37,24 @@ inline std::vector<Sint32> CellsOf(const cQBTE_MapBase& map) {
   return cells;
 }
 
+inline char* WorkingDirectory() {
+  static char directory[] = "/tmp/ydxfuzz-XXXXXX";
+  return directory;
+}
+
+inline int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+// Gone after a normal end; a run that aborts on a finding keeps it with its artifacts.
+inline void RemoveWorkingDirectory() { nftw(WorkingDirectory(), RemoveEntry, 8, FTW_DEPTH | FTW_PHYS); }
+
 // The library on the dummy driver, a working directory of its own with "tiles.png" (4 x 4 tiles of
 // 16 x 16) and "spaced.png" (the same with a margin and spacing of 1).
 inline void Start() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   Yandorix.Init(SDL_INIT_VIDEO);
-  char directory[] = "/tmp/ydxfuzz-XXXXXX";
-  Require(mkdtemp(directory) && chdir(directory) == 0, "no working directory");
+  Require(mkdtemp(WorkingDirectory()) && chdir(WorkingDirectory()) == 0, "no working directory");
+  atexit(RemoveWorkingDirectory);
   SDL_Surface* image = SDL_CreateRGBSurface(0, 64, 64, 32, 0xFF0000, 0xFF00, 0xFF, 0);
   for (int i = 0; i < 16; ++i) {
     SDL_Rect tile = {(Sint16)(i % 4 * 16), (Sint16)(i / 4 * 16), 16, 16};
