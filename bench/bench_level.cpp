@@ -84,7 +84,8 @@ void TinyXMLParse(benchmark::State& state, const char* file) {
 }
 
 int Register() {
-  benchmark::RegisterBenchmark("tinyxml/Parse6x1000x1000Level", TinyXMLParse, "bench.qbm")->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("tinyxml/Parse6x1000x1000Level", TinyXMLParse, "bench.qbm")
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("qbte/LoadLevel6x1000x1000", LoadLevelBench)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("tinyxml/Parse6x1000x1000TMX", TinyXMLParse, "bench.tmx")->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("qbte/ImportTMX6x1000x1000", ImportTMXBench)->Unit(benchmark::kMillisecond);

@@ -43,8 +43,10 @@ void RunExample(const ExampleProgram& program) {
       if (event.type == SDL_QUIT) {
         quitRequested = true;
       } else if (event.type == SDL_KEYDOWN) {
-        if (event.key.keysym.sym == SDLK_ESCAPE) quitRequested = true;
-        else program.onKeyDown(event.key.keysym.sym);
+        if (event.key.keysym.sym == SDLK_ESCAPE)
+          quitRequested = true;
+        else
+          program.onKeyDown(event.key.keysym.sym);
       }
     }
     program.onLogicFrame();

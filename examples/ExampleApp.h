@@ -12,8 +12,8 @@ struct ExampleProgram {
   const char* logFile;
   const char* title;
   int layers;
-  void (*onKeyDown)(int key);   // a key-down event (SDL key symbol)
-  void (*onLogicFrame)();       // once per logic frame, after the events: held keys
+  void (*onKeyDown)(int key);  // a key-down event (SDL key symbol)
+  void (*onLogicFrame)();      // once per logic frame, after the events: held keys
 };
 
 // Log, library, window, frame rates and engine in the documented order. 1, or 0 when the program must

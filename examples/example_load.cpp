@@ -19,10 +19,14 @@ void ToggleBoth(int flag, int* toggle) {
 }
 
 void OnKeyDown(int key) {
-  if (key == SDLK_c) ReportMouseCell(1);
-  else if (key == SDLK_p) ToggleBoth(QBTE_PAUSE, &pauseToggle);
-  else if (key == SDLK_s) ToggleBoth(QBTE_SMOOTHSCROLL, &smoothToggle);
-  else if (key == SDLK_a) ToggleBoth(QBTE_AUTOSCROLL, &autoScrollToggle);
+  if (key == SDLK_c)
+    ReportMouseCell(1);
+  else if (key == SDLK_p)
+    ToggleBoth(QBTE_PAUSE, &pauseToggle);
+  else if (key == SDLK_s)
+    ToggleBoth(QBTE_SMOOTHSCROLL, &smoothToggle);
+  else if (key == SDLK_a)
+    ToggleBoth(QBTE_AUTOSCROLL, &autoScrollToggle);
 }
 
 void OnLogicFrame() {

@@ -15,7 +15,7 @@ namespace {
 struct Colour {
   int r, g, b, a;
 };
-const Colour kKey = {255, 0, 255, 255};   // the desert tileset's transparent colour ("ff00ff")
+const Colour kKey = {255, 0, 255, 255};  // the desert tileset's transparent colour ("ff00ff")
 
 struct Image {
   int width = 0, height = 0, channels = 3;
@@ -122,8 +122,22 @@ std::string CellsCSV(const std::vector<uint32_t>& cells, int width, bool rowBrea
 const int kTile = 32, kDesertColumns = 8, kDesertRows = 4, kMargin = 1, kSpacing = 1, kMapSide = 40;
 
 enum DesertTile {
-  kSandA = 1, kSandB, kSandC, kDune, kCracked, kStone, kWater, kGrass,
-  kCactus = 17, kRock, kBones, kPalm, kBush, kSkull, kSign, kPot,
+  kSandA = 1,
+  kSandB,
+  kSandC,
+  kDune,
+  kCracked,
+  kStone,
+  kWater,
+  kGrass,
+  kCactus = 17,
+  kRock,
+  kBones,
+  kPalm,
+  kBush,
+  kSkull,
+  kSign,
+  kPot,
 };
 
 void FillCircle(Image* tile, int cx, int cy, int rx, int ry, Colour colour) {
@@ -144,11 +158,11 @@ void PaintGround(Image* tile, int number) {
   for (int y = 0; y < kTile; ++y)
     for (int x = 0; x < kTile; ++x) {
       Colour c = Shade(kBase[number - 1], (int)(Hash(x, y, number) % 13) - 6);
-      if (number == kSandB && (y + x / 4) % 8 < 2) c = Shade(c, -14);                  // ripples
+      if (number == kSandB && (y + x / 4) % 8 < 2) c = Shade(c, -14);                     // ripples
       if (number == kSandC && Hash(x / 3, y / 3, 77) % 23 == 0) c = {120, 100, 80, 255};  // pebbles
       if (number == kDune) c = Mix(Shade(c, -24), Shade(c, 18), x, kTile);
       if (number == kCracked && (Hash(x / 2, y, 5) % 17 == 0 || (x + 2 * y) % 29 == 0)) c = {96, 64, 44, 255};
-      if (number == kStone && (x % 16 == 0 || y % 11 == 0)) c = {110, 104, 96, 255};       // mortar
+      if (number == kStone && (x % 16 == 0 || y % 11 == 0)) c = {110, 104, 96, 255};  // mortar
       if (number == kWater && (x + (y % 8) * 3) % 16 < 3 && y % 8 == 2) c = {150, 200, 240, 255};
       if (number == kGrass && Hash(x, y / 3, 9) % 5 == 0) c = {50, 110, 40, 255};
       tile->Set(x, y, c);
@@ -193,14 +207,14 @@ void PaintDecoration(Image* tile, int number) {
       FillCircle(tile, 12, 17, 2, 2, kKey);
       FillCircle(tile, 20, 17, 2, 2, kKey);
       break;
-    case kSign:   // an arrow to the right: mirrored cells point left, flipped ones hang upside down
+    case kSign:  // an arrow to the right: mirrored cells point left, flipped ones hang upside down
       FillRect(tile, 4, 14, 6, 31, wood);
       FillRect(tile, 2, 8, 29, 22, {150, 104, 60, 255});
       FillRect(tile, 3, 9, 28, 21, {238, 222, 186, 255});
       FillRect(tile, 6, 14, 22, 16, red);
       for (int i = 0; i < 6; ++i) FillRect(tile, 22 + i, 10 + i, 22 + i, 20 - i, red);
       break;
-    default:   // pots and jars
+    default:  // pots and jars
       FillCircle(tile, 16, 22, 8, 9, {206, 110, 50, 255});
       FillRect(tile, 12, 10, 20, 13, {170, 86, 38, 255});
       break;
@@ -211,7 +225,7 @@ Image DesertTileset() {
   int width = 2 * kMargin + kDesertColumns * kTile + (kDesertColumns - 1) * kSpacing;
   int height = 2 * kMargin + kDesertRows * kTile + (kDesertRows - 1) * kSpacing;
   Image sheet(width, height, 3);
-  FillRect(&sheet, 0, 0, width - 1, height - 1, {64, 64, 64, 255});   // margin and gaps: never drawn
+  FillRect(&sheet, 0, 0, width - 1, height - 1, {64, 64, 64, 255});  // margin and gaps: never drawn
   for (int number = 1; number <= kDesertColumns * kDesertRows; ++number) {
     Image tile(kTile, kTile, 3);
     if (number <= kGrass)
@@ -219,7 +233,7 @@ Image DesertTileset() {
     else if (number >= kCactus && number <= kPot)
       PaintDecoration(&tile, number);
     else
-      PaintGround(&tile, kSandA + number % 3);   // spare sand variants
+      PaintGround(&tile, kSandA + number % 3);  // spare sand variants
     int column = (number - 1) % kDesertColumns, row = (number - 1) / kDesertColumns;
     int left = kMargin + column * (kTile + kSpacing), top = kMargin + row * (kTile + kSpacing);
     for (int y = 0; y < kTile; ++y)
@@ -242,8 +256,10 @@ std::vector<uint32_t> DesertGround() {
       if ((column + row) % 9 == 0) tile = kDune;
       if (column >= 26 && column <= 35 && row >= 28 && row <= 36) tile = kCracked;
       if (row == PathRow(column)) tile = kStone;
-      if (distance <= 12) tile = kWater;
-      else if (distance <= 24) tile = kGrass;
+      if (distance <= 12)
+        tile = kWater;
+      else if (distance <= 24)
+        tile = kGrass;
       cells.push_back(tile);
     }
   return cells;
@@ -325,7 +341,9 @@ Image LandPicture() {
     int surface = 300 + Triangle(x, 640, 60) - Triangle(x + 100, 256, 30);
     for (int y = 0; y < picture.height; ++y) {
       Colour c = {0, 0, 0, 0};
-      if (y >= surface) c = y < surface + 8 ? Shade(grass, (int)(Hash(x, y, 21) % 21) - 10) : Shade(dirt, (int)(Hash(x / 3, y / 3, 22) % 25) - 12);
+      if (y >= surface)
+        c = y < surface + 8 ? Shade(grass, (int)(Hash(x, y, 21) % 21) - 10)
+                            : Shade(dirt, (int)(Hash(x / 3, y / 3, 22) % 25) - 12);
       bool platform = (x / 32) % 10 >= 3 && (x / 32) % 10 <= 5 && y >= 160 && y < 176 && (x / 32) % 20 < 10;
       if (platform) c = y < 164 ? grass : dirt;
       int treeX = x % 320;
@@ -367,7 +385,7 @@ Image CutIntoTiles(const Image& picture, uint32_t firstGid, std::vector<uint32_t
       cells->push_back(firstGid + found->second);
     }
   int perRow = 16, rows = ((int)tiles.size() + perRow - 1) / perRow;
-  *count = perRow * rows;   // the engine counts the whole sheet, empty places included
+  *count = perRow * rows;  // the engine counts the whole sheet, empty places included
   Image sheet(perRow * kTile, rows * kTile, picture.channels);
   for (size_t n = 0; n < tiles.size(); ++n)
     for (int y = 0; y < kTile; ++y)

@@ -11,28 +11,10 @@
 namespace {
 
 const char kRoot[] = "qbse_level";
-const char kComment[] = "Quembrook TileEngine - Yandorix SDK";
 const Uint32 kKnownFlags = 0x1FF;
 const Uint32 kNeedsReadyMap = QBTE_UPDATE | QBTE_UPDATECELLS | QBTE_RENDER | QBTE_SMOOTHSCROLL;
 
 const char* Shown(const char* text) { return text ? text : ""; }
-
-bool IsNamed(int xml, const char* name) {
-  const char* element = Yandorix.XMLNodeGetName(xml);
-  return element && strcmp(element, name) == 0;
-}
-
-bool ReadText(int xml, const char* name, const char** value) {
-  *value = NULL;
-  return Yandorix.XMLAttributeGet(xml, name, value) && *value;
-}
-
-bool IsImageSource(const char* source) { return MatchExtension(source, ".png") || MatchExtension(source, ".bmp"); }
-
-struct Counts {
-  int loaded = 0;
-  int total = 0;
-};
 
 // ---------------------------------------------------------------------------------------------------
 // Loading
@@ -41,9 +23,9 @@ struct Counts {
 int SelectLevelElement(int xml, const char* levelName) {
   if (!Yandorix.XMLNodePointTo(xml, 1, kRoot)) return -4;
   const char* name = NULL;
-  if (!levelName) return ReadText(xml, "name", &name) ? 1 : -6;
+  if (!levelName) return QBTE_ReadText(xml, "name", &name) ? 1 : -6;
   do {
-    if (IsNamed(xml, kRoot) && ReadText(xml, "name", &name) && strcmp(name, levelName) == 0) return 1;
+    if (QBTE_IsElement(xml, kRoot) && QBTE_ReadText(xml, "name", &name) && strcmp(name, levelName) == 0) return 1;
   } while (Yandorix.XMLNodeNext(xml));
   return -5;
 }
@@ -61,8 +43,8 @@ void LogRefusal(cQBTE_TileEngine* engine, int result, const char* file, const ch
 
 void ReadLevelHead(cQBTE_TileEngine* engine, int xml) {
   const char* text = NULL;
-  if (ReadText(xml, "creation_date", &text)) CopyBounded(engine->GetCreationDate(), text, 32);
-  if (ReadText(xml, "modification_date", &text)) CopyBounded(engine->GetModificationDate(), text, 32);
+  if (QBTE_ReadText(xml, "creation_date", &text)) CopyBounded(engine->GetCreationDate(), text, 32);
+  if (QBTE_ReadText(xml, "modification_date", &text)) CopyBounded(engine->GetModificationDate(), text, 32);
   int x = 0, w = 0, y = 0, h = 0;
   Yandorix.XMLAttributeGet(xml, "viewport_x", &x);
   Yandorix.XMLAttributeGet(xml, "viewport_width", &w);
@@ -76,50 +58,53 @@ void ReadLevelHead(cQBTE_TileEngine* engine, int xml) {
   engine->SetViewport(&view);
 }
 
+// An image tileset with its tile size, colour key and alpha from the element; its first ID, or -1.
+int LoadImageTileset(cQBTE_TileEngine* engine, int xml, const std::string& path, const char* tileName, int gid) {
+  int tileWidth = 0, tileHeight = 0, colorKey = -1, alpha = 255;
+  Yandorix.XMLAttributeGet(xml, "tilewidth", &tileWidth);
+  Yandorix.XMLAttributeGet(xml, "tileheight", &tileHeight);
+  Yandorix.XMLAttributeGet(xml, "colorkey", &colorKey);
+  Yandorix.XMLAttributeGet(xml, "alphavalue", &alpha);
+  if (tileWidth < 1 || tileHeight < 1) {
+    ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Warning: tileset '%s' has no valid tile size (%dx%d)\n", tileName,
+                   tileWidth, tileHeight);
+    return -1;
+  }
+  int first = engine->LoadTilesetImage(path.c_str(), tileName, tileWidth, tileHeight, gid);
+  if (first > 0) {
+    Yandorix_CTile* tile = engine->GetTilesetTile((Uint32)first);
+    tile->SetColorKey(colorKey);
+    if (alpha >= 0 && alpha <= 255) tile->SetAlpha(alpha);  // 256 stands for per-pixel alpha
+  }
+  return first;
+}
+
 // One "tileset" element; true when its tileset is loaded.
 bool LoadLevelTileset(cQBTE_TileEngine* engine, int xml, const std::string& directory) {
   int gid = 0;
   const char *name = NULL, *source = NULL;
-  if (!Yandorix.XMLAttributeGet(xml, "gid", &gid) || gid < 1 || !ReadText(xml, "name", &name) ||
-      !ReadText(xml, "source", &source)) {
-    ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Warning: a tileset element without a valid gid, name or source was passed over\n");
+  if (!Yandorix.XMLAttributeGet(xml, "gid", &gid) || gid < 1 || !QBTE_ReadText(xml, "name", &name) ||
+      !QBTE_ReadText(xml, "source", &source)) {
+    ILogSystem.Msg(engine->GetInfoLevel(),
+                   " [QBTE] Warning: a tileset element without a valid gid, name or source was passed over\n");
     return false;
   }
   char tileName[32];
   CopyBounded(tileName, name, (int)sizeof tileName);
   std::string path = directory + source;
-  int first = -1;
-  if (IsImageSource(source)) {
-    int tileWidth = 0, tileHeight = 0, colorKey = -1, alpha = 255;
-    Yandorix.XMLAttributeGet(xml, "tilewidth", &tileWidth);
-    Yandorix.XMLAttributeGet(xml, "tileheight", &tileHeight);
-    Yandorix.XMLAttributeGet(xml, "colorkey", &colorKey);
-    Yandorix.XMLAttributeGet(xml, "alphavalue", &alpha);
-    if (tileWidth < 1 || tileHeight < 1) {
-      ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Warning: tileset '%s' has no valid tile size (%dx%d)\n", tileName,
-                     tileWidth, tileHeight);
-      return false;
-    }
-    first = engine->LoadTilesetImage(path.c_str(), tileName, tileWidth, tileHeight, gid);
-    if (first > 0) {
-      Yandorix_CTile* tile = engine->GetTilesetTile((Uint32)first);
-      tile->SetColorKey(colorKey);
-      if (alpha >= 0 && alpha <= 255) tile->SetAlpha(alpha);
-    }
-  } else {
-    first = engine->LoadTilesetDPF(path.c_str(), tileName, gid);
-  }
+  int first = QBTE_IsImageSource(source) ? LoadImageTileset(engine, xml, path, tileName, gid)
+                                         : engine->LoadTilesetDPF(path.c_str(), tileName, gid);
   if (first <= 0) return false;
   engine->GetTilesetAt(engine->FindTileset((Uint32)first))->resourceControl = 2;
-  engine->SetTilesetSource((Uint32)first, source);   // as the document names it, not the joined path
+  engine->SetTilesetSource((Uint32)first, source);  // as the document names it, not the joined path
   return true;
 }
 
-Counts LoadLevelTilesets(cQBTE_TileEngine* engine, int xml, const std::string& directory) {
-  Counts counts;
+QBTE_Counts LoadLevelTilesets(cQBTE_TileEngine* engine, int xml, const std::string& directory) {
+  QBTE_Counts counts;
   if (!Yandorix.XMLNodeChild(xml)) return counts;
   do {
-    if (!IsNamed(xml, "tileset")) continue;
+    if (!QBTE_IsElement(xml, "tileset")) continue;
     ++counts.total;
     if (LoadLevelTileset(engine, xml, directory)) ++counts.loaded;
   } while (Yandorix.XMLNodeNext(xml));
@@ -149,7 +134,7 @@ bool PlaceBaseMap(cQBTE_TileEngine* engine, int id, cQBTE_MapData* map, bool cus
     return false;
   }
   if (waiting && !engine->AddCustomMapData(id, waiting)) {
-    engine->SetLayerMapData(id, NULL);   // deletes the base map: the layer's maps are the engine's
+    engine->SetLayerMapData(id, NULL);  // deletes the base map: the layer's maps are the engine's
     engine->SetLayerMapData(id, waiting);
     return false;
   }
@@ -165,22 +150,23 @@ bool PlaceCustomMap(cQBTE_TileEngine* engine, int id, cQBTE_MapData* map, bool b
 // One "mapdata" child; the pointed element stays where it was whatever the map's reader does.
 void LoadMapElement(cQBTE_TileEngine* engine, int xml, int id, PlacedMaps* placed) {
   const char* type = NULL;
-  if (!ReadText(xml, "type", &type)) return;
+  if (!QBTE_ReadText(xml, "type", &type)) return;
   bool isBase = strcmp(type, "base") == 0;
-  if (isBase ? placed->base : placed->custom) return;   // one map of each kind
+  if (isBase ? placed->base : placed->custom) return;  // one map of each kind
   int infoLevel = engine->GetInfoLevel();
   cQBTE_MapData* map = engine->FindMapDataFactory(type, 0, 0);
   if (!map) {
-    ILogSystem.Msg(infoLevel, " [QBTE] Warning: handler for parsing layer ID '%d' mapdata type '%s' was not found.\n", id,
-                   type);
+    ILogSystem.Msg(infoLevel, " [QBTE] Warning: handler for parsing layer ID '%d' mapdata type '%s' was not found.\n",
+                   id, type);
     return;
   }
-  std::string typeName(type);   // the reader may change the document the text lives in
+  std::string typeName(type);  // the reader may change the document the text lives in
   Yandorix.XMLNodeStore(xml);
   int read = map->LoadXML(xml, 0);
   Yandorix.XMLNodeRestore(xml);
   if (!read) {
-    ILogSystem.Msg(infoLevel, " [QBTE] Warning: it was not possible to parse mapdata type '%s' found in layer ID '%d'\n",
+    ILogSystem.Msg(infoLevel,
+                   " [QBTE] Warning: it was not possible to parse mapdata type '%s' found in layer ID '%d'\n",
                    typeName.c_str(), id);
     engine->GetLayer(id)->flags = 0;
     delete map;
@@ -196,12 +182,12 @@ void LoadMapElement(cQBTE_TileEngine* engine, int xml, int id, PlacedMaps* place
 PlacedMaps LoadLayerMaps(cQBTE_TileEngine* engine, int xml, int id) {
   PlacedMaps placed;
   if (!Yandorix.XMLNodeChild(xml)) {
-    ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Warning: 'mapdata' subnode was not found while parsing layer ID '%d'\n",
-                   id);
+    ILogSystem.Msg(engine->GetInfoLevel(),
+                   " [QBTE] Warning: 'mapdata' subnode was not found while parsing layer ID '%d'\n", id);
     return placed;
   }
   do {
-    if (IsNamed(xml, "mapdata")) LoadMapElement(engine, xml, id, &placed);
+    if (QBTE_IsElement(xml, "mapdata")) LoadMapElement(engine, xml, id, &placed);
   } while (!(placed.base && placed.custom) && Yandorix.XMLNodeNext(xml));
   Yandorix.XMLNodeParent(xml);
   return placed;
@@ -212,7 +198,7 @@ PlacedMaps LoadLayerMaps(cQBTE_TileEngine* engine, int xml, int id) {
 bool ReadLayerAttributes(cQBTE_TileEngine* engine, int xml, int id, int* status) {
   sQBTE_Layer* layer = engine->GetLayer(id);
   const char* name = NULL;
-  if (!ReadText(xml, "name", &name)) return false;
+  if (!QBTE_ReadText(xml, "name", &name)) return false;
   engine->SetLayerName(id, name);
   if (!Yandorix.XMLAttributeGet(xml, "status", status)) return false;
   float ratio = 0.0f, x = 0.0f, y = 0.0f, speedX = 0.0f, speedY = 0.0f;
@@ -237,7 +223,8 @@ bool LoadLevelLayer(cQBTE_TileEngine* engine, int xml) {
   int id = -1, status = 0;
   bool hasId = Yandorix.XMLAttributeGet(xml, "id", &id) != 0;
   if (!hasId || !engine->GetLayer(id) || engine->GetLayer(id)->mapData) {
-    ILogSystem.Msg(infoLevel, " [QBTE] Warning: a layer element was passed over (its ID is missing, beyond the layer "
+    ILogSystem.Msg(infoLevel,
+                   " [QBTE] Warning: a layer element was passed over (its ID is missing, beyond the layer "
                    "slots or taken)\n");
     return false;
   }
@@ -260,11 +247,11 @@ bool LoadLevelLayer(cQBTE_TileEngine* engine, int xml) {
   return true;
 }
 
-Counts LoadLevelLayers(cQBTE_TileEngine* engine, int xml) {
-  Counts counts;
+QBTE_Counts LoadLevelLayers(cQBTE_TileEngine* engine, int xml) {
+  QBTE_Counts counts;
   if (!Yandorix.XMLNodeChild(xml)) return counts;
   do {
-    if (!IsNamed(xml, "layer")) continue;
+    if (!QBTE_IsElement(xml, "layer")) continue;
     ++counts.total;
     if (LoadLevelLayer(engine, xml)) ++counts.loaded;
   } while (Yandorix.XMLNodeNext(xml));
@@ -278,7 +265,7 @@ int LoadLevel(cQBTE_TileEngine* engine, const char* file, const char* archive, c
   if (!engine || !engine->GetLevelName()) return -1;
   if (!file) return -2;
   QBTE_XMLDocument document(archive ? Yandorix.XMLOpen(archive, file) : Yandorix.XMLOpen(file));
-  if (!document.IsOpen()) return -3;   // the XML interface logged why
+  if (!document.IsOpen()) return -3;  // the XML interface logged why
   int xml = document.Handle();
   int selected = SelectLevelElement(xml, levelName);
   if (selected < 0) {
@@ -286,14 +273,14 @@ int LoadLevel(cQBTE_TileEngine* engine, const char* file, const char* archive, c
     return selected;
   }
   const char* name = NULL;
-  ReadText(xml, "name", &name);
+  QBTE_ReadText(xml, "name", &name);
   CopyBounded(engine->GetLevelName(), name, 32);
   int infoLevel = engine->GetInfoLevel();
   ILogSystem.Msg(infoLevel, "\n [QBTE] Info: trying to load '%s' level from '%s'%s\n", engine->GetLevelName(),
                  (PathBaseName(file) + ".qbm").c_str(), archive ? " stored in a DPF..." : "...");
   ReadLevelHead(engine, xml);
-  Counts tilesets = LoadLevelTilesets(engine, xml, PathDirectory(archive ? archive : file));
-  Counts layers = LoadLevelLayers(engine, xml);
+  QBTE_Counts tilesets = LoadLevelTilesets(engine, xml, PathDirectory(archive ? archive : file));
+  QBTE_Counts layers = LoadLevelLayers(engine, xml);
   if (tilesets.loaded == tilesets.total && layers.loaded == layers.total) {
     ILogSystem.Msg(infoLevel, " [QBTE] Info: '%s' level successfully loaded.\n\n", engine->GetLevelName());
     return 1;
@@ -331,7 +318,7 @@ enum StoreKind { kInArchive, kAsBMP, kAsPNG };
 
 struct TilesetPlan {
   const sQBTE_Tileset* tileset;
-  std::string source;   // as the document will name it
+  std::string source;  // as the document will name it
   StoreKind kind;
 };
 
@@ -360,7 +347,7 @@ bool PlanTilesets(cQBTE_TileEngine* engine, const LevelPlace& place, const char*
 }
 
 void WriteLevelHead(cQBTE_TileEngine* engine, int xml, const char* levelName, const std::string& now) {
-  Yandorix.XMLCommentSet(xml, kComment);
+  Yandorix.XMLCommentSet(xml, QBTE_DocumentComment);
   Yandorix.XMLAttributeSet(xml, "version", QBTE_VERSION);
   Yandorix.XMLAttributeSet(xml, "name", levelName);
   Yandorix.XMLAttributeSet(xml, "creation_date", engine->GetCreationDate());
@@ -404,8 +391,8 @@ struct SaveState {
   cQBTE_TileEngine* engine;
   int xml;
   std::string directory;
-  int issues;          // tilesets that could not be stored in their archive
-  bool imageFailed;    // a tileset image could not be written
+  int issues;        // tilesets that could not be stored in their archive
+  bool imageFailed;  // a tileset image could not be written
 };
 
 void NoteUnstoredTileset(SaveState* save, const TilesetPlan& plan, const std::string& archive) {
@@ -418,8 +405,9 @@ void NoteUnstoredTileset(SaveState* save, const TilesetPlan& plan, const std::st
   Yandorix.XMLNodeCreate(save->xml, element);
   Yandorix.XMLCommentSet(save->xml, comment);
   Yandorix.XMLNodeParent(save->xml);
-  ILogSystem.Msg(save->engine->GetInfoLevel(), " [QBTE] Warning: can not save '%s' tileset with ID '%d' into the DPF '%s'\n",
-                 tileName, gid, plan.source.c_str());
+  ILogSystem.Msg(save->engine->GetInfoLevel(),
+                 " [QBTE] Warning: can not save '%s' tileset with ID '%d' into the DPF '%s'\n", tileName, gid,
+                 plan.source.c_str());
 }
 
 // The "tileset" element and the tileset's pixels.
@@ -441,7 +429,8 @@ void WriteLevelTileset(SaveState* save, const TilesetPlan& plan) {
     Yandorix.XMLAttributeSet(xml, "colorkey", tile->GetColorKey());
     Yandorix.XMLAttributeSet(xml, "alphavalue", tile->GetAlpha());
     if (!FileExists(path.c_str()) && !QBTE_SaveTilesetImage(tile, path, plan.kind == kAsBMP)) {
-      ILogSystem.Msg(save->engine->GetInfoLevel(), " [QBTE] Error: can not save '%s' tileset with ID '%d' into the image '%s'\n",
+      ILogSystem.Msg(save->engine->GetInfoLevel(),
+                     " [QBTE] Error: can not save '%s' tileset with ID '%d' into the image '%s'\n",
                      Shown(tile->GetName()), (int)plan.tileset->firstGid, path.c_str());
       save->imageFailed = true;
     }
@@ -490,16 +479,32 @@ QBTE_XMLDocument::~QBTE_XMLDocument() {
   if (handle > 0) Yandorix.XMLClose(handle);
 }
 
-int QBTE_ReadDecimal(int xml, const char* name, float* value) {
-  double number = 0.0;
-  if (!Yandorix.XMLAttributeGet(xml, name, &number) || !isfinite(number) || fabs(number) > 3.4e38) return 0;
-  *value = (float)number;
-  return 1;
+const char QBTE_DocumentComment[] = "Quembrook TileEngine - Yandorix SDK";
+
+bool QBTE_IsElement(int xml, const char* name) {
+  const char* element = Yandorix.XMLNodeGetName(xml);
+  return element && strcmp(element, name) == 0;
 }
 
-int QBTE_Clamp(long long value, int low, int high) {
-  return value < low ? low : (value > high ? high : (int)value);
+bool QBTE_ReadText(int xml, const char* name, const char** value) {
+  *value = NULL;
+  return Yandorix.XMLAttributeGet(xml, name, value) && *value;
 }
+
+bool QBTE_IsImageSource(const char* source) { return MatchExtension(source, ".png") || MatchExtension(source, ".bmp"); }
+
+bool QBTE_ToFloat(double number, float* value) {
+  if (!isfinite(number) || fabs(number) > 3.4e38) return false;
+  *value = (float)number;
+  return true;
+}
+
+int QBTE_ReadDecimal(int xml, const char* name, float* value) {
+  double number = 0.0;
+  return Yandorix.XMLAttributeGet(xml, name, &number) && QBTE_ToFloat(number, value);
+}
+
+int QBTE_Clamp(long long value, int low, int high) { return value < low ? low : (value > high ? high : (int)value); }
 
 void QBTE_PlaceLayer(sQBTE_Layer* layer, float x, float y) {
   layer->posX = layer->curX = layer->prevX = layer->renderX = x;
@@ -519,7 +524,7 @@ int QBTE_SaveTilesetImage(Yandorix_CTile* tile, const std::string& path, bool as
   Yandorix.MakeDirectory(path.c_str());
   int colorKey = tile->GetColorKey();
   if (colorKey != -1) tile->SetColorKey(-1);
-  surface = tile->GetSurface();   // a key change may replace the surface
+  surface = tile->GetSurface();  // a key change may replace the surface
   int written = asBMP ? IImage->SaveBMP(path.c_str(), surface) == 1 : IImage->SavePNG(path.c_str(), surface, -1) == 0;
   if (colorKey != -1) tile->SetColorKey(colorKey);
   return written;

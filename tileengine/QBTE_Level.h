@@ -51,7 +51,24 @@ class QBTE_XMLDocument {
   int handle;
 };
 
-// A decimal attribute of the pointed element that is a finite number within the float range.
+// The comment both kinds of document open with.
+extern const char QBTE_DocumentComment[];
+
+// Loaded and counted elements of one kind, for the closing line of a load.
+struct QBTE_Counts {
+  int loaded = 0;
+  int total = 0;
+};
+
+// The pointed element's name is `name`.
+bool QBTE_IsElement(int xml, const char* name);
+// A text attribute of the pointed element; false (with NULL) when it is absent.
+bool QBTE_ReadText(int xml, const char* name, const char** value);
+// Tileset sources that are image files (".png", ".bmp").
+bool QBTE_IsImageSource(const char* source);
+// A number that is finite and within the float range, as a float; false otherwise.
+bool QBTE_ToFloat(double number, float* value);
+// A decimal attribute of the pointed element that QBTE_ToFloat takes.
 int QBTE_ReadDecimal(int xml, const char* name, float* value);
 // Whole numbers kept within [low, high].
 int QBTE_Clamp(long long value, int low, int high);

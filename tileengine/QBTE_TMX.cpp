@@ -12,33 +12,16 @@
 
 namespace {
 
-const char kComment[] = "Quembrook TileEngine - Yandorix SDK";
-const Uint32 kReadyOnlyFlags = QBTE_UPDATE | QBTE_UPDATECELLS | QBTE_RENDER | QBTE_SMOOTHSCROLL;
-
 const char* Shown(const char* text) { return text ? text : ""; }
-
-bool IsNamed(int xml, const char* name) {
-  const char* element = Yandorix.XMLNodeGetName(xml);
-  return element && strcmp(element, name) == 0;
-}
-
-bool ReadText(int xml, const char* name, const char** value) {
-  *value = NULL;
-  return Yandorix.XMLAttributeGet(xml, name, value) && *value;
-}
-
-bool IsImageSource(const char* source) { return MatchExtension(source, ".png") || MatchExtension(source, ".bmp"); }
 
 bool TileSizeAllowed(int width, int height) {
   return width >= 1 && height >= 1 && width <= QBTE_MAX_CELL_SIZE && height <= QBTE_MAX_CELL_SIZE;
 }
 
-// A decimal property that is a finite number within the float range.
+// A decimal property that QBTE_ToFloat takes.
 bool ReadDecimalProperty(int xml, const char* name, float* value) {
   double number = 0.0;
-  if (!ReadProperty(xml, name, &number) || !(number == number) || number > 3.4e38 || number < -3.4e38) return false;
-  *value = (float)number;
-  return true;
+  return ReadProperty(xml, name, &number) && QBTE_ToFloat(number, value);
 }
 
 // Calls `read` with the pointer on each child element named `name`; the pointer is back on the
@@ -47,15 +30,10 @@ template <class Read>
 void ForEachChild(int xml, const char* name, Read read) {
   if (!Yandorix.XMLNodeChild(xml)) return;
   do {
-    if (IsNamed(xml, name)) read();
+    if (QBTE_IsElement(xml, name)) read();
   } while (Yandorix.XMLNodeNext(xml));
   Yandorix.XMLNodeParent(xml);
 }
-
-struct Counts {
-  int loaded = 0;
-  int total = 0;
-};
 
 // ---------------------------------------------------------------------------------------------------
 // Import
@@ -66,12 +44,13 @@ struct MapHead {
 
 // Why the document is not a map the import reads; NULL when it is (the pointer on "map").
 const char* CheckMapHead(int xml, MapHead* head) {
-  if (!Yandorix.XMLNodeFirst(xml) || !IsNamed(xml, "map")) return "its root is not 'map'";
+  if (!Yandorix.XMLNodeFirst(xml) || !QBTE_IsElement(xml, "map")) return "its root is not 'map'";
   const char *version = NULL, *orientation = NULL;
-  if (!ReadText(xml, "version", &version) || strcmp(version, "1.0") != 0) return "only version 1.0 is read";
-  if (!ReadText(xml, "orientation", &orientation) || strcmp(orientation, "orthogonal") != 0)
+  if (!QBTE_ReadText(xml, "version", &version) || strcmp(version, "1.0") != 0) return "only version 1.0 is read";
+  if (!QBTE_ReadText(xml, "orientation", &orientation) || strcmp(orientation, "orthogonal") != 0)
     return "only orthogonal maps are read";
-  if (!Yandorix.XMLAttributeGet(xml, "width", &head->width) || !Yandorix.XMLAttributeGet(xml, "height", &head->height) ||
+  if (!Yandorix.XMLAttributeGet(xml, "width", &head->width) ||
+      !Yandorix.XMLAttributeGet(xml, "height", &head->height) ||
       !Yandorix.XMLAttributeGet(xml, "tilewidth", &head->tileWidth) ||
       !Yandorix.XMLAttributeGet(xml, "tileheight", &head->tileHeight))
     return "its map or tile size is missing";
@@ -82,7 +61,7 @@ const char* CheckMapHead(int xml, MapHead* head) {
 
 struct MapProperties {
   std::string levelName;
-  int viewport[4] = {0, 0, 0, 0};   // x, width, y, height
+  int viewport[4] = {0, 0, 0, 0};  // x, width, y, height
 };
 
 void ReadMapProperties(cQBTE_TileEngine* engine, int xml, MapProperties* properties) {
@@ -111,7 +90,8 @@ bool ParseTransparentColour(const char* text, Uint32* rgb) {
   Uint32 value = 0;
   for (size_t i = 0; i < length; ++i) {
     if (!isxdigit((unsigned char)text[i])) return false;
-    value = value * 16 + (Uint32)(isdigit((unsigned char)text[i]) ? text[i] - '0' : tolower((unsigned char)text[i]) - 'a' + 10);
+    value = value * 16 +
+            (Uint32)(isdigit((unsigned char)text[i]) ? text[i] - '0' : tolower((unsigned char)text[i]) - 'a' + 10);
   }
   *rgb = value;
   return true;
@@ -128,7 +108,8 @@ struct TilesetElement {
 // Reads a "tileset" element: false when it lacks its "firstgid" or "name".
 bool ReadTilesetElement(int xml, const MapHead& head, TilesetElement* tileset) {
   const char* name = NULL;
-  if (!Yandorix.XMLAttributeGet(xml, "firstgid", &tileset->firstGid) || !ReadText(xml, "name", &name)) return false;
+  if (!Yandorix.XMLAttributeGet(xml, "firstgid", &tileset->firstGid) || !QBTE_ReadText(xml, "name", &name))
+    return false;
   tileset->name = name;
   tileset->tileWidth = head.tileWidth;
   tileset->tileHeight = head.tileHeight;
@@ -139,13 +120,13 @@ bool ReadTilesetElement(int xml, const MapHead& head, TilesetElement* tileset) {
   bool imageSeen = false;
   if (!Yandorix.XMLNodeChild(xml)) return true;
   do {
-    if (IsNamed(xml, "properties")) {
+    if (QBTE_IsElement(xml, "properties")) {
       ReadProperty(xml, "alphavalue", &tileset->alpha);
-    } else if (IsNamed(xml, "image") && !imageSeen) {
+    } else if (QBTE_IsElement(xml, "image") && !imageSeen) {
       imageSeen = true;
       const char *trans = NULL, *source = NULL;
-      if (ReadText(xml, "trans", &trans)) tileset->hasKey = ParseTransparentColour(trans, &tileset->keyRGB);
-      if (ReadText(xml, "source", &source)) tileset->source = source;
+      if (QBTE_ReadText(xml, "trans", &trans)) tileset->hasKey = ParseTransparentColour(trans, &tileset->keyRGB);
+      if (QBTE_ReadText(xml, "source", &source)) tileset->source = source;
     }
   } while (Yandorix.XMLNodeNext(xml));
   Yandorix.XMLNodeParent(xml);
@@ -156,7 +137,7 @@ bool ReadTilesetElement(int xml, const MapHead& head, TilesetElement* tileset) {
 const char* TilesetRefusal(const TilesetElement& tileset) {
   if (tileset.firstGid < 1) return "its first global ID is below 1";
   if (tileset.source.empty()) return "it has no image (external tilesets are not read)";
-  if (!IsImageSource(tileset.source.c_str())) return "its image is neither a PNG nor a BMP file";
+  if (!QBTE_IsImageSource(tileset.source.c_str())) return "its image is neither a PNG nor a BMP file";
   if (!TileSizeAllowed(tileset.tileWidth, tileset.tileHeight) || tileset.spacing < 0 || tileset.margin < 0)
     return "its tile size, margin or spacing is out of range";
   return NULL;
@@ -194,7 +175,8 @@ bool ImportTileset(cQBTE_TileEngine* engine, int xml, const MapHead& head, const
   if (first < 0) return false;
   Yandorix_CTile* tile = engine->GetTilesetTile((Uint32)first);
   if (tileset.hasKey)
-    tile->SetColorKey((int)(tileset.keyRGB >> 16 & 0xFF), (int)(tileset.keyRGB >> 8 & 0xFF), (int)(tileset.keyRGB & 0xFF));
+    tile->SetColorKey((int)(tileset.keyRGB >> 16 & 0xFF), (int)(tileset.keyRGB >> 8 & 0xFF),
+                      (int)(tileset.keyRGB & 0xFF));
   else
     tile->SetColorKey(-1);
   if (tileset.alpha >= 0 && tileset.alpha <= 255) tile->SetAlpha(tileset.alpha);
@@ -223,7 +205,7 @@ int AlphaOfOpacity(double opacity) {
 
 bool ReadLayerElement(int xml, LayerElement* layer) {
   const char* name = NULL;
-  if (!ReadText(xml, "name", &name)) return false;
+  if (!QBTE_ReadText(xml, "name", &name)) return false;
   layer->name = name;
   double opacity = 1.0;
   int visible = 1;
@@ -261,12 +243,12 @@ int LayerSlot(cQBTE_TileEngine* engine, int id) {
 // only made for a text that may fill it. Encodings the base map does not read cannot fill it either.
 bool DataMayFill(int xml, const MapHead& head, const LayerElement& layer) {
   const char *encoding = NULL, *compression = NULL, *text = Yandorix.XMLTextGet(xml);
-  ReadText(xml, "encoding", &encoding);
+  QBTE_ReadText(xml, "encoding", &encoding);
   double cells = (double)head.width * head.height, length = text ? (double)strlen(text) : 0.0;
   if (encoding && strcmp(encoding, "csv") == 0) return length >= 2.0 * cells - 1.0;
   if (encoding && strcmp(encoding, "base64") == 0) {
     double bytes = cells * 4.0;
-    if (ReadText(xml, "compression", &compression)) bytes /= 1032.0;
+    if (QBTE_ReadText(xml, "compression", &compression)) bytes /= 1032.0;
     return length * 3.0 / 4.0 >= bytes - 3.0;
   }
   return layer.type != "base";
@@ -277,7 +259,7 @@ cQBTE_MapData* ReadLayerData(cQBTE_TileEngine* engine, int xml, const MapHead& h
   int infoLevel = engine->GetInfoLevel();
   bool found = false;
   if (Yandorix.XMLNodeChild(xml)) {
-    do found = IsNamed(xml, "data");
+    do found = QBTE_IsElement(xml, "data");
     while (!found && Yandorix.XMLNodeNext(xml));
     if (!found) Yandorix.XMLNodeParent(xml);
   }
@@ -360,7 +342,7 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path) {
   if (!engine || !engine->GetLevelName()) return -1;
   if (!path) return -2;
   QBTE_XMLDocument document(Yandorix.XMLOpen(path));
-  if (!document.IsOpen()) return -3;   // the XML interface logged why
+  if (!document.IsOpen()) return -3;  // the XML interface logged why
   int xml = document.Handle();
   int infoLevel = engine->GetInfoLevel();
   MapHead head;
@@ -373,7 +355,7 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path) {
   properties.levelName = PathBaseName(path) + ".tmx";
   ReadMapProperties(engine, xml, &properties);
   std::string directory = PathDirectory(path);
-  Counts tilesets, layers;
+  QBTE_Counts tilesets, layers;
   ForEachChild(xml, "tileset", [&] {
     ++tilesets.total;
     if (ImportTileset(engine, xml, head, directory)) ++tilesets.loaded;
@@ -398,7 +380,7 @@ namespace {
 
 struct ImagePlan {
   const sQBTE_Tileset* tileset;
-  std::string source;   // as the map will name it
+  std::string source;  // as the map will name it
 };
 
 // The image every tileset is written as; false when one has a source that cannot be.
@@ -406,7 +388,7 @@ bool PlanTilesetImages(cQBTE_TileEngine* engine, std::vector<ImagePlan>* plans) 
   for (int index = 0; index < engine->GetTilesetCount(); ++index) {
     const sQBTE_Tileset* tileset = engine->GetTilesetAt(index);
     const char* source = tileset->source ? tileset->source : QBTE_TILESET_DEFAULT_SOURCE;
-    if (IsImageSource(source))
+    if (QBTE_IsImageSource(source))
       plans->push_back({tileset, source});
     else if (strcmp(source, QBTE_TILESET_DEFAULT_SOURCE) == 0)
       plans->push_back({tileset, FileNameFrom(tileset->tile->GetName()) + ".png"});
@@ -424,7 +406,7 @@ const cQBTE_MapData* FirstMap(cQBTE_TileEngine* engine) {
 
 void WriteMapHead(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first, const char* levelName,
                   const std::string& now) {
-  Yandorix.XMLCommentSet(xml, kComment);
+  Yandorix.XMLCommentSet(xml, QBTE_DocumentComment);
   Yandorix.XMLAttributeSet(xml, "version", "1.0");
   Yandorix.XMLAttributeSet(xml, "orientation", "orthogonal");
   Yandorix.XMLAttributeSet(xml, "width", first->GetWidth());
@@ -578,8 +560,8 @@ int FindProperty(int xml, const char* name, Value* value) {
   int found = 0;
   do {
     const char* propertyName = NULL;
-    found = IsNamed(xml, "property") && ReadText(xml, "name", &propertyName) && strcmp(propertyName, name) == 0 &&
-            Yandorix.XMLAttributeGet(xml, "value", value);
+    found = QBTE_IsElement(xml, "property") && QBTE_ReadText(xml, "name", &propertyName) &&
+            strcmp(propertyName, name) == 0 && Yandorix.XMLAttributeGet(xml, "value", value);
   } while (!found && Yandorix.XMLNodeNext(xml));
   Yandorix.XMLNodeParent(xml);
   return found;
@@ -643,8 +625,8 @@ Yandorix_CTile* CreateTilesetFromImage(const char* file, const char* name, int t
   SDL_SetColorKey(image, 0, 0);
   for (int row = 0; packed && row < rows; ++row)
     for (int column = 0; column < columns; ++column) {
-      SDL_Rect from = {(Sint16)(margin + column * (tileWidth + spacing)), (Sint16)(margin + row * (tileHeight + spacing)),
-                       (Uint16)tileWidth, (Uint16)tileHeight};
+      SDL_Rect from = {(Sint16)(margin + column * (tileWidth + spacing)),
+                       (Sint16)(margin + row * (tileHeight + spacing)), (Uint16)tileWidth, (Uint16)tileHeight};
       SDL_Rect to = {(Sint16)(column * tileWidth), (Sint16)(row * tileHeight), 0, 0};
       SDL_BlitSurface(image, &from, packed, &to);
     }

@@ -59,7 +59,8 @@ bool ReadWindowDump(const std::string& bytes, Screenshot* shot) {
   shot->rgb.clear();
   for (Uint32 y = 0; y < height; ++y)
     for (Uint32 x = 0; x < width; ++x) {
-      const Uint8* p = reinterpret_cast<const Uint8*>(bytes.data()) + start + (size_t)y * bytesPerLine + x * (bitsPerPixel / 8);
+      const Uint8* p =
+          reinterpret_cast<const Uint8*>(bytes.data()) + start + (size_t)y * bytesPerLine + x * (bitsPerPixel / 8);
       Uint32 pixel = 0;
       for (Uint32 b = 0; b < bitsPerPixel / 8; ++b)
         pixel |= (Uint32)p[b] << (byteOrder == 0 ? 8 * b : 8 * (bitsPerPixel / 8 - 1 - b));
@@ -92,7 +93,8 @@ std::vector<std::pair<int, int>> Reports(const std::string& log, const std::stri
 
 // The position the closing report gives for a layer.
 std::pair<float, float> FinalPosition(const std::string& log, const std::string& layer) {
-  std::regex report("Layer name '" + layer + "' with ID '\\d+' [^\\n]*\\n[^\\n]*\\n\\s+\\. Position \\(([-0-9.]+),([-0-9.]+)\\)");
+  std::regex report("Layer name '" + layer +
+                    "' with ID '\\d+' [^\\n]*\\n[^\\n]*\\n\\s+\\. Position \\(([-0-9.]+),([-0-9.]+)\\)");
   std::smatch match;
   if (!std::regex_search(log, match, report)) return {-1.0f, -1.0f};
   return {std::stof(match[1]), std::stof(match[2])};
@@ -105,7 +107,8 @@ class ExampleTest : public YdxTest {
   void SetUp() override {
     YdxTest::SetUp();
     if (!Have("xvfb-run") || !Have("xdotool") || !Have("xwd"))
-      GTEST_SKIP() << "xvfb-run, xdotool or xwd is missing (make setup installs them): the example programs are not run";
+      GTEST_SKIP()
+          << "xvfb-run, xdotool or xwd is missing (make setup installs them): the example programs are not run";
     // Freshly generated data: the run directory's level may have been saved over by a run of example_load.
     ASSERT_EQ(system(YDX_BINARY_DIR "/examples/make_example_data ."), 0);
     for (const char* file : kData) ASSERT_TRUE(ydxtest::FileExists(file)) << file;
@@ -143,9 +146,9 @@ class ExampleTest : public YdxTest {
 
 TEST_F(ExampleTest, TiledScrollsPausesAndSmoothsOnItsKeysAndEndsOnEscape) {
   int code = Drive("example_tiled", "QBTE - Example05", kTiledLog,
-                   {"wait:1:level successfully imported", "move:100:50", "sleep:0.3", "key:c", "wait:1:[Screen2LayerAbsolute(0)",
-                    "hold:Right:0.5", "key:c", "wait:2:[Screen2LayerAbsolute(0)", "key:p",
-                    "wait:1:set Pause flag for layer 'Ground'", "hold:Right:0.4", "key:c",
+                   {"wait:1:level successfully imported", "move:100:50", "sleep:0.3", "key:c",
+                    "wait:1:[Screen2LayerAbsolute(0)", "hold:Right:0.5", "key:c", "wait:2:[Screen2LayerAbsolute(0)",
+                    "key:p", "wait:1:set Pause flag for layer 'Ground'", "hold:Right:0.4", "key:c",
                     "wait:3:[Screen2LayerAbsolute(0)", "key:p", "wait:1:unset Pause flag for layer 'Ground'", "key:s",
                     "wait:1:set SmoothScroll flag for layer 'Objects'", "hold:Down:0.3", "key:Escape"});
   std::string log = Log(kTiledLog);
@@ -157,11 +160,11 @@ TEST_F(ExampleTest, TiledScrollsPausesAndSmoothsOnItsKeysAndEndsOnEscape) {
   ASSERT_EQ(pixels.size(), 3u);
   EXPECT_EQ(cells[0], std::make_pair(3, 1));
   EXPECT_EQ(pixels[0], std::make_pair(100, 50));
-  int moved = pixels[1].first - 100;   // 16 pixels a logic frame while Right was held
+  int moved = pixels[1].first - 100;  // 16 pixels a logic frame while Right was held
   EXPECT_GT(moved, 0);
   EXPECT_EQ(moved % 16, 0);
   EXPECT_EQ(pixels[1].second, 50);
-  EXPECT_EQ(pixels[2], pixels[1]);     // paused: the arrows are refused
+  EXPECT_EQ(pixels[2], pixels[1]);  // paused: the arrows are refused
   EXPECT_NE(log.find("set SmoothScroll flag for layer 'Ground' with ID '0'."), std::string::npos);
   // Layer 0 moved down after the pause; the linked layer 1 (same parallax ratio) followed.
   std::pair<float, float> ground = FinalPosition(log, "Ground"), objects = FinalPosition(log, "Objects");
@@ -207,9 +210,9 @@ TEST_F(ExampleTest, TiledWithoutDesertShowsTheConvertedLevel) {
   EXPECT_NE(log.find(" [QBTE] Info: 'MyLevel' level successfully exported to 'mylevel.tmx'.\n"), std::string::npos);
   EXPECT_NE(log.find(" [QBTE] Info: 'MyLevel' level successfully imported.\n"), std::string::npos);
   std::string tmx = ydxtest::ReadFile("mylevel.tmx");
-  EXPECT_EQ(Count(tmx, "<layer "), 1u);   // layer 1 was reset before the export
+  EXPECT_EQ(Count(tmx, "<layer "), 1u);  // layer 1 was reset before the export
   EXPECT_NE(tmx.find("<layer name=\"Mountains\""), std::string::npos);
-  EXPECT_EQ(ydxtest::ReadFile("mylevel-sky.png"), sky);   // an existing image is never rewritten
+  EXPECT_EQ(ydxtest::ReadFile("mylevel-sky.png"), sky);  // an existing image is never rewritten
 }
 
 TEST_F(ExampleTest, LoadScrollsAnswersItsKeysAndSavesTheLevelOnEscape) {
@@ -230,8 +233,8 @@ TEST_F(ExampleTest, LoadScrollsAnswersItsKeysAndSavesTheLevelOnEscape) {
   ASSERT_EQ(cells.size(), 1u);
   EXPECT_EQ(cells[0].second, 6);
   std::pair<float, float> land = FinalPosition(log, "Land"), mountains = FinalPosition(log, "Mountains");
-  EXPECT_GT(land.first, 0.0f);      // scrolled right at 32 pixels a second until stopped
-  EXPECT_GT(land.second, 0.0f);     // moved down with the arrow key
+  EXPECT_GT(land.first, 0.0f);   // scrolled right at 32 pixels a second until stopped
+  EXPECT_GT(land.second, 0.0f);  // moved down with the arrow key
   EXPECT_EQ(mountains.second, land.second * 0.5f);
   EXPECT_NE(log.find(" [QBTE] Info: 'MyLevel' level successfully saved to 'mylevel.qbm'.\n"), std::string::npos);
   std::string after = ydxtest::ReadFile("mylevel.qbm");
@@ -239,7 +242,7 @@ TEST_F(ExampleTest, LoadScrollsAnswersItsKeysAndSavesTheLevelOnEscape) {
   char position[64];
   snprintf(position, sizeof position, "position_y=\"%g\"", land.second);
   EXPECT_NE(after.find(position), std::string::npos) << after.substr(0, 800);
-  EXPECT_EQ(ydxtest::ReadFile("mylevel-sky.png"), sky);   // existing images are never rewritten
+  EXPECT_EQ(ydxtest::ReadFile("mylevel-sky.png"), sky);  // existing images are never rewritten
   EXPECT_EQ(ydxtest::ReadFile("mylevel-land.png"), landImage);
 }
 

@@ -10,9 +10,10 @@ std::vector<Uint32> PixelsOf(SDL_Surface* surface) {
   SDL_LockSurface(surface);
   for (int y = 0; y < surface->h; ++y)
     for (int x = 0; x < surface->w; ++x) {
-      const Uint8* at = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel;
+      const Uint8* at =
+          static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel;
       Uint32 value = 0;
-      memcpy(&value, at, surface->format->BytesPerPixel);   // little-endian host
+      memcpy(&value, at, surface->format->BytesPerPixel);  // little-endian host
       Uint8 r, g, b, a;
       SDL_GetRGBA(value, surface->format, &r, &g, &b, &a);
       pixels.push_back((Uint32)r << 24 | (Uint32)g << 16 | (Uint32)b << 8 | a);

@@ -69,9 +69,11 @@ class LevelFileTest : public LevelTest {
     tiles->SetColorKey((int)SDL_MapRGB(tiles->GetSurface()->format, 0x20, 0, 3));
     tiles->SetAlpha(200);
     ASSERT_EQ(AddTiles(100, 16, 16, 4, 4, "made"), 100);
-    Layer(0, 4, 6, 32, 32, [](int c, int r) { return (Sint32)(((c + r * 6) % 20 + 1) | (c == 2 ? kFlipped : 0)); },
-          QBTE_RENDER | QBTE_UPDATE | QBTE_LOOPX | QBTE_SMOOTHSCROLL);
-    Layer(2, 2, 3, 16, 16, [](int c, int) { return c == 1 ? 0 : 100 + c; }, QBTE_RENDER);
+    Layer(
+        0, 4, 6, 32, 32, [](int c, int r) { return (Sint32)(((c + r * 6) % 20 + 1) | (c == 2 ? kFlipped : 0)); },
+        QBTE_RENDER | QBTE_UPDATE | QBTE_LOOPX | QBTE_SMOOTHSCROLL);
+    Layer(
+        2, 2, 3, 16, 16, [](int c, int) { return c == 1 ? 0 : 100 + c; }, QBTE_RENDER);
     engine->SetLayerName(0, "ground");
     engine->SetLayerName(2, "top");
     L(0)->parallaxRatio = 0.3f;
@@ -101,8 +103,8 @@ TEST_F(LevelFileTest, SaveAndLoadGiveBackEveryFieldCellAndPixel) {
   Uint32 flags0 = L(0)->flags;
   ASSERT_EQ(SaveLevel(engine.get(), "castle.xml", NULL, NULL), 1);
   std::string created = engine->GetCreationDate(), modified = engine->GetModificationDate();
-  EXPECT_TRUE(ydxtest::FileExists("castle.qbm"));   // the extension given is replaced
-  EXPECT_TRUE(ydxtest::FileExists("made.png"));     // the default source becomes the tile's name
+  EXPECT_TRUE(ydxtest::FileExists("castle.qbm"));  // the extension given is replaced
+  EXPECT_TRUE(ydxtest::FileExists("made.png"));    // the default source becomes the tile's name
   EXPECT_TRUE(LogHas(" [QBTE] Info: 'castle' level successfully saved to 'castle.qbm'.\n"));
 
   Fresh(4);
@@ -146,7 +148,7 @@ TEST_F(LevelFileTest, SaveAndLoadGiveBackEveryFieldCellAndPixel) {
   EXPECT_EQ(tileWidth, 16);
   EXPECT_EQ(tileHeight, 16);
   EXPECT_EQ(PixelsOf(engine->GetTilesetTile(100)->GetSurface()), madePixels);
-  engine->GetTilesetTile(1)->SetColorKey(-1);   // compare every pixel, keyed or not
+  engine->GetTilesetTile(1)->SetColorKey(-1);  // compare every pixel, keyed or not
   EXPECT_EQ(PixelsOf(engine->GetTilesetTile(1)->GetSurface()), tilesPixels);
 }
 
@@ -209,7 +211,7 @@ TEST_F(LevelFileTest, ArchiveHoldsTheLevelAndItsTilesetBlocks) {
   IStuffDPF->Close(dpf);
   EXPECT_EQ(liveFiles, 1);
   EXPECT_EQ(liveTiles, 1);
-  EXPECT_TRUE(ydxtest::FileExists("tiles.png"));   // image sources stay files beside the archive
+  EXPECT_TRUE(ydxtest::FileExists("tiles.png"));  // image sources stay files beside the archive
 
   Fresh(4);
   ASSERT_EQ(LoadLevel(engine.get(), "town.qbm", "pack.dpf", NULL), 1);
@@ -246,7 +248,7 @@ TEST_F(LevelFileTest, LevelNamePicksTheElement) {
   ASSERT_EQ(LoadLevel(engine.get(), "days.qbm", NULL, NULL), 1);
   EXPECT_EQ(CellsOf(L(0)->mapData), std::vector<Sint32>(4, 1));
   Fresh(2);
-  EXPECT_EQ(LoadLevel(engine.get(), "days.qbm", NULL, "Night"), -5);   // case-sensitive
+  EXPECT_EQ(LoadLevel(engine.get(), "days.qbm", NULL, "Night"), -5);  // case-sensitive
   EXPECT_TRUE(LogHas(" [QBTE] Error: 'days.qbm' can not be loaded as a level: it has no level named 'Night'.\n"));
 }
 
@@ -284,9 +286,9 @@ TEST_F(LevelFileTest, SkippedLayersAndMissingTilesetsGivePartialLoads) {
                      "</qbse_level>");
   EXPECT_EQ(LoadLevel(engine.get(), "partial.qbm", NULL, NULL), 0);
   EXPECT_TRUE(LogHas(" [QBTE] Warning: some resources could not be loaded: tileset 0/1 and layers 1/3\n\n"));
-  EXPECT_STREQ(L(0)->name, "kept name");   // skipped on its missing status, after the name was taken
+  EXPECT_STREQ(L(0)->name, "kept name");  // skipped on its missing status, after the name was taken
   EXPECT_EQ(L(0)->mapData, nullptr);
-  ASSERT_NE(L(1)->mapData, nullptr);       // loaded, but its tileset is missing: no flags at all
+  ASSERT_NE(L(1)->mapData, nullptr);  // loaded, but its tileset is missing: no flags at all
   EXPECT_EQ(L(1)->ready, 0);
   EXPECT_EQ(L(1)->flags, 0u);
   EXPECT_TRUE(LogHas("         . Layer was disabled as it is not ready\n"));

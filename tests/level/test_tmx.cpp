@@ -24,15 +24,19 @@ std::vector<Sint32> Signed(const std::vector<Uint32>& cells) { return std::vecto
 
 std::string CSV(const std::vector<Uint32>& cells) {
   std::string text = "\n";
-  for (size_t i = 0; i < cells.size(); ++i) text += std::to_string(cells[i]) + (i + 1 < cells.size() ? "," : "") + ((i + 1) % 4 ? "" : "\n");
+  for (size_t i = 0; i < cells.size(); ++i)
+    text += std::to_string(cells[i]) + (i + 1 < cells.size() ? "," : "") + ((i + 1) % 4 ? "" : "\n");
   return text;
 }
 
 struct TMX {
-  std::string mapAttributes = "version=\"1.0\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"";
+  std::string mapAttributes =
+      "version=\"1.0\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"";
   std::string tilesets = "<tileset firstgid=\"1\" name=\"tiles\"><image source=\"tiles.png\"/></tileset>";
   std::string layers;
-  std::string Text() const { return "<?xml version=\"1.0\"?><map " + mapAttributes + ">" + tilesets + layers + "</map>"; }
+  std::string Text() const {
+    return "<?xml version=\"1.0\"?><map " + mapAttributes + ">" + tilesets + layers + "</map>";
+  }
   void AddLayer(const std::string& name, const std::string& data, const std::string& extra = "") {
     layers += "<layer name=\"" + name + "\" width=\"4\" height=\"3\"" + extra + ">" + data + "</layer>";
   }
@@ -112,12 +116,17 @@ TEST_F(TMXTest, MapsTheImportDoesNotReadAreRefused) {
     const char* attributes;
     const char* why;
   } cases[] = {
-      {"version=\"1.2\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"", "only version 1.0"},
-      {"version=\"1.0\" orientation=\"isometric\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"", "only orthogonal"},
+      {"version=\"1.2\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"",
+       "only version 1.0"},
+      {"version=\"1.0\" orientation=\"isometric\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"",
+       "only orthogonal"},
       {"version=\"1.0\" orientation=\"orthogonal\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"", "is missing"},
-      {"version=\"1.0\" orientation=\"orthogonal\" width=\"0\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"", "below 1"},
-      {"version=\"1.0\" orientation=\"orthogonal\" width=\"70000\" height=\"70000\" tilewidth=\"32\" tileheight=\"32\"", "beyond"},
-      {"version=\"1.0\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"-32\" tileheight=\"32\"", "below 1"},
+      {"version=\"1.0\" orientation=\"orthogonal\" width=\"0\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"",
+       "below 1"},
+      {"version=\"1.0\" orientation=\"orthogonal\" width=\"70000\" height=\"70000\" tilewidth=\"32\" tileheight=\"32\"",
+       "beyond"},
+      {"version=\"1.0\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"-32\" tileheight=\"32\"",
+       "below 1"},
   };
   for (const Case& c : cases) {
     TMX map;
@@ -139,7 +148,8 @@ TEST_F(TMXTest, MapsTheImportDoesNotReadAreRefused) {
 
 TEST_F(TMXTest, LargeMapIsMadeOnlyForDataThatMayFillIt) {
   TMX map;
-  map.mapAttributes = "version=\"1.0\" orientation=\"orthogonal\" width=\"4096\" height=\"4096\" tilewidth=\"8\" tileheight=\"8\"";
+  map.mapAttributes =
+      "version=\"1.0\" orientation=\"orthogonal\" width=\"4096\" height=\"4096\" tilewidth=\"8\" tileheight=\"8\"";
   map.AddLayer("csv", Data("encoding=\"csv\"", "1,2,3"));
   map.AddLayer("zlib", Data("encoding=\"base64\" compression=\"zlib\"", qbte_test::Base64(qbte_test::Zlib("tiny"))));
   map.AddLayer("tiles", "<data><tile gid=\"1\"/></data>");
@@ -197,13 +207,13 @@ TEST_F(TMXTest, SpacedTilesetIsRepackedWithTheRightPixels) {
       "<property name=\"alphavalue\" value=\"much\"/><property name=\"alphavalue\" value=\"90\"/></properties>"
       "<image source=\"spaced.png\" trans=\"#200005\"/><image source=\"ignored.png\"/></tileset>";
   map.AddLayer("l", Data("encoding=\"csv\"", CSV(MapCells())));
-  ASSERT_EQ(Import(map), 1);   // ids 9..12 are beyond the 8 tiles: loaded, but not ready
+  ASSERT_EQ(Import(map), 1);  // ids 9..12 are beyond the 8 tiles: loaded, but not ready
   Yandorix_CTile* tile = engine->GetTilesetTile(1);
   ASSERT_NE(tile, nullptr);
   EXPECT_EQ(PixelsOf(tile->GetSurface()), PixelsOf(tiles.get()));
   EXPECT_EQ(engine->GetTilesetAt(0)->tileCount, 8);
   EXPECT_STREQ(engine->GetTilesetSource(1), "spaced-converted.png");
-  EXPECT_EQ(tile->GetAlpha(), 90);   // the value that reads as a number
+  EXPECT_EQ(tile->GetAlpha(), 90);  // the value that reads as a number
   // The transparent colour is RGB, mapped through the tile's own format.
   EXPECT_EQ(tile->GetColorKey(), (int)SDL_MapRGB(tile->GetSurface()->format, 0x20, 0x00, 0x05));
 }
@@ -214,18 +224,20 @@ TEST_F(TMXTest, CreateTilesetFromImageRefusesWhatCannotBeCut) {
   ASSERT_EQ(IImage->SavePNG("hundred.png", image.get(), -1), 0);
   std::unique_ptr<Yandorix_CTile> two(CreateTilesetFromImage("hundred.png", "two", 32, 32, 2, 2));
   ASSERT_NE(two, nullptr);
-  EXPECT_EQ(two->GetSizeX(), 64);   // 2 + 32 + 34 = 68 <= 98; the next end, 102, is not
+  EXPECT_EQ(two->GetSizeX(), 64);  // 2 + 32 + 34 = 68 <= 98; the next end, 102, is not
   EXPECT_EQ(two->GetSizeY(), 32);
   EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 0, 32, 0, 0), nullptr);
   EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 32, -1, 0, 0), nullptr);
   EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 32, 32, -2, 0), nullptr);
   EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 32, 32, 0, -1), nullptr);
-  EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 32, 32, 0, 5), nullptr);   // 5 + 32 > 40 - 5
+  EXPECT_EQ(CreateTilesetFromImage("hundred.png", "x", 32, 32, 0, 5), nullptr);  // 5 + 32 > 40 - 5
   EXPECT_EQ(CreateTilesetFromImage("missing.png", "x", 32, 32, 0, 0), nullptr);
   TMX map;
-  map.tilesets = "<tileset firstgid=\"1\" name=\"zero\" tilewidth=\"0\" spacing=\"1\"><image source=\"hundred.png\"/></tileset>";
+  map.tilesets =
+      "<tileset firstgid=\"1\" name=\"zero\" tilewidth=\"0\" spacing=\"1\"><image source=\"hundred.png\"/></tileset>";
   EXPECT_EQ(Import(map), 0);
-  EXPECT_TRUE(LogHas(" [QBTE] Warning: tileset 'zero' was not imported: its tile size, margin or spacing is out of range\n"));
+  EXPECT_TRUE(
+      LogHas(" [QBTE] Warning: tileset 'zero' was not imported: its tile size, margin or spacing is out of range\n"));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -238,10 +250,12 @@ TEST_F(TMXTest, ExportAndImportKeepCellsOpacityAndProperties) {
   tile->SetColorKey((int)SDL_MapRGB(tile->GetSurface()->format, 0xFF, 0x80, 0x01));
   ASSERT_EQ(AddTiles(50, 32, 32, 2, 2, "made"), 50);
   std::vector<Uint32> cells = MapCells();
-  Layer(0, 3, 4, 32, 32, [&](int c, int r) { return (Sint32)cells[r * 4 + c]; }, QBTE_RENDER | QBTE_UPDATE | QBTE_LOOPY);
-  Layer(2, 3, 4, 32, 32, [](int c, int) { return c ? 50 + c : 0; }, QBTE_UPDATE);
+  Layer(
+      0, 3, 4, 32, 32, [&](int c, int r) { return (Sint32)cells[r * 4 + c]; }, QBTE_RENDER | QBTE_UPDATE | QBTE_LOOPY);
+  Layer(
+      2, 3, 4, 32, 32, [](int c, int) { return c ? 50 + c : 0; }, QBTE_UPDATE);
   engine->SetLayerName(0, "ground");
-  L(0)->alpha = 200;   // 200 / 255 * 255 truncated would come back as 199
+  L(0)->alpha = 200;  // 200 / 255 * 255 truncated would come back as 199
   L(0)->parallaxRatio = 0.5f;
   L(0)->posX = 3.7f;
   L(0)->posY = 0.1f;
@@ -273,7 +287,7 @@ TEST_F(TMXTest, ExportAndImportKeepCellsOpacityAndProperties) {
   EXPECT_EQ(L(0)->speedX, -12.5f);
   EXPECT_EQ(L(0)->gridColor, 0x80FF00FFu);
   EXPECT_EQ(L(2)->alpha, 102);
-  EXPECT_EQ(L(2)->flags, (Uint32)QBTE_UPDATE);   // not visible, but its stored flags say so
+  EXPECT_EQ(L(2)->flags, (Uint32)QBTE_UPDATE);  // not visible, but its stored flags say so
   EXPECT_EQ(L(1)->mapData, nullptr);
   Yandorix_CTile* back = engine->GetTilesetTile(1);
   EXPECT_EQ(back->GetColorKey(), (int)SDL_MapRGB(back->GetSurface()->format, 0xFF, 0x80, 0x01));
@@ -284,10 +298,11 @@ TEST_F(TMXTest, OpacityRoundsToTheNearestAlphaAndSnapsAroundTheMiddle) {
   struct Case {
     const char* opacity;
     int alpha;
-  } cases[] = {{"0.4", 102}, {"0.5", 128}, {"0.51", 128}, {"0.482", 128}, {"0.47", 120}, {"0.999", 255},
-               {"7", 255},   {"-1", 0},    {"0", 0}};
+  } cases[] = {{"0.4", 102},   {"0.5", 128}, {"0.51", 128}, {"0.482", 128}, {"0.47", 120},
+               {"0.999", 255}, {"7", 255},   {"-1", 0},     {"0", 0}};
   TMX map;
-  for (const Case& c : cases) map.AddLayer(c.opacity, Data("encoding=\"csv\"", CSV(MapCells())), std::string(" opacity=\"") + c.opacity + "\"");
+  for (const Case& c : cases)
+    map.AddLayer(c.opacity, Data("encoding=\"csv\"", CSV(MapCells())), std::string(" opacity=\"") + c.opacity + "\"");
   ASSERT_EQ(Import(map, 9), 1);
   for (int id = 0; id < 9; ++id) EXPECT_EQ(L(id)->alpha, cases[id].alpha) << cases[id].opacity;
 }
@@ -310,7 +325,7 @@ TEST_F(TMXTest, ExportingTwiceWritesTheImagesOnce) {
   Fresh(2);
   ASSERT_EQ(AddTiles(1, 32, 32, 4, 4, "made"), 1);
   Layer(0, 3, 4, 32, 32, [](int c, int) { return c + 1; });
-  Layer(1, 5, 4, 32, 32, [](int c, int) { return c + 1; });   // another size: left out
+  Layer(1, 5, 4, 32, 32, [](int c, int) { return c + 1; });  // another size: left out
   EXPECT_EQ(ExportTMX(engine.get(), "twice.tmx", NULL), 0);
   EXPECT_TRUE(LogHas(" [QBTE] Warning: 'test' level exported to 'twice.tmx' but some issues were detected.\n"));
   ydxtest::WriteFile("made.png", "the user's own");
@@ -355,7 +370,7 @@ TEST_F(TMXTest, PropertiesAreFoundByNameAndType) {
   int xml = Yandorix.XMLCreate("properties");
   ASSERT_GT(xml, 0);
   double missing = 0.0;
-  EXPECT_EQ(ReadProperty(xml, "x", &missing), 0);   // no children: the pointer stays
+  EXPECT_EQ(ReadProperty(xml, "x", &missing), 0);  // no children: the pointer stays
   EXPECT_STREQ(Yandorix.XMLNodeGetName(xml), "properties");
   EXPECT_EQ(WriteProperty(xml, "speed", "fast"), 1);
   EXPECT_EQ(WriteProperty(xml, "speed", 2.5f), 1);
@@ -367,7 +382,7 @@ TEST_F(TMXTest, PropertiesAreFoundByNameAndType) {
   int count = 0;
   EXPECT_EQ(ReadProperty(xml, "speed", &text), 1);
   EXPECT_STREQ(text, "fast");
-  EXPECT_EQ(ReadProperty(xml, "speed", &speed), 1);   // "fast" is passed over
+  EXPECT_EQ(ReadProperty(xml, "speed", &speed), 1);  // "fast" is passed over
   EXPECT_EQ(speed, 2.5);
   EXPECT_EQ(ReadProperty(xml, "count", &count), 1);
   EXPECT_EQ(count, 7);
