@@ -190,7 +190,7 @@ bool ImportTileset(cQBTE_TileEngine* engine, int xml, const MapHead& head, const
 struct LayerElement {
   std::string name;
   int id = -1, gridColor = 0, alpha = 255;
-  Uint32 flags;
+  Uint32 flags = 0;
   float x = 0.0f, y = 0.0f, speedX = 0.0f, speedY = 0.0f, ratio = 1.0f;
   std::string type = "base";
 };

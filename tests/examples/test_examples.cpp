@@ -147,10 +147,10 @@ class ExampleTest : public YdxTest {
 TEST_F(ExampleTest, TiledScrollsPausesAndSmoothsOnItsKeysAndEndsOnEscape) {
   int code = Drive("example_tiled", "QBTE - Example05", kTiledLog,
                    {"wait:1:level successfully imported", "move:100:50", "sleep:0.3", "key:c",
-                    "wait:1:[Screen2LayerAbsolute(0)", "hold:Right:0.5", "key:c", "wait:2:[Screen2LayerAbsolute(0)",
+                    "wait:1:[Screen2LayerAbsolute(0)", "hold:Right:0.6", "key:c", "wait:2:[Screen2LayerAbsolute(0)",
                     "key:p", "wait:1:set Pause flag for layer 'Ground'", "hold:Right:0.4", "key:c",
                     "wait:3:[Screen2LayerAbsolute(0)", "key:p", "wait:1:unset Pause flag for layer 'Ground'", "key:s",
-                    "wait:1:set SmoothScroll flag for layer 'Objects'", "hold:Down:0.3", "key:Escape"});
+                    "wait:1:set SmoothScroll flag for layer 'Objects'", "hold:Down:0.6", "key:Escape"});
   std::string log = Log(kTiledLog);
   ASSERT_EQ(code, 0) << ydxtest::ReadFile("drive.out") << ydxtest::ReadFile("program.out");
   EXPECT_NE(log.find(" [QBTE] Info: 'Desert' level successfully imported.\n"), std::string::npos);
@@ -221,7 +221,7 @@ TEST_F(ExampleTest, LoadScrollsAnswersItsKeysAndSavesTheLevelOnEscape) {
   int code = Drive("example_load", "QBTE - Example03", kLoadLog,
                    {"wait:1:level successfully loaded", "move:320:200", "sleep:0.3", "key:a", "key:c",
                     "wait:1:[Screen2LayerAbsolute(1)", "key:a", "wait:1:unset AutoScroll flag for layer 'Land'",
-                    "hold:Down:0.3", "key:p", "wait:1:set Pause flag for layer 'Land'", "key:s",
+                    "hold:Down:0.6", "key:p", "wait:1:set Pause flag for layer 'Land'", "key:s",
                     "wait:1:set SmoothScroll flag for layer 'Land'", "key:Escape"});
   std::string log = Log(kLoadLog);
   ASSERT_EQ(code, 0) << ydxtest::ReadFile("drive.out") << ydxtest::ReadFile("program.out");
