@@ -1,7 +1,9 @@
-// Small operations the tile engine's parts share: file-name endings, file tests, bounded text copies
-// and the date text the level records carry.
+// Small operations the tile engine's parts share: file-name endings, file tests, bounded text copies,
+// the date text the level records carry, rounding, path pieces and tileset blocks in archives.
 #include "QBTE_Shared.h"
+#include <Yandorix.h>
 #include <ctype.h>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -41,4 +43,57 @@ const char* NowText() {
   size_t length = strlen(text);
   if (length > 0 && text[length - 1] == '\n') text[length - 1] = '\0';
   return text;
+}
+
+float RoundFloat(float value) { return roundf(value); }
+
+int DeleteTilesetBlock(const char* archive, const char* name) {
+  if (!archive || !name || !IStuffDPF) return 0;
+  DPF_BlockData block;
+  memset(&block, 0, sizeof block);
+  if (!CopyBounded(block.name, name, (int)sizeof block.name) || strlen(name) >= sizeof block.name) return 0;
+  CopyBounded(block.type, "TILE2", (int)sizeof block.type);
+  int handle = IStuffDPF->Open(archive);
+  if (handle <= 0) return 0;
+  int deleted = IStuffDPF->Delete(handle, &block);
+  IStuffDPF->Close(handle);
+  return deleted;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Path pieces
+
+static bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Where the directory part of `path` ends (one past its last separator), after a drive prefix.
+static size_t DirectoryEnd(const std::string& path, size_t* driveLength) {
+  *driveLength = path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0]) ? 2 : 0;
+  size_t end = *driveLength;
+  for (size_t i = *driveLength; i < path.size(); ++i)
+    if (IsSeparator(path[i])) end = i + 1;
+  return end;
+}
+
+std::string PathDirectory(const char* path) {
+  if (!path) return std::string();
+  std::string text(path);
+  size_t drive = 0, end = DirectoryEnd(text, &drive);
+  return text.substr(drive, end - drive);
+}
+
+std::string PathBaseName(const char* path) {
+  if (!path) return std::string();
+  std::string text(path);
+  size_t drive = 0;
+  std::string name = text.substr(DirectoryEnd(text, &drive));
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string FileNameFrom(const char* text) {
+  std::string name(text ? text : "");
+  for (char& c : name)
+    if (IsSeparator(c) || c == ':' || (unsigned char)c < 0x20) c = '_';
+  if (name.empty() || name == "." || name == "..") name = "_" + name;
+  return name;
 }
