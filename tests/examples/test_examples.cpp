@@ -244,6 +244,11 @@ TEST_F(ExampleTest, LoadScrollsAnswersItsKeysAndSavesTheLevelOnEscape) {
   EXPECT_NE(after.find(position), std::string::npos) << after.substr(0, 800);
   EXPECT_EQ(ydxtest::ReadFile("mylevel-sky.png"), sky);  // existing images are never rewritten
   EXPECT_EQ(ydxtest::ReadFile("mylevel-land.png"), landImage);
+  // Layer 1 is exported as a PNG picture of the whole layer.
+  std::string exported = ydxtest::ReadFile("layer1-image.png");
+  ASSERT_GT(exported.size(), 24u) << log;
+  EXPECT_EQ(exported.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+  EXPECT_NE(log.find("surface saved to 'layer1-image.png' image file"), std::string::npos);
 }
 
 TEST_F(ExampleTest, LoadKeepsALevelThatDidNotLoadWholeAndSIGTERMEndsIt) {
