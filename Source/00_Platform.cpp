@@ -14,6 +14,13 @@ static FaultHook faultHook = nullptr;
 
 void SetFaultHook(FaultHook hook) { faultHook = hook; }
 
+std::string NativePath(const char* path) {
+  std::string native(path ? path : "");
+  for (char& c : native)
+    if (c == '\\') c = '/';
+  return native;
+}
+
 // Gives the test hook its say; -1 with errno set when the operation must fail.
 static int Injected(FaultOp op, const char* path, size_t* length = nullptr) {
   if (!faultHook) return 0;
@@ -23,8 +30,10 @@ static int Injected(FaultOp op, const char* path, size_t* length = nullptr) {
   return -1;
 }
 
-int Open(const char* path, int flags, int mode) {
-  if (!path) { errno = EINVAL; return -1; }
+int Open(const char* givenPath, int flags, int mode) {
+  if (!givenPath) { errno = EINVAL; return -1; }
+  std::string native = NativePath(givenPath);
+  const char* path = native.c_str();
   if (Injected(kOpOpen, path)) return -1;
   int posix = 0;
   switch (flags & kReadWrite) {
@@ -98,30 +107,30 @@ int Commit(int fd) {
   return ::fsync(fd);
 }
 
-int Access(const char* path, int mode) { return path ? ::access(path, mode) : -1; }
+int Access(const char* path, int mode) { return path ? ::access(NativePath(path).c_str(), mode) : -1; }
 
 int MakeDir(const char* path) {
   if (Injected(kOpMkdir, path)) return -1;
-  return ::mkdir(path, 0777);
+  return ::mkdir(NativePath(path).c_str(), 0777);
 }
 
-int Stat(const char* path, struct stat* st) { return path ? ::stat(path, st) : -1; }
+int Stat(const char* path, struct stat* st) { return path ? ::stat(NativePath(path).c_str(), st) : -1; }
 
 int FileStat(int fd, struct stat* st) { return fd < 0 ? -1 : ::fstat(fd, st); }
 
 int Rename(const char* from, const char* to) {
   if (Injected(kOpRename, to)) return -1;
-  return ::rename(from, to);
+  return ::rename(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
 int Link(const char* from, const char* to) {
   if (Injected(kOpLink, to)) return -1;
-  return ::link(from, to);
+  return ::link(NativePath(from).c_str(), NativePath(to).c_str());
 }
 
 int Remove(const char* path) {
   if (Injected(kOpRemove, path)) return -1;
-  return ::remove(path);
+  return ::remove(NativePath(path).c_str());
 }
 
 int PutEnv(const char* name, const char* value) {
@@ -130,7 +139,7 @@ int PutEnv(const char* name, const char* value) {
 
 bool SameFile(const char* a, const char* b) {
   struct stat sa, sb;
-  if (!a || !b || ::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
+  if (!a || !b || Stat(a, &sa) != 0 || Stat(b, &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
@@ -159,8 +168,8 @@ ReplaceFile::~ReplaceFile() { Abort(); }
 bool ReplaceFile::Begin(const char* targetPath) {
   Abort();
   if (!targetPath || !*targetPath) return false;
-  target = targetPath;
-  PathParts parts = SplitPath(targetPath);
+  target = NativePath(targetPath);
+  PathParts parts = SplitPath(target.c_str());
   std::string pattern = parts.dir + ".ydx-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

@@ -34,6 +34,9 @@ int Remove(const char* path);                              // 0 on success
 int PutEnv(const char* name, const char* value);           // value NULL removes; 0 on success
 bool SameFile(const char* a, const char* b);               // same device and inode
 
+// Paths from applications may use '\\' as separator; this is the path the system takes.
+std::string NativePath(const char* path);
+
 // Path pieces in the manner of the Windows runtime's _splitpath; both '/' and '\' separate.
 struct PathParts {
   std::string drive;  // always empty here

@@ -2,6 +2,7 @@
 // with an optional time stamp per file line and a small frame profiler for nested, named stretches.
 // Msg may be called from any thread; everything else belongs to the application's thread.
 #include "01_Main.h"
+#include "00_Platform.h"
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -92,7 +93,7 @@ Yandorix_ILogSystem::~Yandorix_ILogSystem() {
 static FILE* OpenLogFile(sLogPrivate* log, const char* filename, bool truncate) {
   const char* mode = truncate ? "we" : "ae";
   FILE* file = NULL;
-  if (CopyBounded(log->filename, sizeof log->filename, filename)) file = fopen(log->filename, mode);
+  if (CopyBounded(log->filename, sizeof log->filename, filename)) file = fopen(ydxplat::NativePath(log->filename).c_str(), mode);
   if (!file) {
     strcpy(log->filename, kFallbackName);
     file = fopen(log->filename, mode);
