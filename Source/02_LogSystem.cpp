@@ -93,7 +93,8 @@ Yandorix_ILogSystem::~Yandorix_ILogSystem() {
 static FILE* OpenLogFile(sLogPrivate* log, const char* filename, bool truncate) {
   const char* mode = truncate ? "we" : "ae";
   FILE* file = NULL;
-  if (CopyBounded(log->filename, sizeof log->filename, filename)) file = fopen(ydxplat::NativePath(log->filename).c_str(), mode);
+  if (CopyBounded(log->filename, sizeof log->filename, filename))
+    file = fopen(ydxplat::NativePath(log->filename).c_str(), mode);
   if (!file) {
     strcpy(log->filename, kFallbackName);
     file = fopen(log->filename, mode);

@@ -1,6 +1,8 @@
 // Small operations the tile engine's parts share: file-name endings, file tests, bounded text copies,
 // the date text the level records carry, rounding, path pieces and tileset blocks in archives.
 #include "QBTE_Shared.h"
+#include <string>
+#include <algorithm>
 #include <Yandorix.h>
 #include <ctype.h>
 #include <math.h>
@@ -20,7 +22,9 @@ int MatchExtension(const char* name, const char* ext) {
 
 int FileExists(const char* path) {
   if (!path) return 0;
-  FILE* file = fopen(path, "rb");
+  std::string native(path);   // level files may name their tilesets with '\' separators
+  std::replace(native.begin(), native.end(), '\\', '/');
+  FILE* file = fopen(native.c_str(), "rb");
   if (!file) return 0;
   fclose(file);
   return 1;
