@@ -34,27 +34,11 @@ class ExportTest : public LayerImageTest {
   int Export(int layer, SDL_Surface** out) { return ExportLayersToSurface(engine.get(), layer, out); }
 };
 
-// A map of the application's own that keeps no cells the export could read.
-class OwnMap : public cQBTE_MapData {
- public:
-  OwnMap() {
-    SetType("own");
-    cellWidth = cellHeight = 32;
-    width = height = 2;
-  }
-  int IsReady() override { return 1; }
-  int Info(char, char) override { return 1; }
-  int UpdateCell(int, int, cQBTE_TileEngine*, int, int) override { return 1; }
-  int DrawCell(int, int, int, int, cQBTE_TileEngine*, int) override { return 1; }
-  int SaveXML(int, int) override { return 0; }
-  int LoadXML(int, int) override { return 0; }
-};
-
 }  // namespace
 
 TEST_F(ExportTest, MapsWithoutReadableCellsAreSkipped) {
   Scene();
-  engine->SetLayerMapData(1, new OwnMap);
+  engine->SetLayerMapData(1, new qbte_test::ForeignMap("own", 32, 2));
   engine->SetLayerResourceControl(1, 1);
   engine->SetLayerFlags(1, QBTE_RENDER, 1);
   ASSERT_EQ(engine->GetLayerFlags(1), QBTE_RENDER);

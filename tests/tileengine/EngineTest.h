@@ -66,6 +66,22 @@ std::string Gzip(const std::string& bytes);
 // Cells as little-endian 32-bit values.
 std::string CellBytes(const std::vector<Uint32>& cells);
 
+// A map type of the application's own, not built on the base map: it keeps no cells anyone can read.
+class ForeignMap : public cQBTE_MapData {
+ public:
+  explicit ForeignMap(const char* type = "foreign", int cellSize = 16, int cells = 4) {
+    SetType(type);
+    cellWidth = cellHeight = cellSize;
+    width = height = cells;
+  }
+  int IsReady() override { return 1; }
+  int Info(char, char) override { return 1; }
+  int UpdateCell(int, int, cQBTE_TileEngine*, int, int) override { return 1; }
+  int DrawCell(int, int, int, int, cQBTE_TileEngine*, int) override { return 1; }
+  int SaveXML(int, int) override { return 0; }
+  int LoadXML(int, int) override { return 0; }
+};
+
 }  // namespace qbte_test
 
 class EngineTest : public YdxTest {

@@ -26,22 +26,6 @@ class CountedMap : public cQBTE_MapBase {
   ~CountedMap() override { --liveMaps; }
 };
 
-// A custom map type that is not built on the base map.
-class ForeignMap : public cQBTE_MapData {
- public:
-  ForeignMap() {
-    SetType("foreign");
-    cellWidth = cellHeight = 16;
-    width = height = 4;
-  }
-  int IsReady() override { return 1; }
-  int Info(char, char) override { return 1; }
-  int UpdateCell(int, int, cQBTE_TileEngine*, int, int) override { return 1; }
-  int DrawCell(int, int, int, int, cQBTE_TileEngine*, int) override { return 1; }
-  int SaveXML(int, int) override { return 0; }
-  int LoadXML(int, int) override { return 0; }
-};
-
 cQBTE_MapData* CustomFactory(int rows, int cols) { return new CountedMap(rows > 0 ? rows : 1, cols > 0 ? cols : 1, "custom"); }
 cQBTE_MapData* NullFactory(int, int) { return NULL; }
 
