@@ -2,6 +2,7 @@
 // image, an engine per input with one layer and one tileset of the caller's that a load must leave
 // alone, and the checks every load must pass.
 #pragma once
+#include "FuzzSupport.h"
 #include "QBTE_TileEngine.h"
 #include <dirent.h>
 #include <ftw.h>
@@ -15,11 +16,7 @@
 
 namespace fuzz_engine {
 
-inline void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz: %s\n", what);
-  abort();
-}
+using ydxfuzz::Require;
 
 inline std::set<std::string> Files() {
   std::set<std::string> names;
@@ -50,9 +47,7 @@ inline void RemoveWorkingDirectory() { nftw(WorkingDirectory(), RemoveEntry, 8, 
 // The library on the dummy driver, a working directory of its own with "tiles.png" (4 x 4 tiles of
 // 16 x 16) and "spaced.png" (the same with a margin and spacing of 1).
 inline void Start() {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  Yandorix.Init(SDL_INIT_VIDEO);
+  ydxfuzz::StartLibrary();
   Require(mkdtemp(WorkingDirectory()) && chdir(WorkingDirectory()) == 0, "no working directory");
   atexit(RemoveWorkingDirectory);
   SDL_Surface* image = SDL_CreateRGBSurface(0, 64, 64, 32, 0xFF0000, 0xFF00, 0xFF, 0);

@@ -22,6 +22,13 @@ inline std::string ReadBack(const char* path) {
   return bytes;
 }
 
+// The library on the dummy drivers, started once for the whole run.
+inline void StartLibrary(Uint32 sdlflags = SDL_INIT_VIDEO) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  Yandorix.Init(sdlflags);
+}
+
 inline void Require(bool condition, const char* what) {
   if (condition) return;
   fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);

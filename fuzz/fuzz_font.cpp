@@ -33,9 +33,7 @@ void DrawEverything(Yandorix_CFont* font, SDL_Surface* dest) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  Yandorix.Init(SDL_INIT_VIDEO);
+  ydxfuzz::StartLibrary();
   return 0;
 }
 

@@ -7,6 +7,7 @@
 // bytes 7-10 the key (little-endian); the rest fills the pixel rows over and over.
 // What must hold: a known result; a refusal logs a line and changes nothing; an import gives only ids
 // of its own tileset; the other layer, the picture and the working directory stay as they were.
+#include "FuzzEngine.h"
 #include "QBTE_LayerImage.h"
 #include "QBTE_TileEngine.h"
 #include <dirent.h>
@@ -19,13 +20,10 @@
 #include <string>
 #include <vector>
 
-namespace {
+using fuzz_engine::CellsOf;
+using ydxfuzz::Require;
 
-void Require(bool condition, const char* what) {
-  if (condition) return;
-  fprintf(stderr, "fuzz_layerimage: %s\n", what);
-  abort();
-}
+namespace {
 
 cQBTE_TileEngine* engine = NULL;
 cQBTE_TileEngine* closedEngine = NULL;
@@ -33,13 +31,6 @@ cQBTE_MapBase* keptMap = NULL;
 std::vector<Sint32> keptCells;
 std::string logPath;
 int inputs = 0;
-
-std::vector<Sint32> CellsOf(const cQBTE_MapBase& map) {
-  std::vector<Sint32> cells;
-  for (int r = 0; r < map.GetHeight(); ++r)
-    for (int c = 0; c < map.GetWidth(); ++c) cells.push_back(map.GetCell(c, r));
-  return cells;
-}
 
 long long LogSize() {
   struct stat st;
@@ -147,15 +138,13 @@ void CheckImported(int columns, int rows) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
   char logDir[] = "/tmp/ydxfuzzlog-XXXXXX";
   if (!mkdtemp(logDir)) abort();
   logDirectory = logDir;
   logPath = logDirectory + "/layerimage.log";
   atexit(RemoveLog);
   StartLog();
-  Yandorix.Init(SDL_INIT_VIDEO);
+  ydxfuzz::StartLibrary();
   StartEngines();
   return 0;
 }

@@ -4,6 +4,7 @@
 // cell width, cell height), then the element's text. A refused read returns 0 and leaves the map as
 // it was; a loaded map is attached to a free layer and drawn, and the layer that already had a map
 // keeps it untouched.
+#include "FuzzEngine.h"
 #include "FuzzSupport.h"
 #include "QBTE_TileEngine.h"
 #include <cstdio>
@@ -12,18 +13,13 @@
 #include <string>
 #include <vector>
 
+
+using fuzz_engine::CellsOf;
 using ydxfuzz::Require;
 
 namespace {
 
 Sint32 Read32(const uint8_t* at) { return (Sint32)((Uint32)at[0] | (Uint32)at[1] << 8 | (Uint32)at[2] << 16 | (Uint32)at[3] << 24); }
-
-std::vector<Sint32> CellsOf(const cQBTE_MapBase& map) {
-  std::vector<Sint32> cells;
-  for (int r = 0; r < map.GetHeight(); ++r)
-    for (int c = 0; c < map.GetWidth(); ++c) cells.push_back(map.GetCell(c, r));
-  return cells;
-}
 
 cQBTE_TileEngine* engine = NULL;
 cQBTE_MapBase* keptMap = NULL;
@@ -54,9 +50,7 @@ void StartEngine() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  Yandorix.Init(SDL_INIT_VIDEO);
+  ydxfuzz::StartLibrary();
   StartEngine();
   return 0;
 }

@@ -21,9 +21,7 @@ const char kPath[] = "fuzz_tile.dpf";
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("SDL_VIDEODRIVER", "dummy", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  Yandorix.Init(SDL_INIT_VIDEO);
+  ydxfuzz::StartLibrary();
   return 0;
 }
 

@@ -2,6 +2,7 @@
 // created, as an archive "FILE" block, then walks, edits, saves and reopens them. It also holds the
 // nesting scan to never counting less than TinyXML's parser reaches, and holds names and texts the
 // library accepted for writing to coming back from the saved file as they were.
+#include "FuzzSupport.h"
 #include <Yandorix.h>
 #include "00_Platform.h"
 #include "15_XML.h"
@@ -186,9 +187,7 @@ void CheckAcceptedTextsComeBack(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  Yandorix.Init(SDL_INIT_TIMER);
+  ydxfuzz::StartLibrary(SDL_INIT_TIMER);
   return 0;
 }
 
