@@ -27,11 +27,13 @@ static void LimitSpan(int* start, int* length, int size) {
   if (*start + *length > size) *length = size - *start;
 }
 
-bool SettleArea(const SDL_Surface* s, const SDL_Rect* r, Area* area) {
+bool SettleArea(const SDL_Surface* s, const SDL_Rect* r, Area* area, const char* op) {
   *area = r ? Area{r->x, r->y, r->w, r->h} : Area{0, 0, s->w, s->h};
   LimitSpan(&area->x, &area->w, s->w);
   LimitSpan(&area->y, &area->h, s->h);
-  return area->w > 0 && area->h > 0;
+  if (area->w > 0 && area->h > 0) return true;
+  LogError(op, "the source area lies outside the surface.");
+  return false;
 }
 
 void GivenSize(const SDL_Surface* s, const SDL_Rect* r, int* w, int* h) {
@@ -416,10 +418,7 @@ static void FlipRows(const SDL_Surface* src, const Area& a, SDL_Surface* out) {
 static SDL_Surface* CopyArea(SDL_Surface* src, const SDL_Rect* srcrect, SDL_Surface* dst, const SDL_Rect* dstrect,
                              const char* op, void (*copyRows)(const SDL_Surface*, const Area&, SDL_Surface*)) {
   Area area;
-  if (!SettleArea(src, srcrect, &area)) {
-    LogError(op, "the source area lies outside the surface.");
-    return NULL;
-  }
+  if (!SettleArea(src, srcrect, &area, op)) return NULL;
   SDL_Surface* result = NewSurfaceLike(src, area.w, area.h, op);
   if (!result) return NULL;
   {

@@ -28,8 +28,9 @@ struct Area {
   int x, y, w, h;
 };
 
-// The source rectangle (whole surface for NULL) limited to the surface; false when nothing is left.
-bool SettleArea(const SDL_Surface* s, const SDL_Rect* r, Area* area);
+// The source rectangle (whole surface for NULL) limited to the surface; false with an Error line when
+// nothing is left.
+bool SettleArea(const SDL_Surface* s, const SDL_Rect* r, Area* area, const char* op);
 // The rectangle's size as given (whole surface for NULL), for the OpenGL shortcuts.
 void GivenSize(const SDL_Surface* s, const SDL_Rect* r, int* w, int* h);
 

@@ -380,10 +380,7 @@ SDL_Surface* Yandorix_IScreenFX::Resize(SDL_Surface* src, const SDL_Rect* srcrec
     return dst;
   }
   Area area;
-  if (!SettleArea(src, srcrect, &area)) {
-    LogError(op, "the source area lies outside the surface.");
-    return NULL;
-  }
+  if (!SettleArea(src, srcrect, &area, op)) return NULL;
   return ResizeArea(src, area, mode, w, h, dst, dstrect, op);
 }
 
@@ -400,10 +397,7 @@ SDL_Surface* Yandorix_IScreenFX::Resize(SDL_Surface* src, const SDL_Rect* srcrec
     return dst;
   }
   Area area;
-  if (!SettleArea(src, srcrect, &area)) {
-    LogError(op, "the source area lies outside the surface.");
-    return NULL;
-  }
+  if (!SettleArea(src, srcrect, &area, op)) return NULL;
   double w = std::trunc(area.w * fx), h = std::trunc(area.h * fy);
   if (std::fabs(w) > (double)kMaxWidth || std::fabs(h) > (double)kMaxHeight) {
     LogError(op, "a %.0fx%.0f result is beyond what SDL can create.", std::fabs(w), std::fabs(h));
@@ -430,10 +424,7 @@ SDL_Surface* Yandorix_IScreenFX::RotateResize(SDL_Surface* src, const SDL_Rect* 
     return NULL;   // drawn by OpenGL: there is no surface to hand back
   }
   Area area;
-  if (!SettleArea(src, srcrect, &area)) {
-    LogError(op, "the source area lies outside the surface.");
-    return NULL;
-  }
+  if (!SettleArea(src, srcrect, &area, op)) return NULL;
   RotationPlan plan;
   if (!PlanRotation(area.w, area.h, angle, zoom, &plan, op) || !SizeAccepted(plan.w, plan.h, WorkingBits(src), op))
     return NULL;
