@@ -43,6 +43,10 @@ static int SeamBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_R
   return blitSeam ? blitSeam(src, srcrect, dst, dstrect) : SDL_UpperBlit(src, srcrect, dst, dstrect);
 }
 
+int Yandorix_RawBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
+  return SeamBlit(src, srcrect, dst, dstrect);
+}
+
 // Refills a source whose video memory was lost and blits it again; false when it could not be locked.
 static bool RepairAndBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect,
                           const SDL_Rect* requested, const Yandorix_PixelCopy& copy, int* result) {

@@ -52,6 +52,9 @@ class Yandorix_PixelCopy {
 int Yandorix_Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect,
                   const Yandorix_PixelCopy* copy, bool wholeCursor = false);
 
+// One blit through the same seam without the cursor guard: the cursor's own drawing and copies.
+int Yandorix_RawBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
+
 // The blit the rule calls (SDL_UpperBlit unless a test injects another; NULL restores it).
 typedef int (*Yandorix_BlitFunction)(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
 void Yandorix_SetBlitSeam(Yandorix_BlitFunction blit);
