@@ -111,6 +111,9 @@ Yandorix_CTile* OneTile(sButton* b, int which) {
 
 int IdOf(int layer, int slot) { return layer * 100 + slot + 1; }
 
+// Whatever changes how buttons look asks for a render: buttons draw only when one is needed.
+void LookChanged() { Yandorix.RenderNeeded(1); }
+
 // Deletes a layer button: a clone gives its master one clone less, any other button its tiles.
 void RemoveButton(sButtonPrivate* p, sButton* b) {
   if (b->clone) {
@@ -247,6 +250,7 @@ int Yandorix_IButton::Create(const IButtonNew* desc, const char* name, unsigned 
   }
   *b = made;
   if (!master) p->count++;
+  LookChanged();
   ILogSystem.Msg(5, " . [IButton->Create(0x%x,'%s',%d,'%s')] Info: created new button(%d).\n", address, name, master,
                  Shown(archive), id);
   return id;
@@ -281,6 +285,7 @@ int Yandorix_IButton::Clone(int masterid) {
   b.master = masterid;
   m->master++;
   p->count++;
+  LookChanged();
   ILogSystem.Msg(5, " . [IButton->Clone(%d)] Info: added new clone button(%d).\n", masterid, slot);
   return b.id;
 }
@@ -290,6 +295,7 @@ int Yandorix_IButton::Remove(int id) {
   sButton* b = FindUsed(p, id);
   if (!b) return 0;
   RemoveButton(p, b);
+  LookChanged();
   ILogSystem.Msg(5, " . [IButton->Remove(%d)] Info: button was deleted.\n", id);
   return 1;
 }
@@ -301,6 +307,7 @@ int Yandorix_IButton::RemoveAll() {
       RemoveButton(p, &b);
       removed++;
     }
+  if (removed) LookChanged();
   ILogSystem.Msg(5, " . [IButton->Remove()] Info: %d buttons of layer %d were deleted.\n", removed, p->currentlayer);
   return removed;
 }
@@ -324,6 +331,7 @@ int Yandorix_IButton::RemoveMaster(int id) {
             b.tile_n = b.tile_s = b.tile_p = b.tile_o = NULL;
             b.master = 0;
           }
+      LookChanged();
     }
     DeleteTiles(&m);
     ResetButton(&m);
@@ -342,12 +350,14 @@ void Yandorix_IButton::SetLayer(char layer) {
   std::memset(p->layervisible, 0, sizeof p->layervisible);
   p->currentlayer = index;
   p->layervisible[index] = 1;
+  LookChanged();
 }
 
 void Yandorix_IButton::SetLayerVisibility(char layer, char v) {
   Uint8 index = (Uint8)layer;
   if (index >= kLayers) return;
   p->layervisible[index] = v < 0 ? 0 : v > 1 ? 1 : (Uint8)v;
+  LookChanged();
 }
 
 int Yandorix_IButton::GetLayer() { return p->currentlayer; }
@@ -365,6 +375,7 @@ int Yandorix_IButton::GetNum() { return p->count; }
 void Yandorix_IButton::SetState(int id, char s) {
   sButton* b = FindUsed(p, id);
   if (!b || (s != kNormal && s != kSelected && s != kPressed && s != kAction && s != kDisabled)) return;
+  LookChanged();
   if (s == kDisabled) b->pending = 0;   // a disabled button does not act on a click it had not run yet
   if (b->kind != kCheck) {
     b->state = (Uint8)s;
@@ -395,6 +406,7 @@ void Yandorix_IButton::SetPosition(int id, int x, int y) {
   b->y = y;
   MoveTiles(b);
   SetHitBox(b, false);
+  LookChanged();
 }
 
 void Yandorix_IButton::SetAlpha(int id, int which, int alpha) {
@@ -403,6 +415,7 @@ void Yandorix_IButton::SetAlpha(int id, int which, int alpha) {
   int n = b ? ChosenTiles(b, which, tiles) : 0;
   for (int i = 0; i < n; ++i)
     if (tiles[i]) tiles[i]->SetAlpha(alpha);
+  if (n) LookChanged();
 }
 
 void Yandorix_IButton::SetColorKey(int id, int which, int key) {
@@ -411,6 +424,7 @@ void Yandorix_IButton::SetColorKey(int id, int which, int key) {
   int n = b ? ChosenTiles(b, which, tiles) : 0;
   for (int i = 0; i < n; ++i)
     if (tiles[i]) tiles[i]->SetColorKey(key);
+  if (n) LookChanged();
 }
 
 void Yandorix_IButton::SetColorKey(int id, int which, int r, int g, int b) {
@@ -419,6 +433,7 @@ void Yandorix_IButton::SetColorKey(int id, int which, int r, int g, int b) {
   int n = button ? ChosenTiles(button, which, tiles) : 0;
   for (int i = 0; i < n; ++i)
     if (tiles[i]) tiles[i]->SetColorKey(r, g, b);
+  if (n) LookChanged();
 }
 
 int Yandorix_IButton::GetAlpha(int id, int which) {
@@ -451,6 +466,7 @@ void Yandorix_IButton::SetValue(int id, int v) {
   sButton* b = FindUsed(p, id);
   if (!b || (b->kind != kSlider && b->kind != kBar)) return;
   b->value = v < 0 ? 0 : v > b->range ? b->range : v;
+  LookChanged();
 }
 
 int Yandorix_IButton::GetValue(int id) {
@@ -464,7 +480,10 @@ int Yandorix_IButton::GetRange(int id) {
 }
 
 void Yandorix_IButton::SetVisible(int id, unsigned char v) {
-  if (sButton* b = FindUsed(p, id)) b->visible = v;
+  if (sButton* b = FindUsed(p, id)) {
+    b->visible = v;
+    LookChanged();
+  }
 }
 
 void Yandorix_IButton::SetMouseButtons(int id, int mask) {
@@ -520,6 +539,7 @@ void Yandorix_IButton::SetTextFont(int id, Yandorix_CFont* font) {
     b->textrect[1] = (h - font->StringHeight()) / 2 + 1;
     b->textrect[3] = h + 1 - 2 * b->textrect[1];
   }
+  LookChanged();
 }
 
 void Yandorix_IButton::SetTextRect(int id, SDL_Rect* r) {
@@ -529,6 +549,7 @@ void Yandorix_IButton::SetTextRect(int id, SDL_Rect* r) {
   b->textrect[1] = r->y;
   b->textrect[2] = r->w;
   b->textrect[3] = r->h;
+  LookChanged();
 }
 
 void Yandorix_IButton::SetText(int id, const char* text) {
@@ -538,6 +559,7 @@ void Yandorix_IButton::SetText(int id, const char* text) {
   int room = b->textrect[2] - b->font->StringWidth("m");
   size_t length = std::strlen(b->text);
   while (length > 0 && b->font->StringWidth(b->text) > room) b->text[--length] = '\0';
+  LookChanged();
 }
 
 char* Yandorix_IButton::GetText(int id) {

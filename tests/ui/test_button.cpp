@@ -1,0 +1,226 @@
+// Buttons in the frame loop, one logic frame at a time on the manual clock: a full click and its
+// callback, a held shortcut key, slider steps, check buttons, masters and clones after their master is
+// freed, ids, layer limits and names.
+#include "UiTest.h"
+
+namespace {
+
+int calls = 0;
+void CountCall(void* counter, void*) { ++*static_cast<int*>(counter); }
+
+class ButtonTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    calls = 0;
+    handle = IStuffDPF->Create("buttons.dpf");
+    ASSERT_GT(handle, 0);
+  }
+  void TearDown() override {
+    IStuffDPF->Close(handle);
+    UiTest::TearDown();
+  }
+  int handle = 0;
+};
+
+}  // namespace
+
+TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
+  SaveButtonTiles(handle, "ok", 40, 20);
+  IButtonNew d = Desc(1, 10, 10, 0, 0, kYellow);
+  int id = IButton->Create(&d, "ok", 0, handle);
+  ASSERT_EQ(id, 1);
+  IButton->SetFunction(id, CountCall, &calls, NULL);
+  const struct {
+    int x, y;
+    Uint8 buttons;
+    int state;
+    Uint32 drawn;   // at (30, 20) after Draw
+  } frames[] = {{0, 0, 0, 1, kRed}, {20, 15, 0, 2, kRed}, {20, 15, 1, 4, kGreen}, {21, 16, 1, 4, kGreen},
+                {20, 15, 0, 8, kRed}, {20, 15, 0, 2, kRed}, {49, 29, 0, 1, kRed}};
+  int actions = 0;
+  for (const auto& f : frames) {
+    Frame(f.x, f.y, f.buttons);
+    EXPECT_EQ(IButton->GetState(id), f.state);
+    EXPECT_EQ(IButton->Check(), f.state == 8 ? id : -1);
+    EXPECT_EQ(calls, actions) << "the callback waits for the draw";
+    actions += f.state == 8;
+    EXPECT_EQ(IButton->Draw(), f.state == 8 ? id : -1);
+    EXPECT_EQ(calls, actions);
+    EXPECT_EQ(At(30, 20), f.drawn);
+    EXPECT_EQ(At(10, 10), f.state == 2 ? kYellow : f.drawn) << "the selection rectangle";
+  }
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(IButton->WhoIsSelected(), -1);
+
+  // No render fell in the action's frame: the callback runs at the next draw of the button, once.
+  Frame(20, 15, 1);
+  Frame(20, 15, 0);
+  Frame(20, 15, 0);
+  EXPECT_EQ(IButton->WhoIsSelected(), id);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(IButton->Draw(), id);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(IButton->Draw(), -1);
+  // A later action by its key runs no callback.
+  IButton->SetKey(id, SDLK_RETURN);
+  HoldKey(SDLK_RETURN, true);
+  for (int i = 0; i < 4; ++i) Frame(0, 0, 0);   // held 150 ms at the fourth frame
+  EXPECT_EQ(IButton->GetState(id), 8);
+  EXPECT_EQ(IButton->Draw(), id);
+  EXPECT_EQ(calls, 2);
+  HoldKey(SDLK_RETURN, false);
+  // Nothing is drawn while no render is needed.
+  Frame(0, 0, 0);
+  Yandorix.RenderNeeded(0);
+  EXPECT_EQ(IButton->Draw(), -1);
+}
+
+TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
+  SaveButtonTiles(handle, "k", 10, 10, true);
+  IButtonNew d = Desc(4, 300, 300);
+  d.key = SDLK_k;
+  int id = IButton->Create(&d, "k", 0, handle);
+  ASSERT_GT(id, 0);
+  HoldKey(SDLK_k, true);
+  std::vector<int> actions;
+  for (int frame = 0; frame < 30; ++frame) {
+    Frame(0, 0, 0, 10);
+    int state = IButton->GetState(id);
+    EXPECT_TRUE(state == 4 || state == 8) << frame;
+    if (state == 8) actions.push_back(frame);
+  }
+  EXPECT_EQ(actions, (std::vector<int>{13, 27}));   // held 130 ms, then again 130 ms after the restart
+  HoldKey(SDLK_k, false);
+  Frame(0, 0, 0, 10);
+  EXPECT_EQ(IButton->GetState(id), 1);
+  // Codes beyond SDL's keys never index the key array.
+  IButton->SetKey(id, SDLK_LAST + 5);
+  Frame(0, 0, 0, 200);
+  EXPECT_EQ(IButton->GetState(id), 1);
+}
+
+TEST_F(ButtonTest, SliderKnobMovesIn18PixelSteps) {
+  SaveButtonTiles(handle, "s", 250, 20, false, 20, 10);
+  IButtonNew d = Desc(8, 100, 100, 10, 0);
+  int id = IButton->Create(&d, "s", 0, handle);
+  ASSERT_GT(id, 0);
+  for (int v = 0; v <= 10; ++v) {
+    IButton->SetValue(id, v);
+    PaintBackdrop();
+    IButton->Draw();
+    int knob = 100 + 25 + 18 * v;
+    EXPECT_EQ(At(knob, 105), kGreen) << v;
+    EXPECT_EQ(At(knob + 19, 114), kGreen) << v;
+    EXPECT_EQ(At(knob - 1, 105), kRed) << v;
+    EXPECT_EQ(At(knob + 20, 105), kRed) << v;
+  }
+  const struct {
+    int x, value;
+  } presses[] = {{126, 0}, {224, 5}, {134, 0}, {135, 1}, {324, 10}};
+  for (const auto& press : presses) {
+    Frame(press.x, 110, 1);
+    EXPECT_EQ(IButton->GetState(id), 4);
+    IButton->Draw();
+    EXPECT_EQ(IButton->GetValue(id), press.value) << press.x;
+  }
+  IButton->SetValue(id, 300);
+  EXPECT_EQ(IButton->GetValue(id), 10);
+  IButton->SetValue(id, -5);
+  EXPECT_EQ(IButton->GetValue(id), 0);
+  // A slider without range, or with a track no longer than its two ends, draws without dividing.
+  SaveButtonTiles(handle, "short", 50, 20);
+  IButtonNew none = Desc(8, 10, 300, 0, 0), narrow = Desc(8, 10, 350, 5, 2);
+  int a = IButton->Create(&none, "s", 0, handle), b = IButton->Create(&narrow, "short", 0, handle);
+  IButton->SetState(a, 4);
+  IButton->SetState(b, 4);
+  Yandorix.mousex = 40;
+  EXPECT_EQ(IButton->Draw(), -1);
+  EXPECT_EQ(IButton->GetValue(a), 0);
+  EXPECT_EQ(IButton->GetValue(b), 2);
+}
+
+TEST_F(ButtonTest, CheckButtonTogglesOnClickAndKeepsItsStateWhileDisabled) {
+  SaveButtonTiles(handle, "c", 16, 16);
+  IButtonNew d = Desc(32, 50, 50);
+  int id = IButton->Create(&d, "c", 0, handle);
+  EXPECT_EQ(IButton->GetState(id), 1);
+  Frame(55, 55, 1);
+  Frame(55, 55, 0);
+  IButton->Draw();
+  EXPECT_EQ(IButton->GetState(id), 4);
+  Frame(0, 0, 0);
+  IButton->Draw();
+  EXPECT_EQ(At(55, 55), kGreen);
+  IButton->SetState(id, 16);
+  EXPECT_EQ(IButton->GetState(id), 16);
+  Frame(55, 55, 1);
+  Frame(55, 55, 0);   // disabled: no action
+  EXPECT_EQ(IButton->Check(), -1);
+  IButton->Draw();
+  EXPECT_EQ(At(55, 55), kBlue);
+  IButton->SetState(id, 1);
+  EXPECT_EQ(IButton->GetState(id), 4);
+}
+
+TEST_F(ButtonTest, ClonesOfAFreedMasterDrawNothing) {
+  SaveButtonTiles(handle, "m", 12, 12);
+  IButtonNew d = Desc(1, 0, 0);
+  EXPECT_EQ(IButton->Create(&d, "m", 1, handle), 1000);
+  int a = IButton->Clone(1000), b = IButton->Clone(1000);
+  EXPECT_EQ(IButton->Clone(1001), -1);
+  IButton->SetPosition(a, 100, 100);
+  IButton->SetPosition(b, 200, 100);
+  IButton->Draw();
+  EXPECT_EQ(At(105, 105), kRed);
+  EXPECT_EQ(At(205, 105), kRed);
+  EXPECT_EQ(IButton->GetNum(), 2);
+  EXPECT_EQ(IButton->Info(-2), 3) << "one master and two clones, each counted once";
+  IButton->RemoveMaster(1000);
+  EXPECT_TRUE(LogHas(" . [IButton->FreeMaster(0)] Warning: this master button still has 2 cloned buttons!\n"));
+  PaintBackdrop();
+  IButton->Draw();
+  EXPECT_EQ(Disturbed(100, 100, 12, 12) + Disturbed(200, 100, 12, 12), 0);
+  // A new master in the same slot is no master of the old clones.
+  EXPECT_EQ(IButton->Create(&d, "m", 1, handle), 1000);
+  int c = IButton->Clone(1000);
+  EXPECT_EQ(IButton->Remove(a), 1);
+  EXPECT_EQ(IButton->Remove(1000), 0);
+  IButton->Info(1000);
+  EXPECT_TRUE(LogHas("         + Cloned buttons: 1 - Saved memory: 0.0 Kbytes\n"));
+  EXPECT_EQ(IButton->Remove(c), 1);
+  EXPECT_EQ(IButton->RemoveMaster(-1), 1);
+  EXPECT_EQ(IButton->GetNum(), 1);
+  EXPECT_EQ(IButton->Remove(b), 1);
+}
+
+TEST_F(ButtonTest, IdsLayerLimitsAndNames) {
+  SaveButtonTiles(handle, "b", 8, 8);
+  IButtonNew d = Desc(2, 0, 0);
+  IButton->SetLayer(2);
+  EXPECT_EQ(IButton->GetLayerVisibility(0), 0);
+  for (int i = 1; i <= 32; ++i) ASSERT_EQ(IButton->Create(&d, "b", 0, handle), 200 + i);
+  EXPECT_EQ(IButton->Create(&d, "b", 0, handle), -1);
+  EXPECT_TRUE(LogHas("Warning: we have reached maximum buttons number(32) in this layer(2).\n"));
+  EXPECT_EQ(IButton->GetName(203), std::string("b"));
+  EXPECT_EQ(IButton->GetName(33), nullptr);
+  EXPECT_EQ(IButton->GetName(850), nullptr);
+  EXPECT_NE(IButton->GetName(732), nullptr) << "a free slot still has a name field";
+  IButton->SetName(203, "a name much longer than its twenty-seven characters");
+  EXPECT_EQ(std::string(IButton->GetName(203)), "a name much longer than its");
+  IButton->SetMouseButtons(203, 8);
+  EXPECT_EQ(IButton->GetMouseButtons(203), 1);
+  EXPECT_EQ(IButton->GetValue(203), -1);
+  EXPECT_EQ(IButton->RemoveAll(), 32);
+
+  std::string name24(24, 'n'), name25(25, 'n');
+  SaveButtonTiles(handle, name24, 8, 8);
+  EXPECT_EQ(IButton->Create(&d, name25.c_str(), 0, handle), -1);
+  EXPECT_TRUE(LogHas("Error: button name too long, limit on 25 characters.\n"));
+  EXPECT_EQ(IButton->Create(&d, name24.c_str(), 0, handle), 201);
+  IButtonNew wrong = Desc(3, 0, 0);
+  EXPECT_EQ(IButton->Create(&wrong, "b", 0, handle), -1);
+  EXPECT_EQ(IButton->Create(&d, "nothing", 0, handle), -1);
+  EXPECT_TRUE(LogHas("Error: we could not find valid tiles for this kind of button.\n"));
+  EXPECT_EQ(IButton->GetNum(), 1);
+}
