@@ -4,6 +4,8 @@
 #include "01_Main.h"
 #include "26_Tile.h"
 #include "41_Button.h"
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 using namespace ydxbut;
@@ -108,6 +110,8 @@ Yandorix_CTile* OneTile(sButton* b, int which) {
     default: return NULL;
   }
 }
+
+int ClampToInt(Sint64 v) { return (int)std::min<Sint64>(std::max<Sint64>(v, INT_MIN), INT_MAX); }
 
 int IdOf(int layer, int slot) { return layer * 100 + slot + 1; }
 
@@ -245,7 +249,7 @@ int Yandorix_IButton::Create(const IButtonNew* desc, const char* name, unsigned 
   } else if (made.kind == kInput) {
     made.textrect[0] = desc->value;
     made.textrect[1] = desc->range;
-    made.textrect[2] = w - 2 * desc->value - 1;
+    made.textrect[2] = ClampToInt((Sint64)w - 2 * (Sint64)desc->value - 1);
     made.textrect[3] = h - 2 * desc->range;
   }
   *b = made;

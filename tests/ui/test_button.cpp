@@ -1,7 +1,8 @@
 // Buttons in the frame loop, one logic frame at a time on the manual clock: a full click and its
-// callback, a held shortcut key, slider steps, check buttons, masters and clones after their master is
-// freed, ids, layer limits and names.
+// callback, a held shortcut key, slider steps, check buttons, typing into an input box, masters and
+// clones after their master is freed, ids, layer limits and names.
 #include "UiTest.h"
+#include "../fonts/FontTest.h"
 
 namespace {
 
@@ -223,4 +224,37 @@ TEST_F(ButtonTest, IdsLayerLimitsAndNames) {
   EXPECT_EQ(IButton->Create(&d, "nothing", 0, handle), -1);
   EXPECT_TRUE(LogHas("Error: we could not find valid tiles for this kind of button.\n"));
   EXPECT_EQ(IButton->GetNum(), 1);
+}
+
+TEST_F(ButtonTest, InputBoxTakesKeysWhileTheMouseIsOverIt) {
+  FontLayout layout;
+  SurfacePtr image = FontImage(&layout);
+  Yandorix_CFont font;
+  ASSERT_EQ(font.Create(image.get()), 96);
+  SaveButtonTiles(handle, "in", 100, 16);
+  IButtonNew d = Desc(64, 10, 10, 0, 2);   // margins: 0 rows (from the font), 2 columns
+  int id = IButton->Create(&d, "in", 0, handle);
+  IButton->SetTextFont(id, &font);
+  IButton->SetText(id, "ab");
+  EXPECT_STREQ(IButton->GetText(id), "ab");
+  Frame(50, 15, 1);
+  EXPECT_EQ(IButton->GetState(id), 2) << "input boxes are never pressed";
+  HoldKey(SDLK_c, true);
+  IButton->Draw();
+  EXPECT_STREQ(IButton->GetText(id), "abc");
+  EXPECT_EQ(At(11, 11), kGreen);
+  EXPECT_EQ(MainPrivate()->renderneeded, 2) << "redrawn every frame while edited";
+  HoldKey(SDLK_c, false);
+  HoldKey(SDLK_BACKSPACE, true);
+  ydxtest::ManualClock::Advance(200);
+  IButton->Draw();
+  EXPECT_STREQ(IButton->GetText(id), "ab");
+  HoldKey(SDLK_BACKSPACE, false);
+  // The edit ends when the mouse leaves; an idle box leaves other render requests alone.
+  Frame(0, 0, 0);
+  IButton->Draw();
+  EXPECT_EQ(MainPrivate()->renderneeded, 1);
+  EXPECT_EQ(At(11, 11), kRed);
+  IButton->Draw();
+  EXPECT_EQ(MainPrivate()->renderneeded, 1);
 }
