@@ -538,6 +538,8 @@ void Yandorix_IButton::SetTextFont(int id, Yandorix_CFont* font) {
   sButton* b = FindUsed(p, id);
   if (!b || b->kind != kInput || !font) return;
   b->font = font;
+  const char* fontName = font->GetName();
+  CopyBounded(b->fontname, sizeof b->fontname, fontName ? fontName : "none");
   if (b->textrect[1] == 0) {
     int h = TileHeight(b->tile_n);
     b->textrect[1] = (h - font->StringHeight()) / 2 + 1;

@@ -58,6 +58,7 @@ struct sButton {
   Yandorix_CTile* tile_o;
   char text[ydxbut::kTextField];
   Yandorix_CFont* font;
+  char fontname[32];    // the font's name when it was given: the dump at shutdown never reads the font
   int textrect[4];      // horizontal margin, vertical margin, text width, text height
   char name[ydxbut::kNameField];
   int master;           // a clone: its master's id (0 once the master is gone); a master: its clones

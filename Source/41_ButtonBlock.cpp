@@ -280,8 +280,7 @@ void LogTiles(const sButton& b) {
 
 void LogRangeOrText(const sButton& b) {
   if (b.kind == kInput) {
-    const char* font = b.font ? b.font->GetName() : NULL;
-    ILogSystem.Msg(0, "Font: '%s' - Value: '%s'\n", font ? font : "none", b.text);
+    ILogSystem.Msg(0, "Font: '%s' - Value: '%s'\n", b.font ? b.fontname : "none", b.text);
   } else {
     ILogSystem.Msg(0, "Range: %d - Value: %d\n", b.range, b.value);
   }

@@ -257,4 +257,8 @@ TEST_F(ButtonTest, InputBoxTakesKeysWhileTheMouseIsOverIt) {
   EXPECT_EQ(At(11, 11), kRed);
   IButton->Draw();
   EXPECT_EQ(MainPrivate()->renderneeded, 1);
+  IButton->Info(id);
+  EXPECT_TRUE(LogHas("          + State: 'Normal' - Last state: 'Selected' - Font: 'Created on execution time' - "
+                     "Value: 'ab'\n"));
+  // The font goes before the buttons do: the dump at shutdown does not read it.
 }
