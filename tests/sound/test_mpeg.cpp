@@ -83,3 +83,140 @@ TEST_F(MpegTest, GeneratedMovieShowsItsColourCentredOnTheScreen) {
   EXPECT_TRUE(Logged(" . [IVideo->Play()] Info: 320x240 video resolution.\n"));
   EXPECT_TRUE(Logged("system audio.\n"));
 }
+
+TEST_F(MpegTest, EscapeQuitAndTheFrameFunctionStopThePlayback) {
+  IVideo->SetFunction(Watch);
+  SDL_Event escape;
+  memset(&escape, 0, sizeof escape);
+  escape.type = SDL_KEYDOWN;
+  escape.key.keysym.sym = SDLK_ESCAPE;
+  ASSERT_EQ(SDL_PushEvent(&escape), 0);
+  EXPECT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
+  ASSERT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.keys[0], 27);
+
+  seen = Seen();
+  SDL_Event quit;
+  memset(&quit, 0, sizeof quit);
+  quit.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&quit), 0);
+  EXPECT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.keys[0], 0);
+
+  seen = Seen();
+  seen.stopAfter = 1;
+  EXPECT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
+  EXPECT_EQ(seen.calls, 1);
+}
+
+TEST_F(MpegTest, SizeAndPlaceSurvivePlaybacksUnclipped) {
+  IVideo->SetScale(-5, 100);   // width 0: the movie's own
+  IVideo->SetPosition(600, 350);
+  IVideo->SetFunction(Watch);
+  for (int round = 0; round < 2; round++) {
+    seen = Seen();
+    seen.stopAfter = 1;
+    ASSERT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
+    EXPECT_EQ(seen.area.x, 600);
+    EXPECT_EQ(seen.area.y, 350);
+    EXPECT_EQ(seen.area.w, 320);
+    EXPECT_EQ(seen.area.h, 100);
+  }
+  ExpectMovieColour(ScreenPixel(639, 399), Yandorix.screen->format);
+}
+
+TEST_F(MpegTest, EffectsFilterAndPlainVideoStreams) {
+  struct Case {
+    const char* file;
+    int effect;
+    char filter;
+    int r, g, b;
+  } cases[] = {
+      {"movie.mpg", 5, 0, kR, kG, kB},                   // 5 shows frames unchanged
+      {"movie.mpg", 6, 0, 255 - kR, 255 - kG, 255 - kB},  // negative
+      {"movie.mpg", 0, 1, kR, kG, kB},                   // smoothing a flat picture keeps its colour
+      {"video.m1v", 0, 0, kR, kG, kB},
+  };
+  Save("video.m1v", ydxsnd::MpegVideo(64, 48, 6, kY, kCb, kCr));
+  IVideo->SetFunction(Watch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " effect " + std::to_string(c.effect));
+    seen = Seen();
+    IVideo->SetFX(c.effect);
+    IVideo->SetScale(0, 0);
+    ASSERT_EQ(IVideo->PlayMPEG(c.file, 0, c.filter), 1);
+    ASSERT_GE(seen.calls, 1);
+    Uint8 r, g, b;
+    SDL_GetRGB(seen.centre, Yandorix.screen->format, &r, &g, &b);
+    EXPECT_NEAR(r, c.r, kTolerance);
+    EXPECT_NEAR(g, c.g, kTolerance);
+    EXPECT_NEAR(b, c.b, kTolerance);
+  }
+}
+
+TEST_F(MpegTest, FilesThatCannotPlayAreRefusedCleanly) {
+  Save("audio.mpg", ydxsnd::MpegAudioOnly(10));
+  Save("garbage.mpg", std::string(4000, '\x5A'));
+  Save("empty.mpg", "");
+  IVideo->SetFunction(Watch);
+  // No picture to show: with smoothing asked for there is no filter to replace.
+  EXPECT_EQ(IVideo->PlayMPEG("audio.mpg", 0, 1), 1);
+  EXPECT_EQ(seen.calls, 0);
+  for (const char* file : {"garbage.mpg", "empty.mpg", "missing.mpg"}) {
+    SCOPED_TRACE(file);
+    EXPECT_EQ(IVideo->PlayMPEG(file, 0, 1), 0);
+    EXPECT_TRUE(Logged(std::string(" . [IVideo->Play(") + file + ",0,1)] Error: "));
+  }
+  EXPECT_EQ(IVideo->PlayMPEG(NULL, 0, 0), 0);
+  EXPECT_TRUE(Logged(" . [IVideo->Play((null),0,0)] Error: no file was given.\n"));
+  EXPECT_EQ(seen.calls, 0);
+}
+
+TEST_F(MpegTest, NoScreenAndPlaybackInsideAPlaybackAreRefused) {
+  IVideo->SetFunction(PlayAgainInside);
+  ASSERT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
+  ASSERT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.keys[0], 0);
+  EXPECT_TRUE(Logged(" . [IVideo->Play(movie.mpg,0,0)] Error: a movie is already playing.\n"));
+  SDL_Surface* screen = Yandorix.screen;
+  Yandorix.screen = NULL;
+  EXPECT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 0);
+  Yandorix.screen = screen;
+  EXPECT_TRUE(Logged(" . [IVideo->Play(movie.mpg,0,0)] Error: there is no screen to play on.\n"));
+}
+
+namespace {
+int hookSeen = 0;
+int WatchHook(int key, SDL_Surface* frame, SDL_Rect* area) {
+  if (Mix_GetMusicHookData()) hookSeen++;
+  return Watch(key, frame, area);
+}
+}  // namespace
+
+TEST_F(MpegTest, SoundGoesThroughAn16BitMixerAndIsDroppedOnAn8BitOne) {
+  hookSeen = 0;
+  IVideo->SetFunction(WatchHook);
+  OpenMixer(16);
+  ASSERT_EQ(IVideo->PlayMPEG("movie.mpg", 1, 0), 1);
+  EXPECT_GE(seen.calls, 1);
+  EXPECT_EQ(hookSeen, seen.calls);            // the movie's sound replaced the music while it played
+  EXPECT_EQ(Mix_GetMusicHookData(), nullptr);   // and the hook is gone afterwards
+  EXPECT_EQ(ISoundFX->Initialized(), 1);
+
+  ISoundFX->Quit();
+  OpenMixer(8);
+  seen = Seen();
+  hookSeen = 0;
+  ASSERT_EQ(IVideo->PlayMPEG("movie.mpg", 1, 0), 1);
+  EXPECT_GE(seen.calls, 1);
+  EXPECT_EQ(hookSeen, 0);
+  EXPECT_TRUE(Logged(" . [IVideo->Play(movie.mpg,1,0)] Warning: the mixer plays 8-bit samples; the movie plays "
+                     "without sound.\n"));
+
+  // With the mixer closed SMPEG opens the device itself.
+  ISoundFX->Quit();
+  seen = Seen();
+  ASSERT_EQ(IVideo->PlayMPEG("movie.mpg", 1, 0), 1);
+  EXPECT_GE(seen.calls, 1);
+}

@@ -274,10 +274,34 @@ std::string XmModule() {
   s += '\0';
   LE16(s, 64);
   LE16(s, 0);     // no packed data: every row empty
-  LE32(s, 29);    // instrument header without samples
-  Pad(s, 22, "silence");
+  LE32(s, 263);   // instrument header with one sample
+  Pad(s, 22, "square");
   s += '\0';
-  LE16(s, 0);
+  LE16(s, 1);
+  LE32(s, 40);    // sample header size
+  Pad(s, 96);     // every note plays sample 0
+  Pad(s, 48);     // volume envelope points
+  Pad(s, 48);     // panning envelope points
+  Pad(s, 14);     // envelope counts, sustain and loop points, types, vibrato
+  LE16(s, 0);     // fade-out
+  Pad(s, 22);
+  const int sampleLength = 32;
+  LE32(s, sampleLength);
+  LE32(s, 0);
+  LE32(s, sampleLength);   // loop over the whole sample
+  s += (char)64;           // volume
+  s += '\0';
+  s += (char)1;            // forward loop, 8-bit
+  s += (char)128;          // centred
+  s += '\0';
+  s += '\0';
+  Pad(s, 22, "square");
+  int previous = 0;        // samples are stored as differences
+  for (int i = 0; i < sampleLength; i++) {
+    int value = Square(i, 16) * 100;
+    s += (char)(value - previous);
+    previous = value;
+  }
   return s;
 }
 

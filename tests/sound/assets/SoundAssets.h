@@ -20,7 +20,7 @@ std::string Voc16(int channels, int rate, int samples);
 std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f);
 // A 4-channel "M.K." module with one looping square-wave sample playing on row 0.
 std::string ModModule();
-// An "Extended Module" with one empty pattern and one instrument without samples.
+// An "Extended Module" with one empty pattern and one instrument holding a looping square wave.
 std::string XmModule();
 // Header stubs: enough for the signatures, nothing that plays.
 std::string S3mStub();
