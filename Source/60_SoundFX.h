@@ -38,8 +38,11 @@ class FileSource : public ByteSource {
  private:
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
+  static const uint64_t kWindow = 8192;
   int fd = -1;
   uint64_t size = 0;
+  std::string window;   // the file's first bytes, read on the first question
+  bool windowRead = false;
 };
 
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };

@@ -37,6 +37,17 @@ FileSource::~FileSource() {
 
 size_t FileSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
   if (fd < 0 || offset >= size) return 0;
+  // Headers sit at the start: one read of the first few kilobytes serves most questions.
+  if (!windowRead) {
+    windowRead = true;
+    window.resize((size_t)(size < kWindow ? size : kWindow));
+    int64_t got = window.empty() ? 0 : ydxplat::Read(fd, &window[0], window.size());
+    window.resize(got < 0 ? 0 : (size_t)got);
+  }
+  if (offset + length <= window.size()) {
+    memcpy(buffer, window.data() + offset, length);
+    return length;
+  }
   if (ydxplat::Seek(fd, (int64_t)offset, SEEK_SET) < 0) return 0;
   int64_t got = ydxplat::Read(fd, buffer, length);
   return got < 0 ? 0 : (size_t)got;
@@ -277,8 +288,8 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   return kInfoFailed;
 }
 
-// ---- Ogg Vorbis: the first page holds the identification header alone; the second page must begin
-// with the comment header of the same stream. Both pages' checksums are verified.
+// ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
+// the second page must begin with the comment header of the same stream.
 struct OggCRCTable {
   uint32_t entry[256];
   OggCRCTable() {
@@ -297,48 +308,55 @@ uint32_t OggCRC(const uint8_t* data, size_t length) {
   return crc;
 }
 
-struct OggPage {
-  uint32_t serial;
-  uint64_t end;          // offset just after the page
-  std::string first;     // the first packet's bytes on this page
-  bool firstComplete;    // the first packet ends on this page
-  bool fresh;            // the page does not continue a packet of the previous one
-};
-
-bool ReadOggPage(Reader& r, uint64_t pos, OggPage* page) {
+// The first page's packet (the identification header), its checksum verified.
+bool ReadFirstOggPage(Reader& r, std::string* packet, uint32_t* serial, uint64_t* end) {
   uint8_t head[27];
-  if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0) return false;
+  if (!r.Bytes(0, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0) return false;
   uint8_t segments[255];
   size_t count = head[26];
-  if (!r.Bytes(pos + 27, segments, count)) return false;
-  size_t bodyLength = 0;
-  for (size_t i = 0; i < count; i++) bodyLength += segments[i];
+  if (!r.Bytes(27, segments, count)) return false;
+  size_t bodyLength = 0, packetLength = 0;
+  bool complete = false;
+  for (size_t i = 0; i < count; i++) {
+    bodyLength += segments[i];
+    if (!complete) packetLength += segments[i];
+    if (segments[i] < 255) complete = true;
+  }
+  if (!complete) return false;
   std::string whole(27 + count + bodyLength, '\0');
-  if (!r.Bytes(pos, &whole[0], whole.size())) return false;
+  if (!r.Bytes(0, &whole[0], whole.size())) return false;
   uint32_t stored = (uint8_t)whole[22] | (uint8_t)whole[23] << 8 | (uint8_t)whole[24] << 16 |
                     (uint32_t)(uint8_t)whole[25] << 24;
   whole[22] = whole[23] = whole[24] = whole[25] = 0;
   if (OggCRC((const uint8_t*)whole.data(), whole.size()) != stored) return false;
-  page->serial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
-  page->end = pos + whole.size();
-  page->fresh = (head[5] & 0x01) == 0;
-  size_t firstLength = 0, i = 0;
-  page->firstComplete = false;
-  for (; i < count; i++) {
-    firstLength += segments[i];
-    if (segments[i] < 255) {
-      page->firstComplete = true;
-      break;
-    }
-  }
-  page->first = whole.substr(27 + count, firstLength);
+  *serial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
+  *end = whole.size();
+  *packet = whole.substr(27 + count, packetLength);
   return true;
 }
 
+// The second page must be there whole, belong to the same stream and open with the comment header.
+// Its setup header is not read: a minute of music must not cost more than a blip.
+bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial) {
+  uint8_t head[27];
+  if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0 || (head[5] & 0x01)) return false;
+  uint32_t pageSerial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
+  uint8_t segments[255];
+  size_t count = head[26];
+  if (pageSerial != serial || count == 0 || !r.Bytes(pos + 27, segments, count)) return false;
+  uint64_t bodyLength = 0;
+  for (size_t i = 0; i < count; i++) bodyLength += segments[i];
+  uint64_t body = pos + 27 + count;
+  uint8_t start[7];
+  if (body + bodyLength > r.source.Size() || !r.Bytes(body, start, sizeof start)) return false;
+  return start[0] == 3 && memcmp(start + 1, "vorbis", 6) == 0;
+}
+
 InfoResult OggInfo(Reader& r, sAudioType* out) {
-  OggPage first, second;
-  if (!ReadOggPage(r, 0, &first) || !first.firstComplete) return kInfoFailed;
-  const std::string& id = first.first;
+  std::string id;
+  uint32_t serial;
+  uint64_t end;
+  if (!ReadFirstOggPage(r, &id, &serial, &end)) return kInfoFailed;
   if (id.size() < 30 || (uint8_t)id[0] != 1 || id.compare(1, 6, "vorbis") != 0) return kInfoFailed;
   MemorySource header(id.data(), id.size());
   Reader h(header);
@@ -350,9 +368,7 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
   if (version != 0 || channels == 0 || rate == 0 || small < 6 || large > 13 || small > large ||
       (h.U8(29) & 1) == 0)
     return kInfoFailed;
-  if (!ReadOggPage(r, first.end, &second) || second.serial != first.serial || !second.fresh ||
-      second.first.size() < 7 || (uint8_t)second.first[0] != 3 || second.first.compare(1, 6, "vorbis") != 0)
-    return kInfoFailed;
+  if (!SecondOggPageFits(r, end, serial)) return kInfoFailed;
   SetSpec(out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
   return kInfoOk;
 }
