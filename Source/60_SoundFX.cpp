@@ -50,6 +50,17 @@ void ReleaseMusic(sMusicEntry& entry) {
   memset(&entry, 0, sizeof entry);
 }
 
+// The mixer's loader gives up on data of no known kind without releasing the stream or its own
+// chunk: such data never reaches it. Closes the stream when it says no.
+bool KnownSound(SDL_RWops* source) {
+  if (!source) return false;
+  char magic[4];
+  bool known = SDL_RWread(source, magic, 4, 1) == 1 && ydxsound::IsSoundMagic(magic);
+  if (known && SDL_RWseek(source, 0, RW_SEEK_SET) == 0) return true;
+  SDL_RWclose(source);
+  return false;
+}
+
 // Puts a chunk into the first free sound slot at the configured sound volume.
 int PutSound(Mix_Chunk* chunk) {
   for (int i = 0; i < kSoundSlots; i++) {
@@ -379,7 +390,7 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
   if (!p->initialised) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
-  Mix_Chunk* chunk = source ? Mix_LoadWAV_RW(source, 1) : NULL;
+  Mix_Chunk* chunk = KnownSound(source) ? Mix_LoadWAV_RW(source, 1) : NULL;
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
     return -1;
@@ -389,8 +400,9 @@ int Yandorix_ISoundFX::SoundLoad(const char* file) {
 
 int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
   if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
-  DPF_BlockData block;
+  DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "SND", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound not found.\n", ArchiveName(handle), Text(name));
     return -1;
   }
@@ -401,7 +413,7 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
     IStuffDPF->FreeBlock(&block);
     return -1;
   }
-  Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 1);
+  Mix_Chunk* chunk = KnownSound(source) ? Mix_LoadWAV_RW(source, 1) : NULL;
   IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound format unknown.\n", ArchiveName(handle),
@@ -436,8 +448,9 @@ int Yandorix_ISoundFX::MusicLoad(const char* file) {
 
 int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
   if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
-  DPF_BlockData block;
+  DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
     ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s','%s')] Error: music not found.\n", ArchiveName(handle), Text(name));
     return -1;
   }
@@ -486,7 +499,7 @@ int ImportFile(int handle, const char* name, const char* file, bool isMusic) {
                      Text(name), Text(file));
     return 0;
   }
-  DPF_BlockData block;
+  DPF_BlockData block = DPF_BlockData();
   memset(&block, 0, sizeof block);
   if (!name || strlen(name) >= sizeof block.name) {
     ILogSystem.Msg(0, " . [ISoundFX->%sImport('%s','%s','%s')] Error: the block name is empty or too long.\n", what,
@@ -563,8 +576,9 @@ int Info(int handle, const char* name, sAudioType* out, const InfoTexts& texts) 
     result = texts.quietOggFailure ? ydxsound::MusicInfoOf(file, out) : ydxsound::SoundInfoOf(file, out);
     if (result == ydxsound::kInfoOk) out->length = (Uint32)file.Size();
   } else {
-    DPF_BlockData block;
+    DPF_BlockData block = DPF_BlockData();
     if (!IStuffDPF || !IStuffDPF->LoadBlock(handle, texts.type, Text(name), &block) || !block.data) {
+      if (IStuffDPF) IStuffDPF->FreeBlock(&block);
       ILogSystem.Msg(0, texts.notFound, archive, Text(name), where);
       return 0;
     }
@@ -604,8 +618,9 @@ int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioTy
 int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
   if (!p->initialised || handle <= 0 || !IStuffDPF) return 0;
   const char* archive = ArchiveName(handle);
-  DPF_BlockData block;
+  DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, music ? "MUS" : "SND", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
     ILogSystem.Msg(0, " . [ISoundFX->Export('%s','%s',%d,'%s')] Error: sound block not found.\n", archive, Text(name),
                    music, Text(file));
     return 0;

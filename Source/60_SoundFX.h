@@ -51,6 +51,8 @@ enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 // text is written as soon as the magic is known, also when the header then turns out to be bad.
 // Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
 InfoResult SoundInfoOf(ByteSource& source, sAudioType* out);
+// True when four bytes open a sound file of one of those formats (the mixer's loader would take it).
+bool IsSoundMagic(const void* first4);
 // Music files: Ogg Vorbis by its header; modules (IT, XM, S3M, MOD) by their signatures only.
 InfoResult MusicInfoOf(ByteSource& source, sAudioType* out);
 

@@ -375,6 +375,13 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
 
 }  // namespace
 
+bool IsSoundMagic(const void* first4) {
+  static const char* const kMagics[] = {"FORM", "WAVE", "RIFF", "OggS", "Crea"};
+  for (const char* magic : kMagics)
+    if (memcmp(first4, magic, 4) == 0) return true;
+  return false;
+}
+
 InfoResult SoundInfoOf(ByteSource& source, sAudioType* out) {
   Reader r(source);
   char magic[4];

@@ -107,6 +107,9 @@ TEST_F(MixerTest, SoundSlotsHandOutHandlesUntilFull) {
   EXPECT_EQ(ydxsound::UsedSoundSlots(), 256);
   ISoundFX->SoundFree(17);
   EXPECT_EQ(ISoundFX->SoundLoad("beep.wav"), 17);   // the first free slot again
+  Save("noise.wav", "this is no sound");
+  EXPECT_EQ(ISoundFX->SoundLoad("noise.wav"), -1);   // refused before the mixer's loader sees it
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('noise.wav')] Error: sound not found.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad("missing.wav"), -1);
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('missing.wav')] Error: sound not found.\n"));
   for (int i = 0; i < 256; i++) ISoundFX->SoundFree(i);
