@@ -50,15 +50,17 @@ void ReleaseMusic(sMusicEntry& entry) {
   memset(&entry, 0, sizeof entry);
 }
 
-// The mixer's loader gives up on data of no known kind without releasing the stream or its own
-// chunk: such data never reaches it. Closes the stream when it says no.
-bool KnownSound(SDL_RWops* source) {
-  if (!source) return false;
+// Decodes a sound and closes its stream. The mixer's loader gives up on data of no known kind
+// without releasing the stream or its own chunk, and some of its format loaders keep the stream on
+// failure: such data never reaches it, and the stream is always closed here.
+Mix_Chunk* LoadChunk(SDL_RWops* source) {
+  if (!source) return NULL;
   char magic[4];
-  bool known = SDL_RWread(source, magic, 4, 1) == 1 && ydxsound::IsSoundMagic(magic);
-  if (known && SDL_RWseek(source, 0, RW_SEEK_SET) == 0) return true;
+  Mix_Chunk* chunk = NULL;
+  if (SDL_RWread(source, magic, 4, 1) == 1 && ydxsound::IsSoundMagic(magic) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+    chunk = Mix_LoadWAV_RW(source, 0);
   SDL_RWclose(source);
-  return false;
+  return chunk;
 }
 
 // Puts a chunk into the first free sound slot at the configured sound volume.
@@ -390,7 +392,7 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
   if (!p->initialised) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
-  Mix_Chunk* chunk = KnownSound(source) ? Mix_LoadWAV_RW(source, 1) : NULL;
+  Mix_Chunk* chunk = LoadChunk(source);
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
     return -1;
@@ -413,7 +415,7 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
     IStuffDPF->FreeBlock(&block);
     return -1;
   }
-  Mix_Chunk* chunk = KnownSound(source) ? Mix_LoadWAV_RW(source, 1) : NULL;
+  Mix_Chunk* chunk = LoadChunk(source);
   IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound format unknown.\n", ArchiveName(handle),

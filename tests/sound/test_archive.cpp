@@ -88,6 +88,7 @@ TEST_F(ArchiveTest, SoundsAndMusicLoadFromBlocks) {
   ASSERT_GT(ISoundFX->MusicImport(handle, C("mod"), C("a.mod")), 0);
   ASSERT_GT(ISoundFX->MusicImport(handle, C("tune"), C("tune.ogg")), 0);
   AddRaw(handle, "noise", "SND", "this is not a sound file at all");
+  AddRaw(handle, "cut", "SND", ydxsnd::OggVorbis(1, 22050, 0.2).substr(0, 300));
   IStuffDPF->Close(handle);
 
   EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("boom")), 0);
@@ -95,6 +96,8 @@ TEST_F(ArchiveTest, SoundsAndMusicLoadFromBlocks) {
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','missing')] Error: sound not found.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("noise")), -1);
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','noise')] Error: sound format unknown.\n"));
+  EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("cut")), -1);   // a known kind the decoder gives up on
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','cut')] Error: sound format unknown.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad(C("nothere.dpf"), C("boom")), -1);
   EXPECT_EQ(ISoundFX->SoundLoad(-4, C("boom")), -1);
 

@@ -43,11 +43,12 @@ bool LoaderSpec(const std::string& bytes, SDL_AudioSpec* spec) {
   Uint32 length = 0;
   SDL_AudioSpec* got = NULL;
   std::string magic = bytes.substr(0, 4);
-  if (magic == "RIFF" || magic == "WAVE") got = SDL_LoadWAV_RW(rw, 1, spec, &buffer, &length);
-  else if (magic == "FORM") got = Mix_LoadAIFF_RW(rw, 1, spec, &buffer, &length);
-  else if (magic == "Crea") got = Mix_LoadVOC_RW(rw, 1, spec, &buffer, &length);
-  else if (magic == "OggS") got = Mix_LoadOGG_RW(rw, 1, spec, &buffer, &length);
+  if (magic == "RIFF" || magic == "WAVE") got = SDL_LoadWAV_RW(rw, 0, spec, &buffer, &length);
+  else if (magic == "FORM") got = Mix_LoadAIFF_RW(rw, 0, spec, &buffer, &length);
+  else if (magic == "Crea") got = Mix_LoadVOC_RW(rw, 0, spec, &buffer, &length);
+  else if (magic == "OggS") got = Mix_LoadOGG_RW(rw, 0, spec, &buffer, &length);
   SDL_free(buffer);
+  SDL_FreeRW(rw);   // the loaders do not all close their stream on failure
   return got != NULL;
 }
 

@@ -138,7 +138,7 @@ TEST_F(MpegTest, EffectsFilterAndPlainVideoStreams) {
       {"movie.mpg", 0, 1, kR, kG, kB},                   // smoothing a flat picture keeps its colour
       {"video.m1v", 0, 0, kR, kG, kB},
   };
-  Save("video.m1v", ydxsnd::MpegVideo(64, 48, 6, kY, kCb, kCr));
+  Save("video.m1v", ydxsnd::MpegVideo(320, 240, 6, kY, kCb, kCr));
   IVideo->SetFunction(Watch);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " effect " + std::to_string(c.effect));
