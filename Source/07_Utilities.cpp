@@ -343,7 +343,7 @@ void Yandorix_Main::AudioInfo() {
   }
   int frequency = 0, channels = 0;
   Uint16 format = 0;
-  if (!ISoundFX->IsInit() || !Mix_QuerySpec(&frequency, &format, &channels)) {
+  if (!ISoundFX->Initialized() || !Mix_QuerySpec(&frequency, &format, &channels)) {
     ILogSystem.Msg(0, "Audio subsystem was not initiated.\n");
     return;
   }

@@ -1,19 +1,664 @@
-// Sound effects and music. (Stand-in until the component is built: it exists, logs its creation and does nothing else.)
+// The sound service: opens SDL_mixer from the main object's audio settings, keeps loaded sounds and
+// music in two process-wide slot tables, plays them on mixer channels, and moves sound and music
+// files in and out of archives as "SND"/"MUS" blocks.
 #include "01_Main.h"
+#include "00_Platform.h"
+#include "60_SoundFX.h"
+#include <SDL_mixer.h>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+enum { kSoundSlots = 256, kMusicSlots = 32 };
+enum { kMusicOgg = 0, kMusicModule = 1 };
+
+// One music slot. The file data stays for as long as the slot is used: an Ogg Vorbis player streams
+// from it, and a module's player is re-created from it each time the module is played again.
+struct sMusicEntry {
+  Sint16 used;
+  Uint8 kind;
+  Uint8 loaded;        // modules: the player exists now
+  Mix_Music* music;    // the player; NULL while a module is not loaded
+  SDL_RWops* source;   // memory stream over `data`
+  char* data;          // new[]-allocated file bytes, owned by the slot
+  int size;
+};
+
+Mix_Chunk* soundTable[kSoundSlots];
+sMusicEntry musicTable[kMusicSlots];
+
+const char* Text(const char* s) { return s ? s : "(null)"; }
+
+const char* ArchiveName(int handle) {
+  const char* name = IStuffDPF ? IStuffDPF->GetFilename(handle) : NULL;
+  return Text(name);
+}
+
+unsigned Address(const void* p) { return (unsigned)(uintptr_t)p; }
+
+bool ValidSound(int sound) { return sound >= 0 && sound < kSoundSlots && soundTable[sound]; }
+bool ValidMusic(int music) { return music >= 0 && music < kMusicSlots && musicTable[music].used; }
+
+void ReleaseMusic(sMusicEntry& entry) {
+  if (entry.music) Mix_FreeMusic(entry.music);
+  if (entry.source) SDL_FreeRW(entry.source);
+  delete[] entry.data;
+  memset(&entry, 0, sizeof entry);
+}
+
+// Decodes a sound and closes its stream. The mixer's loader gives up on data of no known kind
+// without releasing the stream or its own chunk, and some of its format loaders keep the stream on
+// failure: such data never reaches it, and the stream is always closed here.
+Mix_Chunk* LoadChunk(SDL_RWops* source) {
+  if (!source) return NULL;
+  char magic[4];
+  Mix_Chunk* chunk = NULL;
+  if (SDL_RWread(source, magic, 4, 1) == 1 && ydxsound::IsSoundMagic(magic) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+    chunk = Mix_LoadWAV_RW(source, 0);
+  SDL_RWclose(source);
+  return chunk;
+}
+
+// Puts a chunk into the first free sound slot at the configured sound volume.
+int PutSound(Mix_Chunk* chunk) {
+  for (int i = 0; i < kSoundSlots; i++) {
+    if (soundTable[i]) continue;
+    soundTable[i] = chunk;
+    Mix_VolumeChunk(chunk, Yandorix.soundvol);
+    return i;
+  }
+  ILogSystem.Msg(2, " . [ISoundFX] Warning: reached maximum limit of sound objects opened(%d)\n", kSoundSlots);
+  Mix_FreeChunk(chunk);
+  return -1;
+}
+
+// Puts file data into the first free music slot; the slot takes the data over only on success.
+// Ogg Vorbis gets its player now; a module keeps only its stream until it is played.
+int PutMusic(char* data, int size) {
+  if (!data) return -1;
+  int slot = -1;
+  for (int i = 0; i < kMusicSlots && slot < 0; i++)
+    if (!musicTable[i].used) slot = i;
+  if (slot < 0) {
+    ILogSystem.Msg(2, " . [ISoundFX] Warning: reached maximum limit of music objects opened(%d)\n", kMusicSlots);
+    return -1;
+  }
+  if (size <= 0) {
+    SDL_SetError("the music file is empty");
+    return -1;
+  }
+  SDL_RWops* source = SDL_RWFromMem(data, size);
+  if (!source) return -1;
+  sMusicEntry& entry = musicTable[slot];
+  if (size >= 4 && memcmp(data, "OggS", 4) == 0) {
+    Mix_Music* music = Mix_LoadMUS_RW(source);
+    if (!music) {
+      SDL_FreeRW(source);
+      return -1;
+    }
+    entry.kind = kMusicOgg;
+    entry.music = music;
+  } else {
+    entry.kind = kMusicModule;
+    entry.music = NULL;
+  }
+  entry.loaded = 0;
+  entry.source = source;
+  entry.data = data;
+  entry.size = size;
+  entry.used = 1;
+  return slot;
+}
+
+// Reads a whole file into a new[] buffer with `extra` zero bytes after it; false when it cannot.
+bool ReadWholeFile(const char* path, char** data, int* size, int extra = 0) {
+  *data = NULL;
+  *size = 0;
+  if (!path || !*path) return false;
+  int fd = ydxplat::Open(path, ydxplat::kRead | ydxplat::kNonBlock);
+  if (fd < 0) return false;
+  struct stat st;
+  int64_t length = -1;
+  if (ydxplat::FileStat(fd, &st) == 0 && S_ISREG(st.st_mode)) length = ydxplat::FileLength(fd);
+  if (length < 0 || length > INT_MAX - 8) {
+    ydxplat::Close(fd);
+    return false;
+  }
+  char* buffer = new (std::nothrow) char[(size_t)length + extra + 1]();
+  if (!buffer) {
+    ydxplat::Close(fd);
+    return false;
+  }
+  int64_t got = length ? ydxplat::Read(fd, buffer, (size_t)length) : 0;
+  ydxplat::Close(fd);
+  if (got != length) {
+    delete[] buffer;
+    return false;
+  }
+  *data = buffer;
+  *size = (int)length;
+  return true;
+}
+
+// An archive file opened for one call of a handle form, closed again when the call is done.
+struct ArchiveFile {
+  int handle = 0;
+  ArchiveFile(const char* path, bool create) {
+    if (!IStuffDPF || !path || !*path) return;
+    if (create && ydxplat::Access(path, 0) != 0) handle = IStuffDPF->Create(path);
+    else handle = IStuffDPF->Open(path);
+  }
+  ~ArchiveFile() {
+    if (handle > 0 && IStuffDPF) IStuffDPF->Close(handle);
+  }
+  bool Ok() const { return handle > 0; }
+};
+
+}  // namespace
+
+namespace ydxsound {
+
+bool ViewMusicSlot(int music, MusicSlotView* out) {
+  if (music < 0 || music >= kMusicSlots) return false;
+  const sMusicEntry& e = musicTable[music];
+  out->used = e.used;
+  out->kind = e.kind;
+  out->loaded = e.loaded;
+  out->player = e.music != NULL;
+  out->source = e.source != NULL;
+  out->data = e.data != NULL;
+  return true;
+}
+
+int UsedSoundSlots() {
+  int n = 0;
+  for (Mix_Chunk* chunk : soundTable) n += chunk != NULL;
+  return n;
+}
+
+int UsedMusicSlots() {
+  int n = 0;
+  for (const sMusicEntry& e : musicTable) n += e.used != 0;
+  return n;
+}
+
+}  // namespace ydxsound
 
 struct sSoundFXPrivate {
-  int unused;
+  int initialised;
 };
 
 Yandorix_ISoundFX::Yandorix_ISoundFX() {
   p = new sSoundFXPrivate();
+  memset(musicTable, 0, sizeof musicTable);
+  memset(soundTable, 0, sizeof soundTable);
   ILogSystem.Msg(5, " . [ISoundFX] Interfaz created.\n");
+  p->initialised = 0;
 }
 
 Yandorix_ISoundFX::~Yandorix_ISoundFX() {
+  int musicLeft = 0, soundsLeft = 0;
+  for (sMusicEntry& entry : musicTable) {
+    if (!entry.used) continue;
+    ReleaseMusic(entry);
+    musicLeft++;
+  }
+  for (Mix_Chunk*& chunk : soundTable) {
+    if (!chunk) continue;
+    Mix_FreeChunk(chunk);
+    chunk = NULL;
+    soundsLeft++;
+  }
+  Quit();
+  if (soundsLeft)
+    ILogSystem.Msg(2, " . [ISoundFX] Warning! your application has left %d sounds without deleting.", soundsLeft);
+  if (musicLeft)
+    ILogSystem.Msg(2, " . [ISoundFX] Warning! your application has left %d music without deleting.", musicLeft);
   delete p;
   ILogSystem.Msg(5, " . [ISoundFX] Interfaz deleted.\n");
 }
 
-void Yandorix_ISoundFX::NoInit() {}
-int Yandorix_ISoundFX::IsInit() { return 0; }
+// ---- set-up ----
+
+int Yandorix_ISoundFX::Init() {
+  if (!Yandorix.audioenable) return 0;
+  if (p->initialised) return 1;   // SDL_mixer counts opens: a second open would need a second close
+  Uint16 format = Yandorix.audioformat == 8 ? AUDIO_S8 : AUDIO_S16LSB;
+  if (Mix_OpenAudio(Yandorix.audiofrequency, format, Yandorix.audiomode, Yandorix.audiobuffer) < 0) {
+    ILogSystem.Msg(0, " . [ISoundFX->Init()] Error: %s.\n", Mix_GetError());
+    return 255;
+  }
+  p->initialised = 1;
+  MusicVolume(Yandorix.musicvol);
+  ChannelVolume(-1, Yandorix.soundvol);
+  return 1;
+}
+
+int Yandorix_ISoundFX::Init(int frequency, Uint16 format, int channels, int buffer) {
+  if (p->initialised) return 1;
+  if (Mix_OpenAudio(frequency, format, channels, buffer) < 0) {
+    ILogSystem.Msg(0, " . [ISoundFX->Init(%d,%d,%d,%d)] Error: %s.\n", frequency, format, channels, buffer,
+                   Mix_GetError());
+    return 0;
+  }
+  p->initialised = 1;
+  return 1;
+}
+
+void Yandorix_ISoundFX::NoInit() { p->initialised = 0; }
+
+int Yandorix_ISoundFX::Initialized() { return p->initialised; }
+
+void Yandorix_ISoundFX::Quit() {
+  if (!p->initialised) return;
+  // Module players belong to the module engine that closes with the mixer; they are re-created from
+  // the slot's data when played again.
+  for (sMusicEntry& entry : musicTable) {
+    if (!entry.used || entry.kind != kMusicModule || !entry.music) continue;
+    Mix_FreeMusic(entry.music);
+    entry.music = NULL;
+    entry.loaded = 0;
+  }
+  Mix_CloseAudio();
+  p->initialised = 0;
+}
+
+int Yandorix_ISoundFX::QuerySpec(int* frequency, Uint16* format, int* channels) {
+  if (!p->initialised) return 0;
+  return Mix_QuerySpec(frequency, format, channels);
+}
+
+int Yandorix_ISoundFX::AllocateChannels(int count) {
+  if (!p->initialised) return -1;
+  return Mix_AllocateChannels(count);
+}
+
+// ---- volumes ----
+
+int Yandorix_ISoundFX::ChannelVolume(int channel, int volume) {
+  return p->initialised ? Mix_Volume(channel, volume) : 0;
+}
+
+int Yandorix_ISoundFX::ChannelGetVolume(int channel) {
+  return p->initialised ? Mix_Volume(channel, -1) : -1;
+}
+
+int Yandorix_ISoundFX::SoundVolume(int sound, int volume) {
+  if (!p->initialised || !ValidSound(sound)) return 0;
+  return Mix_VolumeChunk(soundTable[sound], volume);
+}
+
+int Yandorix_ISoundFX::SoundGetVolume(int sound) {
+  if (!p->initialised || !ValidSound(sound)) return -1;
+  return Mix_VolumeChunk(soundTable[sound], -1);
+}
+
+int Yandorix_ISoundFX::MusicVolume(int volume) { return p->initialised ? Mix_VolumeMusic(volume) : 0; }
+
+int Yandorix_ISoundFX::MusicGetVolume() { return p->initialised ? Mix_VolumeMusic(-1) : -1; }
+
+// ---- channels ----
+
+int Yandorix_ISoundFX::SoundPlay(int channel, int sound, int loops) {
+  // Channel 0 is a valid answer, so every failure is -1.
+  if (!p->initialised || !ValidSound(sound)) return -1;
+  return Mix_PlayChannelTimed(channel, soundTable[sound], loops, -1);
+}
+
+int Yandorix_ISoundFX::ChannelFadeIn(int channel, int sound, int loops, int ms) {
+  if (!p->initialised || !ValidSound(sound)) return -1;
+  return Mix_FadeInChannelTimed(channel, soundTable[sound], loops, ms, -1);
+}
+
+int Yandorix_ISoundFX::ChannelStop(int channel) { return p->initialised ? Mix_HaltChannel(channel) : 0; }
+
+void Yandorix_ISoundFX::ChannelPause(int channel) {
+  if (p->initialised) Mix_Pause(channel);
+}
+
+void Yandorix_ISoundFX::ChannelResume(int channel) {
+  if (p->initialised) Mix_Resume(channel);
+}
+
+int Yandorix_ISoundFX::ChannelIsPaused(int channel) { return p->initialised ? Mix_Paused(channel) : 0; }
+
+int Yandorix_ISoundFX::ChannelFadeOut(int channel, int ms) {
+  return p->initialised ? Mix_FadeOutChannel(channel, ms) : -1;
+}
+
+int Yandorix_ISoundFX::IsPlaying(int channel) { return p->initialised ? Mix_Playing(channel) : 0; }
+
+// ---- music ----
+
+int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
+  if (!p->initialised || !ValidMusic(music)) return -1;
+  sMusicEntry& entry = musicTable[music];
+  if (entry.kind == kMusicModule) {
+    // One module player at a time: the module engine plays one song, and modules are re-created
+    // cheaply from the data their slots keep.
+    for (int i = 0; i < kMusicSlots; i++) {
+      sMusicEntry& other = musicTable[i];
+      if (i == music || !other.used || other.kind != kMusicModule || !other.loaded) continue;
+      Mix_FreeMusic(other.music);
+      other.music = NULL;
+      other.loaded = 0;
+      break;
+    }
+    if (!entry.music) {
+      SDL_RWseek(entry.source, 0, RW_SEEK_SET);
+      entry.music = Mix_LoadMUS_RW(entry.source);
+      if (!entry.music) {
+        ILogSystem.Msg(0, " . [ISoundFX->MusicPlay(%d,%d)] Error: music format unknown ('%s').\n", music, loops,
+                       Mix_GetError());
+        return -1;
+      }
+      entry.loaded = 1;
+    }
+  }
+  return Mix_PlayMusic(entry.music, loops);
+}
+
+int Yandorix_ISoundFX::MusicFadeIn(int music, int loops, int ms) {
+  if (!p->initialised || !ValidMusic(music) || !musicTable[music].music) return -1;
+  return Mix_FadeInMusic(musicTable[music].music, loops, ms);
+}
+
+int Yandorix_ISoundFX::MusicStop() { return p->initialised ? Mix_HaltMusic() : 0; }
+
+void Yandorix_ISoundFX::MusicPause() {
+  if (p->initialised) Mix_PauseMusic();
+}
+
+void Yandorix_ISoundFX::MusicResume() {
+  if (p->initialised) Mix_ResumeMusic();
+}
+
+void Yandorix_ISoundFX::MusicRewind() {
+  if (p->initialised) Mix_RewindMusic();
+}
+
+int Yandorix_ISoundFX::MusicIsPaused() { return p->initialised ? Mix_PausedMusic() : 0; }
+
+int Yandorix_ISoundFX::MusicFadeOut(int ms) { return p->initialised ? Mix_FadeOutMusic(ms) : 0; }
+
+int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() : 0; }
+
+// ---- loading and freeing ----
+
+int Yandorix_ISoundFX::SoundLoad(const char* file) {
+  if (!p->initialised) return -1;
+  SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
+  Mix_Chunk* chunk = LoadChunk(source);
+  if (!chunk) {
+    ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
+    return -1;
+  }
+  return PutSound(chunk);
+}
+
+int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
+  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  DPF_BlockData block = DPF_BlockData();
+  if (!IStuffDPF->LoadBlock(handle, "SND", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
+    ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound not found.\n", ArchiveName(handle), Text(name));
+    return -1;
+  }
+  SDL_RWops* source = SDL_RWFromMem(block.data, block.size);
+  if (!source) {
+    ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: loading from RWops failed (%s).\n",
+                   ArchiveName(handle), Text(name), SDL_GetError());
+    IStuffDPF->FreeBlock(&block);
+    return -1;
+  }
+  Mix_Chunk* chunk = LoadChunk(source);
+  IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
+  if (!chunk) {
+    ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound format unknown.\n", ArchiveName(handle),
+                   Text(name));
+    return -1;
+  }
+  return PutSound(chunk);
+}
+
+int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
+  if (!p->initialised) return -1;
+  ArchiveFile dpf(archive, false);
+  return dpf.Ok() ? SoundLoad(dpf.handle, name) : -1;
+}
+
+int Yandorix_ISoundFX::MusicLoad(const char* file) {
+  if (!p->initialised) return -1;
+  char* data;
+  int size;
+  if (!ReadWholeFile(file, &data, &size)) {
+    ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s')] Error: music not found.\n", Text(file));
+    return -1;
+  }
+  int music = PutMusic(data, size);
+  if (music < 0) {
+    delete[] data;
+    ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s')] Error: music format unknown ('%s').\n", Text(file),
+                   Mix_GetError());
+  }
+  return music;
+}
+
+int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
+  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  DPF_BlockData block = DPF_BlockData();
+  if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
+    ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s','%s')] Error: music not found.\n", ArchiveName(handle), Text(name));
+    return -1;
+  }
+  int music = PutMusic(block.data, block.size);   // the slot owns the block's buffer from now on
+  if (music < 0) {
+    IStuffDPF->FreeBlock(&block);
+    ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s','%s')] Error: music format unknown ('%s').\n",
+                   ArchiveName(handle), Text(name), Mix_GetError());
+  }
+  return music;
+}
+
+int Yandorix_ISoundFX::MusicLoad(const char* archive, const char* name) {
+  if (!p->initialised) return -1;
+  ArchiveFile dpf(archive, false);
+  return dpf.Ok() ? MusicLoad(dpf.handle, name) : -1;
+}
+
+void Yandorix_ISoundFX::SoundFree(int sound) {
+  if (!p->initialised || !ValidSound(sound)) return;
+  Mix_FreeChunk(soundTable[sound]);   // stops the channels playing it
+  soundTable[sound] = NULL;
+}
+
+void Yandorix_ISoundFX::MusicFree(int music) {
+  if (!p->initialised || !ValidMusic(music)) return;
+  ReleaseMusic(musicTable[music]);
+}
+
+// ---- archive blocks ----
+
+namespace {
+
+// Stores a whole file as one block; `isMusic` picks the type, the name's ending the storage mode.
+int ImportFile(int handle, const char* name, const char* file, bool isMusic) {
+  const char* what = isMusic ? "Music" : "Sound";
+  if (handle <= 0 || !IStuffDPF) return 0;
+  char* data;
+  int size;
+  if (!ReadWholeFile(file, &data, &size, 4)) {
+    if (isMusic)
+      ILogSystem.Msg(0, " . [ISoundFX->MusicImport('%s','%s','%s')] Error: music not found.\n", ArchiveName(handle),
+                     Text(name), Text(file));
+    else
+      ILogSystem.Msg(0, " . [ISoundFX->SoundImport('%s','%s','%s'] Error: sound not found.\n", ArchiveName(handle),
+                     Text(name), Text(file));
+    return 0;
+  }
+  DPF_BlockData block = DPF_BlockData();
+  memset(&block, 0, sizeof block);
+  if (!name || strlen(name) >= sizeof block.name) {
+    ILogSystem.Msg(0, " . [ISoundFX->%sImport('%s','%s','%s')] Error: the block name is empty or too long.\n", what,
+                   ArchiveName(handle), Text(name), Text(file));
+    delete[] data;
+    return 0;
+  }
+  strcpy(block.name, name);
+  strcpy(block.type, isMusic ? "MUS" : "SND");
+  // Ogg Vorbis (a name ending in g) is compressed already; masking it costs nothing, packing it would.
+  size_t length = strlen(file);
+  bool ogg = length > 0 && (file[length - 1] == 'g' || file[length - 1] == 'G');
+  block.mode = (!isMusic || ogg) ? 2 : 0;
+  block.size = size;
+  block.data = data;
+  int result = IStuffDPF->AddData(handle, &block);
+  delete[] data;
+  return result;
+}
+
+}  // namespace
+
+int Yandorix_ISoundFX::SoundImport(int handle, const char* name, const char* file) {
+  return ImportFile(handle, name, file, false);
+}
+
+int Yandorix_ISoundFX::SoundImport(const char* archive, const char* name, const char* file) {
+  ArchiveFile dpf(archive, true);
+  return dpf.Ok() ? ImportFile(dpf.handle, name, file, false) : 0;
+}
+
+int Yandorix_ISoundFX::MusicImport(int handle, const char* name, const char* file) {
+  return ImportFile(handle, name, file, true);
+}
+
+int Yandorix_ISoundFX::MusicImport(const char* archive, const char* name, const char* file) {
+  ArchiveFile dpf(archive, true);
+  return dpf.Ok() ? ImportFile(dpf.handle, name, file, true) : 0;
+}
+
+// ---- information ----
+
+namespace {
+
+// The info operations share everything but their texts and the format rules.
+struct InfoTexts {
+  const char* type;
+  const char* notFound;
+  const char* loadFailed;
+  const char* unknown;
+  bool quietOggFailure;   // music: a bad Ogg Vorbis header is refused without a message
+};
+
+const InfoTexts kSoundTexts = {
+    "SND", " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound not found.\n",
+    " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound load failed.\n",
+    " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound format unknown.\n", false};
+const InfoTexts kMusicTexts = {
+    "MUS", " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music not found.\n",
+    " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music load failed.\n",
+    " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music format unknown.\n", true};
+
+int Info(int handle, const char* name, sAudioType* out, const InfoTexts& texts) {
+  if (!out) return 0;
+  const char* archive = ArchiveName(handle);
+  unsigned where = Address(out);
+  ydxsound::InfoResult result;
+  if (handle == 0) {
+    ydxsound::FileSource file(name);
+    if (!file.Ok()) {
+      ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
+      return 0;
+    }
+    result = texts.quietOggFailure ? ydxsound::MusicInfoOf(file, out) : ydxsound::SoundInfoOf(file, out);
+    if (result == ydxsound::kInfoOk) out->length = (Uint32)file.Size();
+  } else {
+    DPF_BlockData block = DPF_BlockData();
+    if (!IStuffDPF || !IStuffDPF->LoadBlock(handle, texts.type, Text(name), &block) || !block.data) {
+      if (IStuffDPF) IStuffDPF->FreeBlock(&block);
+      ILogSystem.Msg(0, texts.notFound, archive, Text(name), where);
+      return 0;
+    }
+    ydxsound::MemorySource memory(block.data, (size_t)block.size);
+    result = texts.quietOggFailure ? ydxsound::MusicInfoOf(memory, out) : ydxsound::SoundInfoOf(memory, out);
+    if (result == ydxsound::kInfoOk) out->length = (Uint32)block.size;
+    IStuffDPF->FreeBlock(&block);
+  }
+  if (result == ydxsound::kInfoUnknown) ILogSystem.Msg(0, texts.unknown, archive, Text(name), where);
+  else if (result == ydxsound::kInfoFailed && !texts.quietOggFailure)
+    ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
+  return result == ydxsound::kInfoOk;
+}
+
+}  // namespace
+
+int Yandorix_ISoundFX::SoundInfo(int handle, const char* name, sAudioType* out) {
+  return Info(handle, name, out, kSoundTexts);
+}
+
+int Yandorix_ISoundFX::SoundInfo(const char* archive, const char* name, sAudioType* out) {
+  ArchiveFile dpf(archive, false);
+  return dpf.Ok() ? Info(dpf.handle, name, out, kSoundTexts) : 0;
+}
+
+int Yandorix_ISoundFX::MusicInfo(int handle, const char* name, sAudioType* out) {
+  return Info(handle, name, out, kMusicTexts);
+}
+
+int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioType* out) {
+  ArchiveFile dpf(archive, false);
+  return dpf.Ok() ? Info(dpf.handle, name, out, kMusicTexts) : 0;
+}
+
+// ---- export ----
+
+int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
+  if (!p->initialised || handle <= 0 || !IStuffDPF) return 0;
+  const char* archive = ArchiveName(handle);
+  DPF_BlockData block = DPF_BlockData();
+  if (!IStuffDPF->LoadBlock(handle, music ? "MUS" : "SND", Text(name), &block) || !block.data) {
+    IStuffDPF->FreeBlock(&block);
+    ILogSystem.Msg(0, " . [ISoundFX->Export('%s','%s',%d,'%s')] Error: sound block not found.\n", archive, Text(name),
+                   music, Text(file));
+    return 0;
+  }
+  std::string target;
+  if (file) {
+    target = file;
+  } else {
+    sAudioType info;
+    memset(&info, 0, sizeof info);
+    ydxsound::MemorySource memory(block.data, (size_t)block.size);
+    if (music) ydxsound::MusicInfoOf(memory, &info);
+    else ydxsound::SoundInfoOf(memory, &info);
+    // The block name comes from the archive: it must not lead the file out of the working directory.
+    if (!ydxsound::ExportFileName(block.name, info.format, &target)) {
+      ILogSystem.Msg(0, " . [ISoundFX->Export('%s','%s',%d,'%s')] Error: no safe file name for the block.\n",
+                     archive, Text(name), music, Text(file));
+      IStuffDPF->FreeBlock(&block);
+      return 0;
+    }
+  }
+  Yandorix.MakeDirectory(target.c_str());
+  ydxplat::ReplaceFile out;
+  bool written = out.Begin(target.c_str()) && out.Write(block.data, (size_t)block.size) && out.Commit();
+  IStuffDPF->FreeBlock(&block);
+  if (!written) {
+    out.Abort();
+    ILogSystem.Msg(0, " . [ISoundFX->Export('%s','%s',%d,'%s')] Error: '%s' could not be written.\n", archive,
+                   Text(name), music, Text(file), target.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+int Yandorix_ISoundFX::Export(const char* archive, const char* name, char music, const char* file) {
+  if (!p->initialised) return 0;
+  ArchiveFile dpf(archive, false);
+  return dpf.Ok() ? Export(dpf.handle, name, music, file) : 0;
+}

@@ -1,0 +1,72 @@
+// Internals of the sound service: recognising sound and music files from their headers (without
+// decoding them), the file name an exported block gets, and read-only views of the slot tables.
+#pragma once
+#include <Yandorix.h>
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+
+namespace ydxsound {
+
+// Random access to the bytes of a sound file: an archive block in memory or a file on disk.
+class ByteSource {
+ public:
+  virtual ~ByteSource() {}
+  virtual uint64_t Size() const = 0;
+  // Copies up to `length` bytes from `offset`; the number copied (short only at the end).
+  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t length) = 0;
+};
+
+class MemorySource : public ByteSource {
+ public:
+  MemorySource(const void* data, size_t size) : bytes((const uint8_t*)data), size(size) {}
+  uint64_t Size() const override { return size; }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length) override;
+ private:
+  const uint8_t* bytes;
+  size_t size;
+};
+
+// A file opened read-only; Ok() is false when it could not be opened or measured.
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(const char* path);
+  ~FileSource() override;
+  bool Ok() const { return fd >= 0; }
+  uint64_t Size() const override { return size; }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length) override;
+ private:
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+  static const uint64_t kWindow = 8192;
+  int fd = -1;
+  uint64_t size = 0;
+  std::string window;   // the file's first bytes, read on the first question
+  bool windowRead = false;
+};
+
+enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
+
+// Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format
+// text is written as soon as the magic is known, also when the header then turns out to be bad.
+// Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
+InfoResult SoundInfoOf(ByteSource& source, sAudioType* out);
+// True when four bytes open a sound file of one of those formats (the mixer's loader would take it).
+bool IsSoundMagic(const void* first4);
+// Music files: Ogg Vorbis by its header; modules (IT, XM, S3M, MOD) by their signatures only.
+InfoResult MusicInfoOf(ByteSource& source, sAudioType* out);
+
+// The file name an export without a target gets: the block name (at most 31 of its 32 bytes) plus "."
+// and the format text. False for a name that is empty or could leave the working directory.
+bool ExportFileName(const char* blockname, const char* format, std::string* out);
+
+// Read-only views of the slot tables, for checks from outside the service.
+struct MusicSlotView {
+  int used, kind, loaded;
+  bool player, source, data;
+};
+bool ViewMusicSlot(int music, MusicSlotView* out);   // false for a handle outside 0..31
+int UsedSoundSlots();
+int UsedMusicSlots();
+
+}  // namespace ydxsound
