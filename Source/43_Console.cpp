@@ -5,6 +5,7 @@
 #include "00_Platform.h"
 #include "43_Console.h"
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -38,15 +39,18 @@ const char* const kConUsage[] = {
     "  <save> filename - Save the console text to the filename",
 };
 
-// The console the built-in commands act on: the one constructed last, cleared when it goes.
+// The console constructed last (cleared when it goes), and the one running a command line: the
+// built-in commands act on the console they were typed into, else on the newest one.
 cConsole* activeConsole = NULL;
+cConsole* executingConsole = NULL;
+cConsole* CommandTarget() { return executingConsole ? executingConsole : activeConsole; }
 
-// Lines from other threads, and the thread that may print directly.
+// Lines from other threads, and the thread that may print directly (the newest console's).
 std::mutex queueLock;
 std::vector<std::string> queuedLines;
-bool consoleExists = false;
+int liveConsoles = 0;
 std::thread::id consoleThread;
-bool haveQueued = false;   // read without the lock by the console's thread to skip an empty queue
+std::atomic<bool> haveQueued{false};   // read without the lock, so an empty queue costs nothing
 
 // Words of a command line, split at runs of white space.
 std::vector<std::string> SplitWords(const char* line) {
@@ -77,7 +81,7 @@ namespace ydxcon {
 
 bool OnConsoleThread() {
   std::lock_guard<std::mutex> hold(queueLock);
-  return consoleExists && std::this_thread::get_id() == consoleThread;
+  return liveConsoles > 0 && std::this_thread::get_id() == consoleThread;
 }
 
 std::string Format(const char* format, va_list args) {
@@ -99,7 +103,7 @@ std::string Format(const char* format, va_list args) {
 void QueueLine(const char* format, va_list args) {
   std::string text = Format(format, args);
   std::lock_guard<std::mutex> hold(queueLock);
-  if (!consoleExists) return;
+  if (liveConsoles == 0) return;
   queuedLines.push_back(std::move(text));
   haveQueued = true;
 }
@@ -138,23 +142,20 @@ cConsole::cConsole(const char* newtitle)
   title = newtitle ? newtitle : kDefaultTitle;
   activeConsole = this;
   std::lock_guard<std::mutex> hold(queueLock);
-  consoleExists = true;
+  liveConsoles++;
   consoleThread = std::this_thread::get_id();
-  queuedLines.clear();
-  haveQueued = false;
 }
 
 cConsole::~cConsole() {
   input.clear();
   commands.clear();
   history.clear();
-  if (activeConsole == this) {
-    activeConsole = NULL;
-    std::lock_guard<std::mutex> hold(queueLock);
-    consoleExists = false;
-    queuedLines.clear();
-    haveQueued = false;
-  }
+  if (executingConsole == this) executingConsole = NULL;
+  if (activeConsole == this) activeConsole = NULL;
+  std::lock_guard<std::mutex> hold(queueLock);
+  if (--liveConsoles > 0) return;
+  queuedLines.clear();
+  haveQueued = false;
 }
 
 void cConsole::Enable() {
@@ -212,8 +213,10 @@ int cConsole::ConsoleAddCommand(const char* name, const char* help, ConsoleCmdHa
   return 1;
 }
 
-void cConsole::ConsoleExecute(const char* line) {
-  if (!line) return;
+void cConsole::ConsoleExecute(const char* line) { Execute(line); }
+
+bool cConsole::Execute(const char* line) {
+  if (!line) return true;
   std::vector<std::string> words = SplitWords(line);
   int handled = 0;
   if (!words.empty()) {
@@ -223,11 +226,18 @@ void cConsole::ConsoleExecute(const char* line) {
         handler = command.handler;   // copied: the handler may register commands and move the table
         break;
       }
-    if (handler) handled = handler(&words);
-    if (activeConsole != this) return;   // the handler replaced the console (a new video mode)
+    if (handler) {
+      cConsole* outer = executingConsole;
+      executingConsole = this;
+      handled = handler(&words);
+      bool gone = executingConsole != this;   // the handler deleted this console (a new video mode)
+      executingConsole = outer;
+      if (gone) return false;
+    }
   }
   if (!handled) ConsolePrint("%s", kSyntaxError);
   ConsolePrint("%s", "");
+  return true;
 }
 
 void cConsole::AddHistory(const char* line) {
@@ -280,8 +290,7 @@ bool cConsole::HandleKey(int key) {
       std::string text = input.substr(1);
       ConsolePrint("%s", text.c_str());
       AddHistory(text.c_str());
-      ConsoleExecute(text.c_str());
-      if (activeConsole != this) return false;
+      if (!Execute(text.c_str())) return false;
       NewCmdLine();
       return true;
     }
@@ -344,7 +353,7 @@ int cConsole::Update() {
   }
   int key = Yandorix.GetKeyPressed(kKeyRepeat);
   if (key == 0 || key == kKeyToggle || !HasUsableFont()) return 1;
-  if (HandleKey(key) && activeConsole == this) Yandorix.RenderNeeded(1);
+  if (HandleKey(key)) Yandorix.RenderNeeded(1);
   return 1;
 }
 
@@ -370,14 +379,14 @@ void cConsole::ReportUnwritable(const std::string& path) {
 }
 
 int cConsole::HelpCommand(std::vector<std::string>*) {
-  cConsole* c = activeConsole;
+  cConsole* c = CommandTarget();
   if (!c) return 0;
   for (size_t i = c->commands.size(); i-- > 0;) c->ConsolePrint(" %s - %s", c->commands[i].name, c->commands[i].help);
   return 1;
 }
 
 int cConsole::ConCommand(std::vector<std::string>* words) {
-  cConsole* c = activeConsole;
+  cConsole* c = CommandTarget();
   if (!c || !words) return 0;
   const std::vector<std::string>& w = *words;
   size_t n = w.size();

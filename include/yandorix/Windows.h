@@ -129,6 +129,7 @@ class cConsole : public cSimpleWin {
   void AddHistory(const char* line);
 
  private:
+  bool Execute(const char* line);   // false when running it deleted this console
   void AppendLine(std::string text);
   void PrintQueued();
   bool HandleKey(int key);
