@@ -39,16 +39,17 @@ const char* const kConUsage[] = {
     "  <save> filename - Save the console text to the filename",
 };
 
-// The console constructed last (cleared when it goes), and the one running a command line: the
-// built-in commands act on the console they were typed into, else on the newest one.
-cConsole* activeConsole = NULL;
+// The live consoles, oldest first, and the one running a command line: the built-in commands act on
+// the console they were typed into, else on the newest one.
+std::vector<cConsole*> liveConsoles;
 cConsole* executingConsole = NULL;
-cConsole* CommandTarget() { return executingConsole ? executingConsole : activeConsole; }
+cConsole* NewestConsole() { return liveConsoles.empty() ? NULL : liveConsoles.back(); }
+cConsole* CommandTarget() { return executingConsole ? executingConsole : NewestConsole(); }
 
 // Lines from other threads, and the thread that may print directly (the newest console's).
 std::mutex queueLock;
 std::vector<std::string> queuedLines;
-int liveConsoles = 0;
+int consoleCount = 0;
 std::thread::id consoleThread;
 std::atomic<bool> haveQueued{false};   // read without the lock, so an empty queue costs nothing
 
@@ -81,7 +82,7 @@ namespace ydxcon {
 
 bool OnConsoleThread() {
   std::lock_guard<std::mutex> hold(queueLock);
-  return liveConsoles > 0 && std::this_thread::get_id() == consoleThread;
+  return consoleCount > 0 && std::this_thread::get_id() == consoleThread;
 }
 
 std::string Format(const char* format, va_list args) {
@@ -103,7 +104,7 @@ std::string Format(const char* format, va_list args) {
 void QueueLine(const char* format, va_list args) {
   std::string text = Format(format, args);
   std::lock_guard<std::mutex> hold(queueLock);
-  if (liveConsoles == 0) return;
+  if (consoleCount == 0) return;
   queuedLines.push_back(std::move(text));
   haveQueued = true;
 }
@@ -114,6 +115,8 @@ void TakeQueued(std::vector<std::string>* out) {
   queuedLines.clear();
   haveQueued = false;
 }
+
+cConsole* RunningConsole() { return executingConsole; }
 
 long ParseNumber(const std::string& word, long low, long high) {
   long value = strtol(word.c_str(), NULL, 10);
@@ -140,9 +143,9 @@ cConsole::cConsole(const char* newtitle)
     Layout();
   }
   title = newtitle ? newtitle : kDefaultTitle;
-  activeConsole = this;
+  liveConsoles.push_back(this);
   std::lock_guard<std::mutex> hold(queueLock);
-  liveConsoles++;
+  consoleCount++;
   consoleThread = std::this_thread::get_id();
 }
 
@@ -151,9 +154,9 @@ cConsole::~cConsole() {
   commands.clear();
   history.clear();
   if (executingConsole == this) executingConsole = NULL;
-  if (activeConsole == this) activeConsole = NULL;
+  liveConsoles.erase(std::remove(liveConsoles.begin(), liveConsoles.end(), this), liveConsoles.end());
   std::lock_guard<std::mutex> hold(queueLock);
-  if (--liveConsoles > 0) return;
+  if (--consoleCount > 0) return;
   queuedLines.clear();
   haveQueued = false;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class cConsole;
+
 namespace ydxcon {
 
 // True on the thread that created the newest console (the application's thread).
@@ -17,6 +19,9 @@ void TakeQueued(std::vector<std::string>* out);
 
 // The text printf would produce; an empty text for a NULL format or a formatting error.
 std::string Format(const char* format, va_list args);
+
+// The console running a command line right now, or NULL.
+cConsole* RunningConsole();
 
 // A number in a command word (read as strtol reads it, so "12x" is 12 and "x" is 0), held within
 // low..high; ParseShort within the 16-bit range of window coordinates.

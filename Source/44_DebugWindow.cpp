@@ -26,8 +26,8 @@ const char* const kDebugUsage[] = {
     "  <show> - Show the debug window",
 };
 
-// The window the "debug" command acts on: the one constructed last with a console, cleared when it goes.
-cDebugWO* activeDebugWindow = NULL;
+// The live windows that registered the "debug" command, oldest first: the command acts on the newest.
+std::vector<cDebugWO*> hookedWindows;
 
 // One watch as text, cut at 127 characters.
 void FormatWatch(const cDebugWO::DebugWatch& watch, char (&text)[128]) {
@@ -62,12 +62,12 @@ cDebugWO::cDebugWO(cConsole* hook, const char* newtitle) : textx(-1), texty(-1),
   }
   console = hook;
   console->ConsoleAddCommand("debug", "Debug window control commands", DebugCommand);
-  activeDebugWindow = this;
+  hookedWindows.push_back(this);
 }
 
 cDebugWO::~cDebugWO() {
   watches.clear();
-  if (activeDebugWindow == this) activeDebugWindow = NULL;
+  hookedWindows.erase(std::remove(hookedWindows.begin(), hookedWindows.end(), this), hookedWindows.end());
 }
 
 int cDebugWO::DebugWinAddWatch(const char* name, int* ivalue, double* dvalue) {
@@ -137,10 +137,15 @@ void cDebugWO::Render() {
 
 // ---- The "debug" command ----
 
+// The window hooked into the console that runs the command, else the newest one; the answer goes to
+// the console the command was typed into.
 int cDebugWO::DebugCommand(std::vector<std::string>* words) {
-  cDebugWO* d = activeDebugWindow;
-  if (!d || !d->console || !words) return 0;
-  cConsole* out = d->console;
+  cConsole* running = ydxcon::RunningConsole();
+  cDebugWO* d = hookedWindows.empty() ? NULL : hookedWindows.back();
+  for (cDebugWO* window : hookedWindows)
+    if (window->console == running) d = window;
+  if (!d || !words) return 0;
+  cConsole* out = running ? running : d->console;
   const std::vector<std::string>& w = *words;
   size_t n = w.size();
   if (n == 1) {
