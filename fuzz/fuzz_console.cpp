@@ -27,6 +27,7 @@ double real = 0.5;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ydxfuzz::StartLibrary();
+  atexit([] { Yandorix.Quit(); });   // the windows go with the library, before its objects are destroyed
   Yandorix.window = 1;
   Yandorix.colordepth = 32;
   Yandorix.resolutionx = 640;

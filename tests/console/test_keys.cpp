@@ -57,11 +57,7 @@ TEST_F(ConsoleKeysTest, EnterUpDownAndBackspaceEditAndRecallLines) {
   EXPECT_EQ(ydxtest::ReadFile("h.txt"), "ab\ncd\nc\ncon history save h.txt\n");
   EXPECT_EQ(Since(),
             (std::vector<std::string>{"con history save h.txt", " Save history to 'h.txt' file", ""}));
-  Press(SDLK_UP);
-  Press(SDLK_UP);
-  Press(SDLK_UP);
-  Press(SDLK_UP);
-  Press(SDLK_UP);   // beyond the oldest entry: stays there
+  for (int i = 0; i < 5; ++i) Press(SDLK_UP);   // beyond the oldest entry: stays there
   Press(SDLK_RETURN);
   EXPECT_EQ(Since(), (std::vector<std::string>{"ab", kSyntax, ""}));
 
@@ -113,27 +109,21 @@ TEST_F(ConsoleKeysTest, DeletingNeverShortensWhatTheLineCanHold) {
   EXPECT_LT(full, 120u);
 }
 
-TEST_F(ConsoleKeysTest, SwitchedOffInputLineTakesNoKeys) {
-  Yandorix.ConFeatures(2);
-  Type("con");
-  Press(SDLK_RETURN);
-  EXPECT_EQ(Since(), std::vector<std::string>{});
-  Yandorix.ConFeatures(2);
-  Press(SDLK_RETURN);   // the line was left as it was: still empty
-  EXPECT_EQ(Since(), std::vector<std::string>{});
-}
-
-TEST_F(ConsoleKeysTest, HiddenOrDisabledConsoleTakesNoKeys) {
-  Yandorix.ConSetVisible(0);
+TEST_F(ConsoleKeysTest, NoKeysReachASwitchedOffLineOrAHiddenOrDisabledConsole) {
+  Yandorix.ConFeatures(2);   // no input line
   Type("ab");
+  Press(SDLK_RETURN);
+  Yandorix.ConFeatures(2);
+  Yandorix.ConSetVisible(0);
+  Type("cd");
   Press(SDLK_RETURN);
   Yandorix.ConSetVisible(1);
   Yandorix.ConDisable();
-  Type("cd");
+  Type("ef");
   Press(SDLK_RETURN);
   Yandorix.ConEnable();
   Mark();
-  Press(SDLK_RETURN);
+  Press(SDLK_RETURN);   // the line is still empty
   EXPECT_EQ(Since(), std::vector<std::string>{});
 }
 
