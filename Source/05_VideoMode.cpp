@@ -174,9 +174,9 @@ static int OpenScreen(Yandorix_Main& main) {
   WarnAboutMismatches(main, flags);
 
   delete p->console;
-  p->console = new cConsole();
+  p->console = new cConsole(NULL);
   delete p->debugwindow;
-  p->debugwindow = new cDebugWO(p->console);
+  p->debugwindow = new cDebugWO(p->console, NULL);
   p->dragging = 0;
   if (screen->flags & SDL_DOUBLEBUF) p->renderneeded = 2;
   return 1;

@@ -26,6 +26,10 @@ int StartExample(const ExampleProgram& program) {
     Yandorix.Quit();
     return 0;
   }
+  // The console opens with the backquote key; the engine repaints the whole screen every frame, so
+  // the overlay windows are drawn every frame too.
+  Yandorix.ConEnable();
+  Yandorix.RenderNeeded(2);
   ITimeSystem->Init(0);
   ITimeSystem->SetRate(60, 20);
   Yandorix.SetRenderCallback(RenderFrame);

@@ -155,12 +155,64 @@ class Yandorix_Main {
   int SaveConfig(const char* dpf, const char* name, const sConfig* config);
 
   // ---- console and debug window ----
-  void ConSetVisible(signed char v);
-  int ConisVisible();
-  int ConFeatures(int v);
+  // Both windows exist from SetVideoMode on (hidden and disabled); until then every operation here does
+  // nothing and the getters return 0 or NULL. A new SetVideoMode replaces both windows with new ones.
+  void ConTitle(const char* title);   // NULL keeps the title
+  void ConEnable();                   // shows the title and an empty line once accepted
+  void ConDisable();
+  int ConisEnabled();
+  void ConSetVisible(signed char v);  // v > 0 fades in, v <= 0 fades out
+  int ConisVisible();                 // 0 hidden, 1 shown, 33 fading in, 223 fading out
+  void ConSetFont(const char* file, const char* name);
+  void ConSetFont(int handle, const char* name);
+  Yandorix_CFont* ConGetFont();       // owned by the console
+  void ConResize(short w, short h);
+  void ConMove(short x, short y);
+  SDL_Rect* ConGetRect();             // the console's own rectangle
+  void ConSetBgColor(unsigned char r, unsigned char g, unsigned char b);
+  void ConSetBgColor(unsigned int pixel);
+  unsigned int ConGetBgColor();
+  void ConSetBgImage(const char* file, const char* name);
+  void ConSetBgImage(int handle, const char* name);
+  SDL_Surface* ConGetBgImage();       // the background as drawn; owned by the console
+  void ConSetAlpha(unsigned char a);
+  unsigned char ConGetAlpha();
+  // One console line; lines printed on other threads appear at the console's next logic frame.
   void ConPrint(const char* format, ...) YDX_PRINTF(2, 3);
   void ConvPrint(const char* format, va_list args);
+  void ConNewCmdLine();
+  // 1 added; 0 for a NULL argument, a name already registered or no console. The two texts are kept
+  // by pointer and must live as long as the console.
+  int ConAddCmdHandler(const char* name, const char* help, int (*handler)(std::vector<std::string>*));
+  // Runs a command line as if typed, on an enabled console only.
+  void ConCmd(const char* line);
+  // -1 returns the feature word; any other value is XORed into it (bit 1: no toggle key, 2: no input
+  // line, 4: no fades). 0 without a console.
+  int ConFeatures(int v);
+
+  void DwTitle(const char* title);
+  void DwEnable();
+  void DwDisable();
   int DwisEnabled();
+  void DwSetVisible(signed char v);
+  int DwisVisible();
+  void DwSetFont(const char* file, const char* name);
+  void DwSetFont(int handle, const char* name);
+  Yandorix_CFont* DwGetFont();
+  void DwResize(short w, short h);
+  void DwMove(short x, short y);
+  SDL_Rect* DwGetRect();
+  void DwSetBgColor(unsigned char r, unsigned char g, unsigned char b);
+  void DwSetBgColor(unsigned int pixel);
+  unsigned int DwGetBgColor();
+  void DwSetBgImage(const char* file, const char* name);
+  void DwSetBgImage(int handle, const char* name);
+  SDL_Surface* DwGetBgImage();
+  void DwSetAlpha(unsigned char a);
+  unsigned char DwGetAlpha();
+  // Watches an int, a double or both under a name (all kept by pointer); 1 added, 0 refused.
+  int DwAddWatch(const char* name, int* ivalue, double* dvalue);
+  int DwRemoveWatch(const char* name);   // 1 removed, 0 unknown
 
  private:
   Yandorix_Main(const Yandorix_Main&) = delete;

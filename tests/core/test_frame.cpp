@@ -119,6 +119,7 @@ TEST_F(FrameTest, RestartedTimeSystemDoesNotFreezePacing) {
 
 TEST_F(FrameTest, BackquoteTogglesConsoleUnlessShiftOrSwitchedOff) {
   MainPrivate()->console->Enable();
+  Yandorix.ConFeatures(4);   // shown and hidden at once, without the fade
   PushKey(SDLK_BACKQUOTE, KMOD_NONE);
   Pass();
   EXPECT_EQ(Yandorix.ConisVisible(), 1);
@@ -142,35 +143,37 @@ TEST_F(FrameTest, DebugWindowDragsBySnapshotDifference) {
   cDebugWO* debug = MainPrivate()->debugwindow;
   debug->Enable();
   ASSERT_EQ(debug->isEnabled(), 1);
-  WarpAndSnapshot(50, 50);
-  ASSERT_EQ(Yandorix.mousex, 50);
+  const int x0 = debug->GetRect()->x, y0 = debug->GetRect()->y;   // (213, 240) on 640 x 480
+  WarpAndSnapshot(x0 + 10, y0 + 10);
+  ASSERT_EQ(Yandorix.mousex, x0 + 10);
   PushMouse(SDL_MOUSEBUTTONDOWN);
   Pass();
-  WarpAndSnapshot(80, 70);   // its own motion event still saw the old snapshot: no move yet
-  EXPECT_EQ(debug->GetRect()->x, 0);
+  WarpAndSnapshot(x0 + 40, y0 + 30);   // its own motion event still saw the old snapshot: no move yet
+  EXPECT_EQ(debug->GetRect()->x, x0);
   PushMouse(SDL_MOUSEMOTION);
   Pass();
-  EXPECT_EQ(debug->GetRect()->x, 30);
-  EXPECT_EQ(debug->GetRect()->y, 20);
+  EXPECT_EQ(debug->GetRect()->x, x0 + 30);
+  EXPECT_EQ(debug->GetRect()->y, y0 + 20);
   PushMouse(SDL_MOUSEBUTTONUP);
   Pass();
-  WarpAndSnapshot(200, 200);
+  WarpAndSnapshot(10, 10);
   PushMouse(SDL_MOUSEMOTION);
   Pass();
-  EXPECT_EQ(debug->GetRect()->x, 30);
+  EXPECT_EQ(debug->GetRect()->x, x0 + 30);
 }
 
 TEST_F(FrameTest, PressOutsideDebugWindowStartsNoDrag) {
   cDebugWO* debug = MainPrivate()->debugwindow;
   debug->Enable();
-  WarpAndSnapshot(400, 300);
+  const SDL_Rect start = *debug->GetRect();
+  WarpAndSnapshot(600, 100);
   PushMouse(SDL_MOUSEBUTTONDOWN);
   Pass();
-  WarpAndSnapshot(420, 310);
+  WarpAndSnapshot(620, 110);
   PushMouse(SDL_MOUSEMOTION);
   Pass();
-  EXPECT_EQ(debug->GetRect()->x, 0);
-  EXPECT_EQ(debug->GetRect()->y, 0);
+  EXPECT_EQ(debug->GetRect()->x, start.x);
+  EXPECT_EQ(debug->GetRect()->y, start.y);
 }
 
 TEST_F(FrameTest, RenderNeededStates) {

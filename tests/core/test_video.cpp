@@ -60,6 +60,7 @@ TEST_F(VideoTest, HardwareDoubleBufferRequestWarnsAndSucceeds) {
 TEST_F(VideoTest, SecondCallReplacesTheWindows) {
   OpenScreen(32);
   MainPrivate()->console->Enable();
+  Yandorix.ConFeatures(4);   // shown at once, without the fade
   Yandorix.ConSetVisible(1);
   ASSERT_EQ(Yandorix.ConisVisible(), 1);
   OpenScreen(32, 800, 600);

@@ -261,3 +261,54 @@ TEST_F(ExampleTest, LoadKeepsALevelThatDidNotLoadWholeAndSIGTERMEndsIt) {
   EXPECT_EQ(Log(kLoadLog).find("saved to"), std::string::npos);
   EXPECT_NE(Log(kLoadLog).find(" . Yandorix successfully closed."), std::string::npos);
 }
+
+// The console of both programs: the backquote key fades it in over the top third of the screen, and a
+// command typed into it runs ("con save a" writes what it shows). Keys are held for less than the
+// console's 120 ms repeat; a run in which a busy machine swallowed a key is tried again.
+TEST_F(ExampleTest, BackquoteOpensAWorkingConsoleInBothPrograms) {
+  const struct {
+    const char* program;
+    const char* title;
+    const char* log;
+    const char* ready;
+  } programs[] = {{"example_tiled", "QBTE - Example05", kTiledLog, "wait:1:level successfully imported"},
+                  {"example_load", "QBTE - Example03", kLoadLog, "wait:1:level successfully loaded"}};
+  for (const auto& program : programs) {
+    std::vector<std::string> actions = {program.ready, "sleep:0.3", "shot:closed.xwd", "key:grave", "sleep:1.5",
+                                        "shot:open.xwd"};
+    for (const char* key : {"c", "o", "n", "space", "s", "a", "v", "e", "space", "a", "Return"}) {
+      actions.push_back(std::string("hold:") + key + ":0.1");
+      actions.push_back("sleep:0.15");
+    }
+    actions.push_back("sleep:0.3");
+    actions.push_back("key:Escape");
+    std::string saved;
+    for (int attempt = 0; attempt < 3 && saved.empty(); ++attempt) {
+      unlink("a");
+      ASSERT_EQ(Drive(program.program, program.title, program.log, actions), 0)
+          << ydxtest::ReadFile("drive.out") << ydxtest::ReadFile("program.out");
+      saved = ydxtest::ReadFile("a");
+    }
+    EXPECT_EQ(saved, " Console for Yandorix SDK initialized\n\ncon save a\n") << program.program;
+    if (std::string(program.program) != "example_tiled") continue;   // example_load's layers scroll
+    Screenshot closed, open;
+    ASSERT_TRUE(ReadWindowDump(ydxtest::ReadFile("closed.xwd"), &closed));
+    ASSERT_TRUE(ReadWindowDump(ydxtest::ReadFile("open.xwd"), &open));
+    ASSERT_EQ(open.width, 640);
+    ASSERT_EQ(open.height, 400);
+    int changedInside = 0, changedBelow = 0;
+    for (int y = 0; y < open.height; ++y)
+      for (int x = 0; x < open.width; ++x) {
+        bool same = memcmp(open.At(x, y), closed.At(x, y), 3) == 0;
+        if (y < 133 && !same) changedInside++;
+        if (y >= 133 && !same) changedBelow++;
+      }
+    EXPECT_GT(changedInside, 640 * 133 * 9 / 10);   // the console covers the top third
+    EXPECT_EQ(changedBelow, 0);
+    // Half of the console's blue over the picture.
+    const Uint8* before = closed.At(630, 125);
+    const Uint8* after = open.At(630, 125);
+    EXPECT_NEAR(after[2], before[2] / 2 + 96, 3);
+    EXPECT_NEAR(after[0], before[0] / 2, 3);
+  }
+}

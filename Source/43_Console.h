@@ -1,0 +1,31 @@
+// What the console shares with the main object's console operations: which thread may print into the
+// console directly, and the queue that carries lines printed by other threads to that one.
+#pragma once
+#include <stdarg.h>
+#include <string>
+#include <vector>
+
+class cConsole;
+
+namespace ydxcon {
+
+// True on the thread that created the newest console (the application's thread).
+bool OnConsoleThread();
+// Formats a line printed on another thread and queues it for the console's thread; nothing while no
+// console exists. The console's object is never touched here.
+void QueueLine(const char* format, va_list args);
+// Takes the queued lines, oldest first (called on the console's thread).
+void TakeQueued(std::vector<std::string>* out);
+
+// The text printf would produce; an empty text for a NULL format or a formatting error.
+std::string Format(const char* format, va_list args);
+
+// The console running a command line right now, or NULL.
+cConsole* RunningConsole();
+
+// A number in a command word (read as strtol reads it, so "12x" is 12 and "x" is 0), held within
+// low..high; ParseShort within the 16-bit range of window coordinates.
+long ParseNumber(const std::string& word, long low, long high);
+short ParseShort(const std::string& word);
+
+}  // namespace ydxcon
