@@ -389,13 +389,13 @@ int Yandorix_IStuffDPF::Flush(int handle) {
   return 1;
 }
 
-const char* Yandorix_IStuffDPF::GetFilename(int handle) {
+char* Yandorix_IStuffDPF::GetFilename(int handle) {
   Slot* slot = SlotOf(p, handle);
-  return slot ? slot->path.c_str() : NULL;
+  return slot ? slot->path.data() : NULL;
 }
 
-const char* Yandorix_IStuffDPF::GetName() { return p->signature; }
-const char* Yandorix_IStuffDPF::GetCopyright() { return p->header.copyright; }
-const char* Yandorix_IStuffDPF::GetCreateDate() { return p->header.created; }
-const char* Yandorix_IStuffDPF::GetLastModified() { return p->header.modified; }
+char* Yandorix_IStuffDPF::GetName() { return p->signature; }
+char* Yandorix_IStuffDPF::GetCopyright() { return p->header.copyright; }
+char* Yandorix_IStuffDPF::GetCreateDate() { return p->header.created; }
+char* Yandorix_IStuffDPF::GetLastModified() { return p->header.modified; }
 int Yandorix_IStuffDPF::IsProtected() { return p->header.protectedFlag ? 1 : 0; }

@@ -6,6 +6,7 @@
 #include "01_Main.h"
 #include <tinyxml.h>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -845,9 +846,9 @@ int Yandorix_Main::XMLNodeRename(int h, const char* name) {
   return 1;
 }
 
-const char* Yandorix_Main::XMLNodeGetName(int h) {
+char* Yandorix_Main::XMLNodeGetName(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLNodeGetName");
-  return element ? element->Value() : NULL;
+  return element ? const_cast<char*>(element->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, const char* value) {
@@ -871,17 +872,28 @@ int Yandorix_Main::XMLAttributeSet(int h, const char* name, int value) {
   return XMLAttributeSet(h, name, text);
 }
 
-// Enough digits that the number read back is the number written.
+// The shortest text that reads back as the same number: 0.1 is written "0.1", not with 17 digits.
+template <typename Number>
+static int SetNumberAttribute(Yandorix_Main& main, int h, const char* name, Number value) {
+  char text[64];
+  std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, value);
+  *written.ptr = '\0';
+  return main.XMLAttributeSet(h, name, text);
+}
+
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, double value) {
-  char text[40];
-  snprintf(text, sizeof text, "%.17g", value);
-  return XMLAttributeSet(h, name, text);
+  return SetNumberAttribute(*this, h, name, value);
 }
 
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, float value) {
-  char text[40];
-  snprintf(text, sizeof text, "%.9g", (double)value);
-  return XMLAttributeSet(h, name, text);
+  return SetNumberAttribute(*this, h, name, value);
+}
+
+int Yandorix_Main::XMLAttributeGet(int h, const char* name, char** value) {
+  const char* text = NULL;
+  int found = XMLAttributeGet(h, name, value ? &text : NULL);
+  if (value) *value = const_cast<char*>(text);
+  return found;
 }
 
 int Yandorix_Main::XMLAttributeGet(int h, const char* name, const char** value) {
@@ -912,10 +924,10 @@ int Yandorix_Main::XMLAttributeRemove(int h, const char* name) {
   return 1;
 }
 
-const char* Yandorix_Main::XMLTextGet(int h) {
+char* Yandorix_Main::XMLTextGet(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLTextGet");
   TiXmlText* text = element ? FirstText(element) : NULL;
-  return text ? text->Value() : NULL;
+  return text ? const_cast<char*>(text->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLTextSet(int h, const char* text) {
@@ -944,10 +956,10 @@ int Yandorix_Main::XMLTextRemove(int h) {
   return text && element->RemoveChild(text) ? 1 : 0;
 }
 
-const char* Yandorix_Main::XMLCommentGet(int h) {
+char* Yandorix_Main::XMLCommentGet(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLCommentGet");
   TiXmlComment* comment = element ? FirstComment(element) : NULL;
-  return comment ? comment->Value() : NULL;
+  return comment ? const_cast<char*>(comment->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLCommentSet(int h, const char* text) {

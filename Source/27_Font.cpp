@@ -503,7 +503,7 @@ void Yandorix_CFont::SetName(const char* name) {
   std::strcpy(p->name, name);
 }
 
-const char* Yandorix_CFont::GetName() const { return p->created ? p->name : NULL; }
+char* Yandorix_CFont::GetName() const { return p->created ? p->name : NULL; }
 SDL_Surface* Yandorix_CFont::GetSurface() const { return p->created ? p->surface : NULL; }
 
 void Yandorix_CFont::SetAlpha(int alpha) {
