@@ -87,7 +87,7 @@ int ReadBlockAt(sStuffDPFPrivate* context, const Slot& slot, int handle, int64_t
 // damaged header for the blocks behind it; otherwise a damaged header ends the scan with an error.
 int ScanFrom(sStuffDPFPrivate* context, const Slot& slot, int handle, int64_t start, bool first,
              DPF_BlockData* out) {
-  int64_t fileLength = ydxplat::FileLength(slot.descriptor);
+  int64_t fileLength = SlotLength(slot);
   if (fileLength < 0) return kScanError;
   for (;;) {
     int64_t marker = 0;
@@ -150,7 +150,7 @@ int IndexedSearch(sStuffDPFPrivate* context, Slot& slot, int handle, DPF_BlockDa
   auto entry = slot.index.first.find(IndexKey(block->name, block->type));
   if (entry == slot.index.first.end()) return slot.index.endResult == kScanEnd ? kScanEnd : -1;
   DPF_BlockData found;
-  int64_t fileLength = ydxplat::FileLength(slot.descriptor);
+  int64_t fileLength = SlotLength(slot);
   int result = ReadBlockAt(context, slot, handle, entry->second, fileLength, true, &found);
   if (result == kScanFound && strcmp(found.name, block->name) == 0 && strcmp(found.type, block->type) == 0) {
     *block = found;
@@ -325,13 +325,16 @@ std::unique_ptr<uint8_t[]> ComposeBlock(sStuffDPFPrivate* context, const Slot& s
 }
 
 // Appends a composed block and brings the header's CRC up to date; on any failure the file is cut
-// back to its previous length and its header left as it was.
+// back to its previous length and its header left as it was. The header's CRC is what commits the
+// block: the block is on disk before the header that covers it is written, so a crash or a power cut
+// at any moment leaves either the old archive with an uncommitted tail (cut off at the next Open) or
+// the new one.
 bool AppendBlock(sStuffDPFPrivate* context, Slot& slot, const uint8_t* bytes, int64_t total, int64_t* offset) {
   int64_t end = ydxplat::FileLength(slot.descriptor);
   if (end < kBlocksOffset) return false;
   uint32_t previousCRC = slot.crc;
   bool blockWritten = WriteAt(slot.descriptor, end, bytes, (size_t)total);
-  if (blockWritten) {
+  if (blockWritten && ydxplat::CommitData(slot.descriptor) == 0) {
     slot.crc = ExtendCRC(previousCRC, bytes, (size_t)total);
     if (WriteHeaderBack(context, slot, false)) {
       *offset = end;
@@ -443,7 +446,9 @@ int Yandorix_IStuffDPF::AddFile(int handle, const char* path) {
 namespace {
 
 // Rewrites the header of the block last found in place, with a '?' name and the type "DELETED" (marker
-// and data stay), and brings the stored CRC up to date; on failure the old header is put back.
+// and data stay). The archive header with the CRC of the result goes out first and reaches the disk
+// before the block's header is touched: a crash in between leaves a state the next Open recognises
+// and completes. On failure the old bytes are put back.
 bool MarkFoundBlockDeleted(sStuffDPFPrivate* context, Slot& slot) {
   int64_t headerOffset = context->scanPosition - kBlockHeaderSize;
   uint8_t plain[kBlockHeaderSize], raw[kBlockHeaderSize];
@@ -455,20 +460,18 @@ bool MarkFoundBlockDeleted(sStuffDPFPrivate* context, Slot& slot) {
   int64_t bytesBehind = ydxplat::FileLength(slot.descriptor) - headerOffset - kBlockHeaderSize;
   uint32_t previousCRC = slot.crc;
   slot.index.Clear();
-  bool blockWritten = WriteAt(slot.descriptor, headerOffset, raw, sizeof raw);
-  if (blockWritten) {
-    slot.crc = PatchCRC(previousCRC, context->blockHeaderRaw, raw, sizeof raw, bytesBehind);
-    if (WriteHeaderBack(context, slot, false)) {
-      memcpy(context->blockHeader, plain, sizeof plain);
-      memcpy(context->blockHeaderRaw, raw, sizeof raw);
-      return true;
-    }
+  slot.crc = PatchCRC(previousCRC, context->blockHeaderRaw, raw, sizeof raw, bytesBehind);
+  bool committed = WriteHeaderBack(context, slot, false) && ydxplat::CommitData(slot.descriptor) == 0;
+  if (committed && WriteAt(slot.descriptor, headerOffset, raw, sizeof raw)) {
+    memcpy(context->blockHeader, plain, sizeof plain);
+    memcpy(context->blockHeaderRaw, raw, sizeof raw);
+    return true;
   }
   int savedErrno = errno;
   slot.crc = previousCRC;
   // A failed write may still have changed some bytes: put the old ones back.
   if (!WriteAt(slot.descriptor, headerOffset, context->blockHeaderRaw, kBlockHeaderSize) ||
-      (blockWritten && !WriteHeaderBack(context, slot, false)))
+      !WriteHeaderBack(context, slot, false))
     ILogSystem.Msg(0, " . [IStuffDPF->Delete()] Error: '%s' could not be restored after a failed write.\n",
                    slot.path.c_str());
   errno = savedErrno;
