@@ -21,23 +21,6 @@ std::string Pattern(size_t size, int seed) {
 
 std::string Marker() { return std::string(reinterpret_cast<const char*>(ydxdpf::kBlockMarker), 16); }
 
-int failOpens = 0;
-int ReadOnlyHook(ydxplat::FaultOp op, const char*, size_t*) {
-  if (op == ydxplat::kOpOpen && failOpens > 0) {
-    failOpens--;
-    return EACCES;
-  }
-  return 0;
-}
-
-int OpenReadOnly(const char* path) {
-  failOpens = 1;
-  ydxplat::SetFaultHook(ReadOnlyHook);
-  int handle = IStuffDPF->Open(path);
-  ydxplat::SetFaultHook(nullptr);
-  return handle;
-}
-
 int CountBlocks(int handle) {
   DPF_BlockData found;
   int count = 0, result = IStuffDPF->FindFirst(handle, &found);
