@@ -129,6 +129,13 @@ void DumpCacheTable(sStuffDPFPrivate* context);
 // The archive cipher keyed with the password, or with the header key while none is set.
 void RekeyArchiveCipher(sStuffDPFPrivate* context);
 
+// Stores `block` in place of the live blocks of its name and type. The new block is appended first and
+// the old ones are deleted after it, the newest first, so that at every moment the first live block of
+// that name and type (the one every lookup finds) is the last one completely stored, or the new one
+// once it is complete: a crash in the middle never loses the previous version. The stored size, or 0
+// after logging why (the new block may then stand behind the old one, which lookups still find).
+int ReplaceBlock(Yandorix_IStuffDPF& service, int handle, DPF_BlockData* block);
+
 // Converts a version-3.0 archive in place; the open descriptor of the new file (positioned after its
 // signature), or -1.
 int Update3to4(Yandorix_IStuffDPF& service, const char* path);

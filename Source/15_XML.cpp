@@ -4,6 +4,7 @@
 #include "15_XML.h"
 #include "00_Platform.h"
 #include "01_Main.h"
+#include "11_DPFCache.h"
 #include <tinyxml.h>
 #include <cerrno>
 #include <charconv>
@@ -365,40 +366,18 @@ void FillBlock(DPF_BlockData* block, const char* name) {
   strcpy(block->type, "FILE");
 }
 
-// Stores `bytes` as the "FILE" block `name`, replacing a block of that name. The old block is deleted
-// only once its bytes are in hand, and put back when the new one cannot be added.
-int ReplaceFileBlock(int h, int dpf, const char* name, std::string& bytes) {
-  DPF_BlockData found;
-  FillBlock(&found, name);
-  DPF_BlockData previous;
-  memset(&previous, 0, sizeof previous);
-  int previousSize = 0;
-  bool replacing = IStuffDPF->Search(dpf, &found) == 1;
-  if (replacing) {
-    previousSize = IStuffDPF->LoadBlock(dpf, "FILE", name, &previous);
-    if (!IStuffDPF->Delete(dpf, &found)) {
-      IStuffDPF->FreeBlock(&previous);
-      return 0;
-    }
-  }
+// Stores `bytes` as the "FILE" block `name`, in the storage mode of the block it replaces. The new
+// block goes in before the old one is deleted, so a crash during a save keeps the previous document.
+int ReplaceFileBlock(int dpf, const char* name, std::string& bytes) {
   DPF_BlockData block;
   FillBlock(&block, name);
-  block.mode = replacing ? found.mode : 0;
+  bool replacing = IStuffDPF->Search(dpf, &block) == 1;
+  uint8_t mode = replacing ? block.mode : 0;
+  FillBlock(&block, name);
+  block.mode = mode;
   block.size = (int)bytes.size();
   block.data = &bytes[0];
-  int stored = IStuffDPF->AddData(dpf, &block);
-  if (stored <= 0 && replacing && previous.data) {
-    DPF_BlockData restore;
-    FillBlock(&restore, name);
-    restore.mode = found.mode;
-    restore.size = previousSize;
-    restore.data = previous.data;
-    if (IStuffDPF->AddData(dpf, &restore) <= 0)
-      ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the previous block could not be put back.\n", h,
-                     ArchivePath(dpf), name);
-  }
-  IStuffDPF->FreeBlock(&previous);
-  return stored;
+  return ydxdpf::ReplaceBlock(*IStuffDPF, dpf, &block);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -708,7 +687,7 @@ int Yandorix_Main::XMLSave(int h, int dpf, const char* name) {
                    ArchivePath(dpf), name);
     return 0;
   }
-  int stored = ReplaceFileBlock(h, dpf, name, bytes);
+  int stored = ReplaceFileBlock(dpf, name, bytes);
   if (stored <= 0)
     ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the document could not be stored in the DPF.\n",
                    h, ArchivePath(dpf), name);

@@ -1,6 +1,7 @@
 // Archives left by a crash in the middle of a change: an append whose header never went out is cut off
-// (or, read only, ignored), a deletion whose header went out first is completed, real damage is still
-// refused, and a writer killed at random moments fifty times loses no block whose call had returned.
+// (or, read only, ignored), a deletion whose header went out first is completed, a replaced block stays
+// found until its successor is complete, real damage is still refused, and a writer killed at random
+// moments fifty times loses no block whose call had returned.
 #include "DPFTest.h"
 #include <csignal>
 #include <cstring>
@@ -144,6 +145,43 @@ TEST_F(DPFRecovery, DamageIsStillRefused) {
   EXPECT_EQ(IStuffDPF->Open("bad.dpf"), -1);
   EXPECT_TRUE(Logged(" . [IStuffDPF->Open('bad.dpf')] Info: the DPF is protected and no password is set, so an "
                      "interrupted deletion could not be looked for.\n"));
+}
+
+namespace {
+int headerWritesUntilFailure = -1;
+int FailAHeaderWrite(ydxplat::FaultOp op, const char*, size_t* length) {
+  if (op != ydxplat::kOpWrite || *length != (size_t)ydxdpf::kHeaderSize || headerWritesUntilFailure < 0) return 0;
+  return headerWritesUntilFailure-- == 0 ? EIO : 0;
+}
+
+std::string LiveList(int handle) {
+  std::string list;
+  DPF_BlockData found;
+  for (int r = IStuffDPF->FindFirst(handle, &found); r == 1; r = IStuffDPF->FindNext(handle, &found))
+    list += std::string(found.name) + "/" + found.type + " ";
+  return list;
+}
+}  // namespace
+
+TEST_F(DPFRecovery, AReplacedBlockIsFoundAsItWasUntilItsSuccessorIsComplete) {
+  int handle = IStuffDPF->Create("r.dpf");
+  ASSERT_GT(Add(handle, "doc", "FILE", 0, "version 1"), 0);
+  std::string second = "version 2";
+  DPF_BlockData block = Block("doc", "FILE", 0, second);
+  headerWritesUntilFailure = 1;   // the append commits, the deletion of the old block fails
+  ydxplat::SetFaultHook(FailAHeaderWrite);
+  EXPECT_EQ(ydxdpf::ReplaceBlock(*IStuffDPF, handle, &block), 0);
+  ydxplat::SetFaultHook(nullptr);
+  EXPECT_EQ(LiveList(handle), "doc/FILE doc/FILE ");
+  EXPECT_EQ(Load(handle, "FILE", "doc"), "version 1");
+  // The next replacement removes both, the newer leftover first, and its own block is the one found.
+  std::string third = "version 3";
+  block = Block("doc", "FILE", 0, third);
+  EXPECT_GT(ydxdpf::ReplaceBlock(*IStuffDPF, handle, &block), 0);
+  EXPECT_EQ(LiveList(handle), "?oc/DELETED ?oc/DELETED doc/FILE ");
+  EXPECT_EQ(Load(handle, "FILE", "doc"), "version 3");
+  IStuffDPF->Close(handle);
+  EXPECT_TRUE(CRCMatches("r.dpf"));
 }
 
 // ---------------------------------------------------------------------------------------------------
