@@ -107,6 +107,11 @@ int Commit(int fd) {
   return ::fsync(fd);
 }
 
+int CommitData(int fd) {
+  if (Injected(kOpCommit, nullptr)) return -1;
+  return ::fdatasync(fd);
+}
+
 int Access(const char* path, int mode) { return path ? ::access(NativePath(path).c_str(), mode) : -1; }
 
 int MakeDir(const char* path) {

@@ -24,6 +24,8 @@ int64_t Seek(int fd, int64_t offset, int whence);         // new position, or -1
 int64_t FileLength(int fd);                                // -1 on error; position unchanged
 int Truncate(int fd, int64_t length);                      // 0 on success
 int Commit(int fd);                                        // fsync; 0 on success
+// fdatasync: the data written so far (and the length) is on disk before anything written after it.
+int CommitData(int fd);                                    // 0 on success
 int Access(const char* path, int mode);                    // 0 when accessible
 int MakeDir(const char* path);                             // 0 on success
 int Stat(const char* path, struct stat* st);               // 0 on success

@@ -32,10 +32,12 @@ bool Yandorix_IsInitialised() { return MainPrivate()->initialised != 0; }
 
 static const char kVersionText[] = "Yandorix SDK Win32 v5.22 (build 3336)";
 static const char kCopyrightText[] = "(c) 2013 Yandorix Software";   // 26 characters
+// The caption field is a char* the application may point anywhere; the default is writable too.
+static char defaultTitle[] = "Yandorix SDK Application";
 
 Yandorix_Main::Yandorix_Main() {
   static_assert(sizeof(kCopyrightText) - 1 == 26, "the copyright line is 26 characters");
-  title = "Yandorix SDK Application";
+  title = defaultTitle;
   icon = NULL;
   mtfriendly = 0;
   renderer = 1;

@@ -218,8 +218,8 @@ double Yandorix_Main::RandReal() { return Rand() * (1.0 / 4294967295.0); }
 
 // ---- Version ----
 
-const char* Yandorix_Main::GetVersion() { return p->version; }
-const char* Yandorix_Main::GetCopyright() { return p->copyright; }
+char* Yandorix_Main::GetVersion() { return p->version; }
+char* Yandorix_Main::GetCopyright() { return p->copyright; }
 
 int Yandorix_Main::RequireVersion(int major, int minor) {
   if (p->versionmajor * 100 + p->versionminor >= major * 100 + minor) return 1;
@@ -236,13 +236,14 @@ void Yandorix_Main::PrintVersion() {
 
 namespace {
 
+// Writable like every text the main object hands out (callers hold them as char*); filled at compile time.
 struct OneCharacterTexts {
   char text[128][2];
   constexpr OneCharacterTexts() : text() {
     for (int c = 0; c < 128; c++) text[c][0] = (char)c;
   }
 };
-constexpr OneCharacterTexts kOneCharacter;
+OneCharacterTexts oneCharacter;
 
 // The US layout's shifted characters.
 int ShiftedCharacter(int key) {
@@ -278,11 +279,10 @@ int TranslateKey(int key, SDLMod modifiers) {
 
 }  // namespace
 
-const char* Yandorix_Main::GetKeyName(int key) {
-  if (key == ' ') return " ";
-  if (key == '%') return "%";
+char* Yandorix_Main::GetKeyName(int key) {
+  if (key == ' ' || key == '%') return oneCharacter.text[key];
   if ((key >= 33 && key <= 64) || (key >= 91 && key <= 122)) return SDL_GetKeyName((SDLKey)key);
-  if ((key >= 'A' && key <= 'Z') || (key >= '{' && key <= '~')) return kOneCharacter.text[key];
+  if ((key >= 'A' && key <= 'Z') || (key >= '{' && key <= '~')) return oneCharacter.text[key];
   return NULL;
 }
 

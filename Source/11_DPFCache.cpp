@@ -240,7 +240,7 @@ static int TakeHandle(sStuffDPFPrivate* context) {
 
 // Enters an opened, checked file into the cache; its handle, or 0 when every slot is open.
 static int CacheInsert(sStuffDPFPrivate* context, int fd, const char* path, const FileIdentity& identity,
-                       uint32_t crc, bool readOnly) {
+                       uint32_t crc, bool readOnly, const RecoveredView& view) {
   Slot* slot = KnownSlot(context, identity);
   if (!slot) {
     slot = ChooseSlot(context);
@@ -268,6 +268,8 @@ static int CacheInsert(sStuffDPFPrivate* context, int fd, const char* path, cons
   }
   slot->identity = identity;
   slot->fileSize = identity.length;
+  slot->committedEnd = view.committedEnd;
+  slot->repairPending = view.repairPending;
   slot->references++;
   slot->isProtected = context->header.protectedFlag ? 1 : 0;
   return slot->handle;
@@ -337,11 +339,27 @@ int Yandorix_IStuffDPF::Open(const char* path) {
   FileIdentity identity;
   IdentityOfDescriptor(fd, &identity);
   uint32_t crc = p->header.crc;
-  if (!KnownSlot(p, identity)) {
-    if (!CalculateCRC(fd, &crc)) return RefuseOpen(fd, corrupted, path);
-    if (crc != p->header.crc) return RefuseOpen(fd, corrupted, path);
+  // A file this cache checked before is trusted while it keeps its length and time, unless it was
+  // read with an interrupted change that must now be undone.
+  Slot* known = KnownSlot(p, identity);
+  RecoveredView view;
+  if (known) {
+    view.committedEnd = known->committedEnd;
+    view.repairPending = known->repairPending;
   }
-  int handle = CacheInsert(p, fd, path, identity, crc, readOnly);
+  if (!known || (view.repairPending && !readOnly)) {
+    if (!CalculateCRC(fd, &crc)) return RefuseOpen(fd, corrupted, path);
+    view = RecoveredView();
+    if (crc != p->header.crc) {
+      if (!RecoverArchive(p, fd, path, readOnly, &view)) {
+        ydxplat::Close(fd);
+        return -1;
+      }
+      crc = p->header.crc;
+      IdentityOfDescriptor(fd, &identity);
+    }
+  }
+  int handle = CacheInsert(p, fd, path, identity, crc, readOnly, view);
   if (handle == 0) ydxplat::Close(fd);
   return handle;
 }
@@ -389,13 +407,13 @@ int Yandorix_IStuffDPF::Flush(int handle) {
   return 1;
 }
 
-const char* Yandorix_IStuffDPF::GetFilename(int handle) {
+char* Yandorix_IStuffDPF::GetFilename(int handle) {
   Slot* slot = SlotOf(p, handle);
-  return slot ? slot->path.c_str() : NULL;
+  return slot ? slot->path.data() : NULL;
 }
 
-const char* Yandorix_IStuffDPF::GetName() { return p->signature; }
-const char* Yandorix_IStuffDPF::GetCopyright() { return p->header.copyright; }
-const char* Yandorix_IStuffDPF::GetCreateDate() { return p->header.created; }
-const char* Yandorix_IStuffDPF::GetLastModified() { return p->header.modified; }
+char* Yandorix_IStuffDPF::GetName() { return p->signature; }
+char* Yandorix_IStuffDPF::GetCopyright() { return p->header.copyright; }
+char* Yandorix_IStuffDPF::GetCreateDate() { return p->header.created; }
+char* Yandorix_IStuffDPF::GetLastModified() { return p->header.modified; }
 int Yandorix_IStuffDPF::IsProtected() { return p->header.protectedFlag ? 1 : 0; }

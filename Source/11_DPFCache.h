@@ -54,6 +54,8 @@ struct Slot {
   int modified = 0;
   int references = 0;
   uint32_t crc = 0;           // CRC-32 of the file from offset 520, kept current by every write
+  int64_t committedEnd = -1;  // read only: where the archive ends before an uncommitted tail; -1 none
+  bool repairPending = false; // read only: an interrupted change is to be undone once it is writable
   FileIdentity identity;      // device and inode; length and time as last seen by the cache
   BlockIndex index;
 };
@@ -99,6 +101,21 @@ bool WriteAt(int fd, int64_t offset, const void* buffer, size_t length);
 
 // CRC-32 of the file from offset 520 to its end, streamed; false (with an Error line) on a read error.
 bool CalculateCRC(int fd, uint32_t* crc);
+// The archive's length as its blocks see it: the file's, or less for a read-only archive that ends in
+// the tail of an interrupted write.
+int64_t SlotLength(const Slot& slot);
+
+// The stored CRC is the commit record of every change: an append is committed once the header's CRC
+// covers it, a deletion once the header's CRC has the block deleted (the header goes out first).
+// For an archive whose bytes do not match its CRC, this finds the committed state an interrupted
+// change left: the file up to the start of an uncommitted tail, or the file with an unfinished
+// deletion completed. It brings the file there (or, read only, the view of it: `committedEnd`) and
+// logs a Warning; false when there is no such state, that is when the archive is damaged.
+struct RecoveredView {
+  int64_t committedEnd = -1;    // read only: the archive ends here, before an uncommitted tail
+  bool repairPending = false;   // read only: the file still holds the interrupted change
+};
+bool RecoverArchive(sStuffDPFPrivate* context, int fd, const char* path, bool readOnly, RecoveredView* view);
 // Rewrites the slot's header on disk with the current date and the slot's CRC; false on any failure.
 bool WriteHeaderBack(sStuffDPFPrivate* context, Slot& slot, bool sync);
 // A new header: copyright and creation date as given (now when NULL), filler from the generator.
@@ -111,6 +128,13 @@ void DumpCacheTable(sStuffDPFPrivate* context);
 
 // The archive cipher keyed with the password, or with the header key while none is set.
 void RekeyArchiveCipher(sStuffDPFPrivate* context);
+
+// Stores `block` in place of the live blocks of its name and type. The new block is appended first and
+// the old ones are deleted after it, the newest first, so that at every moment the first live block of
+// that name and type (the one every lookup finds) is the last one completely stored, or the new one
+// once it is complete: a crash in the middle never loses the previous version. The stored size, or 0
+// after logging why (the new block may then stand behind the old one, which lookups still find).
+int ReplaceBlock(Yandorix_IStuffDPF& service, int handle, DPF_BlockData* block);
 
 // Converts a version-3.0 archive in place; the open descriptor of the new file (positioned after its
 // signature), or -1.

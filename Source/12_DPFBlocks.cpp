@@ -87,7 +87,7 @@ int ReadBlockAt(sStuffDPFPrivate* context, const Slot& slot, int handle, int64_t
 // damaged header for the blocks behind it; otherwise a damaged header ends the scan with an error.
 int ScanFrom(sStuffDPFPrivate* context, const Slot& slot, int handle, int64_t start, bool first,
              DPF_BlockData* out) {
-  int64_t fileLength = ydxplat::FileLength(slot.descriptor);
+  int64_t fileLength = SlotLength(slot);
   if (fileLength < 0) return kScanError;
   for (;;) {
     int64_t marker = 0;
@@ -150,7 +150,7 @@ int IndexedSearch(sStuffDPFPrivate* context, Slot& slot, int handle, DPF_BlockDa
   auto entry = slot.index.first.find(IndexKey(block->name, block->type));
   if (entry == slot.index.first.end()) return slot.index.endResult == kScanEnd ? kScanEnd : -1;
   DPF_BlockData found;
-  int64_t fileLength = ydxplat::FileLength(slot.descriptor);
+  int64_t fileLength = SlotLength(slot);
   int result = ReadBlockAt(context, slot, handle, entry->second, fileLength, true, &found);
   if (result == kScanFound && strcmp(found.name, block->name) == 0 && strcmp(found.type, block->type) == 0) {
     *block = found;
@@ -325,13 +325,16 @@ std::unique_ptr<uint8_t[]> ComposeBlock(sStuffDPFPrivate* context, const Slot& s
 }
 
 // Appends a composed block and brings the header's CRC up to date; on any failure the file is cut
-// back to its previous length and its header left as it was.
+// back to its previous length and its header left as it was. The header's CRC is what commits the
+// block: the block is on disk before the header that covers it is written, so a crash or a power cut
+// at any moment leaves either the old archive with an uncommitted tail (cut off at the next Open) or
+// the new one.
 bool AppendBlock(sStuffDPFPrivate* context, Slot& slot, const uint8_t* bytes, int64_t total, int64_t* offset) {
   int64_t end = ydxplat::FileLength(slot.descriptor);
   if (end < kBlocksOffset) return false;
   uint32_t previousCRC = slot.crc;
   bool blockWritten = WriteAt(slot.descriptor, end, bytes, (size_t)total);
-  if (blockWritten) {
+  if (blockWritten && ydxplat::CommitData(slot.descriptor) == 0) {
     slot.crc = ExtendCRC(previousCRC, bytes, (size_t)total);
     if (WriteHeaderBack(context, slot, false)) {
       *offset = end;
@@ -368,23 +371,50 @@ Slot* WritableSlot(sStuffDPFPrivate* context, int handle, const char* operation,
 
 }  // namespace
 
-int Yandorix_IStuffDPF::AddData(int handle, DPF_BlockData* block) {
+namespace {
+
+// The checks of every append; the slot, or NULL after logging why not.
+Slot* SlotForAppend(sStuffDPFPrivate* context, int handle, DPF_BlockData* block) {
   if (!block) {
     ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: no block was given.\n", handle, "(null)");
-    return 0;
+    return NULL;
   }
   if (!NamesFit(block->name, block->type)) {
     ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%.31s')] Error: name or type are too long. Maximum chars for "
                    "name is 32 and 8 for type.\n", handle, block->name);
-    return 0;
+    return NULL;
   }
-  Slot* slot = WritableSlot(p, handle, "AddData", block->name);
-  if (!slot) return 0;
-  if (block->size < 0 || (!block->data && block->size > 0)) {
+  Slot* slot = WritableSlot(context, handle, "AddData", block->name);
+  if (slot && (block->size < 0 || (!block->data && block->size > 0))) {
     ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: the block has a negative size or no data.\n",
                    handle, block->name);
+    return NULL;
+  }
+  return slot;
+}
+
+// Composes and appends the block; its stored size (with its marker's offset), or 0 after logging why.
+int AppendNewBlock(sStuffDPFPrivate* context, Slot& slot, int handle, DPF_BlockData* block, int64_t* offset) {
+  int64_t total = 0;
+  int32_t storedSize = 0;
+  std::unique_ptr<uint8_t[]> bytes = ComposeBlock(context, slot, handle, block, &total, &storedSize);
+  if (!bytes) return 0;
+  if (!AppendBlock(context, slot, bytes.get(), total, offset)) {
+    ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: the block could not be written: %s\n", handle,
+                   block->name, strerror(errno ? errno : EIO));
+    slot.index.Clear();
     return 0;
   }
+  slot.modified = 1;
+  if (slot.index.built) slot.index.first.emplace(IndexKey(block->name, block->type), *offset);
+  return storedSize;
+}
+
+}  // namespace
+
+int Yandorix_IStuffDPF::AddData(int handle, DPF_BlockData* block) {
+  Slot* slot = SlotForAppend(p, handle, block);
+  if (!slot) return 0;
   int found = Search(handle, block);
   if (found == kScanFound) {
     ILogSystem.Msg(5, " . [IStuffDPF->AddData(%d,'%s')] Info: block already exists.\n", handle, block->name);
@@ -395,19 +425,8 @@ int Yandorix_IStuffDPF::AddData(int handle, DPF_BlockData* block) {
                    handle, block->name);
     return 0;
   }
-  int64_t total = 0, offset = 0;
-  int32_t storedSize = 0;
-  std::unique_ptr<uint8_t[]> bytes = ComposeBlock(p, *slot, handle, block, &total, &storedSize);
-  if (!bytes) return 0;
-  if (!AppendBlock(p, *slot, bytes.get(), total, &offset)) {
-    ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: the block could not be written: %s\n", handle,
-                   block->name, strerror(errno ? errno : EIO));
-    slot->index.Clear();
-    return 0;
-  }
-  slot->modified = 1;
-  if (slot->index.built) slot->index.first.emplace(IndexKey(block->name, block->type), offset);
-  return storedSize;
+  int64_t offset = 0;
+  return AppendNewBlock(p, *slot, handle, block, &offset);
 }
 
 int Yandorix_IStuffDPF::AddFile(int handle, const char* path) {
@@ -443,7 +462,9 @@ int Yandorix_IStuffDPF::AddFile(int handle, const char* path) {
 namespace {
 
 // Rewrites the header of the block last found in place, with a '?' name and the type "DELETED" (marker
-// and data stay), and brings the stored CRC up to date; on failure the old header is put back.
+// and data stay). The archive header with the CRC of the result goes out first and reaches the disk
+// before the block's header is touched: a crash in between leaves a state the next Open recognises
+// and completes. On failure the old bytes are put back.
 bool MarkFoundBlockDeleted(sStuffDPFPrivate* context, Slot& slot) {
   int64_t headerOffset = context->scanPosition - kBlockHeaderSize;
   uint8_t plain[kBlockHeaderSize], raw[kBlockHeaderSize];
@@ -455,20 +476,18 @@ bool MarkFoundBlockDeleted(sStuffDPFPrivate* context, Slot& slot) {
   int64_t bytesBehind = ydxplat::FileLength(slot.descriptor) - headerOffset - kBlockHeaderSize;
   uint32_t previousCRC = slot.crc;
   slot.index.Clear();
-  bool blockWritten = WriteAt(slot.descriptor, headerOffset, raw, sizeof raw);
-  if (blockWritten) {
-    slot.crc = PatchCRC(previousCRC, context->blockHeaderRaw, raw, sizeof raw, bytesBehind);
-    if (WriteHeaderBack(context, slot, false)) {
-      memcpy(context->blockHeader, plain, sizeof plain);
-      memcpy(context->blockHeaderRaw, raw, sizeof raw);
-      return true;
-    }
+  slot.crc = PatchCRC(previousCRC, context->blockHeaderRaw, raw, sizeof raw, bytesBehind);
+  bool committed = WriteHeaderBack(context, slot, false) && ydxplat::CommitData(slot.descriptor) == 0;
+  if (committed && WriteAt(slot.descriptor, headerOffset, raw, sizeof raw)) {
+    memcpy(context->blockHeader, plain, sizeof plain);
+    memcpy(context->blockHeaderRaw, raw, sizeof raw);
+    return true;
   }
   int savedErrno = errno;
   slot.crc = previousCRC;
   // A failed write may still have changed some bytes: put the old ones back.
   if (!WriteAt(slot.descriptor, headerOffset, context->blockHeaderRaw, kBlockHeaderSize) ||
-      (blockWritten && !WriteHeaderBack(context, slot, false)))
+      !WriteHeaderBack(context, slot, false))
     ILogSystem.Msg(0, " . [IStuffDPF->Delete()] Error: '%s' could not be restored after a failed write.\n",
                    slot.path.c_str());
   errno = savedErrno;
@@ -513,3 +532,42 @@ void Yandorix_IStuffDPF::SetAccessMode(char mode) {
     ILogSystem.Msg(5, " . [IStuffDPF->SetAccessMode()] Info: lowlevel access to data blocks in DPF was selected.\n");
   }
 }
+
+namespace ydxdpf {
+
+int ReplaceBlock(Yandorix_IStuffDPF& service, int handle, DPF_BlockData* block) {
+  sStuffDPFPrivate* context = Yandorix_StuffDPFAccess::Of(service);
+  Slot* slot = SlotForAppend(context, handle, block);
+  if (!slot) return 0;
+  // Every live block of this name and type, in file order. Only block starts count (normal access):
+  // a marker inside some block's data is no block to delete.
+  std::vector<int64_t> previous;
+  uint8_t mode = context->accessMode;
+  context->accessMode = 0;
+  DPF_BlockData found;
+  int result = Find(context, handle, &found, true);
+  for (; result == kScanFound; result = Find(context, handle, &found, false))
+    if (strcmp(found.name, block->name) == 0 && strcmp(found.type, block->type) == 0)
+      previous.push_back(context->scanPosition - kBlockLead);
+  context->accessMode = mode;
+  if (result != kScanEnd) {
+    ILogSystem.Msg(0, " . [IStuffDPF->AddData(%d,'%s')] Error: it was not possible to access to the DPF.\n",
+                   handle, block->name);
+    return 0;
+  }
+  int64_t offset = 0;
+  int stored = AppendNewBlock(context, *slot, handle, block, &offset);
+  if (stored <= 0) return 0;
+  int64_t fileLength = SlotLength(*slot);
+  for (auto at = previous.rbegin(); at != previous.rend(); ++at) {
+    if (ReadBlockAt(context, *slot, handle, *at, fileLength, true, &found) == kScanFound &&
+        MarkFoundBlockDeleted(context, *slot))
+      continue;
+    ILogSystem.Msg(0, " . [IStuffDPF->Delete(%d)] Error: the block header could not be written: %s\n", handle,
+                   strerror(errno ? errno : EIO));
+    return 0;
+  }
+  return stored;
+}
+
+}  // namespace ydxdpf

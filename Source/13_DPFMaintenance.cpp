@@ -294,7 +294,7 @@ int Yandorix_IStuffDPF::Compact(const char* path) {
 int Yandorix_IStuffDPF::GetSize(int handle) {
   Slot* slot = SlotOf(p, handle);
   if (!slot) return 0;
-  int64_t length = ydxplat::FileLength(slot->descriptor);
+  int64_t length = SlotLength(*slot);
   return length < 0 ? 0 : (int)(length / 1024);
 }
 
@@ -317,7 +317,7 @@ int Yandorix_IStuffDPF::GetFragment(int handle) {
   int all, deleted;
   int64_t deletedStored;
   if (!slot || CountBlocks(*this, handle, &all, &deleted, &deletedStored) != kScanEnd) return -1;
-  int64_t length = ydxplat::FileLength(slot->descriptor);
+  int64_t length = SlotLength(*slot);
   if (length <= 0) return -1;
   return (int)(100 - deletedStored * 100 / length);
 }
@@ -477,7 +477,9 @@ int Update3to4(Yandorix_IStuffDPF& service, const char* path) {
   ILogSystem.Msg(2, " . [IStuffDPF->Update3to4('%s')] Info: total blocks imported: %d\n", path, imported);
   // The old file keeps a second name before the new one takes its place, so it is never missing.
   std::string backup = DerivedPath(path, "_v3.dpf");
-  if (ydxplat::Link(path, backup.c_str()) != 0) {
+  // A conversion killed after this step left the backup as a second name of the file itself.
+  bool linked = ydxplat::Link(path, backup.c_str()) == 0 || (errno == EEXIST && ydxplat::SameFile(path, backup.c_str()));
+  if (!linked) {
     ILogSystem.Msg(0, " . [IStuffDPF->Update3to4('%s')] Error: the backup '%s' could not be made: %s\n", path,
                    backup.c_str(), strerror(errno));
     return -1;

@@ -4,8 +4,10 @@
 #include "15_XML.h"
 #include "00_Platform.h"
 #include "01_Main.h"
+#include "11_DPFCache.h"
 #include <tinyxml.h>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -364,40 +366,18 @@ void FillBlock(DPF_BlockData* block, const char* name) {
   strcpy(block->type, "FILE");
 }
 
-// Stores `bytes` as the "FILE" block `name`, replacing a block of that name. The old block is deleted
-// only once its bytes are in hand, and put back when the new one cannot be added.
-int ReplaceFileBlock(int h, int dpf, const char* name, std::string& bytes) {
-  DPF_BlockData found;
-  FillBlock(&found, name);
-  DPF_BlockData previous;
-  memset(&previous, 0, sizeof previous);
-  int previousSize = 0;
-  bool replacing = IStuffDPF->Search(dpf, &found) == 1;
-  if (replacing) {
-    previousSize = IStuffDPF->LoadBlock(dpf, "FILE", name, &previous);
-    if (!IStuffDPF->Delete(dpf, &found)) {
-      IStuffDPF->FreeBlock(&previous);
-      return 0;
-    }
-  }
+// Stores `bytes` as the "FILE" block `name`, in the storage mode of the block it replaces. The new
+// block goes in before the old one is deleted, so a crash during a save keeps the previous document.
+int ReplaceFileBlock(int dpf, const char* name, std::string& bytes) {
   DPF_BlockData block;
   FillBlock(&block, name);
-  block.mode = replacing ? found.mode : 0;
+  bool replacing = IStuffDPF->Search(dpf, &block) == 1;
+  uint8_t mode = replacing ? block.mode : 0;
+  FillBlock(&block, name);
+  block.mode = mode;
   block.size = (int)bytes.size();
   block.data = &bytes[0];
-  int stored = IStuffDPF->AddData(dpf, &block);
-  if (stored <= 0 && replacing && previous.data) {
-    DPF_BlockData restore;
-    FillBlock(&restore, name);
-    restore.mode = found.mode;
-    restore.size = previousSize;
-    restore.data = previous.data;
-    if (IStuffDPF->AddData(dpf, &restore) <= 0)
-      ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the previous block could not be put back.\n", h,
-                     ArchivePath(dpf), name);
-  }
-  IStuffDPF->FreeBlock(&previous);
-  return stored;
+  return ydxdpf::ReplaceBlock(*IStuffDPF, dpf, &block);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -707,7 +687,7 @@ int Yandorix_Main::XMLSave(int h, int dpf, const char* name) {
                    ArchivePath(dpf), name);
     return 0;
   }
-  int stored = ReplaceFileBlock(h, dpf, name, bytes);
+  int stored = ReplaceFileBlock(dpf, name, bytes);
   if (stored <= 0)
     ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the document could not be stored in the DPF.\n",
                    h, ArchivePath(dpf), name);
@@ -845,9 +825,9 @@ int Yandorix_Main::XMLNodeRename(int h, const char* name) {
   return 1;
 }
 
-const char* Yandorix_Main::XMLNodeGetName(int h) {
+char* Yandorix_Main::XMLNodeGetName(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLNodeGetName");
-  return element ? element->Value() : NULL;
+  return element ? const_cast<char*>(element->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, const char* value) {
@@ -871,17 +851,28 @@ int Yandorix_Main::XMLAttributeSet(int h, const char* name, int value) {
   return XMLAttributeSet(h, name, text);
 }
 
-// Enough digits that the number read back is the number written.
+// The shortest text that reads back as the same number: 0.1 is written "0.1", not with 17 digits.
+template <typename Number>
+static int SetNumberAttribute(Yandorix_Main& main, int h, const char* name, Number value) {
+  char text[64];
+  std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, value);
+  *written.ptr = '\0';
+  return main.XMLAttributeSet(h, name, text);
+}
+
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, double value) {
-  char text[40];
-  snprintf(text, sizeof text, "%.17g", value);
-  return XMLAttributeSet(h, name, text);
+  return SetNumberAttribute(*this, h, name, value);
 }
 
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, float value) {
-  char text[40];
-  snprintf(text, sizeof text, "%.9g", (double)value);
-  return XMLAttributeSet(h, name, text);
+  return SetNumberAttribute(*this, h, name, value);
+}
+
+int Yandorix_Main::XMLAttributeGet(int h, const char* name, char** value) {
+  const char* text = NULL;
+  int found = XMLAttributeGet(h, name, value ? &text : NULL);
+  if (value) *value = const_cast<char*>(text);
+  return found;
 }
 
 int Yandorix_Main::XMLAttributeGet(int h, const char* name, const char** value) {
@@ -912,10 +903,10 @@ int Yandorix_Main::XMLAttributeRemove(int h, const char* name) {
   return 1;
 }
 
-const char* Yandorix_Main::XMLTextGet(int h) {
+char* Yandorix_Main::XMLTextGet(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLTextGet");
   TiXmlText* text = element ? FirstText(element) : NULL;
-  return text ? text->Value() : NULL;
+  return text ? const_cast<char*>(text->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLTextSet(int h, const char* text) {
@@ -944,10 +935,10 @@ int Yandorix_Main::XMLTextRemove(int h) {
   return text && element->RemoveChild(text) ? 1 : 0;
 }
 
-const char* Yandorix_Main::XMLCommentGet(int h) {
+char* Yandorix_Main::XMLCommentGet(int h) {
   TiXmlElement* element = Pointed(p, h, "XMLCommentGet");
   TiXmlComment* comment = element ? FirstComment(element) : NULL;
-  return comment ? comment->Value() : NULL;
+  return comment ? const_cast<char*>(comment->Value()) : NULL;
 }
 
 int Yandorix_Main::XMLCommentSet(int h, const char* text) {

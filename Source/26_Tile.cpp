@@ -556,7 +556,7 @@ int Yandorix_CTile::GetPosY() const { return p->created ? p->posy : 0; }
 int Yandorix_CTile::GetSizeX() const { return p->created ? p->sizex : 0; }
 int Yandorix_CTile::GetSizeY() const { return p->created ? p->sizey : 0; }
 SDL_Surface* Yandorix_CTile::GetSurface() const { return p->created ? p->surface : NULL; }
-const char* Yandorix_CTile::GetName() const { return p->created ? p->name : NULL; }
+char* Yandorix_CTile::GetName() const { return p->created ? p->name : NULL; }
 
 void Yandorix_CTile::SetName(const char* name) {
   if (!p->created || !name || std::strlen(name) >= sizeof p->name) return;

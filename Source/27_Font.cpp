@@ -82,7 +82,12 @@ static bool ColumnHasContent(const SDL_Surface* s, int x, bool keyed) {
 }
 
 int BuildMarkerRow(SDL_Surface* image) {
-  if (!image || !ydxpix::LockForAccess(image)) return -1;
+  if (!image) return -1;
+  if (!ydxpix::LockForAccess(image)) {
+    // The marks are read and drawn with the primitives' pixel access, which reports this way.
+    ILogSystem.Msg(0, " . [IPrimitives->Lock()] Error: %s\n", SDL_GetError());
+    return -1;
+  }
   Uint32 magenta = SDL_MapRGB(image->format, 255, 0, 255);
   bool keyed = (image->flags & SDL_SRCCOLORKEY) != 0;
   bool previous = true;
@@ -98,6 +103,41 @@ int BuildMarkerRow(SDL_Surface* image) {
     ILogSystem.Msg(2, " . [CFont::CreateUpperMark()] Warning: it was not possible to import bitmap with font "
                    "characters.\n");
   return transitions;
+}
+
+// Every failure of the font's own pixel access is reported in the font's words; a pass that locks
+// once for many pixels reports once. Pixel sizes other than 1 to 4 bytes are not read or written.
+static bool UsualPixelSize(SDL_Surface* s, int x, int y) {
+  int bytes = s->format->BytesPerPixel;
+  if (bytes >= 1 && bytes <= 4) return true;
+  ILogSystem.Msg(0, " . [CFont::CFontGetPixel(0x%x,%d,%d)] Error: loading font", (unsigned)(uintptr_t)s, x, y);
+  return false;
+}
+
+bool FontLockForRead(SDL_Surface* s, int x, int y) {
+  if (!UsualPixelSize(s, x, y)) return false;
+  if (ydxpix::LockForAccess(s)) return true;
+  ILogSystem.Msg(0, " . [CFont::CFontGetPixel(0x%x,%d,%d)] Error: %s\n", (unsigned)(uintptr_t)s, x, y, SDL_GetError());
+  return false;
+}
+
+bool FontLockForWrite(SDL_Surface* s, int x, int y) {
+  if (!UsualPixelSize(s, x, y)) return false;
+  if (ydxpix::LockForAccess(s)) return true;
+  ILogSystem.Msg(0, " . [CFont::CFontSetPixel()] Error: %s\n", SDL_GetError());
+  return false;
+}
+
+Uint32 FontGetPixel(SDL_Surface* s, int x, int y) {
+  if (!s || x < 0 || y < 0 || x >= s->w || y >= s->h) {
+    ILogSystem.Msg(0, " . [CFont::CFontGetPixel(0x%x,%d,%d)] Error: wrong function parameters.\n",
+                   (unsigned)(uintptr_t)s, x, y);
+    return 0;
+  }
+  if (!FontLockForRead(s, x, y)) return 0;
+  Uint32 value = ydxpix::ReadUnchecked(s, x, y);
+  ydxpix::UnlockAfterAccess(s);
+  return value;
 }
 
 }  // namespace ydxfont
@@ -119,28 +159,13 @@ struct sGlyphTables {
   int markend[95];
 };
 
-// Reads one raw pixel for the font's own lookups, locking when SDL requires it; 0 with an Error line
-// for a point outside the surface.
-Uint32 FontGetPixel(SDL_Surface* s, int x, int y) {
-  unsigned address = (unsigned)(uintptr_t)s;
-  if (!s || x < 0 || y < 0 || x >= s->w || y >= s->h) {
-    ILogSystem.Msg(0, " . [CFont::CFontGetPixel(0x%x,%d,%d)] Error: wrong function parameters.\n", address, x, y);
-    return 0;
-  }
-  if (!ydxpix::LockForAccess(s)) {
-    ILogSystem.Msg(0, " . [CFont::CFontGetPixel(0x%x,%d,%d)] Error: %s\n", address, x, y, SDL_GetError());
-    return 0;
-  }
-  Uint32 value = ydxpix::ReadUnchecked(s, x, y);
-  ydxpix::UnlockAfterAccess(s);
-  return value;
-}
+using ydxfont::FontGetPixel;
 
 // Scans row 0 for runs of marker pixels. Returns the number of runs; the tables are complete only
 // when there are exactly 95.
 int ScanMarkerRow(SDL_Surface* s, sGlyphTables* tables) {
   std::memset(tables, 0, sizeof *tables);
-  if (!ydxpix::LockForAccess(s)) return 0;
+  if (!ydxfont::FontLockForRead(s, 0, 0)) return 0;
   Uint32 magenta = SDL_MapRGB(s->format, 255, 0, 255);
   int runs = 0, lastStart = 0, previousEnd = 0;
   for (int x = 0; x < s->w;) {
@@ -172,7 +197,7 @@ int ScanMarkerRow(SDL_Surface* s, sGlyphTables* tables) {
 
 // Paints the marker runs of the tables into row 0 of a software copy.
 void RestoreMarkerRow(SDL_Surface* s, const sGlyphTables& tables) {
-  if (!ydxpix::LockForAccess(s)) return;
+  if (!ydxfont::FontLockForWrite(s, 0, 0)) return;
   Uint32 magenta = SDL_MapRGB(s->format, 255, 0, 255);
   for (int k = 0; k < ydxfont::kFontMarks; ++k)
     for (int x = tables.markstart[k]; x < tables.markend[k] && x < s->w; ++x) ydxpix::WriteUnchecked(s, x, 0, magenta);
@@ -181,7 +206,7 @@ void RestoreMarkerRow(SDL_Surface* s, const sGlyphTables& tables) {
 
 // Every marker pixel becomes the background value.
 void ReplaceMarkers(SDL_Surface* s, Uint32 background) {
-  if (!ydxpix::LockForAccess(s)) return;
+  if (!ydxfont::FontLockForWrite(s, 0, 0)) return;
   Uint32 magenta = SDL_MapRGB(s->format, 255, 0, 255);
   for (int y = 0; y < s->h; ++y)
     for (int x = 0; x < s->w; ++x)
@@ -503,7 +528,7 @@ void Yandorix_CFont::SetName(const char* name) {
   std::strcpy(p->name, name);
 }
 
-const char* Yandorix_CFont::GetName() const { return p->created ? p->name : NULL; }
+char* Yandorix_CFont::GetName() const { return p->created ? p->name : NULL; }
 SDL_Surface* Yandorix_CFont::GetSurface() const { return p->created ? p->surface : NULL; }
 
 void Yandorix_CFont::SetAlpha(int alpha) {

@@ -41,6 +41,15 @@ void UpgradeFontBlock(const Uint8* data, const sFontBlock& block, std::vector<Ui
 // cannot be read.
 int BuildMarkerRow(SDL_Surface* image);
 
+// The font's own raw pixel access (glyph lookups, marker scan and replacement), locking when SDL
+// requires it. A point outside the surface, a surface that cannot be locked or a pixel size other
+// than 1 to 4 bytes logs an Error line; the read then gives 0. The lock forms serve passes over many
+// pixels (reading from, or writing to, the point named): false after the line, else the caller
+// unlocks with ydxpix::UnlockAfterAccess.
+Uint32 FontGetPixel(SDL_Surface* s, int x, int y);
+bool FontLockForRead(SDL_Surface* s, int x, int y);
+bool FontLockForWrite(SDL_Surface* s, int x, int y);
+
 // The result reported for a count of glyphs or marks that is not the expected one: 254 for more
 // than 95, else the count (never 96, which means success, nor 255, which means refused).
 inline int CountResult(int count) { return count > 95 ? 254 : count; }

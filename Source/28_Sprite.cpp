@@ -783,7 +783,7 @@ void Yandorix_CSprite::SetName(const char* name) {
   if (p->state != 0 && name) CopyName(p->name, name);
 }
 
-const char* Yandorix_CSprite::GetName() { return p->state == 0 ? NULL : p->name; }
+char* Yandorix_CSprite::GetName() { return p->state == 0 ? NULL : p->name; }
 
 void Yandorix_CSprite::SetCollisionMethod(int method) { p->collisionmethod = method < -1 ? -1 : method; }
 

@@ -18,7 +18,7 @@ int StartExample(const ExampleProgram& program) {
     ILogSystem->Msg(2, " [LOG] - Couldn't initialize Yandorix: %s\n", SDL_GetError());
     return 0;
   }
-  Yandorix.title = program.title;
+  Yandorix.title = const_cast<char*>(program.title);   // the caption is only read
   Yandorix.resolutionx = 640;
   Yandorix.resolutiony = 400;
   Yandorix.mtfriendly = 1;

@@ -41,7 +41,7 @@ int cQBTE_TileEngine::SetLayerName(int id, const char* name) {
   return 1;
 }
 
-const char* cQBTE_TileEngine::GetLayerName(int id) {
+char* cQBTE_TileEngine::GetLayerName(int id) {
   sQBTE_Layer* layer = Initialised(id);
   return layer ? layer->name : NULL;
 }

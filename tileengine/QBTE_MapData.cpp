@@ -359,6 +359,10 @@ int cQBTE_MapBase::LoadCellsFromBinary(const unsigned char* bytes, size_t length
   return IsReady();
 }
 
+int cQBTE_MapBase::LoadCellsFromBinary(const unsigned char* bytes) {
+  return LoadCellsFromBinary(bytes, (size_t)width * (size_t)height * 4);
+}
+
 int cQBTE_MapBase::LoadXML(int xml, int mode) { return mode == 1 ? LoadTMXElement(xml) : LoadLevelElement(xml); }
 
 int cQBTE_MapBase::LoadLevelElement(int xml) {

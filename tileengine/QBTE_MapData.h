@@ -40,6 +40,7 @@ class cQBTE_MapData {
   virtual int SaveXML(int xml, int mode) = 0;
   virtual int LoadXML(int xml, int mode) = 0;
 
+  char* GetType() { return type; }
   const char* GetType() const { return type; }
   int GetCellWidth() const { return cellWidth; }
   void SetCellWidth(int width) { cellWidth = width; }
@@ -101,8 +102,10 @@ class cQBTE_MapBase : public cQBTE_MapData {
   // Reads values separated by commas and blanks (0x.. hexadecimal, 0.. octal, else decimal) row after
   // row into the cells; short input logs a warning and changes nothing. Ends with IsReady.
   int LoadCellsFromCSV(const char* text);
-  // Reads width x height little-endian signed 32-bit values; `length` must hold them all.
+  // Reads width x height little-endian signed 32-bit values row after row; `length` must hold them
+  // all. The one-argument form trusts the caller that `bytes` holds width x height x 4 bytes.
   int LoadCellsFromBinary(const unsigned char* bytes, size_t length);
+  int LoadCellsFromBinary(const unsigned char* bytes);
 
  protected:
   // Row table and one block of rows x columns values (not initialised); NULL when memory runs out.

@@ -38,12 +38,13 @@ int CopyBounded(char* dst, const char* src, int size) {
   return 1;
 }
 
-const char* NowText() {
+char* NowText() {
+  static char unknown[1] = "";
   time_t now = time(NULL);
   struct tm* local = localtime(&now);
-  if (!local) return "";
+  if (!local) return unknown;
   char* text = asctime(local);
-  if (!text) return "";
+  if (!text) return unknown;
   size_t length = strlen(text);
   if (length > 0 && text[length - 1] == '\n') text[length - 1] = '\0';
   return text;

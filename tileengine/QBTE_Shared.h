@@ -15,7 +15,7 @@ int FileExists(const char* path);
 int CopyBounded(char* dst, const char* src, int size);
 // The current local date and time as asctime writes it, without its final line break
 // ("Tue Dec  8 08:24:23 2026"); the text lives in the runtime's static buffer.
-const char* NowText();
+char* NowText();
 // The value rounded half away from zero (0.5 -> 1, -2.5 -> -3).
 float RoundFloat(float value);
 // Opens the archive, deletes the "TILE2" block of that name and closes it: the deletion's result,

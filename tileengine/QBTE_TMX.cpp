@@ -580,6 +580,12 @@ int ReadProperty(int xml, const char* name, const char** value) {
   *value = text;
   return 1;
 }
+int ReadProperty(int xml, const char* name, char** value) {
+  const char* text = NULL;
+  if (!ReadProperty(xml, name, &text)) return 0;
+  *value = const_cast<char*>(text);
+  return 1;
+}
 int ReadProperty(int xml, const char* name, int* value) { return FindProperty(xml, name, value); }
 int ReadProperty(int xml, const char* name, double* value) { return FindProperty(xml, name, value); }
 

@@ -28,8 +28,8 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path);
 int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName);
 
 // Adds a "property" child with "name" and "value" to the pointed element (a "properties" element)
-// and points back at it; the result of setting the value. Decimals of the float form are written
-// with 9 digits, of the double form with 17, so each reads back as it was.
+// and points back at it; the result of setting the value. Decimals are written as the shortest text
+// that reads back as the same float or double ("0.1", "1e+20").
 int WriteProperty(int xml, const char* name, const char* value);
 int WriteProperty(int xml, const char* name, int value);
 int WriteProperty(int xml, const char* name, float value);
@@ -38,6 +38,7 @@ int WriteProperty(int xml, const char* name, double value);
 // The value of the first "property" child of the pointed element whose "name" equals `name`
 // (case-sensitive) and whose "value" reads as the wanted type: 1 with the value, else 0. The
 // pointed element stays where it was. Texts belong to the document.
+int ReadProperty(int xml, const char* name, char** value);
 int ReadProperty(int xml, const char* name, const char** value);
 int ReadProperty(int xml, const char* name, int* value);
 int ReadProperty(int xml, const char* name, double* value);

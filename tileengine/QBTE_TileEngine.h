@@ -95,7 +95,7 @@ class cQBTE_TileEngine {
 
   // Layer properties.
   int SetLayerName(int id, const char* name);
-  const char* GetLayerName(int id);
+  char* GetLayerName(int id);
   int GetLayerFlags(int id);
   int SetLayerFlags(int id, int mask, int value);
   int GetLayerResourceControl(int id);
@@ -130,7 +130,7 @@ class cQBTE_TileEngine {
   int LoadTilesetImage(const char* file, const char* name, int tileWidth, int tileHeight, int gid);
   int LoadTilesetDPF(const char* archive, const char* block, int gid);
   int FindTileset(Uint32 gid);
-  const char* GetTilesetSource(Uint32 gid);
+  char* GetTilesetSource(Uint32 gid);
   Yandorix_CTile* GetTilesetTile(Uint32 gid);
   int SetTilesetSource(Uint32 gid, const char* source);
   int UnloadTileset(Uint32 gid);

@@ -170,7 +170,7 @@ int cQBTE_TileEngine::FindTileset(Uint32 gid) {
   return -1;
 }
 
-const char* cQBTE_TileEngine::GetTilesetSource(Uint32 gid) {
+char* cQBTE_TileEngine::GetTilesetSource(Uint32 gid) {
   sQBTE_Tileset* tileset = state ? GetTilesetAt(FindTileset(gid)) : NULL;
   return tileset ? tileset->source : NULL;
 }

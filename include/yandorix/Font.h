@@ -43,7 +43,7 @@ class Yandorix_CFont {
   void SetCursorChar(char c);
   char GetCursorChar() const;
   void SetName(const char* name);   // names of 32 characters or more are ignored
-  const char* GetName() const;      // NULL on an empty font
+  char* GetName() const;            // NULL on an empty font
   SDL_Surface* GetSurface() const;
   void SetAlpha(int alpha);         // 0..255; refused with per-pixel alpha
   int GetAlpha() const;             // 256 with per-pixel alpha; -1 on an empty font

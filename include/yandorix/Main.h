@@ -15,7 +15,7 @@ class Yandorix_Main {
   // The configuration record: the same fields, order and widths as the head of the main object, so
   // LoadConfig/SaveConfig accept either a separate record or the main object itself.
   struct sConfig {
-    const char* title;
+    char* title;
     SDL_Surface* icon;
     Sint8 mtfriendly;
     Uint8 renderer;
@@ -34,7 +34,7 @@ class Yandorix_Main {
   };
 
   // --- configuration (the head of the object; see sConfig) ---
-  const char* title;        // window caption; the application's own pointer, not copied
+  char* title;              // window caption; the application's own pointer, not copied
   SDL_Surface* icon;        // window icon; owned by the main object once set
   Sint8 mtfriendly;         // milliseconds slept at the end of every Update pass
   Uint8 renderer;           // 1 detect, 8 x11, 16 fbcon, 64 OpenGL (2 and 4 are Windows back ends)
@@ -90,11 +90,11 @@ class Yandorix_Main {
   void RandSeed(unsigned int seed);
   unsigned int Rand();
   double RandReal();
-  const char* GetVersion();
-  const char* GetCopyright();
+  char* GetVersion();
+  char* GetCopyright();
   int RequireVersion(int major, int minor);
   void PrintVersion();
-  const char* GetKeyName(int key);
+  char* GetKeyName(int key);     // NULL for keys without a name
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
@@ -132,19 +132,22 @@ class Yandorix_Main {
   int XMLNodeCreate(int h, const char* name);
   int XMLNodeRemove(int h);
   int XMLNodeRename(int h, const char* name);
-  const char* XMLNodeGetName(int h);
+  char* XMLNodeGetName(int h);
   int XMLAttributeSet(int h, const char* name, const char* value);
   int XMLAttributeSet(int h, const char* name, int value);
-  int XMLAttributeSet(int h, const char* name, double value);   // written with 17 digits
-  int XMLAttributeSet(int h, const char* name, float value);    // written with 9 digits
+  // Numbers are written as the shortest text that reads back as the same value (0.1 as "0.1").
+  int XMLAttributeSet(int h, const char* name, double value);
+  int XMLAttributeSet(int h, const char* name, float value);
+  // The attribute's text (NULL when absent) through `value`; 1 when present.
+  int XMLAttributeGet(int h, const char* name, char** value);
   int XMLAttributeGet(int h, const char* name, const char** value);
   int XMLAttributeGet(int h, const char* name, int* value);
   int XMLAttributeGet(int h, const char* name, double* value);
   int XMLAttributeRemove(int h, const char* name);
-  const char* XMLTextGet(int h);
+  char* XMLTextGet(int h);
   int XMLTextSet(int h, const char* text);
   int XMLTextRemove(int h);
-  const char* XMLCommentGet(int h);
+  char* XMLCommentGet(int h);
   int XMLCommentSet(int h, const char* text);
   int XMLCommentRemove(int h);
 

@@ -62,7 +62,7 @@ class Yandorix_CSprite {
   int GetColorKey();       // -1 when none or empty
   SDL_Surface* GetSurface();
   void SetName(const char* name);   // at most 31 characters are kept
-  const char* GetName();            // NULL when empty
+  char* GetName();                  // NULL when empty
   void SetCollisionMethod(int method);   // -1: the IPrimitives setting
   int GetCollisionMethod();
   void Info();

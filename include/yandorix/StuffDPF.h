@@ -26,11 +26,12 @@ class Yandorix_IStuffDPF {
   int Create(const char* path);   // a new empty archive, opened; -1 when it cannot be created
   void Close(int handle);
   int Flush(int handle);
-  const char* GetFilename(int handle);
-  const char* GetName();
-  const char* GetCopyright();
-  const char* GetCreateDate();
-  const char* GetLastModified();
+  char* GetFilename(int handle);   // the path as given to Open; NULL for an unknown handle
+  // The last archive opened or created: signature ("DPFv4.0"), copyright and dates of its header.
+  char* GetName();
+  char* GetCopyright();
+  char* GetCreateDate();
+  char* GetLastModified();
   int IsProtected();
 
   // Blocks.

@@ -40,7 +40,7 @@ class Yandorix_CTile {
   int GetSizeX() const;
   int GetSizeY() const;
   SDL_Surface* GetSurface() const;
-  const char* GetName() const;      // NULL on an empty tile
+  char* GetName() const;            // NULL on an empty tile
   void SetName(const char* name);   // names of 32 characters or more are ignored
 
   int GetAlpha() const;       // 256 with per-pixel alpha; -1 on an empty tile

@@ -1,5 +1,6 @@
 // The archive tests' fixture and helpers.
 #include "DPFTest.h"
+#include <cerrno>
 #include <cstring>
 #include <zlib.h>
 
@@ -83,6 +84,21 @@ void DPFTest::FixCRC(const std::string& path) {
   cipher.EncipherUnits(raw, sizeof raw / 8);
   bytes.replace(ydxdpf::kHeaderOffset, sizeof raw, reinterpret_cast<const char*>(raw), sizeof raw);
   ydxtest::WriteFile(path, bytes);
+}
+
+static int failOpens = 0;
+static int FailFirstOpen(ydxplat::FaultOp op, const char*, size_t*) {
+  if (op != ydxplat::kOpOpen || failOpens <= 0) return 0;
+  failOpens--;
+  return EACCES;
+}
+
+int DPFTest::OpenReadOnly(const char* path) {
+  failOpens = 1;
+  ydxplat::SetFaultHook(FailFirstOpen);
+  int handle = IStuffDPF->Open(path);
+  ydxplat::SetFaultHook(nullptr);
+  return handle;
 }
 
 void DPFTest::MakeArchive(const std::string& path, int blocks) {

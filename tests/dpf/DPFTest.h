@@ -25,6 +25,8 @@ class DPFTest : public YdxTest {
   static bool CRCMatches(const std::string& path);
   // Rewrites the header's CRC to match the blocks (for tests that damage blocks on purpose).
   static void FixCRC(const std::string& path);
+  // Open as it goes when the file cannot be opened for writing: read only.
+  static int OpenReadOnly(const char* path);
   // An archive with the given blocks (mode 1 unless it says otherwise), closed again.
   static void MakeArchive(const std::string& path, int blocks);
   static std::string Password() { return std::string("\x81pass\xF0word", 10); }

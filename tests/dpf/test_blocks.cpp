@@ -332,7 +332,7 @@ TEST_F(DPFBlocks, FailedDeleteRestoresTheBlockHeader) {
   int handle = NewArchive(false);
   ASSERT_GT(Add(handle, "stay", "T", 1, "still here"), 0);
   std::string before = ydxtest::ReadFile("plain.dpf");
-  failHeaderWrites = 1;   // the archive header write after the block header went out
+  failHeaderWrites = 1;   // the archive header write that commits the deletion
   ydxplat::SetFaultHook(HeaderWriteHook);
   DPF_BlockData target = Block("stay", "T", 1);
   EXPECT_EQ(IStuffDPF->Delete(handle, &target), 0);

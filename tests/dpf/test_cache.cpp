@@ -8,7 +8,6 @@ namespace {
 
 int headerWrites = 0;
 int64_t bytesRead = 0;
-int failOpens = 0;
 
 int CountingHook(ydxplat::FaultOp op, const char*, size_t* length) {
   if (op == ydxplat::kOpWrite && *length == (size_t)ydxdpf::kHeaderSize) headerWrites++;
@@ -16,14 +15,6 @@ int CountingHook(ydxplat::FaultOp op, const char*, size_t* length) {
   return 0;
 }
 
-// Fails the first open of a file (the read-write attempt), so it opens read-only.
-int ReadOnlyHook(ydxplat::FaultOp op, const char*, size_t*) {
-  if (op == ydxplat::kOpOpen && failOpens > 0) {
-    failOpens--;
-    return EACCES;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -144,9 +135,7 @@ TEST_F(DPFTest, CreateRefusesAnArchiveThatIsOpenAndKeepsItsBlocks) {
 TEST_F(DPFTest, ReadOnlyArchivesRefuseEveryWrite) {
   MakeArchive("ro.dpf", 2);
   std::string before = ydxtest::ReadFile("ro.dpf");
-  failOpens = 1;
-  ydxplat::SetFaultHook(ReadOnlyHook);
-  int handle = IStuffDPF->Open("ro.dpf");
+  int handle = OpenReadOnly("ro.dpf");
   ASSERT_GT(handle, 0);
   EXPECT_TRUE(Logged(" . [IStuffDPF->Open('ro.dpf')] Warning: file opened in read only mode.\n"));
   EXPECT_EQ(Load(handle, "DATA", "block1"), "payload 1");

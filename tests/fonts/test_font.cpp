@@ -1,8 +1,10 @@
 // Font creation and drawing: boxes and advances from single- and double-pixel marks and from marks
 // built out of empty columns, Test and its diagnostic image, honest results for wrong counts, the
-// 255-character measure, clipping, the text cursor, cursor placement and the conversion switch.
+// 255-character measure, clipping, the text cursor, cursor placement, the conversion switch and the
+// errors of the font's own pixel access.
 #include "FontTest.h"
 #include "01_Main.h"
+#include "27_Font.h"
 
 namespace {
 
@@ -146,4 +148,33 @@ TEST_F(FontDrawTest, PerPixelFontsAndTheConversionSwitch) {
   Yandorix_CFont missing;
   EXPECT_EQ(missing.Create("missing.png"), 255);
   EXPECT_TRUE(LogHas(" . [CFont::Create('missing.png')] Error: it was not possible to load the given image file.\n"));
+}
+
+// The font's own pixel access reports a surface it cannot lock, and a pixel size it does not read, in
+// the font's own words; a read then gives 0.
+TEST_F(FontDrawTest, PixelAccessFailuresAreLogged) {
+  Uint32 pixel = 0x00ABCDEF;
+  SurfacePtr unlockable(SDL_CreateRGBSurfaceFrom(NULL, 4, 4, 32, 16, 0xFF0000, 0xFF00, 0xFF, 0));
+  ASSERT_TRUE(unlockable);
+  unsigned address = (unsigned)(uintptr_t)unlockable.get();
+  char line[128];
+  EXPECT_EQ(ydxfont::FontGetPixel(unlockable.get(), 1, 2), 0u);
+  snprintf(line, sizeof line, " . [CFont::CFontGetPixel(0x%x,1,2)] Error: surface has no pixels\n", address);
+  EXPECT_TRUE(LogHas(line)) << line;
+  EXPECT_FALSE(ydxfont::FontLockForWrite(unlockable.get(), 0, 0));
+  EXPECT_TRUE(LogHas(" . [CFont::CFontSetPixel()] Error: surface has no pixels\n"));
+
+  SurfacePtr odd(SDL_CreateRGBSurfaceFrom(&pixel, 1, 1, 32, 4, 0xFF0000, 0xFF00, 0xFF, 0));
+  ASSERT_TRUE(odd);
+  odd->format->BytesPerPixel = 5;   // no SDL surface has it; a damaged one might
+  EXPECT_EQ(ydxfont::FontGetPixel(odd.get(), 0, 0), 0u);
+  EXPECT_FALSE(ydxfont::FontLockForWrite(odd.get(), 0, 0));
+  odd->format->BytesPerPixel = 4;
+  snprintf(line, sizeof line, " . [CFont::CFontGetPixel(0x%x,0,0)] Error: loading font", (unsigned)(uintptr_t)odd.get());
+  EXPECT_TRUE(LogHas(line)) << line;
+  EXPECT_EQ(ydxfont::FontGetPixel(odd.get(), 0, 0), pixel);
+
+  // A font image whose marks cannot be read is refused with the lock's error, not silently.
+  EXPECT_EQ(ydxfont::BuildMarkerRow(unlockable.get()), -1);
+  EXPECT_TRUE(LogHas(" . [IPrimitives->Lock()] Error: surface has no pixels\n"));
 }

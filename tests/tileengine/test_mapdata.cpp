@@ -223,6 +223,10 @@ TEST_F(MapDataTest, TMXRefusalsLeaveTheCellsAlone) {
   Element("data", {{"encoding", "csv"}}, "1");
   EXPECT_EQ(empty.LoadXML(xml, 1), 0);
   EXPECT_EQ(empty.LoadCellsFromBinary(reinterpret_cast<const unsigned char*>(raw.data()), raw.size()), 0);
+  EXPECT_EQ(empty.LoadCellsFromBinary(reinterpret_cast<const unsigned char*>(raw.data())), 0);
+  // The one-argument form reads the map's own width x height cells.
+  EXPECT_EQ(map.LoadCellsFromBinary(reinterpret_cast<const unsigned char*>(raw.data())), 1);
+  EXPECT_EQ(Cells(map), (std::vector<Sint32>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(MapDataTest, AMapWithoutCellsDrawsAndUpdatesNothing) {

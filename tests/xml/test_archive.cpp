@@ -1,10 +1,15 @@
 // XML documents kept as "FILE" blocks of DPF archives: they read back as from a file, replace their
-// block without losing it, and block bytes are parsed as safely as file bytes.
+// block without losing it (also when the saving process is killed halfway), and block bytes are parsed
+// as safely as file bytes.
 #include "XmlFixture.h"
 #include "00_Platform.h"
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -191,4 +196,56 @@ TEST_F(XmlArchiveTest, ABlockThatCannotBeReplacedKeepsItsOldDocument) {
   ASSERT_EQ(Yandorix.XMLAttributeGet(back, "name", &name), 1);
   EXPECT_STREQ(name, "old");
   IStuffDPF->Close(dpf);
+}
+
+namespace {
+
+// Saves documents numbered from `first` on into one block until killed, reporting each save that returned.
+[[noreturn]] void SaveUntilKilled(int first, int report) {
+  ILogSystem.Halt();
+  int dpf = IStuffDPF->Open("saves.dpf");
+  for (int n = first;; n++) {
+    int h = Yandorix.XMLCreate("save");
+    Yandorix.XMLAttributeSet(h, "n", n);
+    Yandorix.XMLTextSet(h, std::string((size_t)(n % 5) * 3000, 'x').c_str());
+    if (Yandorix.XMLSave(h, dpf, "game") <= 0) _exit(3);
+    Yandorix.XMLClose(h);
+    if (write(report, &n, sizeof n) != (ssize_t)sizeof n) _exit(4);
+  }
+}
+
+}  // namespace
+
+TEST_F(XmlArchiveTest, ASaveKilledHalfwayKeepsThePreviousDocument) {
+  int h = Yandorix.XMLCreate("save");
+  Yandorix.XMLAttributeSet(h, "n", 0);
+  ASSERT_GT(Yandorix.XMLSave(h, "saves.dpf", "game"), 0);
+  int last = 0;
+  for (int round = 0; round < 20; round++) {
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(ends[0]);
+      SaveUntilKilled(last + 1, ends[1]);
+    }
+    close(ends[1]);
+    usleep((useconds_t)(300 + round * 431 % 9000));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    for (int n = 0; read(ends[0], &n, sizeof n) == (ssize_t)sizeof n;) last = n;
+    close(ends[0]);
+    // The save under way when the kill came is there whole or not at all; the one before it is kept.
+    int back = Yandorix.XMLOpen("saves.dpf", "game");
+    ASSERT_GT(back, 0) << "round " << round;
+    int n = -1;
+    ASSERT_EQ(Yandorix.XMLNodeFirst(back), 1);
+    ASSERT_EQ(Yandorix.XMLAttributeGet(back, "n", &n), 1);
+    EXPECT_TRUE(n == last || n == last + 1) << "round " << round << ": " << n << " after " << last;
+    last = n;
+    Yandorix.XMLClose(back);
+  }
 }

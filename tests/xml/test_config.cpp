@@ -40,7 +40,7 @@ std::string TextOf(int h) {
 
 sConfig Blank() {
   sConfig config = {};
-  config.title = "untouched";
+  config.title = (char*)"untouched";
   return config;
 }
 
@@ -82,7 +82,7 @@ TEST_F(ConfigTest, DefaultsSavedAndLoadedBack) {
 }
 
 TEST_F(ConfigTest, ARecordRoundTripsWithoutTouchingTheMainObject) {
-  const sConfig config = {"mine", NULL, 3, 64, 3, 2, 32, 1920, 1080, 1, 8, 44100, 4, 16384, 255, 7};
+  const sConfig config = {(char*)"mine", NULL, 3, 64, 3, 2, 32, 1920, 1080, 1, 8, 44100, 4, 16384, 255, 7};
   ASSERT_EQ(Yandorix.SaveConfig(NULL, "setup.xml", &config), 1);
   sConfig back = Blank();
   ASSERT_EQ(Yandorix.LoadConfig(NULL, "setup.xml", &back), 1);

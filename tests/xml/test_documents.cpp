@@ -137,6 +137,30 @@ TEST_F(XmlTest, NumbersReadBackExactly) {
   EXPECT_EQ(number, INT_MAX);
 }
 
+TEST_F(XmlTest, NumbersAreWrittenAsPeopleWriteThem) {
+  int h = Yandorix.XMLCreate("n");
+  const struct {
+    double value;
+    const char* text;
+  } doubles[] = {{0.1, "0.1"}, {0.5, "0.5"}, {1e20, "1e+20"}, {-2.0, "-2"}, {100.0, "100"},
+                 {1.0 / 3, "0.3333333333333333"}, {0.1 + 0.2, "0.30000000000000004"}};
+  char* text = NULL;
+  for (const auto& entry : doubles) {
+    ASSERT_EQ(Yandorix.XMLAttributeSet(h, "v", entry.value), 1);
+    ASSERT_EQ(Yandorix.XMLAttributeGet(h, "v", &text), 1);
+    EXPECT_STREQ(text, entry.text);
+  }
+  // Floats take the digits a float needs, not those of the double it widens to.
+  ASSERT_EQ(Yandorix.XMLAttributeSet(h, "v", 0.1f), 1);
+  ASSERT_EQ(Yandorix.XMLAttributeGet(h, "v", &text), 1);
+  EXPECT_STREQ(text, "0.1");
+  ASSERT_EQ(Yandorix.XMLAttributeSet(h, "v", 12.345f), 1);
+  ASSERT_EQ(Yandorix.XMLAttributeGet(h, "v", &text), 1);
+  EXPECT_STREQ(text, "12.345");
+  EXPECT_EQ(Yandorix.XMLAttributeGet(h, "absent", &text), 0);
+  EXPECT_EQ(text, nullptr);
+}
+
 TEST_F(XmlTest, IntegerAttributesReadAsFarAsTheirDigitsAndRefuseWhatDoesNotFit) {
   int h = OpenText("<a p='12abc' q='abc' r='2147483648' s='-2147483649' t=' -7' u='99999999999999999999'/>");
   ASSERT_EQ(Yandorix.XMLNodeFirst(h), 1);
@@ -476,7 +500,7 @@ TEST_F(XmlTest, WrittenDocumentsParseWithAnIndependentReader) {
   std::string seen = ReadWithPython("level.xml setup.xml");
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.substr(0, seen.find("setup|")),
-            "level|name=Caves \"deep\" & <dark> 'x'\ttab\\nline\r;speed=0.10000000000000001|\n"
+            "level|name=Caves \"deep\" & <dark> 'x'\ttab\\nline\r;speed=0.1|\n"
             "caf\xC3\xA9_layer-1.a||1,2,3,\\n4,5,6 ]]> &amp; \xE2\x82\xAC\n"
             "empty||\n");
   EXPECT_NE(seen.find("general|mtfriendly=0|General information\n"), std::string::npos) << seen;
