@@ -3,6 +3,7 @@
 // A back-end switch that fails puts the previous SDL_VIDEODRIVER back and reopens the previous mode.
 #include "01_Main.h"
 #include "00_Platform.h"
+#include "glSDL.h"
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -54,28 +55,12 @@ struct ModeSetting {
 
 }  // namespace
 
-// The OpenGL back end attaches to the running video driver here once it is part of the library; until
-// then a request for it fails cleanly and leaves the current video as it is.
-static bool AttachOpenGLBackend() {
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend is not available in this "
-                    "build.\n");
-  return false;
-}
-
-// Restarts SDL video, on `driver` when given. When the restart fails, the previous driver setting comes
-// back and video restarts on it with the previous mode, so the application keeps a usable screen.
-static bool RestartVideo(Yandorix_Main& main, const char* driver) {
-  DriverSetting previousDriver = DriverSetting::Current();
-  ModeSetting previousMode = ModeSetting::Of(main.screen);
+// Puts the previous driver setting back and restarts video on it with the previous mode, so the
+// application keeps a usable screen after a failed switch.
+static bool FallBack(Yandorix_Main& main, const DriverSetting& previousDriver, const ModeSetting& previousMode) {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  main.screen = NULL;   // the surface went away with the subsystem
-  if (driver) {
-    ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
-    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
-  }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
-                 main.renderer, SDL_GetError());
+  main.screen = NULL;
+  Yandorix_MainAccess::Of(main)->isgl = 0;   // whatever comes back, the OpenGL back end is not on it
   previousDriver.Restore();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not restore the previous video system (%s).\n",
@@ -88,6 +73,50 @@ static bool RestartVideo(Yandorix_Main& main, const char* driver) {
         SDL_SetVideoMode(previousMode.width, previousMode.height, previousMode.depth, previousMode.flags);
   }
   ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: the previous video backend was restored.\n");
+  return true;
+}
+
+// Restarts SDL video, on `driver` when given (logged as `backend`). When the restart fails, the
+// previous driver and mode come back.
+static bool RestartVideo(Yandorix_Main& main, const char* driver, const char* backend) {
+  DriverSetting previousDriver = DriverSetting::Current();
+  ModeSetting previousMode = ModeSetting::Of(main.screen);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  main.screen = NULL;   // the surface went away with the subsystem
+  if (driver) {
+    ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
+    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", backend);
+  }
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
+                 main.renderer, SDL_GetError());
+  FallBack(main, previousDriver, previousMode);
+  return false;
+}
+
+// Where a failed OpenGL switch returns to.
+static DriverSetting openglPreviousDriver;
+static ModeSetting openglPreviousMode;
+
+// The OpenGL back end runs on SDL's X11 driver: video restarts on it and the back end joins it.
+static bool AttachOpenGLBackend(Yandorix_Main& main) {
+  openglPreviousDriver = DriverSetting::Current();
+  openglPreviousMode = ModeSetting::Of(main.screen);
+  if (!RestartVideo(main, "x11", "glSDL")) return false;
+  char why[160] = "";
+  if (glSDL_Attach(main.title, why, sizeof why)) return true;
+  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", why);
+  FallBack(main, openglPreviousDriver, openglPreviousMode);
+  return false;
+}
+
+// After the mode set under the OpenGL back end: SDL must hold the back end's screen.
+static bool ConfirmOpenGLScreen(Yandorix_Main& main) {
+  char why[160] = "";
+  if (main.screen && glSDL_ConfirmScreen(main.screen, why, sizeof why)) return true;
+  if (main.screen)
+    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", why);
+  FallBack(main, openglPreviousDriver, openglPreviousMode);
   return false;
 }
 
@@ -103,9 +132,9 @@ static bool ChooseBackend(Yandorix_Main& main) {
     main.renderer = DetectedRenderer();
     return true;
   }
-  if (main.renderer == kOpenGL) return AttachOpenGLBackend();
+  if (main.renderer == kOpenGL) return AttachOpenGLBackend(main);
   const char* driver = main.renderer == kX11 ? "x11" : (main.renderer == kFbcon ? "fbcon" : NULL);
-  return RestartVideo(main, driver);
+  return RestartVideo(main, driver, driver);
 }
 
 static Uint32 FlagsFor(const Yandorix_Main& main) {
@@ -164,8 +193,10 @@ static int OpenScreen(Yandorix_Main& main) {
   if (!screen) {
     ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: Couldn't set video mode %dx%d with %dbpp: %s\n",
                    main.resolutionx, main.resolutiony, main.colordepth, SDL_GetError());
+    if (main.renderer == kOpenGL) ConfirmOpenGLScreen(main);
     return 0;
   }
+  if (main.renderer == kOpenGL && !ConfirmOpenGLScreen(main)) return 0;
   if (screen->format->BitsPerPixel == 24)
     ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: your desktop is using 24bpp.\n   This color depth "
                       "mode is very slow and could cause problems. Try to change it or to run at fullscreen.\n");

@@ -188,6 +188,7 @@ void BlitToScreenGL(SDL_Surface* src, const SDL_Rect* srcrect, const SDL_Rect* d
                     long long dy) {
   SDL_Rect from = srcrect ? *srcrect : SDL_Rect{0, 0, 0, 0};
   SDL_Rect to = PlaceAt(dstrect, dx, dy);
+  glSDL_PrepareBlit(src, Yandorix.screen);
   SDL_UpperBlit(src, srcrect ? &from : NULL, Yandorix.screen, &to);
 }
 
