@@ -55,14 +55,32 @@ struct ModeSetting {
 
 }  // namespace
 
+// SDL 1.2 has no "glSDL" driver of its own: when SDL_VIDEODRIVER names it, SDL starts its X11 driver
+// and the OpenGL back end joins it. 0 when video runs; -1 when SDL could not start; -2 when the back
+// end could not join (video runs on plain X11 then, and the reason is logged under `op`).
+static int StartVideo(Uint32 flags, bool whole, const char* op) {
+  const char* asked = getenv("SDL_VIDEODRIVER");
+  bool opengl = (flags & SDL_INIT_VIDEO) && asked && strcmp(asked, "glSDL") == 0;
+  if (opengl) ydxplat::PutEnv("SDL_VIDEODRIVER", "x11");
+  int started = whole ? SDL_Init(flags) : SDL_InitSubSystem(flags);
+  if (opengl) ydxplat::PutEnv("SDL_VIDEODRIVER", "glSDL");
+  if (started < 0) return -1;
+  char why[160] = "";
+  if (!opengl || glSDL_Attach(Yandorix.title, why, sizeof why)) return 0;
+  ILogSystem.Msg(0, " . [Yandorix.%s] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", op, why);
+  return -2;
+}
+
+int Yandorix_StartSDL(Uint32 flags) { return StartVideo(flags, true, "Init()") == -1 ? -1 : 0; }
+
 // Puts the previous driver setting back and restarts video on it with the previous mode, so the
 // application keeps a usable screen after a failed switch.
 static bool FallBack(Yandorix_Main& main, const DriverSetting& previousDriver, const ModeSetting& previousMode) {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   main.screen = NULL;
-  Yandorix_MainAccess::Of(main)->isgl = 0;   // whatever comes back, the OpenGL back end is not on it
+  Yandorix_MainAccess::Of(main)->isgl = 0;
   previousDriver.Restore();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  if (StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()") == -1) {
     ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not restore the previous video system (%s).\n",
                    SDL_GetError());
     return false;
@@ -71,43 +89,41 @@ static bool FallBack(Yandorix_Main& main, const DriverSetting& previousDriver, c
     if (main.title) SDL_WM_SetCaption(main.title, NULL);
     main.screen =
         SDL_SetVideoMode(previousMode.width, previousMode.height, previousMode.depth, previousMode.flags);
+    if (main.screen && glSDL_IsActive()) glSDL_ConfirmScreen(main.screen, NULL, 0);
   }
+  Yandorix_MainAccess::Of(main)->isgl = main.screen && glSDL_IsActive() ? 1 : 0;
   ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: the previous video backend was restored.\n");
   return true;
 }
 
-// Restarts SDL video, on `driver` when given (logged as `backend`). When the restart fails, the
-// previous driver and mode come back.
-static bool RestartVideo(Yandorix_Main& main, const char* driver, const char* backend) {
+// Restarts SDL video, on `driver` when given. When the restart fails, the previous driver and mode
+// come back.
+static bool RestartVideo(Yandorix_Main& main, const char* driver) {
   DriverSetting previousDriver = DriverSetting::Current();
   ModeSetting previousMode = ModeSetting::Of(main.screen);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   main.screen = NULL;   // the surface went away with the subsystem
   if (driver) {
     ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
-    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", backend);
+    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
-                 main.renderer, SDL_GetError());
+  int started = StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()");
+  if (started == 0) return true;
+  if (started == -1)
+    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
+                   main.renderer, SDL_GetError());
   FallBack(main, previousDriver, previousMode);
   return false;
 }
 
-// Where a failed OpenGL switch returns to.
+// Where a failed OpenGL mode set returns to.
 static DriverSetting openglPreviousDriver;
 static ModeSetting openglPreviousMode;
 
-// The OpenGL back end runs on SDL's X11 driver: video restarts on it and the back end joins it.
-static bool AttachOpenGLBackend(Yandorix_Main& main) {
+static bool SwitchToOpenGL(Yandorix_Main& main) {
   openglPreviousDriver = DriverSetting::Current();
   openglPreviousMode = ModeSetting::Of(main.screen);
-  if (!RestartVideo(main, "x11", "glSDL")) return false;
-  char why[160] = "";
-  if (glSDL_Attach(main.title, why, sizeof why)) return true;
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", why);
-  FallBack(main, openglPreviousDriver, openglPreviousMode);
-  return false;
+  return RestartVideo(main, "glSDL");
 }
 
 // After the mode set under the OpenGL back end: SDL must hold the back end's screen.
@@ -130,11 +146,15 @@ static bool ChooseBackend(Yandorix_Main& main) {
   }
   if (main.renderer == kDetect) {
     main.renderer = DetectedRenderer();
+    if (main.renderer == kOpenGL) {   // the running back end may have to come back after a failure
+      openglPreviousDriver = DriverSetting::Current();
+      openglPreviousMode = ModeSetting::Of(main.screen);
+    }
     return true;
   }
-  if (main.renderer == kOpenGL) return AttachOpenGLBackend(main);
+  if (main.renderer == kOpenGL) return SwitchToOpenGL(main);
   const char* driver = main.renderer == kX11 ? "x11" : (main.renderer == kFbcon ? "fbcon" : NULL);
-  return RestartVideo(main, driver, driver);
+  return RestartVideo(main, driver);
 }
 
 static Uint32 FlagsFor(const Yandorix_Main& main) {

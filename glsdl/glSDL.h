@@ -35,6 +35,10 @@ int glSDL_DrawLine(SDL_Surface* surface, Sint16 x1, Sint16 y1, Sint16 x2, Sint16
 void glSDL_PutPixel(int x, int y, Uint32 color);
 void glSDL_GetPixel(SDL_Surface* surface, int x, int y, Uint32* value);
 
+// Draws a surface onto the screen with the render state (transformed images are not cut to the
+// screen's clip rectangle); 0, or -1 for a NULL surface or one that cannot be uploaded.
+int glSDL_BlitToScreen(SDL_Surface* surface, SDL_Rect* srcrect, SDL_Rect* dstrect);
+
 // Joining SDL's running video driver (x11 on this platform). Attach checks that the driver is the one
 // the back end was built for and takes over its surface operations; false with the reason in `why`
 // when anything does not match (nothing is changed then). After SDL_SetVideoMode, ConfirmScreen checks

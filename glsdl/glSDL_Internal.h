@@ -196,8 +196,6 @@ void glSDL_DeleteTextures(glSDL_TexInfo* info);
 void glSDL_Invalidate(SDL_Surface* surface, const SDL_Rect* area);
 // Uploads what changed; the surface's information (temporary for non-hardware surfaces), or NULL.
 glSDL_TexInfo* glSDL_Upload(SDL_Surface* surface);
-// Draws a surface onto the screen with the render state; 0, or -1 for a NULL surface or a failed upload.
-int glSDL_BlitToScreen(SDL_Surface* surface, SDL_Rect* srcrect, SDL_Rect* dstrect);
 // The same with a given state instead of the render state.
 int glSDL_BlitWithState(SDL_Surface* surface, SDL_Rect* srcrect, SDL_Rect* dstrect, const glSDL_RenderState& state);
 // Reads a screen rectangle back into a surface at dstrect; 0 or -1.

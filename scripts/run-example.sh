@@ -28,7 +28,7 @@ shot="$rundir/screenshot.png"
 rm -f "$shot" screenshot.xwd
 # Inside the virtual display: start the program, wait for its window, let it draw, capture the
 # window, then end the program the way a desktop would (SIGTERM becomes a quit event).
-SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 640x400x24" sh -c '
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 640x400x24 -noreset" sh -c '
   "$1" & pid=$!
   window=$(timeout 20 xdotool search --sync --name "QBTE - Example05" 2>/dev/null | head -n 1)
   sleep "$2"

@@ -58,6 +58,18 @@ TEST_F(GLTest, ModeSetAttachesToX11AndDetectionReports64) {
   EXPECT_EQ(SDL_WM_ToggleFullScreen(Yandorix.screen), 0);
 }
 
+TEST_F(GLTest, ADriverNamedGlSDLAtStartRunsTheBackEnd) {
+  Yandorix.Quit();
+  setenv("SDL_VIDEODRIVER", "glSDL", 1);
+  ASSERT_EQ(Yandorix.Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 1);
+  EXPECT_EQ(DriverName(), "glSDL");
+  ASSERT_EQ(OpenScreen(1, 160, 100), 1) << ydxtest::LogText();
+  EXPECT_EQ(Yandorix.renderer, 64);
+  EXPECT_EQ(Yandorix.IsGL(), 1);
+  EXPECT_EQ(Yandorix.IsTexture(Yandorix.screen), 1);
+  EXPECT_STREQ(getenv("SDL_VIDEODRIVER"), "glSDL");   // the setting stays as the application made it
+}
+
 TEST_F(GLTest, AFailedCheckRefusesTheModeAndLeavesTheSoftwareRendererUsable) {
   ASSERT_EQ(OpenScreen(8, 160, 120), 1);   // X11 in software first
   SDL_version wrong = {1, 2, 14};

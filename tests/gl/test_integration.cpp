@@ -43,12 +43,18 @@ std::vector<Uint32> DrawScene() {
     SDL_FreeSurface(image);
     tiles.SetTileSet(1, 32, 32);
     tiles.SetColorKey(255, 0, 255);
-    const Uint32 kFlip = 0x80000000u, kMirror = 0x40000000u;
-    const Uint32 ids[] = {1, 2, 3, 4, 1 | kMirror, 2 | kFlip, 3 | kMirror | kFlip};
+    const Uint32 kFlip = 0x40000000u, kMirror = 0x80000000u, kTurn90 = 0xA0000000u, kTurn180 = 0xC0000000u,
+                 kTurn270 = 0x60000000u;
+    const Uint32 ids[] = {1, 2, 1 | kMirror, 2 | kFlip, 3 | kTurn90, 4 | kTurn180, 1 | kTurn270};
     for (int i = 0; i < 7; ++i) {
       tiles.SetPosition(8 + i * 40, 8);
       tiles.Draw(screen, (int)ids[i]);
     }
+    // Transformed tiles across the screen's bottom and right edges.
+    tiles.SetPosition(250, 184);
+    tiles.Draw(screen, (int)(2 | kFlip));
+    tiles.SetPosition(300, 120);
+    tiles.Draw(screen, (int)(3 | kMirror));
     // The rotated effect: a quarter turn of the whole tileset's first tile onto the screen.
     SDL_Rect first = {0, 0, 32, 32}, at = {20, 140, 32, 32};
     IScreenFX->Rotate(tiles.GetSurface(), &first, 0, 90.0, screen, &at);
