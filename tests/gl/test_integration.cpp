@@ -1,6 +1,6 @@
 // One scene drawn by the library's classes under renderer 64 and under the software renderer (X11)
-// in the same virtual display: keyed tiles plain and transformed, a font string, a sprite and a
-// rotated effect. The two pictures match within a small tolerance.
+// in the same virtual display: keyed tiles plain and transformed, a font string, sprites with and
+// without an effect, and a rotated effect. The two pictures match within a small tolerance.
 #include "GLTest.h"
 #include "../fonts/FontTest.h"
 
@@ -73,6 +73,11 @@ std::vector<Uint32> DrawScene() {
     SDL_FreeSurface(sheet);
     sprite.SetPosition(200, 120, 0);
     sprite.Draw(screen);
+    Yandorix_CSprite turned;   // a sprite with its own quarter-turn effect
+    EXPECT_EQ(turned.Clone(&sprite), 1);
+    turned.SetEffect(4, 0, 90.0, 0.0);
+    turned.SetPosition(250, 60, 0);
+    turned.Draw(screen);
     picture = gltest::ScreenRGB();
   }
   return picture;

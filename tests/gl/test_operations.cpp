@@ -21,8 +21,13 @@ TEST_F(GLTest, OnlyHardwareSurfacesBecomeTextures) {
   EXPECT_EQ(glSDL_SurfaceToTexture(software), 0);
   EXPECT_EQ(glSDL_IsTexture(software), 0);
   EXPECT_EQ(Yandorix.Surface2Texture(software), 1);   // under OpenGL: 1 whatever the outcome
-  SDL_Surface* tex = Keep(TextureOf(software));
+  SDL_Surface* tex = Keep(SDL_DisplayFormat(software));
+  SDL_Rect clip = {2, 3, 10, 11};
+  SDL_SetClipRect(tex, &clip);
+  EXPECT_EQ(glSDL_SurfaceToTexture(tex), 1);
   EXPECT_EQ(glSDL_IsTexture(tex), 1);
+  EXPECT_EQ(tex->clip_rect.x, 2);   // the application's clip rectangle stays
+  EXPECT_EQ(tex->clip_rect.h, 11);
   // Another driver's data in hwdata is never taken for texture information.
   int foreign = 12345;
   SDL_Surface* fake = Keep(gltest::PatternSurface(4, 4));
