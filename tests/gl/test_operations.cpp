@@ -5,16 +5,6 @@
 
 using gltest::RGBAt;
 
-namespace {
-
-SDL_Surface* TextureOf(SDL_Surface* source) {
-  SDL_Surface* s = SDL_DisplayFormat(source);
-  if (s) Yandorix.Surface2Texture(s);
-  return s;
-}
-
-}  // namespace
-
 TEST_F(GLTest, OnlyHardwareSurfacesBecomeTextures) {
   ASSERT_EQ(OpenScreen(), 1);
   SDL_Surface* software = Keep(gltest::PatternSurface(20, 20));
