@@ -201,25 +201,24 @@ void glSDL_PutPixel(int x, int y, Uint32 color) {
   Point(x, y);
 }
 
-// The texture's pixels, read once per upload of the texture.
-static const std::vector<Uint8>* TexturePixels(glSDL_TexInfo* info, int texture, int* width) {
-  if (info->readback.size() != info->names.size()) info->readback.assign(info->names.size(), std::vector<Uint8>());
-  std::vector<Uint8>& pixels = info->readback[(size_t)texture];
+// The texture's pixels, read once per upload of the texture (collisions read many pixels in a row).
+static const glSDL_TexInfo::Readback* TexturePixels(glSDL_TexInfo* info, int texture) {
+  if (info->readback.size() != info->names.size()) info->readback.assign(info->names.size(), glSDL_TexInfo::Readback());
+  glSDL_TexInfo::Readback& cached = info->readback[(size_t)texture];
+  if (!cached.pixels.empty()) return &cached;
   glSDL_Bind((GLuint)info->names[(size_t)texture]);
   GLint w = 0, h = 0;
   gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
   gl.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
   if (w <= 0 || h <= 0) return NULL;
-  if (pixels.size() != (size_t)w * (size_t)h * 4) {
-    pixels.assign((size_t)w * (size_t)h * 4, 0);
-    GLint alignment = 4;
-    gl.glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    gl.glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-  }
-  *width = w;
-  return &pixels;
+  cached.pixels.assign((size_t)w * (size_t)h * 4, 0);
+  cached.width = w;
+  GLint alignment = 4;
+  gl.glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+  gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, cached.pixels.data());
+  gl.glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+  return &cached;
 }
 
 void glSDL_GetPixel(SDL_Surface* surface, int x, int y, Uint32* value) {
@@ -238,14 +237,13 @@ void glSDL_GetPixel(SDL_Surface* surface, int x, int y, Uint32* value) {
   glSDL_TexInfo* info = glSDL_Upload(surface);
   if (!info) return;
   glSDL_Tile tile = glSDL_TileHolding(info->layout, surface->w, surface->h, x, y);
-  int width = 0;
-  const std::vector<Uint8>* pixels = NULL;
+  const glSDL_TexInfo::Readback* texels = NULL;
   if (tile.texture < (int)info->names.size() && info->names[(size_t)tile.texture] != -1)
-    pixels = TexturePixels(info, tile.texture, &width);
-  if (pixels) {
-    size_t at = ((size_t)(tile.texy + y - tile.srcy) * (size_t)width + (size_t)(tile.texx + x - tile.srcx)) * 4;
-    if (at + 3 < pixels->size())
-      *value = SDL_MapRGBA(surface->format, (*pixels)[at], (*pixels)[at + 1], (*pixels)[at + 2], (*pixels)[at + 3]);
+    texels = TexturePixels(info, tile.texture);
+  if (texels) {
+    size_t at = ((size_t)(tile.texy + y - tile.srcy) * (size_t)texels->width + (size_t)(tile.texx + x - tile.srcx)) * 4;
+    const std::vector<Uint8>& p = texels->pixels;
+    if (at + 3 < p.size()) *value = SDL_MapRGBA(surface->format, p[at], p[at + 1], p[at + 2], p[at + 3]);
   }
   if (info->temporary) glSDL_ReleaseInfo(info);
 }

@@ -160,7 +160,11 @@ struct glSDL_TexInfo {
   // What the textures were made from: a key change rebuilds them even when SDL never told us.
   Uint32 keyflag, key;
   // Pixel reads of a texture keep its read-back until the texture is made again.
-  std::vector<std::vector<Uint8>> readback;
+  struct Readback {
+    std::vector<Uint8> pixels;    // RGBA rows of `width` texels
+    int width = 0;
+  };
+  std::vector<Readback> readback;
 };
 enum : Uint32 { kTexInfoMagic = 0x674C5444u };
 
