@@ -419,9 +419,8 @@ int glSDL_ReadBack(const SDL_Rect* srcrect, SDL_Surface* dst, const SDL_Rect* ds
   SDL_Surface* screen = glsdl.screen;
   if (!glsdl.active || !screen || !dst || !glsdl.readback) return -1;
   glSDL_Invalidate(dst, dstrect);
-  SDL_Rect bounds = {0, 0, (Uint16)screen->w, (Uint16)screen->h};
-  glSDL_BlitArea area;
-  if (!glSDL_ClipBlit(screen->w, screen->h, srcrect, dstrect, &bounds, &area)) return 0;
+  glSDL_BlitArea area;   // the rectangle cut to the screen; the copy below cuts it to the destination
+  if (!glSDL_ClipBlit(screen->w, screen->h, srcrect, dstrect, NULL, &area)) return 0;
   SDL_Surface* rb = glsdl.readback;
   GLint rowlength = 0, alignment = 4;
   gl.glGetIntegerv(GL_PACK_ROW_LENGTH, &rowlength);

@@ -168,6 +168,14 @@ TEST_F(GLTest, LockWriteUnlockKeepsEarlierDrawingAndScreenCopiesMove) {
   EXPECT_EQ(RGBAt(copy, 10, 10), 0xFF0000u);
   EXPECT_EQ(RGBAt(copy, 9, 10), 0u);
   EXPECT_EQ(RGBAt(copy, 10, 30), 0u);
+  // A part of the screen across its corner into a smaller surface, at an offset.
+  SDL_Rect dot = {310, 195, 1, 1};
+  SDL_FillRect(screen, &dot, SDL_MapRGB(screen->format, 0, 200, 200));
+  SDL_Surface* small = Keep(SDL_CreateRGBSurface(SDL_SWSURFACE, 16, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+  SDL_Rect across = {300, 190, 40, 40}, inside = {2, 2, 0, 0};
+  ASSERT_EQ(SDL_BlitSurface(screen, &across, small, &inside), 0);
+  EXPECT_EQ(RGBAt(small, 12, 7), 0x00C8C8u);
+  EXPECT_EQ(RGBAt(small, 11, 7), 0u);
   // A single-buffered flip only waits for OpenGL; the picture stays.
   EXPECT_EQ(SDL_Flip(screen), 0);
   EXPECT_EQ(RGBAt(screen, 100, 100), 0x00FF00u);
