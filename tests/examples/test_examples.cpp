@@ -273,7 +273,15 @@ TEST_F(ExampleTest, BothProgramsRunUnderTheOpenGLRenderer) {
     for (std::string& action : actions)
       if (action == "shot:%s") action = std::string("shot:") + file;
     setenv("EXAMPLE_VIDEODRIVER", driver, 1);
+    // Under the sanitizer build, Mesa's allocations in the modules it unloads at exit cannot be named
+    // or suppressed: the leak check stays with tests/gl, which keeps those modules loaded.
+    const char* sanitizer = getenv("ASAN_OPTIONS");
+    std::string kept = sanitizer ? sanitizer : "";
+    bool opengl = std::string(driver) == "glSDL";
+    if (opengl) setenv("ASAN_OPTIONS", (kept + (kept.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
     int code = Drive(program, title, log, actions);
+    if (opengl && sanitizer) setenv("ASAN_OPTIONS", kept.c_str(), 1);
+    if (opengl && !sanitizer) unsetenv("ASAN_OPTIONS");
     unsetenv("EXAMPLE_VIDEODRIVER");
     EXPECT_EQ(code, 0) << ydxtest::ReadFile("drive.out") << ydxtest::ReadFile("program.out");
     EXPECT_TRUE(ReadWindowDump(ydxtest::ReadFile(file), shot)) << file;

@@ -54,6 +54,13 @@ TEST_F(GLTest, ModeSetAttachesToX11AndDetectionReports64) {
   EXPECT_EQ(Yandorix.screen->w, 200);
   SDL_FillRect(Yandorix.screen, NULL, SDL_MapRGB(Yandorix.screen->format, 1, 2, 3));
   EXPECT_EQ(RGBAt(Yandorix.screen, 199, 199), 0x010203u);
+  // The checks refuse what is not the back end's: another surface as the screen, a second attach.
+  char why[128] = "";
+  SDL_Surface* other = Keep(gltest::PatternSurface(8, 8));
+  EXPECT_FALSE(glSDL_ConfirmScreen(other, why, sizeof why));
+  EXPECT_STREQ(why, "SDL does not hold the backend's screen");
+  EXPECT_FALSE(glSDL_Attach("again", why, sizeof why));
+  EXPECT_TRUE(glSDL_ConfirmScreen(Yandorix.screen, why, sizeof why));
   // Gamma and full-screen switching are not offered.
   EXPECT_EQ(SDL_WM_ToggleFullScreen(Yandorix.screen), 0);
 }
