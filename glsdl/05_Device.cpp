@@ -462,18 +462,21 @@ int glSDL_DispatchBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SD
 }
 
 void glSDL_PrepareBlit(SDL_Surface* src, SDL_Surface* dst) {
-  if (!glsdl.active || !src || !dst || dst != glsdl.screen || src == dst || !src->map || src->locked) return;
+  if (!glsdl.active || !src || !dst || dst != glsdl.screen || src == dst || !src->map || src->locked || dst->locked ||
+      src->w <= 0 || src->h <= 0 || !dst->pixels)
+    return;
   sSDLBlitMap* map = MapOf(src);
   if (map->dst == dst && map->formatVersion == dst->format_version && map->hw_blit == glSDL_DispatchBlit &&
       (src->flags & SDL_HWACCEL))
     return;
-  // Let SDL map the surface for the screen without the driver, then route the map's blits to us.
+  // Let SDL map the surface for the screen without the driver (its one-pixel blit lands in the screen's
+  // own pixels, which every lock reads back anyway), then route the map's blits to us.
   Uint32 srcflags = src->flags, dstflags = dst->flags;
   src->flags &= ~kHardwareFlags;
   dst->flags &= ~kHardwareFlags;
   glSDL_InvalidateMap(src);
-  SDL_Rect nothing = {0, 0, 0, 0}, at = {0, 0, 0, 0};
-  int mapped = SDL_LowerBlit(src, &nothing, dst, &at);
+  SDL_Rect pixel = {0, 0, 1, 1}, at = {0, 0, 1, 1};
+  int mapped = SDL_LowerBlit(src, &pixel, dst, &at);
   Uint32 coded = src->flags & SDL_RLEACCEL;
   dst->flags = dstflags;
   src->flags = (srcflags & ~(SDL_RLEACCEL | SDL_HWACCEL)) | coded;
