@@ -70,7 +70,9 @@ const std::string& StartOpenGL() {
   return why;
 }
 
-SDL_Surface* NewSurface(int w, int h) { return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0); }
+SDL_Surface* NewSurface(int w, int h) {
+  return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+}
 
 SDL_Surface* TilesetImage() {
   SDL_Surface* s = NewSurface(kCols * kTile, kRows * kTile);

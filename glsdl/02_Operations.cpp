@@ -69,7 +69,8 @@ bool EmptyArea(const SDL_Rect* area, const char* op) {
 // The caller's image gets back the alpha the fade changed on every frame.
 class AlphaKept {
  public:
-  explicit AlphaKept(SDL_Surface* s) : image(s), flags(s->flags & (SDL_SRCALPHA | SDL_RLEACCELOK)), alpha(s->format->alpha) {}
+  explicit AlphaKept(SDL_Surface* s)
+      : image(s), flags(s->flags & (SDL_SRCALPHA | SDL_RLEACCELOK)), alpha(s->format->alpha) {}
   ~AlphaKept() { SDL_SetAlpha(image, (flags & SDL_SRCALPHA) | ((flags & SDL_RLEACCELOK) ? SDL_RLEACCEL : 0), alpha); }
   AlphaKept(const AlphaKept&) = delete;
   AlphaKept& operator=(const AlphaKept&) = delete;

@@ -57,8 +57,12 @@ bool glSDL_ComputeLayout(int w, int h, int maxsize, glSDL_Layout* out) {
 }
 
 // The size of one tile's piece of the surface along x and y (the last ones may be cut).
-static int SpanX(const glSDL_Layout& l, int w) { return l.mode == kTileHorizontal || l.mode == kTileGrid ? l.texsize : w; }
-static int SpanY(const glSDL_Layout& l, int h) { return l.mode == kTileVertical || l.mode == kTileGrid ? l.texsize : h; }
+static int SpanX(const glSDL_Layout& l, int w) {
+  return l.mode == kTileHorizontal || l.mode == kTileGrid ? l.texsize : w;
+}
+static int SpanY(const glSDL_Layout& l, int h) {
+  return l.mode == kTileVertical || l.mode == kTileGrid ? l.texsize : h;
+}
 
 int glSDL_TileCount(const glSDL_Layout& l, int w, int h) {
   return CeilDiv(w, SpanX(l, w)) * CeilDiv(h, SpanY(l, h));

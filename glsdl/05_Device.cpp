@@ -462,9 +462,8 @@ int glSDL_DispatchBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SD
 }
 
 void glSDL_PrepareBlit(SDL_Surface* src, SDL_Surface* dst) {
-  if (!glsdl.active || !src || !dst || dst != glsdl.screen || src == dst || !src->map || src->locked || dst->locked ||
-      src->w <= 0 || src->h <= 0 || !dst->pixels)
-    return;
+  if (!glsdl.active || !src || !dst || dst != glsdl.screen || src == dst || !src->map) return;
+  if (src->locked || dst->locked || src->w <= 0 || src->h <= 0 || !dst->pixels) return;
   sSDLBlitMap* map = MapOf(src);
   if (map->dst == dst && map->formatVersion == dst->format_version && map->hw_blit == glSDL_DispatchBlit &&
       (src->flags & SDL_HWACCEL))

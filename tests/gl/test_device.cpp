@@ -119,8 +119,8 @@ TEST_F(GLTest, FillsFollowTheColourModulationAndBlitsReadBackExactly) {
   int wrong = 0;
   for (int y = 0; y < 100; ++y)
     for (int x = 0; x < 300; ++x)
-      if (shown[(size_t)(50 + y) * 320 + 7 + x] != (static_cast<Uint32*>(pattern->pixels)[y * pattern->pitch / 4 + x] & 0xFFFFFF))
-        ++wrong;
+      wrong += shown[(size_t)(50 + y) * 320 + 7 + x] !=
+               (static_cast<Uint32*>(pattern->pixels)[y * pattern->pitch / 4 + x] & 0xFFFFFF);
   EXPECT_EQ(wrong, 0);
   EXPECT_EQ(at.w, 300);
 
