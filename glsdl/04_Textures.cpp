@@ -172,11 +172,14 @@ bool glSDL_ClipBlit(int surfacew, int surfaceh, const SDL_Rect* srcrect, const S
 // Every permanent information alive: a surface's hwdata counts as ours only when it is listed here,
 // so a pointer another driver left there is never read.
 static std::unordered_set<const glSDL_TexInfo*> attached;
+static const glSDL_TexInfo* lastFound = NULL;   // pixel reads ask for the same one many times in a row
 
 glSDL_TexInfo* glSDL_InfoOf(SDL_Surface* surface) {
   if (!surface || !surface->hwdata) return NULL;
   glSDL_TexInfo* info = reinterpret_cast<glSDL_TexInfo*>(surface->hwdata);
-  if (!attached.count(info) || info->magic != kTexInfoMagic || info->owner != surface) return NULL;
+  if (info != lastFound && !attached.count(info)) return NULL;
+  if (info->magic != kTexInfoMagic || info->owner != surface) return NULL;
+  lastFound = info;
   return info;
 }
 
@@ -251,6 +254,7 @@ void glSDL_RemoveInfo(SDL_Surface* surface) {
   if (glSDL_TexInfo* next = glSDL_InfoOf(info->next)) next->prev = info->prev;
   if (glsdl.head == surface) glsdl.head = info->next;
   attached.erase(info);
+  if (lastFound == info) lastFound = NULL;
   surface->hwdata = NULL;
   glSDL_ReleaseInfo(info);
 }
