@@ -85,7 +85,7 @@ int Yandorix_Main::Init(unsigned int sdlflags) {
     return 1;
   }
   if (!GetCPUFeatures(NULL)) return -1;
-  if (SDL_Init(sdlflags) < 0) {
+  if (Yandorix_StartSDL(sdlflags) < 0) {
     ILogSystem.Msg(0, " . [Yandorix.Init()] Error: Couldn't initialize SDL 1.2: %s\n", SDL_GetError());
     return -1;
   }

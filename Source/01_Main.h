@@ -71,6 +71,9 @@ int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);
 
+// SDL_Init for Init: "glSDL" in SDL_VIDEODRIVER starts the OpenGL back end on SDL's X11 driver.
+int Yandorix_StartSDL(Uint32 flags);
+
 // The automatic-conversion switch of the loaders and the texture counters.
 extern int Yandorix_AutoConvert;
 extern int Yandorix_TexturesAtLoad;

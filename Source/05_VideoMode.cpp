@@ -3,6 +3,7 @@
 // A back-end switch that fails puts the previous SDL_VIDEODRIVER back and reopens the previous mode.
 #include "01_Main.h"
 #include "00_Platform.h"
+#include "glSDL.h"
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -54,16 +55,49 @@ struct ModeSetting {
 
 }  // namespace
 
-// The OpenGL back end attaches to the running video driver here once it is part of the library; until
-// then a request for it fails cleanly and leaves the current video as it is.
-static bool AttachOpenGLBackend() {
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend is not available in this "
-                    "build.\n");
-  return false;
+// SDL 1.2 has no "glSDL" driver of its own: when SDL_VIDEODRIVER names it, SDL starts its X11 driver
+// and the OpenGL back end joins it. 0 when video runs; -1 when SDL could not start; -2 when the back
+// end could not join (video runs on plain X11 then, and the reason is logged under `op`).
+static int StartVideo(Uint32 flags, bool whole, const char* op) {
+  const char* asked = getenv("SDL_VIDEODRIVER");
+  bool opengl = (flags & SDL_INIT_VIDEO) && asked && strcmp(asked, "glSDL") == 0;
+  if (opengl) ydxplat::PutEnv("SDL_VIDEODRIVER", "x11");
+  int started = whole ? SDL_Init(flags) : SDL_InitSubSystem(flags);
+  if (opengl) ydxplat::PutEnv("SDL_VIDEODRIVER", "glSDL");
+  if (started < 0) return -1;
+  char why[160] = "";
+  if (!opengl || glSDL_Attach(Yandorix.title, why, sizeof why)) return 0;
+  ILogSystem.Msg(0, " . [Yandorix.%s] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", op, why);
+  return -2;
 }
 
-// Restarts SDL video, on `driver` when given. When the restart fails, the previous driver setting comes
-// back and video restarts on it with the previous mode, so the application keeps a usable screen.
+int Yandorix_StartSDL(Uint32 flags) { return StartVideo(flags, true, "Init()") == -1 ? -1 : 0; }
+
+// Puts the previous driver setting back and restarts video on it with the previous mode, so the
+// application keeps a usable screen after a failed switch.
+static bool FallBack(Yandorix_Main& main, const DriverSetting& previousDriver, const ModeSetting& previousMode) {
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  main.screen = NULL;
+  Yandorix_MainAccess::Of(main)->isgl = 0;
+  previousDriver.Restore();
+  if (StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()") == -1) {
+    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not restore the previous video system (%s).\n",
+                   SDL_GetError());
+    return false;
+  }
+  if (previousMode.present) {
+    if (main.title) SDL_WM_SetCaption(main.title, NULL);
+    main.screen =
+        SDL_SetVideoMode(previousMode.width, previousMode.height, previousMode.depth, previousMode.flags);
+    if (main.screen && glSDL_IsActive()) glSDL_ConfirmScreen(main.screen, NULL, 0);
+  }
+  Yandorix_MainAccess::Of(main)->isgl = main.screen && glSDL_IsActive() ? 1 : 0;
+  ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: the previous video backend was restored.\n");
+  return true;
+}
+
+// Restarts SDL video, on `driver` when given. When the restart fails, the previous driver and mode
+// come back.
 static bool RestartVideo(Yandorix_Main& main, const char* driver) {
   DriverSetting previousDriver = DriverSetting::Current();
   ModeSetting previousMode = ModeSetting::Of(main.screen);
@@ -73,21 +107,32 @@ static bool RestartVideo(Yandorix_Main& main, const char* driver) {
     ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
     ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
-                 main.renderer, SDL_GetError());
-  previousDriver.Restore();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not restore the previous video system (%s).\n",
-                   SDL_GetError());
-    return false;
-  }
-  if (previousMode.present) {
-    if (main.title) SDL_WM_SetCaption(main.title, NULL);
-    main.screen =
-        SDL_SetVideoMode(previousMode.width, previousMode.height, previousMode.depth, previousMode.flags);
-  }
-  ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: the previous video backend was restored.\n");
+  int started = StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()");
+  if (started == 0) return true;
+  if (started == -1)
+    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: could not initialize SDL video system (%d) (%s).\n",
+                   main.renderer, SDL_GetError());
+  FallBack(main, previousDriver, previousMode);
+  return false;
+}
+
+// Where a failed OpenGL mode set returns to.
+static DriverSetting openglPreviousDriver;
+static ModeSetting openglPreviousMode;
+
+static bool SwitchToOpenGL(Yandorix_Main& main) {
+  openglPreviousDriver = DriverSetting::Current();
+  openglPreviousMode = ModeSetting::Of(main.screen);
+  return RestartVideo(main, "glSDL");
+}
+
+// After the mode set under the OpenGL back end: SDL must hold the back end's screen.
+static bool ConfirmOpenGLScreen(Yandorix_Main& main) {
+  char why[160] = "";
+  if (main.screen && glSDL_ConfirmScreen(main.screen, why, sizeof why)) return true;
+  if (main.screen)
+    ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: the 'glSDL' OpenGL backend cannot run: %s.\n", why);
+  FallBack(main, openglPreviousDriver, openglPreviousMode);
   return false;
 }
 
@@ -101,9 +146,13 @@ static bool ChooseBackend(Yandorix_Main& main) {
   }
   if (main.renderer == kDetect) {
     main.renderer = DetectedRenderer();
+    if (main.renderer == kOpenGL) {   // the running back end may have to come back after a failure
+      openglPreviousDriver = DriverSetting::Current();
+      openglPreviousMode = ModeSetting::Of(main.screen);
+    }
     return true;
   }
-  if (main.renderer == kOpenGL) return AttachOpenGLBackend();
+  if (main.renderer == kOpenGL) return SwitchToOpenGL(main);
   const char* driver = main.renderer == kX11 ? "x11" : (main.renderer == kFbcon ? "fbcon" : NULL);
   return RestartVideo(main, driver);
 }
@@ -164,8 +213,10 @@ static int OpenScreen(Yandorix_Main& main) {
   if (!screen) {
     ILogSystem.Msg(0, " . [Yandorix.SetVideoMode()] Error: Couldn't set video mode %dx%d with %dbpp: %s\n",
                    main.resolutionx, main.resolutiony, main.colordepth, SDL_GetError());
+    if (main.renderer == kOpenGL) ConfirmOpenGLScreen(main);
     return 0;
   }
+  if (main.renderer == kOpenGL && !ConfirmOpenGLScreen(main)) return 0;
   if (screen->format->BitsPerPixel == 24)
     ILogSystem.Msg(2, " . [Yandorix.SetVideoMode()] Warning: your desktop is using 24bpp.\n   This color depth "
                       "mode is very slow and could cause problems. Try to change it or to run at fullscreen.\n");

@@ -435,6 +435,7 @@ int Yandorix_Main::SurfaceAutomaticConversion(int on) {
 int Yandorix_Main::Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
   bool onScreen = dst && dst == screen && ICursor;
   int restored = onScreen ? ICursor->RestoreBG(dstrect) : 0;
+  glSDL_PrepareBlit(src, dst);
   int result = SDL_UpperBlit(src, srcrect, dst, dstrect);
   if (restored && ICursor) ICursor->CopyBG();
   return result;

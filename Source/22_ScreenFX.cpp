@@ -188,7 +188,9 @@ void BlitToScreenGL(SDL_Surface* src, const SDL_Rect* srcrect, const SDL_Rect* d
                     long long dy) {
   SDL_Rect from = srcrect ? *srcrect : SDL_Rect{0, 0, 0, 0};
   SDL_Rect to = PlaceAt(dstrect, dx, dy);
-  SDL_UpperBlit(src, srcrect ? &from : NULL, Yandorix.screen, &to);
+  // Straight to the back end: SDL's own clipping would cut away transformed images whose rectangle
+  // lies past the screen's edge although they are drawn back onto it (mirrors, flips, turns).
+  glSDL_BlitToScreen(src, srcrect ? &from : NULL, &to);
 }
 
 // ---- colour codec ----

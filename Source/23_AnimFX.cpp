@@ -154,6 +154,7 @@ static void TintTextureGL(SDL_Surface* src, int type) {
   const int* m = kModulation[type - 10];
   glSDL_PushState();
   glSDL_SetStateColor(m[0], m[1], m[2]);
+  glSDL_PrepareBlit(src, Yandorix.screen);
   SDL_UpperBlit(src, NULL, Yandorix.screen, NULL);
   glSDL_PopState();
 }

@@ -40,7 +40,9 @@ static Yandorix_BlitFunction blitSeam = NULL;
 void Yandorix_SetBlitSeam(Yandorix_BlitFunction blit) { blitSeam = blit; }
 
 static int SeamBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-  return blitSeam ? blitSeam(src, srcrect, dst, dstrect) : SDL_UpperBlit(src, srcrect, dst, dstrect);
+  if (blitSeam) return blitSeam(src, srcrect, dst, dstrect);
+  glSDL_PrepareBlit(src, dst);   // under OpenGL every format reaches the screen through the back end
+  return SDL_UpperBlit(src, srcrect, dst, dstrect);
 }
 
 int Yandorix_RawBlit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {

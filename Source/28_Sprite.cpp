@@ -629,23 +629,24 @@ void ApplyOwnAlpha(sSpritePrivate* p) {
   ydxfmt::ChangeAlpha(&p->shared->sheet, sheet->format->alpha, p->alpha, "CSprite", &p->shared->backup);
 }
 
-// Under OpenGL a software effect source is drawn by the effect itself onto the screen.
-void DrawEffectThroughGL(sSpritePrivate* p, const sSpriteSource& src, const SDL_Rect& target) {
+// Under OpenGL a software effect source is drawn by the effect itself onto the screen: the effect
+// takes its OpenGL path only when it is given a destination, and then hands that destination back.
+void DrawEffectThroughGL(sSpritePrivate* p, const sSpriteSource& src, SDL_Surface* dest, const SDL_Rect& target) {
   SDL_Surface* sheet = p->shared->sheet;
   SDL_Rect frame = src.frame;
   SDL_Surface* result = NULL;
   switch (p->effect) {
-    case 1: result = IScreenFX->Flip(sheet, &frame, NULL, &target); break;
-    case 2: result = IScreenFX->Mirror(sheet, &frame, NULL, &target); break;
+    case 1: result = IScreenFX->Flip(sheet, &frame, dest, &target); break;
+    case 2: result = IScreenFX->Mirror(sheet, &frame, dest, &target); break;
     case 3:
-      result = IScreenFX->Resize(sheet, &frame, p->effectmode, p->effectparam1, p->effectparam2, NULL, &target);
+      result = IScreenFX->Resize(sheet, &frame, p->effectmode, p->effectparam1, p->effectparam2, dest, &target);
       break;
-    case 4: result = IScreenFX->Rotate(sheet, &frame, p->effectmode, p->effectparam1, NULL, &target); break;
+    case 4: result = IScreenFX->Rotate(sheet, &frame, p->effectmode, p->effectparam1, dest, &target); break;
     case 5:
-      result = IScreenFX->RotateResize(sheet, &frame, p->effectmode, p->effectparam1, p->effectparam2, NULL, &target);
+      result = IScreenFX->RotateResize(sheet, &frame, p->effectmode, p->effectparam1, p->effectparam2, dest, &target);
       break;
   }
-  if (result) SDL_FreeSurface(result);
+  if (result && result != dest) SDL_FreeSurface(result);
 }
 
 void BlitSource(sSpritePrivate* p, sSpriteSource& src, SDL_Surface* dest, SDL_Rect target) {
@@ -655,7 +656,7 @@ void BlitSource(sSpritePrivate* p, sSpriteSource& src, SDL_Surface* dest, SDL_Re
   } else if (!p->effect) {
     Yandorix_Blit(p->shared->sheet, &src.frame, dest, &target, &p->shared->backup);
   } else if (IScreenFX) {
-    DrawEffectThroughGL(p, src, target);
+    DrawEffectThroughGL(p, src, dest, target);
   }
 }
 

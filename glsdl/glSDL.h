@@ -2,6 +2,7 @@
 // filter, rotation centre, scale, rotation) and the operations other components call on texture surfaces.
 #pragma once
 #include <SDL.h>
+#include <stddef.h>
 
 struct glSDL_RenderState {
   Uint8 alpha;
@@ -33,3 +34,21 @@ int glSDL_FadeToImage(SDL_Surface* image, Uint32 milliseconds, SDL_Rect* destina
 int glSDL_DrawLine(SDL_Surface* surface, Sint16 x1, Sint16 y1, Sint16 x2, Sint16 y2, Uint32 color);
 void glSDL_PutPixel(int x, int y, Uint32 color);
 void glSDL_GetPixel(SDL_Surface* surface, int x, int y, Uint32* value);
+
+// Draws a surface onto the screen with the render state (transformed images are not cut to the
+// screen's clip rectangle); 0, or -1 for a NULL surface or one that cannot be uploaded.
+int glSDL_BlitToScreen(SDL_Surface* surface, SDL_Rect* srcrect, SDL_Rect* dstrect);
+
+// Joining SDL's running video driver (x11 on this platform). Attach checks that the driver is the one
+// the back end was built for and takes over its surface operations; false with the reason in `why`
+// when anything does not match (nothing is changed then). After SDL_SetVideoMode, ConfirmScreen checks
+// that SDL holds our screen and finishes the mode set; false with the reason otherwise.
+bool glSDL_Attach(const char* caption, char* why, size_t whysize);
+bool glSDL_ConfirmScreen(SDL_Surface* screen, char* why, size_t whysize);
+// 1 while the back end holds the screen.
+int glSDL_IsActive();
+// Routes the next blits of `src` onto the screen through the back end, whatever its pixel format
+// (SDL itself only does so for surfaces in the screen's own format). Nothing for other targets.
+void glSDL_PrepareBlit(SDL_Surface* src, SDL_Surface* dst);
+// Tests: the library version the attach checks (NULL: SDL's own).
+void glSDL_InjectLinkedVersion(const SDL_version* version);

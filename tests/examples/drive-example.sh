@@ -13,7 +13,7 @@
 #   term            send SIGTERM (the program must end as on a quit event)
 program="$1" title="$2" log="$3"
 shift 3
-export SDL_VIDEODRIVER=x11
+export SDL_VIDEODRIVER="${EXAMPLE_VIDEODRIVER:-x11}"   # glSDL: the OpenGL renderer
 "$program" > program.out 2>&1 &
 pid=$!
 
