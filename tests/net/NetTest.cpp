@@ -177,6 +177,37 @@ bool RawClient::ClosedWithin(int timeoutMs) {
   }
 }
 
+FakeServer::FakeServer(std::string answer) : answer_(std::move(answer)) {
+  fd_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(fd_, 1);
+  getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  thread_ = std::thread([this] { Serve(); });
+}
+
+FakeServer::~FakeServer() {
+  thread_.join();
+  close(fd_);
+}
+
+void FakeServer::Serve() {
+  int peer = accept(fd_, nullptr, nullptr);
+  if (peer < 0) return;
+  char login[64];
+  pollfd wait{peer, POLLIN, 0};
+  if (poll(&wait, 1, 2000) > 0) recv(peer, login, sizeof login, 0);
+  if (!answer_.empty()) send(peer, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+  for (int rounds = 0; rounds < 50; rounds++) {   // until the client closes
+    if (poll(&wait, 1, 100) > 0 && recv(peer, login, sizeof login, 0) <= 0) break;
+  }
+  close(peer);
+}
+
 bool WaitFor(const std::function<bool()>& condition, int ms) {
   uint32_t deadline = NowMs() + (uint32_t)ms;
   for (;;) {
@@ -233,14 +264,21 @@ uint16_t NetTest::StartServer(uint32_t password) {
   return 0;
 }
 
-int NetTest::NextMessage(std::string* payload, int ms) {
+void NetTest::StopServer() {
+  INetwork->QueryKillServer();
+  char* data = NULL;
+  unsigned int size = 0;
+  EXPECT_TRUE(nettest::WaitFor([&] { return INetwork->ReceiveData(&data, &size) == 0x80; }));
+}
+
+int NetTest::NextMessage(std::string* payload, int ms, bool dataOnly) {
   int cmd = 0;
   nettest::WaitFor(
       [&] {
         char* data = NULL;
         unsigned int size = 0;
         cmd = INetwork->ReceiveData(&data, &size);
-        if (cmd == 0x80) cmd = 0;
+        if (cmd == 0x80 || (dataOnly && strchr("(*.0", cmd))) cmd = 0;
         if (payload) payload->assign(data ? data : "", data ? size : 0);
         INetwork->FreeData(data);
         return cmd != 0;

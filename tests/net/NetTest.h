@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 
 namespace nettest {
 
@@ -49,6 +50,21 @@ class RawClient {
   bool ReadExactly(char* into, size_t count, int timeoutMs);
 };
 
+// A stand-in server on a free loopback port that answers one login with the given bytes (or keeps
+// silent), then holds the connection until the client closes it (at most 5 s).
+class FakeServer {
+ public:
+  explicit FakeServer(std::string answer);
+  ~FakeServer();
+  uint16_t port = 0;
+
+ private:
+  void Serve();
+  std::string answer_;
+  int fd_ = -1;
+  std::thread thread_;
+};
+
 // Polls `condition` every few milliseconds until it holds or `ms` pass.
 bool WaitFor(const std::function<bool()>& condition, int ms = 3000);
 // Threads of this process right now.
@@ -63,7 +79,10 @@ class NetTest : public YdxTest {
   void TearDown() override;
   // Starts a server on a free loopback port; returns the port (0 on failure).
   uint16_t StartServer(uint32_t password = 0x1234);
-  // Takes the next message of the library's own client within `ms` (0 when none).
-  int NextMessage(std::string* payload = nullptr, int ms = 3000);
+  // Stops this process's server and waits until its thread has ended (no client may be connected).
+  void StopServer();
+  // Takes the next message of the library's own client within `ms` (0 when none); `dataOnly` skips
+  // the joined, left, list and ping notices on the way.
+  int NextMessage(std::string* payload = nullptr, int ms = 3000, bool dataOnly = false);
   int baseThreads = 0;
 };
