@@ -164,6 +164,11 @@ bool RawClient::ReadUntil(uint8_t type, uint8_t cmd, RawMessage& message, int ti
   }
 }
 
+bool RawClient::Readable() {
+  pollfd wait{fd, POLLIN, 0};
+  return fd >= 0 && poll(&wait, 1, 0) > 0;
+}
+
 bool RawClient::ClosedWithin(int timeoutMs) {
   uint32_t deadline = NowMs() + (uint32_t)timeoutMs;
   char chunk[4096];

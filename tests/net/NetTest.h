@@ -39,6 +39,8 @@ class RawClient {
   bool Read(RawMessage& message, int timeoutMs = 3000);
   // Reads until a message with this type and command arrives (answering pings on the way).
   bool ReadUntil(uint8_t type, uint8_t cmd, RawMessage& message, int timeoutMs = 3000);
+  // Bytes are waiting (a whole message then follows promptly).
+  bool Readable();
   // True when the server closed the connection within the time (messages before it are skipped).
   bool ClosedWithin(int timeoutMs);
   bool answerPings = true;
