@@ -52,8 +52,12 @@ struct DataNet {
   Sint16 Aux = 0;       // system: the command's argument; user: the connection token
   Uint32 Size = 0;
   Uint32 Check = 0;
-  char* Data = nullptr; // Size bytes (new[]), NULL when Size is 0
+  char* Data = nullptr; // Size bytes from NetAllocPayload, NULL when Size is 0
 };
+
+// Payloads live behind room for a wire header, so a received message is relayed without a copy.
+char* NetAllocPayload(Uint32 size);   // NULL when there is no memory
+void NetFreePayload(char* data);      // NULL: nothing
 
 // Token generators of one side of a connection: one for what it sends, one for what it receives.
 typedef std::mt19937 NetTokenGenerator;
@@ -106,7 +110,8 @@ class NetReader {
   bool ReadInFull() const { return readInFull_; }
   int PhaseBytes() const { return (int)got_; }
   const DataNet& Header() const { return header_; }
-  // After kComplete: the message (its payload now belongs to the caller). Also resets the reader.
+  // After kComplete: the message (its payload now belongs to the caller, freed with NetFreePayload).
+  // Also resets the reader.
   DataNet Take();
   // Drops the message in progress (and its payload) and any error.
   void Reset();
@@ -125,7 +130,8 @@ class NetReader {
   size_t got_ = 0;
   unsigned char raw_[kNetHeaderBytes] = {};
   DataNet header_;
-  std::unique_ptr<char[]> payload_;
+  std::unique_ptr<char[]> block_;   // header room, then the payload
+  char* Payload() const { return block_ ? block_.get() + kNetHeaderBytes : nullptr; }
   int errors_ = 0;
   bool readInFull_ = false;
 };
@@ -136,6 +142,10 @@ class NetOutgoing {
  public:
   // 0, kNetErrSize (larger than the limit) or kNetErrPayload (no memory).
   int Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
+  // Takes over the payload of a received user message that passed its check value: it is scrambled
+  // again where it lies, and its check value reused unless the payload may have been changed since.
+  // `message.Data` becomes NULL.
+  void Adopt(DataNet& message, bool mayHaveChanged);
   // The wire image for one recipient. A user message takes its token from `tokens`; `sent`, when given,
   // receives the header as sent (Aux and Check filled).
   const unsigned char* Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent = nullptr);
@@ -145,7 +155,8 @@ class NetOutgoing {
  private:
   DataNet header_;
   Uint32 payloadCRC_ = 0;
-  std::unique_ptr<unsigned char[]> wire_;
+  std::unique_ptr<char[]> wire_;   // header, then the scrambled payload
+  unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(wire_.get()); }
 };
 
 // Name payloads (login, joined, left): 1 to 16 bytes, the last one NUL, the name not empty.

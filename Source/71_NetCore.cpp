@@ -47,14 +47,14 @@ timeval Milliseconds(Uint32 ms) {
 
 }  // namespace
 
-bool NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
+int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
   int fd = ConnectedDescriptor(socket);
   if (fd < 0) {
     static std::atomic<bool> warned{false};
     if (!warned.exchange(true))
       ILogSystem.Msg(2, " . [INetwork] Warning: socket options are out of reach; sends to a peer that stops "
                         "reading are not bounded.\n");
-    return false;
+    return -1;
   }
   timeval sendBound = Milliseconds(sendBoundMs);
   // Reads only follow readiness; the receive bound is a safety net should one ever block.
@@ -65,7 +65,7 @@ bool NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   int flags = fcntl(fd, F_GETFL);
   if (flags >= 0 && (flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return true;
+  return fd;
 }
 
 // ---- writing ----
@@ -123,18 +123,30 @@ int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char*
 
 // ---- reading ----
 
-NetReader::Status NetPump(TCPsocket socket, NetReader& reader, Uint32& deadline, Uint32 bound) {
+static int Chunk(size_t wanted) { return wanted > (1u << 20) ? (1 << 20) : (int)wanted; }
+
+NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound) {
   if (bound && !reader.Started()) deadline = NetWallTicks() + bound;
   size_t wanted = reader.Wanted();
   if (wanted == 0) return reader.Advance(0);
-  int chunk = wanted > (1u << 20) ? (1 << 20) : (int)wanted;
   errno = 0;
-  int got = SDLNet_TCP_Recv(socket, reader.Space(), chunk);
+  int got = SDLNet_TCP_Recv(socket, reader.Space(), Chunk(wanted));
   if (got <= 0) return reader.Fail();
-  return reader.Advance((size_t)got);
+  NetReader::Status status = reader.Advance((size_t)got);
+  // The rest of the message is often there already: take it without another wait.
+  while (status == NetReader::kNeedMore && fd >= 0) {
+    ssize_t more = recv(fd, reader.Space(), (size_t)Chunk(reader.Wanted()), MSG_DONTWAIT);
+    if (more > 0) {
+      status = reader.Advance((size_t)more);
+    } else {
+      if (more == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) status = reader.Fail();
+      break;
+    }
+  }
+  return status;
 }
 
-NetReadOutcome NetReadBefore(TCPsocket socket, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline) {
+NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline) {
   Uint32 unused = 0;
   for (;;) {
     Sint32 left = (Sint32)(deadline - NetWallTicks());
@@ -148,7 +160,7 @@ NetReadOutcome NetReadBefore(TCPsocket socket, SDLNet_SocketSet set, NetReader& 
       return kNetReadWaitFailed;
     }
     if (ready == 0 || !SDLNet_SocketReady(socket)) continue;
-    NetReader::Status status = NetPump(socket, reader, unused, 0);
+    NetReader::Status status = NetPump(socket, fd, reader, unused, 0);
     if (status == NetReader::kComplete) return kNetReadComplete;
     if (status == NetReader::kFailed) return kNetReadFailed;
   }
@@ -216,7 +228,7 @@ bool NetQueue::Free(char* data) {
   for (int i = 0; i < used_; i++) {
     Entry& entry = entries_[i];
     if (entry.state != kHandedOut || entry.message.Data != data) continue;
-    delete[] entry.message.Data;
+    NetFreePayload(entry.message.Data);
     bytes_ -= entry.message.Size;
     Remove(i);
     return true;
@@ -234,7 +246,7 @@ int NetQueue::Clear() {
   int untaken = 0;
   for (int i = 0; i < used_; i++) {
     if (entries_[i].state == kReady) untaken++;
-    delete[] entries_[i].message.Data;
+    NetFreePayload(entries_[i].message.Data);
     entries_[i] = Entry();
   }
   used_ = 0;
@@ -259,6 +271,7 @@ void NetCloseClient(sNetCore& core, bool report) {
     core.clientSet = nullptr;
     if (core.clientSocket) SDLNet_TCP_Close(core.clientSocket);
     core.clientSocket = nullptr;
+    core.clientFd = -1;
   }
   if (open && report) ILogSystem.Msg(2, " [INetwork Client] Info: client closed.\n");
   memset(core.userName, 0, sizeof core.userName);
@@ -305,7 +318,7 @@ int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended)
       std::lock_guard<std::mutex> lock(core.listLock);
       for (sClientInfo& info : core.list) info.ip = 0;
       NetParseClientList(message.Data, message.Size, core.list);
-      delete[] message.Data;
+      NetFreePayload(message.Data);
       message.Data = nullptr;
       message.Size = 0;
       return 0;
@@ -328,7 +341,7 @@ void Enqueue(sNetCore& core, DataNet& message) {
     if (!taken) core.queue.dropped++;
   }
   if (taken) return;
-  delete[] message.Data;
+  NetFreePayload(message.Data);
   message.Data = nullptr;
   core.log->Msg(2, " [CLIENT] Warning: client has dropped an incoming %s DataNet due to full queue.\n",
                 message.Type == kNetUser ? "User" : "System");
@@ -352,7 +365,7 @@ int NetClientThread(void* argument) {
     }
     NetReader::Status status = NetReader::kNeedMore;
     if (ready > 0 && SDLNet_SocketReady(core.clientSocket))
-      status = NetPump(core.clientSocket, reader, deadline, kNetMessageBoundMs);
+      status = NetPump(core.clientSocket, core.clientFd, reader, deadline, kNetMessageBoundMs);
     if (status == NetReader::kNeedMore && reader.Started() && NetPassed(deadline, NetWallTicks()))
       status = reader.Fail();   // a message that stalled half-way counts as a failed read
     if (status == NetReader::kNeedMore) continue;
@@ -370,7 +383,7 @@ int NetClientThread(void* argument) {
     bool ended = false;
     int error = ClientDispatch(core, message, delay, ended);
     if (error) {
-      delete[] message.Data;
+      NetFreePayload(message.Data);
       failure = error;
       break;
     }

@@ -73,6 +73,7 @@ struct NetPeer {
   Uint32 lastping = 0;
   bool pingOutstanding = false;
   bool broken = false;             // a send failed: the stream is no longer in step, log it out
+  int fd = -1;                     // the socket's descriptor, -1 when out of reach
   Uint32 deadline = 0;             // when the message in progress (or the login) must be complete
   NetTokens tokens;
   NetReader reader;
@@ -109,6 +110,7 @@ struct sNetCore {
   Sint32 simDelay = 0;
 
   TCPsocket listener = nullptr, clientSocket = nullptr;
+  int clientFd = -1;
   SDLNet_SocketSet serverSet = nullptr, clientSet = nullptr;
 
   // Server state, written by the server thread only; slots and their count change under the list lock.
@@ -130,8 +132,9 @@ struct sNetCore {
 Uint32 NetWallTicks();
 inline bool NetPassed(Uint32 deadline, Uint32 now) { return (Sint32)(now - deadline) >= 0; }
 
-// Bounded sends and no delay on a connected socket; false when its descriptor cannot be reached.
-bool NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs);
+// Bounded sends and no delay on a connected socket. Returns its descriptor (for reads that drain what
+// has arrived without another wait), -1 when it cannot be reached.
+int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs);
 
 // Writes one message (stamped with `cmd` and, for user messages, a token of `tokens`). Logs and
 // returns 0 when fewer bytes than the whole message went out; else the bytes written.
@@ -142,12 +145,13 @@ int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux,
 // The client's sends (application and client thread): under the connection's send lock.
 int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
 
-// Reads what a ready socket holds for the message in progress (never more). `deadline` is set when a
-// message starts arriving (bound 0: leave it as it is).
-NetReader::Status NetPump(TCPsocket socket, NetReader& reader, Uint32& deadline, Uint32 bound);
+// Reads what a ready socket holds for the message in progress (never more); with the descriptor it goes
+// on reading what has already arrived. `deadline` is set when a message starts arriving (bound 0: leave
+// it as it is).
+NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound);
 // Reads one whole message before `deadline` (wall clock).
 enum NetReadOutcome { kNetReadComplete, kNetReadFailed, kNetReadTimedOut, kNetReadWaitFailed };
-NetReadOutcome NetReadBefore(TCPsocket socket, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline);
+NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline);
 // After a read ended: counts it (when read in full) and logs its errors.
 void NetFinishRead(sNetCore& core, const NetReader& reader, int role);
 void NetDump(sNetCore& core, const DataNet& message);

@@ -155,7 +155,7 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
     }
   }
   if (code >= 0) {
-    delete[] request.Data;
+    NetFreePayload(request.Data);
     Refuse(core, *connection, code);
     CloseSocket(core, connection->socket);
     return;
@@ -181,7 +181,7 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
   NetOutgoing accepted;
   if (accepted.Prepare(kNetSystem, kNetAccepted, (Sint16)seed, request.Data, request.Size) == 0)
     SendToClients(core, accepted, kNetAccepted, slot, -1);
-  delete[] request.Data;
+  NetFreePayload(request.Data);
   core.slots[slot]->tokens.Seed(seed);
   SendSystem(core, kNetJoined, name, (Uint32)strlen(name) + 1, -1, slot);
 }
@@ -199,7 +199,7 @@ void AcceptConnections(ServerPass& pass) {
       socket = SDLNet_TCP_Accept(core.listener);
     }
     if (!socket) return;
-    NetTuneSocket(socket, kNetServerSendBoundMs);
+    int fd = NetTuneSocket(socket, kNetServerSendBoundMs);
     if (core.pending.size() >= kNetMaxPending) {   // a flood of idle connections: the oldest goes
       core.log->Msg(2, " [SERVER] Warning: too many connections waiting to log in, the oldest is closed.\n");
       CloseSocket(core, core.pending.front()->socket);
@@ -207,6 +207,7 @@ void AcceptConnections(ServerPass& pass) {
     }
     std::unique_ptr<NetPeer> connection(new NetPeer());
     connection->socket = socket;
+    connection->fd = fd;
     connection->address = PeerAddress(socket);
     connection->deadline = NetWallTicks() + kNetLoginBoundMs;
     connection->reader.Configure(true, nullptr);
@@ -221,7 +222,7 @@ void ServePending(ServerPass& pass) {
   for (size_t i = 0; i < core.pending.size();) {
     NetPeer& connection = *core.pending[i];
     NetReader::Status status = NetReader::kNeedMore;
-    if (SDLNet_SocketReady(connection.socket)) status = NetPump(connection.socket, connection.reader, connection.deadline, 0);
+    if (SDLNet_SocketReady(connection.socket)) status = NetPump(connection.socket, connection.fd, connection.reader, connection.deadline, 0);
     if (status == NetReader::kNeedMore && NetPassed(connection.deadline, now)) status = connection.reader.Fail();
     if (status == NetReader::kNeedMore) {
       i++;
@@ -236,9 +237,11 @@ void ServePending(ServerPass& pass) {
 
 // ---- messages of logged-in clients ----
 
-void Relay(sNetCore& core, int sender, const DataNet& message, Uint8 toSender, Uint8 toOthers) {
+// The payload is scrambled and its check value found once; each recipient costs only a header. The
+// callback may have changed the payload it was shown: then its check value is computed afresh.
+void Relay(sNetCore& core, int sender, DataNet& message, Uint8 toSender, Uint8 toOthers, bool shown) {
   NetOutgoing relay;
-  if (relay.Prepare(kNetUser, toOthers, 0, message.Data, message.Size) != 0) return;
+  relay.Adopt(message, shown);
   if (toSender) SendToClients(core, relay, toSender, sender, -1);
   if (toOthers) SendToClients(core, relay, toOthers, -1, sender);
 }
@@ -269,7 +272,7 @@ void PingAnswered(sNetCore& core, NetPeer& peer) {
   peer.ping[peer.ringpos++] = (Sint32)(Yandorix_Ticks() - peer.lastping);
 }
 
-void UserMessage(sNetCore& core, int sender, const DataNet& message) {
+void UserMessage(sNetCore& core, int sender, DataNet& message) {
   const char* name = core.slots[sender]->name;
   if (message.Size == 0) {   // nothing to relay: receivers would take it for a broken stream
     core.log->Msg(2, " [SERVER] Warning: empty data from '%s' was ignored.\n", name);
@@ -278,7 +281,7 @@ void UserMessage(sNetCore& core, int sender, const DataNet& message) {
   int (*callback)(void*, int) = core.callback;
   if (!callback) {
     core.log->Msg(5, " [SERVER] Info: sending data from '%s' to others (%d bytes).\n", name, (int)message.Size);
-    Relay(core, sender, message, 0, kNetRelayed);
+    Relay(core, sender, message, 0, kNetRelayed, false);
     return;
   }
   int verdict = 1;
@@ -286,7 +289,7 @@ void UserMessage(sNetCore& core, int sender, const DataNet& message) {
     verdict = callback(message.Data, (int)message.Size);
     if (verdict == 0) {
       core.log->Msg(5, " [SERVER] Info: received data from '%s' was denied by CoreServer callback.\n", name);
-      Relay(core, sender, message, kNetDenied, 0);
+      Relay(core, sender, message, kNetDenied, 0, true);
       return;
     }
   } else if (message.Cmd != kNetPlain) {
@@ -297,10 +300,10 @@ void UserMessage(sNetCore& core, int sender, const DataNet& message) {
     return;
   }
   core.log->Msg(5, " [SERVER] Info: received data from '%s' was validated by CoreServer callback.\n", name);
-  Relay(core, sender, message, kNetApproved, kNetRelayed);
+  Relay(core, sender, message, kNetApproved, kNetRelayed, message.Cmd == kNetValidate);
 }
 
-void Dispatch(ServerPass& pass, int sender, const DataNet& message) {
+void Dispatch(ServerPass& pass, int sender, DataNet& message) {
   sNetCore& core = pass.core;
   NetPeer& peer = *core.slots[sender];
   if (message.Type == kNetUser) return UserMessage(core, sender, message);
@@ -335,7 +338,7 @@ void ServeClients(ServerPass& pass) {
   for (int i = 0; i < core.numClients && !pass.closeRequested;) {
     NetPeer& peer = *core.slots[i];
     NetReader::Status status = NetReader::kNeedMore;
-    if (SDLNet_SocketReady(peer.socket)) status = NetPump(peer.socket, peer.reader, peer.deadline, kNetMessageBoundMs);
+    if (SDLNet_SocketReady(peer.socket)) status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, kNetMessageBoundMs);
     if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now))
       status = peer.reader.Fail();   // stalled half-way through a message
     if (status == NetReader::kNeedMore) {
@@ -354,7 +357,7 @@ void ServeClients(ServerPass& pass) {
     pass.last.Data = nullptr;
     int before = core.numClients;
     Dispatch(pass, i, message);
-    delete[] message.Data;
+    NetFreePayload(message.Data);
     if (core.numClients == before) i++;
   }
 }

@@ -325,10 +325,11 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
     } else if (!socket) {
       result = 7, text = SDLNet_GetError();
     } else {
-      NetTuneSocket(socket, kNetClientSendBoundMs);
+      int fd = NetTuneSocket(socket, kNetClientSendBoundMs);
       {
         std::lock_guard<std::mutex> lock(p->socketLock);
         p->clientSocket = socket;
+        p->clientFd = fd;
         if (SDLNet_TCP_AddSocket(p->clientSet, socket) < 0) result = 8, text = SDLNet_GetError();
       }
       if (!result) {
@@ -345,7 +346,7 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
   }
   if (!result && p->initialised) {
     answered = true;
-    NetReadOutcome outcome = NetReadBefore(p->clientSocket, p->clientSet, p->clientReader,
+    NetReadOutcome outcome = NetReadBefore(p->clientSocket, p->clientFd, p->clientSet, p->clientReader,
                                            NetWallTicks() + kNetLoginBoundMs);
     bool started = p->clientReader.ReadInFull() || p->clientReader.PhaseBytes() > 0;
     NetFinishRead(*p, p->clientReader, kNetRoleClient);
@@ -362,7 +363,7 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
       result = RefusalResult(answer.Aux), text = RefusalText(result);
     else
       result = 16, text = "unexpected DataNet type after a login attempt.";
-    delete[] answer.Data;
+    NetFreePayload(answer.Data);
     if (result == 1) {
       char ip[16];
       PrintIP(ip, sizeof ip, shown);

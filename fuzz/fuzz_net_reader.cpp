@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(message.Type == kNetSystem && message.Cmd == kNetLogin && message.Size >= 1 && message.Size <= 16,
                 "before login something but a login was taken");
       CheckAgainstWire(message, wire, twin);
-      delete[] message.Data;
+      NetFreePayload(message.Data);
     } else {
       Require(reader.Errors() != 0, "failed without an error");
       if (reader.ReadInFull() && reader.Header().Type != kNetSystem) twin();   // its token was drawn

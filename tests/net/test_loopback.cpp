@@ -19,12 +19,14 @@ namespace {
 std::string Named(const char* name) { return std::string(name, strlen(name) + 1); }
 
 int verdict = 0;
+bool editFirst = false;   // an authoritative server may correct the data it approves
 int callbackCalls = 0;
 std::string callbackSeen;
 
 int Verdict(void* data, int size) {
   callbackCalls++;
   callbackSeen.assign(static_cast<char*>(data), (size_t)size);
+  if (editFirst) static_cast<char*>(data)[0] = '#';
   return verdict;
 }
 
@@ -183,23 +185,28 @@ TEST_F(NetTest, RelaysPlainAndThroughTheCallback) {
     char validate;
     int toSender;   // what the sender gets back, 0 nothing
     bool toOthers;
+    bool edit;
   };
   const Case cases[] = {
-      {"no callback", false, 0, 0, 0, true},
-      {"no callback, validation asked", false, 0, 1, 0, true},
-      {"callback approves", true, 1, 1, 'D', true},
-      {"callback denies", true, 0, 1, 'F', false},
-      {"callback answers 2", true, 2, 1, 0, false},
-      {"plain data under a callback", true, 0, 0, 'D', true},
+      {"no callback", false, 0, 0, 0, true, false},
+      {"no callback, validation asked", false, 0, 1, 0, true, false},
+      {"callback approves", true, 1, 1, 'D', true, false},
+      {"callback edits and approves", true, 1, 1, 'D', true, true},
+      {"callback denies", true, 0, 1, 'F', false, false},
+      {"callback answers 2", true, 2, 1, 0, false, false},
+      {"plain data under a callback", true, 0, 0, 'D', true, false},
   };
   int index = 0;
   for (const Case& c : cases) {
     std::string data = std::string("data of case ") + std::to_string(index++);
     INetwork->SetCoreServerCallback(c.callback ? Verdict : NULL);
     verdict = c.verdict;
+    editFirst = c.edit;
     callbackCalls = 0;
     ASSERT_EQ(INetwork->SendData(data.data(), (int)data.size(), c.validate), 1) << c.what;
     ASSERT_EQ(INetwork->SendData("marker", 6, 0), 1);   // plain: under a callback it comes back as 'D'
+    std::string sent = data;
+    if (c.edit) data[0] = '#';
     for (RawClient* other : {&ann, &cid}) {
       RawMessage message;
       ASSERT_TRUE(other->ReadUntil('@', '@', message)) << c.what;
@@ -226,7 +233,7 @@ TEST_F(NetTest, RelaysPlainAndThroughTheCallback) {
     EXPECT_EQ(back.payload, "back");
     EXPECT_EQ(callbackCalls, c.callback && c.validate == 1 ? 1 : 0) << c.what << ": plain data skips it";
     if (callbackCalls) {
-      EXPECT_EQ(callbackSeen, data);
+      EXPECT_EQ(callbackSeen, sent);
     }
   }
   EXPECT_FALSE(ann.badMessage || cid.badMessage);

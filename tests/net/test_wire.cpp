@@ -56,7 +56,10 @@ TEST(Wire, EncodesTheProtocolVectors) {
 
 TEST(Wire, ScramblesWordsThenTrailingBytes) {
   std::mt19937 random(7);
-  for (size_t length = 0; length <= 41; length++) {
+  std::vector<size_t> lengths;
+  for (size_t length = 0; length <= 41; length++) lengths.push_back(length);
+  for (size_t length : {63, 64, 65, 127, 128, 131, 1000}) lengths.push_back(length);   // the wide path
+  for (size_t length : lengths) {
     std::string plain(length, '\0');
     for (char& c : plain) c = (char)random();
     std::string ours(length, '\0');
@@ -121,7 +124,7 @@ TEST(Wire, ReaderRebuildsMessagesWhateverTheChunks) {
       else
         EXPECT_EQ(payload, std::string(3000, 'z'));
       EXPECT_EQ(message.Data == nullptr, message.Size == 0);
-      delete[] message.Data;
+      NetFreePayload(message.Data);
     }
     EXPECT_EQ(at, stream.size()) << "never reads into the next message";
   }
@@ -189,7 +192,7 @@ TEST(Wire, ReaderRefusesWhatBreaksTheProtocol) {
   EXPECT_TRUE(reader.ReadInFull()) << "counted as received";
   reader.Reset();
   EXPECT_EQ(Feed(reader, Wire('@', 'H', 0, "two", &sender), 64), NetReader::kComplete);
-  delete[] reader.Take().Data;
+  NetFreePayload(reader.Take().Data);
   // Reads that fail: error 1 in the header, 4 in the payload (which is dropped).
   reader.Reset();
   EXPECT_EQ(Feed(reader, Wire('@', 'H', 0, "three", &sender).substr(0, 5), 64), NetReader::kNeedMore);
@@ -275,7 +278,7 @@ TEST(Wire, QueueDropsWhenFullAndKeepsPayloadsUntilFreed) {
     m.Type = type;
     m.Cmd = cmd;
     m.Size = size;
-    m.Data = size ? new char[size]() : nullptr;
+    m.Data = size ? NetAllocPayload(size) : nullptr;
     return m;
   };
   EXPECT_TRUE(queue->Insert(message(' ', '0', 0)));
@@ -305,6 +308,6 @@ TEST(Wire, QueueDropsWhenFullAndKeepsPayloadsUntilFreed) {
   EXPECT_TRUE(queue->Insert(big));
   DataNet more = message('@', '@', 1);
   EXPECT_FALSE(queue->Insert(more));
-  delete[] more.Data;
+  NetFreePayload(more.Data);
   queue->Clear();
 }
