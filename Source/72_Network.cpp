@@ -85,14 +85,18 @@ int Yandorix_INetwork::Init(char outputs) {
   // The CRC table is built here, before any network thread can ask for it.
   const char probe = 0;
   Yandorix.CRC32(&probe, 1);
+  // A peer that disappears must fail a send, not end the process. The application's own handling
+  // (saved before SDL_net changes it) comes back at Quit.
+  struct sigaction ignore;
+  memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  p->pipeActionSaved = sigaction(SIGPIPE, &ignore, &p->oldPipeAction) == 0;
   if (SDLNet_Init() < 0) {
     ILogSystem.Msg(0, " . [INetwork::Init] Error: %s\n", SDLNet_GetError());
+    if (p->pipeActionSaved) sigaction(SIGPIPE, &p->oldPipeAction, NULL);
+    p->pipeActionSaved = false;
   } else {
-    // A peer that disappears must fail a send, not end the process.
-    struct sigaction ignore;
-    memset(&ignore, 0, sizeof ignore);
-    ignore.sa_handler = SIG_IGN;
-    p->pipeActionSaved = sigaction(SIGPIPE, &ignore, &p->oldPipeAction) == 0;
+    sigaction(SIGPIPE, &ignore, NULL);
     p->initialised = 1;
   }
   ClearTables(*p);

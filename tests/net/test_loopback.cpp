@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -43,6 +44,12 @@ TEST_F(NetTest, SessionFromLoginToLogout) {
   EXPECT_EQ(INetwork->IsClient(), 1);
   EXPECT_STREQ(INetwork->GetMyUserName(), "bob");
   EXPECT_EQ(INetwork->ConnectTo((char*)"127.0.0.1", port, (char*)"bob2", 0x7A3B9C1D), 254);
+  INetwork->SetSimDelay(100, 0);
+  INetwork->SetSimDelay(2501, 0);   // out of range: ignored
+  INetwork->Info();
+  INetwork->SetSimDelay(0, 0);
+  EXPECT_NE(ydxtest::LogText().find("  -> Simulated delay 100 ms\n"), std::string::npos);
+  EXPECT_NE(ydxtest::LogText().find("  -> Reception DN queue: Waiting "), std::string::npos);
   RawMessage message;
   ASSERT_TRUE(ann.ReadUntil(' ', '(', message));
   EXPECT_EQ(message.payload, Named("bob"));
@@ -287,9 +294,14 @@ TEST_F(NetTest, AnyClientClosesTheServerAndQuitLeavesNoThread) {
   ASSERT_NE(port, 0);
   ASSERT_EQ(INetwork->ConnectTo((char*)"127.0.0.1", port, (char*)"bob", 3), 1);
   ASSERT_TRUE(silent.Connect(port));
+  struct sigaction pipe;
+  sigaction(SIGPIPE, NULL, &pipe);
+  EXPECT_EQ(pipe.sa_handler, SIG_IGN) << "a vanished peer fails a send instead of ending the process";
   Uint32 start = SDL_GetTicks();
   INetwork->Quit();
   EXPECT_LT(SDL_GetTicks() - start, 1500u);
+  sigaction(SIGPIPE, NULL, &pipe);
+  EXPECT_EQ(pipe.sa_handler, SIG_DFL) << "restored once SDL_net is down";
   EXPECT_EQ(nettest::ThreadCount(), baseThreads);
   std::string log = ydxtest::LogText();
   EXPECT_NE(log.find(" [INetwork::Quit] Warning: client closed using the smooth way.\n"), std::string::npos);
@@ -366,4 +378,35 @@ TEST_F(NetTest, StateRulesSettingsAndMaskedPasswords) {
   EXPECT_NE(log.find(std::string(" [INetwork::CreateServer(") + std::to_string(port) + ",****,0)] Error(4): "),
             std::string::npos);
   EXPECT_EQ(log.find("2050726941"), std::string::npos);
+}
+
+namespace {
+int renders = 0;
+void CountRender(int) { renders++; }
+}  // namespace
+
+TEST_F(NetTest, ConnectKeepsTheFrameLoopGoingAndEscapeCancels) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+  uint16_t port = StartServer(1);   // started and stopped: a port where nothing listens
+  ASSERT_NE(port, 0);
+  StopServer();
+  INetwork->SetTimeOut(500);
+  // Without a screen the frame driver is left alone, and a pending Escape cancels the attempt.
+  SDL_Event escape;
+  memset(&escape, 0, sizeof escape);
+  escape.type = SDL_KEYDOWN;
+  escape.key.keysym.sym = SDLK_ESCAPE;
+  ASSERT_EQ(SDL_PushEvent(&escape), 0);
+  EXPECT_EQ(INetwork->ConnectTo((char*)"127.0.0.1", port, (char*)"bob", 1), 255);
+  EXPECT_NE(ydxtest::LogText().find("attempt to connect to server was cancelled by ESCAPE key."), std::string::npos);
+  // With a screen, every attempt lets the frame loop run.
+  Yandorix.colordepth = 32;
+  ASSERT_EQ(Yandorix.SetVideoMode(), 1);
+  Yandorix.SetRenderCallback(CountRender);
+  SDL_Event ignored;
+  while (SDL_PollEvent(&ignored)) {
+  }
+  EXPECT_EQ(INetwork->ConnectTo((char*)"127.0.0.1", port, (char*)"bob", 1), 7);
+  EXPECT_GE(renders, 2);
+  Yandorix.SetRenderCallback(NULL);
 }
