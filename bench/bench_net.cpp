@@ -127,8 +127,10 @@ struct Topology {
       if (!SendAll(sender, next(), wireSize)) return false;
     delivered += (Uint64)wireSize * (Uint64)count;
     for (Drain& receiver : receivers)
-      while (receiver.bytes < delivered)
+      while (receiver.bytes < delivered) {
         if (receiver.stop) return false;
+        std::this_thread::yield();   // leave the cores to the relay and the receivers
+      }
     return true;
   }
 };
