@@ -1,17 +1,562 @@
-// Network. (Stand-in until the component is built: it exists, logs its creation and does nothing else.)
+// The network interface the application calls: start and stop, server creation, connect and login,
+// sending, the reception queue, the client list and settings. Everything runs on the application's
+// thread; the threads it starts live in the network core.
+#include "71_NetCore.h"
 #include "01_Main.h"
+#include <cstring>
+#include <signal.h>
 
-struct sNetworkPrivate {
-  int unused;
-};
+namespace {
+
+const char kMaskedPassword[] = "****";   // passwords never reach the log
+const char kVersion[] = "v5.00";
+
+void PrintIP(char* text, size_t size, Uint32 address) {
+  snprintf(text, size, "%u.%u.%u.%u", address >> 24, (address >> 16) & 255, (address >> 8) & 255, address & 255);
+}
+
+// Waits up to `limit` ms in 50 ms steps for a thread to end; true when it did.
+bool AwaitEnd(const std::atomic<Uint8>& state, Sint32 limit) {
+  for (Sint32 waited = 0; state == 1 && waited < limit; waited += 50) SDL_Delay(50);
+  return state != 1;
+}
+
+void Join(SDL_Thread*& thread) {
+  if (thread) SDL_WaitThread(thread, NULL);
+  thread = nullptr;
+}
+
+// Slots and client lists, before a server starts (the client's queue is left alone).
+void ClearServerTables(sNetCore& core) {
+  std::lock_guard<std::mutex> lock(core.listLock);
+  for (auto& slot : core.slots) slot.reset();
+  core.pending.clear();
+  core.numClients = 0;
+  memset(core.list, 0, sizeof core.list);
+  memset(core.appList, 0, sizeof core.appList);
+}
+
+// Queue, statistics, slots and lists.
+void ClearTables(sNetCore& core) {
+  {
+    std::lock_guard<std::mutex> lock(core.queueLock);
+    core.queue.Clear();
+    core.queue.ResetStatistics();
+  }
+  {
+    std::lock_guard<std::mutex> lock(core.sentLock);
+    for (NetTraffic& traffic : core.traffic) traffic.systemOut = traffic.userOut = 0, traffic.bytesOut = 0;
+  }
+  {
+    std::lock_guard<std::mutex> lock(core.receivedLock);
+    for (NetTraffic& traffic : core.traffic) traffic.systemIn = traffic.userIn = 0, traffic.bytesIn = 0;
+  }
+  ClearServerTables(core);
+}
+
+}  // namespace
 
 Yandorix_INetwork::Yandorix_INetwork() {
-  p = new sNetworkPrivate();
+  p = new sNetCore();
   ILogSystem.Msg(5, " . [INetwork] Interfaz created.\n");
 }
 
 Yandorix_INetwork::~Yandorix_INetwork() {
+  if (p->initialised) {
+    ILogSystem.Msg(2, " . [INetwork:~INetwork()] Warning: INetwork is still initialized, do not forget to call "
+                      "Quit(). Calling it now!\n");
+    Quit();
+  }
+  delete p->log;
   delete p;
+  p = nullptr;
   ILogSystem.Msg(5, " . [INetwork] Interfaz deleted.\n");
 }
 
+int Yandorix_INetwork::Init(char outputs) {
+  if (!Yandorix_IsInitialised()) {
+    ILogSystem.Msg(0, " . [INetwork::Init] Error: Yandorix was not initialized.\n");
+    return 0;
+  }
+  if (p->initialised) {
+    ILogSystem.Msg(2, " . [INetwork::Init] Warning: INetwork is already initialized.\n");
+    return 0;
+  }
+  // The CRC table is built here, before any network thread can ask for it.
+  const char probe = 0;
+  Yandorix.CRC32(&probe, 1);
+  // A peer that disappears must fail a send, not end the process. The application's own handling
+  // (saved before SDL_net changes it) comes back at Quit.
+  struct sigaction ignore;
+  memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  p->pipeActionSaved = sigaction(SIGPIPE, &ignore, &p->oldPipeAction) == 0;
+  if (SDLNet_Init() < 0) {
+    ILogSystem.Msg(0, " . [INetwork::Init] Error: %s\n", SDLNet_GetError());
+    if (p->pipeActionSaved) sigaction(SIGPIPE, &p->oldPipeAction, NULL);
+    p->pipeActionSaved = false;
+  } else {
+    sigaction(SIGPIPE, &ignore, NULL);
+    p->initialised = 1;
+  }
+  ClearTables(*p);
+  delete p->log;
+  p->log = new Yandorix_ILogSystem();
+  p->log->Init("Network.log", outputs, 2, "INetwork Debug Information", NULL, NULL, NULL);
+  p->log->ShowTime(1);
+  p->logOutputs = (Uint8)outputs;
+  return p->initialised;
+}
+
+void Yandorix_INetwork::Quit() {
+  if (!p->initialised) {
+    ILogSystem.Msg(2, " . [INetwork::Quit] Warning: INetwork is not initialized.\n");
+    return;
+  }
+  if (p->clientConnected || p->clientState == 1) {
+    ILogSystem.Msg(2, " [INetwork::Quit] Warning: we are closing the client!\n");
+    Sint32 delay;
+    {
+      std::lock_guard<std::mutex> lock(p->settingsLock);
+      delay = p->simDelay;
+    }
+    p->clientConnected = 0;
+    bool smooth = AwaitEnd(p->clientState, 3 * delay + 750);
+    ILogSystem.Msg(2, " [INetwork::Quit] Warning: client closed using the %s way.\n", smooth ? "smooth" : "brute");
+  }
+  if (p->serverRunning || p->serverState == 1) {
+    ILogSystem.Msg(2, " [INetwork::Quit] Warning: we are closing the server!\n");
+    p->serverRunning = 0;
+    bool smooth = AwaitEnd(p->serverState, 750);
+    ILogSystem.Msg(2, " [INetwork::Quit] Warning: server closed using the %s way.\n", smooth ? "smooth" : "brute");
+  }
+  // Both threads end by themselves within their bounded waits: they are joined, never killed.
+  Join(p->clientThread);
+  Join(p->serverThread);
+  NetCloseClient(*p, false);
+  int untaken;
+  {
+    std::lock_guard<std::mutex> lock(p->queueLock);
+    untaken = p->queue.Clear();
+  }
+  if (untaken)
+    ILogSystem.Msg(2, " [INetwork::Quit] Info: %d DataNets were deleted before quit due to they were not handled.\n",
+                   untaken);
+  ClearTables(*p);
+  p->clientState = 0;
+  p->serverState = 0;
+  p->serverEverStarted = false;
+  p->serverAddress = p->clientAddress = 0;
+  SDLNet_Quit();
+  if (p->pipeActionSaved) sigaction(SIGPIPE, &p->oldPipeAction, NULL);
+  p->pipeActionSaved = false;
+  delete p->log;
+  p->log = nullptr;
+  p->initialised = 0;
+}
+
+int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
+  if (!p || p->serverRunning || p->serverState == 1) return 0;
+  int error = 0;
+  const char* text = "";
+  char hostName[256] = "";
+  IPaddress address;
+  if (!p->initialised) {
+    error = 1;
+    text = "you must init network interface.";
+  } else {
+    Join(p->serverThread);   // one that ended by itself
+    p->serverPort = port;
+    if (SDLNet_ResolveHost(&address, NULL, port) < 0) {
+      error = 3;
+      text = SDLNet_GetError();
+    }
+  }
+  if (!error) {
+    const char* resolved = SDLNet_ResolveIP(&address);
+    if (resolved) snprintf(hostName, sizeof hostName, "%s", resolved);
+    std::lock_guard<std::mutex> lock(p->socketLock);
+    p->listener = SDLNet_TCP_Open(&address);
+    if (!p->listener) {
+      error = 4;
+      text = SDLNet_GetError();
+    }
+  }
+  if (!error) {
+    IPaddress own;
+    own.host = 0;
+    if (hostName[0] && SDLNet_ResolveHost(&own, hostName, port) < 0) own.host = 0;
+    p->serverAddress = SDL_SwapBE32(own.host);
+    char ip[16];
+    PrintIP(ip, sizeof ip, p->serverAddress);
+    ILogSystem.Msg(2, "\n [INetwork Server] INetwork Server %s\n", kVersion);
+    ILogSystem.Msg(2, " [INetwork Server] IP %s\n", ip);
+    ILogSystem.Msg(2, " [INetwork Server] Host name: %s\n", hostName[0] ? hostName : "N/A");
+    ILogSystem.Msg(2, " [INetwork Server] Port: %d\n\n", port);
+    std::lock_guard<std::mutex> lock(p->socketLock);
+    p->serverSet = SDLNet_AllocSocketSet(1);
+    if (!p->serverSet) {
+      error = 5;
+      text = SDLNet_GetError();
+    } else if (SDLNet_TCP_AddSocket(p->serverSet, p->listener) < 0) {
+      error = 6;
+      text = SDLNet_GetError();
+    }
+  }
+  if (!error) {
+    ClearServerTables(*p);
+    p->password = password;
+    p->lastPingCycle = 0;
+    p->serverState = 0;
+    p->serverRunning = 1;
+    p->serverEverStarted = true;
+    p->serverThread = SDL_CreateThread(NetServerThread, p);
+    if (!p->serverThread) {
+      p->serverRunning = 0;
+      error = 7;
+      text = SDL_GetError();
+    }
+  }
+  if (error) {
+    ILogSystem.Msg(0, " [INetwork::CreateServer(%d,%s,%d)] Error(%d): %s\n", port, kMaskedPassword, block, error, text);
+    std::lock_guard<std::mutex> lock(p->socketLock);
+    if (p->serverSet) SDLNet_FreeSocketSet(p->serverSet);
+    p->serverSet = nullptr;
+    if (p->listener) SDLNet_TCP_Close(p->listener);
+    p->listener = nullptr;
+    return 0;
+  }
+  NetWaitStarted(p->serverState);
+  if (block) Join(p->serverThread);
+  return 1;
+}
+
+namespace {
+
+// Tries to connect until the time-out passes, paced, keeping the application's frame loop and the
+// Escape key alive. Returns the socket (NULL: timed out, or *cancelled).
+TCPsocket OpenConnection(sNetCore& core, IPaddress& address, bool& cancelled, bool& locked) {
+  Uint32 start = NetWallTicks();
+  const Uint32 kPaceMs = 75;
+  for (;;) {
+    Uint32 elapsed = NetWallTicks() - start;
+    if (Yandorix.screen)
+      while (Yandorix.Update(NULL) != 0 && NetWallTicks() - start < (Uint32)core.timeout) {
+      }
+    if (core.serverEverStarted && !locked) {
+      core.acceptLock.lock();
+      locked = true;
+    }
+    TCPsocket socket = SDLNet_TCP_Open(&address);
+    if (socket) {
+      ILogSystem.Msg(2, "connected!\n");
+      return socket;
+    }
+    if (locked) core.acceptLock.unlock();
+    locked = false;
+    ILogSystem.Msg(2, ".");
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+      if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) cancelled = true;
+    elapsed = NetWallTicks() - start;
+    if (cancelled || elapsed >= (Uint32)core.timeout) return nullptr;
+    Uint32 left = (Uint32)core.timeout - elapsed;
+    SDL_Delay(left < kPaceMs ? left : kPaceMs);
+  }
+}
+
+Uint8 RefusalResult(Sint16 code) {
+  switch (code) {
+    case 1: return 10;
+    case 2: return 11;
+    case 3: return 12;
+    case 4: return 13;
+    case 5: return 14;
+    default: return 15;
+  }
+}
+
+const char* RefusalText(Uint8 result) {
+  switch (result) {
+    case 10: return "access denied: invalid client name.";
+    case 11: return "access denied: duplicated client name.";
+    case 12: return "access denied: server can not add more client.";
+    case 13: return "access denied: wrong password.";
+    case 14: return "access denied: server does not allow login.";
+    default: return "access denied: unknown reason.";
+  }
+}
+
+}  // namespace
+
+Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* name, Uint32 password) {
+  if (!p) return 0;
+  Uint8 result = 0;
+  const char* text = "";
+  bool answered = false;   // the login went out: a failure from here on is a denied access
+  Uint32 shown = 0;
+  if (!p->initialised) {
+    text = "you must init network interface.";
+  } else if (p->clientConnected) {
+    return 254;
+  } else if (port == 0) {
+    result = 2, text = "remote server port parameter is null.";
+  } else if (!host) {
+    result = 3, text = "remote server name parameter is null.";
+  } else if (!name) {
+    result = 4, text = "user name parameter is null.";
+  } else if (strlen(name) >= kNetNameBytes) {
+    result = 4, text = "maximun length of user name reached.";
+  }
+  IPaddress address;
+  if (!result && p->initialised) {
+    std::lock_guard<std::mutex> lock(p->socketLock);
+    p->clientSet = SDLNet_AllocSocketSet(1);
+    if (!p->clientSet) result = 5, text = SDLNet_GetError();
+  }
+  if (!result && p->initialised && SDLNet_ResolveHost(&address, host, port) < 0)
+    result = 6, text = "it was not possible to resolve the host name.";
+  if (!result && p->initialised) {
+    shown = SDL_SwapBE32(address.host);
+    char ip[16];
+    PrintIP(ip, sizeof ip, shown);
+    ILogSystem.Msg(2, " [INetwork Client] Info: connecting to '%s:%d' (timeout %dms)...", ip, port, p->timeout);
+    bool cancelled = false, locked = false;
+    TCPsocket socket = OpenConnection(*p, address, cancelled, locked);
+    ILogSystem.Msg(2, "\n");
+    if (cancelled) {
+      result = 255;
+    } else if (!socket) {
+      result = 7, text = SDLNet_GetError();
+    } else {
+      int fd = NetTuneSocket(socket, kNetClientSendBoundMs);
+      {
+        std::lock_guard<std::mutex> lock(p->socketLock);
+        p->clientSocket = socket;
+        p->clientFd = fd;
+        if (SDLNet_TCP_AddSocket(p->clientSet, socket) < 0) result = 8, text = SDLNet_GetError();
+      }
+      if (!result) {
+        p->clientAddress = shown;
+        p->clientPort = port;
+        snprintf(p->userName, sizeof p->userName, "%s", name);
+        p->clientReader.Reset();
+        p->clientReader.Configure(false, &p->clientTokens.receiving);
+        if (!NetClientSend(*p, kNetSystem, kNetLogin, (Sint16)(password & 0xFFFF), name, (Uint32)strlen(name) + 1))
+          result = 9, text = "we can not send credentials, login failed.";
+      }
+      if (locked) p->acceptLock.unlock();
+    }
+  }
+  if (!result && p->initialised) {
+    answered = true;
+    NetReadOutcome outcome = NetReadBefore(p->clientSocket, p->clientFd, p->clientSet, p->clientReader,
+                                           NetWallTicks() + kNetLoginBoundMs);
+    bool started = p->clientReader.ReadInFull() || p->clientReader.PhaseBytes() > 0;
+    NetFinishRead(*p, p->clientReader, kNetRoleClient);
+    DataNet answer = p->clientReader.Take();
+    if (outcome == kNetReadTimedOut && !started)
+      text = "no answer from the server to the login request.";   // result 0
+    else if (outcome == kNetReadWaitFailed)
+      result = 19, text = "broken server pipe.";
+    else if (outcome != kNetReadComplete)
+      result = 17, text = "DataNet received was invalid.";
+    else if (answer.Type == kNetSystem && answer.Cmd == kNetAccepted)
+      result = 1;
+    else if (answer.Type == kNetSystem && answer.Cmd == kNetRefused)
+      result = RefusalResult(answer.Aux), text = RefusalText(result);
+    else
+      result = 16, text = "unexpected DataNet type after a login attempt.";
+    NetFreePayload(answer.Data);
+    if (result == 1) {
+      char ip[16];
+      PrintIP(ip, sizeof ip, shown);
+      ILogSystem.Msg(2, "\n [INetwork Client] INetwork Client %s.\n", kVersion);
+      ILogSystem.Msg(2, " [INetwork Client] Connected to server '%s' at port %d.\n", ip, port);
+      ILogSystem.Msg(2, " [INetwork Client] IP '%s'. Client name '%s'.\n\n", ip, p->userName);
+      p->clientTokens.Seed((Uint16)answer.Aux);
+      p->clientConnected = 1;
+      Join(p->clientThread);   // an earlier connection's thread
+      p->clientState = 0;
+      p->clientThread = SDL_CreateThread(NetClientThread, p);
+      if (p->clientThread) {
+        NetWaitStarted(p->clientState);
+        QueryClientsInfo();
+        return 1;
+      }
+      p->clientConnected = 0;
+      result = 0, text = SDL_GetError();
+    }
+  }
+  if (answered) {
+    ILogSystem.Msg(2, " [INetwork::ConnectTo] Warning: access to server was denied to '%s'\n", name);
+    ILogSystem.Msg(2, " [INetwork::ConnectTo] Info: client closed.\n");
+  }
+  if (p->initialised) NetCloseClient(*p, false);
+  p->clientConnected = 0;
+  if (result == 255) {
+    ILogSystem.Msg(2, "\n [INetwork::ConnectTo] Info: attempt to connect to server was cancelled by ESCAPE key.\n");
+  } else {
+    char ip[16];
+    PrintIP(ip, sizeof ip, shown);
+    ILogSystem.Msg(0, " [INetwork::ConnectTo('%s',%d,'%s',%s)] Error(%d): %s\n", ip, port, name ? name : "",
+                   kMaskedPassword, result ? result - 1 : 0, text);
+  }
+  return result;
+}
+
+int Yandorix_INetwork::SendData(const char* data, int size, char validate) {
+  if (!p->initialised || !p->clientConnected) return 0;
+  if (!data || size <= 0) {   // an empty message would read as a broken stream at every receiver
+    ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
+    return 0;
+  }
+  int sent = NetClientSend(*p, kNetUser, validate == 1 ? kNetValidate : kNetPlain, 0, data, (Uint32)size);
+  long long total = (long long)size + kNetHeaderBytes;
+  if (sent < total) {
+    ILogSystem.Msg(0, " [INetwork::SendData] Error: %d bytes were sent of a total of %lld\n", sent, total);
+    return 0;
+  }
+  return 1;
+}
+
+Uint8 Yandorix_INetwork::ReceiveData(char** data, unsigned int* size) {
+  if (data) *data = NULL;
+  if (size) *size = 0;
+  if (!p->initialised || !data || !size) return 0;
+  int cmd;
+  Uint8 type = 0;
+  {
+    std::lock_guard<std::mutex> lock(p->queueLock);
+    cmd = p->queue.Take(data, size, &type);
+  }
+  if (cmd < 0) return p->clientState != 1 && p->serverState != 1 ? 0x80 : 0;
+  if (type == kNetSystem && (cmd == kNetJoined || cmd == kNetQuit)) QueryClientsInfo();
+  return (Uint8)cmd;
+}
+
+void Yandorix_INetwork::FreeData(char*& data) {
+  if (!data) return;
+  std::lock_guard<std::mutex> lock(p->queueLock);
+  if (p->queue.Free(data)) data = NULL;
+}
+
+int Yandorix_INetwork::QueryKillClient() {
+  if (!p->initialised || !p->clientConnected) return 0;
+  return NetClientSend(*p, kNetSystem, kNetQuit, 0, nullptr, 0) > 0;
+}
+
+int Yandorix_INetwork::QueryKillServer() {
+  if (!p->initialised) return 0;
+  if (p->clientConnected) return NetClientSend(*p, kNetSystem, kNetClose, 0, nullptr, 0) > 0;
+  if (p->serverRunning) p->serverRunning = 0;
+  return 0;
+}
+
+int Yandorix_INetwork::QueryClientsInfo() {
+  if (!p->initialised || !p->clientConnected) return 0;
+  return NetClientSend(*p, kNetSystem, kNetClients, 0, nullptr, 0) > 0;
+}
+
+int Yandorix_INetwork::GetClientsInfo(sClientInfo** list) {
+  if (!p->initialised || !list) return 0;
+  std::lock_guard<std::mutex> lock(p->listLock);
+  if (p->serverRunning) NetBuildClientList(*p, p->list);
+  memset(p->appList, 0, sizeof p->appList);
+  int count = 0;
+  for (const sClientInfo& info : p->list)
+    if (info.ip != 0) p->appList[count++] = info;
+  if (count) *list = p->appList;
+  return count;
+}
+
+void Yandorix_INetwork::SetCoreServerCallback(int (*callback)(void* data, int size)) {
+  if (!p->initialised) return;
+  if (!p->serverRunning)
+    ILogSystem.Msg(2, " [INetwork Server] Entering in %sauthoritative mode\n", callback ? "" : "non-");
+  p->callback = callback;
+}
+
+int Yandorix_INetwork::Features(int toggle) {
+  if (!p->initialised) return 0;
+  std::lock_guard<std::mutex> lock(p->settingsLock);
+  if (toggle != -1) p->features ^= (Uint32)toggle;
+  return (int)p->features;
+}
+
+void Yandorix_INetwork::SetSimDelay(int delay, int) {
+  if ((unsigned)delay > 2500) return;
+  std::lock_guard<std::mutex> lock(p->settingsLock);
+  p->simDelay = delay;
+}
+
+void Yandorix_INetwork::SetTimeOut(int ms) { p->timeout = ms < 500 ? 500 : ms; }
+
+void Yandorix_INetwork::Info() {
+  if (!p->initialised) return;
+  NetTraffic traffic[2];
+  {
+    std::lock_guard<std::mutex> lock(p->sentLock);
+    for (int role = 0; role < 2; role++) {
+      traffic[role].systemOut = p->traffic[role].systemOut;
+      traffic[role].userOut = p->traffic[role].userOut;
+      traffic[role].bytesOut = p->traffic[role].bytesOut;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(p->receivedLock);
+    for (int role = 0; role < 2; role++) {
+      traffic[role].systemIn = p->traffic[role].systemIn;
+      traffic[role].userIn = p->traffic[role].userIn;
+      traffic[role].bytesIn = p->traffic[role].bytesIn;
+    }
+  }
+  Sint32 delay;
+  Uint32 features;
+  {
+    std::lock_guard<std::mutex> lock(p->settingsLock);
+    delay = p->simDelay;
+    features = p->features;
+  }
+  int waiting, highest, dropped;
+  {
+    std::lock_guard<std::mutex> lock(p->queueLock);
+    waiting = p->queue.waiting;
+    highest = p->queue.highest;
+    dropped = p->queue.dropped;
+  }
+  auto counters = [](const NetTraffic& t) {
+    ILogSystem.Msg(0, "  -> Incoming DNs: System %d - User %d - Total data received %llu bytes\n", (int)t.systemIn,
+                   (int)t.userIn, (unsigned long long)t.bytesIn);
+    ILogSystem.Msg(0, "  -> Outgoing DNs: System %d - User %d - Total data sent %llu bytes\n", (int)t.systemOut,
+                   (int)t.userOut, (unsigned long long)t.bytesOut);
+  };
+  if (p->clientConnected) {
+    ILogSystem.Msg(0, "\n . INetwork Client info:\n");
+    ILogSystem.Msg(0, "  -> Simulated delay %d ms\n", delay);
+    ILogSystem.Msg(0, "  -> Reception DN queue: Waiting %d - Maximum population %d/%d - DN dropped %d\n", waiting,
+                   highest + 1, (int)NetQueue::kEntries, dropped);
+    counters(traffic[kNetRoleClient]);
+  }
+  if (p->serverRunning) {
+    ILogSystem.Msg(0, " . INetwork Server info:\n");
+    ILogSystem.Msg(0, "  -> Server features: 0x0%x\n", features);
+    counters(traffic[kNetRoleServer]);
+  }
+  ILogSystem.Msg(0, "\n");
+}
+
+int Yandorix_INetwork::IsServer() { return p->initialised && p->serverRunning ? 1 : 0; }
+
+int Yandorix_INetwork::IsClient() { return p->initialised && p->clientConnected ? 1 : 0; }
+
+Uint32 Yandorix_INetwork::GetMyIP() {
+  if (!p->initialised) return 0;
+  if (p->serverRunning) return p->serverAddress;
+  if (p->clientConnected) return p->clientAddress;
+  return 0;
+}
+
+char* Yandorix_INetwork::GetMyUserName() {
+  return p->initialised && p->clientConnected ? p->userName : NULL;
+}

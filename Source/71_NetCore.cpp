@@ -1,0 +1,402 @@
+// The network core's shared machinery: bounded socket reads and writes of whole messages, traffic
+// counters, the reception queue and the client thread that fills it.
+#include "71_NetCore.h"
+#include "01_Main.h"
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+Uint32 NetWallTicks() { return SDL_GetTicks(); }
+
+// ---- sockets ----
+
+namespace {
+
+// SDL_net 1.2 keeps the descriptor right after the ready flag of its socket record. The record is not
+// public, so the descriptor is used only when it is a socket connected to the peer SDL_net reports.
+struct TCPsocketHead {
+  int ready;
+  int channel;
+};
+
+int ConnectedDescriptor(TCPsocket socket) {
+  if (!socket) return -1;
+  int fd = reinterpret_cast<const TCPsocketHead*>(socket)->channel;
+  struct stat info;
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode)) return -1;
+  const IPaddress* peer = SDLNet_TCP_GetPeerAddress(socket);
+  sockaddr_in address;
+  socklen_t length = sizeof address;
+  if (!peer || getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      address.sin_family != AF_INET || address.sin_addr.s_addr != peer->host || address.sin_port != peer->port)
+    return -1;
+  return fd;
+}
+
+timeval Milliseconds(Uint32 ms) {
+  timeval value;
+  value.tv_sec = ms / 1000;
+  value.tv_usec = (ms % 1000) * 1000;
+  return value;
+}
+
+}  // namespace
+
+int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
+  int fd = ConnectedDescriptor(socket);
+  if (fd < 0) {
+    static std::atomic<bool> warned{false};
+    if (!warned.exchange(true))
+      ILogSystem.Msg(2, " . [INetwork] Warning: socket options are out of reach; sends to a peer that stops "
+                        "reading are not bounded.\n");
+    return -1;
+  }
+  timeval sendBound = Milliseconds(sendBoundMs);
+  // Reads only follow readiness; the receive bound is a safety net should one ever block.
+  timeval receiveBound = Milliseconds(kNetMessageBoundMs);
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendBound, sizeof sendBound);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &receiveBound, sizeof receiveBound);
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+// ---- writing ----
+
+static const char* SenderName(const sNetCore& core, int role) {
+  return role == kNetRoleServer ? "server" : core.userName;
+}
+
+int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, NetTokenGenerator* tokens, int role) {
+  DataNet sent;
+  const unsigned char* wire = message.Stamp(cmd, tokens, &sent);
+  int total = (int)message.WireSize();
+  int written = 0;
+  if (wire && socket) {
+    errno = 0;   // SDL_net retries while errno says interrupted, even after a successful call
+    written = SDLNet_TCP_Send(socket, wire, total);
+  }
+  if (written < total) {
+    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by '%s').\n",
+                   sent.Type, sent.Cmd, written < 0 ? 0 : written, total, SenderName(core, role));
+    return 0;
+  }
+  std::lock_guard<std::mutex> lock(core.sentLock);
+  NetTraffic& traffic = core.traffic[role];
+  traffic.bytesOut += (Uint64)total;
+  if (sent.Type == kNetSystem)
+    traffic.systemOut++;
+  else
+    traffic.userOut++;
+  return written;
+}
+
+int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size,
+            NetTokenGenerator* tokens, int role) {
+  if (!socket) return 0;
+  NetOutgoing message;
+  int refused = message.Prepare(type, cmd, aux, data, size);
+  if (refused == kNetErrSize) {
+    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: size limit exceed (%llu) (Sent by '%s').\n", type,
+                   cmd, (unsigned long long)size + kNetHeaderBytes, SenderName(core, role));
+    return 0;
+  }
+  if (refused) {
+    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: no memory for %llu bytes (Sent by '%s').\n", type,
+                   cmd, (unsigned long long)size + kNetHeaderBytes, SenderName(core, role));
+    return 0;
+  }
+  return NetWrite(core, socket, message, cmd, tokens, role);
+}
+
+int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size) {
+  std::lock_guard<std::mutex> lock(core.clientSendLock);
+  return NetSend(core, core.clientSocket, type, cmd, aux, data, size, &core.clientTokens.sending, kNetRoleClient);
+}
+
+// ---- reading ----
+
+static int Chunk(size_t wanted) { return wanted > (1u << 20) ? (1 << 20) : (int)wanted; }
+
+NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound) {
+  if (bound && !reader.Started()) deadline = NetWallTicks() + bound;
+  size_t wanted = reader.Wanted();
+  if (wanted == 0) return reader.Advance(0);
+  errno = 0;
+  int got = SDLNet_TCP_Recv(socket, reader.Space(), Chunk(wanted));
+  if (got <= 0) return reader.Fail();
+  NetReader::Status status = reader.Advance((size_t)got);
+  // The rest of the message is often there already: take it without another wait.
+  while (status == NetReader::kNeedMore && fd >= 0) {
+    ssize_t more = recv(fd, reader.Space(), (size_t)Chunk(reader.Wanted()), MSG_DONTWAIT);
+    if (more > 0) {
+      status = reader.Advance((size_t)more);
+    } else {
+      if (more == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) status = reader.Fail();
+      break;
+    }
+  }
+  return status;
+}
+
+NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline) {
+  Uint32 unused = 0;
+  for (;;) {
+    Sint32 left = (Sint32)(deadline - NetWallTicks());
+    if (left <= 0) {
+      reader.Fail();
+      return kNetReadTimedOut;
+    }
+    int ready = SDLNet_CheckSockets(set, (Uint32)left);
+    if (ready < 0) {
+      reader.Fail();
+      return kNetReadWaitFailed;
+    }
+    if (ready == 0 || !SDLNet_SocketReady(socket)) continue;
+    NetReader::Status status = NetPump(socket, fd, reader, unused, 0);
+    if (status == NetReader::kComplete) return kNetReadComplete;
+    if (status == NetReader::kFailed) return kNetReadFailed;
+  }
+}
+
+void NetFinishRead(sNetCore& core, const NetReader& reader, int role) {
+  const DataNet& header = reader.Header();
+  if (reader.ReadInFull()) {
+    std::lock_guard<std::mutex> lock(core.receivedLock);
+    NetTraffic& traffic = core.traffic[role];
+    traffic.bytesIn += (Uint64)header.Size + kNetHeaderBytes;
+    if (header.Type == kNetSystem)
+      traffic.systemIn++;
+    else
+      traffic.userIn++;
+  }
+  if (reader.Errors())
+    ILogSystem.Msg(0, " [INetwork::ReceiveDataNet(%d,%d)] Error(%d): network connection failed! (%d-%d)\n",
+                   header.Type, header.Cmd, reader.Errors(), reader.PhaseBytes(), (int)kNetHeaderBytes);
+}
+
+void NetDump(sNetCore& core, const DataNet& message) {
+  ILogSystem.Msg(0, " [INetwork %s] Info: DataNet 0x%x: - Type: %d - Cmd: %d - Aux: %d - Size: %d\n",
+                 core.serverRunning ? "SERVER" : "CLIENT", (unsigned)(uintptr_t)&message, message.Type, message.Cmd,
+                 message.Aux, (int)message.Size);
+}
+
+void NetWaitStarted(const std::atomic<Uint8>& state) {
+  while (state == 0) SDL_Delay(5);
+}
+
+// ---- reception queue ----
+
+bool NetQueue::Insert(const DataNet& message) {
+  if (used_ >= kEntries || bytes_ + message.Size > kByteLimit) return false;
+  entries_[used_].message = message;
+  entries_[used_].state = kReady;
+  if (used_ > highest) highest = used_;
+  used_++;
+  waiting++;
+  bytes_ += message.Size;
+  return true;
+}
+
+int NetQueue::Take(char** data, unsigned int* size, Uint8* type) {
+  for (int i = 0; i < used_; i++) {
+    Entry& entry = entries_[i];
+    if (entry.state != kReady) continue;
+    *data = entry.message.Data;
+    *size = entry.message.Size;
+    *type = entry.message.Type;
+    int cmd = entry.message.Cmd;
+    waiting--;
+    // Entries with a payload wait for FreeData; the others are done with.
+    if (entry.message.Data)
+      entry.state = kHandedOut;
+    else
+      Remove(i);
+    return cmd;
+  }
+  return -1;
+}
+
+bool NetQueue::Free(char* data) {
+  for (int i = 0; i < used_; i++) {
+    Entry& entry = entries_[i];
+    if (entry.state != kHandedOut || entry.message.Data != data) continue;
+    NetFreePayload(entry.message.Data);
+    bytes_ -= entry.message.Size;
+    Remove(i);
+    return true;
+  }
+  return false;
+}
+
+void NetQueue::Remove(int index) {
+  for (int i = index; i + 1 < used_; i++) entries_[i] = entries_[i + 1];
+  used_--;
+  entries_[used_] = Entry();
+}
+
+int NetQueue::Clear() {
+  int untaken = 0;
+  for (int i = 0; i < used_; i++) {
+    if (entries_[i].state == kReady) untaken++;
+    NetFreePayload(entries_[i].message.Data);
+    entries_[i] = Entry();
+  }
+  used_ = 0;
+  bytes_ = 0;
+  waiting = 0;
+  return untaken;
+}
+
+void NetQueue::ResetStatistics() {
+  highest = -1;
+  dropped = 0;
+}
+
+// ---- client thread ----
+
+void NetCloseClient(sNetCore& core, bool report) {
+  std::lock_guard<std::mutex> sending(core.clientSendLock);
+  bool open = core.clientSocket || core.clientSet;
+  {
+    std::lock_guard<std::mutex> lock(core.socketLock);
+    if (core.clientSet) SDLNet_FreeSocketSet(core.clientSet);
+    core.clientSet = nullptr;
+    if (core.clientSocket) SDLNet_TCP_Close(core.clientSocket);
+    core.clientSocket = nullptr;
+    core.clientFd = -1;
+  }
+  if (open && report) ILogSystem.Msg(2, " [INetwork Client] Info: client closed.\n");
+  memset(core.userName, 0, sizeof core.userName);
+}
+
+namespace {
+
+Sint32 SimulatedDelay(sNetCore& core) {
+  std::lock_guard<std::mutex> lock(core.settingsLock);
+  return core.simDelay;
+}
+
+// The simulated delay, cut short when the client is being stopped.
+void HoldFor(sNetCore& core, Sint32 ms) {
+  Uint32 until = NetWallTicks() + (Uint32)ms;
+  while (ms > 0 && core.clientConnected) {
+    Sint32 left = (Sint32)(until - NetWallTicks());
+    if (left <= 0) break;
+    SDL_Delay(left < 50 ? (Uint32)left : 50);
+  }
+}
+
+// Handles one message from the server; 0 when it goes on to the queue, else the error that ends the
+// connection. A kill signal sets `ended`; the client list is taken in here (its payload freed).
+int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended) {
+  char name[kNetNameBytes];
+  if (message.Type == kNetUser) return message.Size ? 0 : 4;
+  if (message.Type != kNetSystem) return 5;
+  switch (message.Cmd) {
+    case kNetJoined:
+      if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 1;
+      core.log->Msg(2, " [CLIENT] Client '%s' logged in.\n", name);
+      return 0;
+    case kNetQuit:
+      if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 2;
+      core.log->Msg(2, " [CLIENT] Client '%s' logged out.\n", name);
+      return 0;
+    case kNetClose:
+      core.log->Msg(2, " [CLIENT] Server send us kill signal.\n");
+      ended = true;
+      return 0;
+    case kNetClients: {
+      core.log->Msg(5, " [CLIENT] Server send us the list of clients with updated information.\n");
+      std::lock_guard<std::mutex> lock(core.listLock);
+      for (sClientInfo& info : core.list) info.ip = 0;
+      NetParseClientList(message.Data, message.Size, core.list);
+      NetFreePayload(message.Data);
+      message.Data = nullptr;
+      message.Size = 0;
+      return 0;
+    }
+    case kNetPing:
+      core.log->Msg(5, " [CLIENT] Server send us ping signal.\n");
+      NetClientSend(core, kNetSystem, kNetPing, message.Aux, nullptr, 0);
+      delay = SimulatedDelay(core);
+      return 0;
+    default:
+      return 3;
+  }
+}
+
+void Enqueue(sNetCore& core, DataNet& message) {
+  bool taken;
+  {
+    std::lock_guard<std::mutex> lock(core.queueLock);
+    taken = core.queue.Insert(message);
+    if (!taken) core.queue.dropped++;
+  }
+  if (taken) return;
+  NetFreePayload(message.Data);
+  message.Data = nullptr;
+  core.log->Msg(2, " [CLIENT] Warning: client has dropped an incoming %s DataNet due to full queue.\n",
+                message.Type == kNetUser ? "User" : "System");
+}
+
+}  // namespace
+
+int NetClientThread(void* argument) {
+  sNetCore& core = *static_cast<sNetCore*>(argument);
+  core.clientState = 1;
+  Sint32 delay = SimulatedDelay(core);
+  int failure = 0;
+  Uint32 deadline = 0;
+  DataNet last;
+  NetReader& reader = core.clientReader;
+  while (core.clientConnected) {
+    int ready = SDLNet_CheckSockets(core.clientSet, kNetWaitMs);
+    if (ready < 0) {
+      failure = 10;
+      break;
+    }
+    NetReader::Status status = NetReader::kNeedMore;
+    if (ready > 0 && SDLNet_SocketReady(core.clientSocket))
+      status = NetPump(core.clientSocket, core.clientFd, reader, deadline, kNetMessageBoundMs);
+    if (status == NetReader::kNeedMore && reader.Started() && NetPassed(deadline, NetWallTicks()))
+      status = reader.Fail();   // a message that stalled half-way counts as a failed read
+    if (status == NetReader::kNeedMore) continue;
+    NetFinishRead(core, reader, kNetRoleClient);
+    if (status == NetReader::kFailed) {
+      last = reader.Header();
+      reader.Reset();
+      failure = '!';
+      break;
+    }
+    DataNet message = reader.Take();
+    last = message;
+    last.Data = nullptr;
+    if (delay > 0) HoldFor(core, delay);
+    bool ended = false;
+    int error = ClientDispatch(core, message, delay, ended);
+    if (error) {
+      NetFreePayload(message.Data);
+      failure = error;
+      break;
+    }
+    Enqueue(core, message);
+    if (ended) break;
+  }
+  if (failure) {
+    core.log->Msg(2, " [CLIENT] Error(%d): client lost connection with server.\n", failure);
+    NetDump(core, last);
+  }
+  core.log->Msg(2, " [CLIENT] Info: client closed.\n");
+  NetCloseClient(core, true);
+  core.clientConnected = 0;
+  core.clientState = 2;
+  return failure;
+}

@@ -1,0 +1,166 @@
+// The network core: the one state record behind the network interface, the server thread (accepts,
+// logs in, relays, pings) and the client thread (receives and queues for the application).
+#pragma once
+#include "70_NetWire.h"
+#include <SDL_net.h>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <signal.h>
+#include <vector>
+
+enum { kNetRoleClient = 0, kNetRoleServer = 1 };
+
+enum : Uint32 {
+  kNetLoginBoundMs = 3000,        // a new connection has this long to deliver its login request
+  kNetMessageBoundMs = 5000,      // a message that started arriving must be complete within this
+  kNetClientSendBoundMs = 5000,   // a send that makes no progress for this long fails
+  kNetServerSendBoundMs = 2000,   // shorter on the server: a client that stops reading holds up relays
+  kNetMaxPending = 32,            // connections accepted but not logged in yet
+  kNetWaitMs = 200,               // longest wait of either thread, so stop requests act promptly
+  kNetPingPeriodMs = 1000,
+  kNetPingSamples = 10,
+};
+
+// Traffic counters of one role.
+struct NetTraffic {
+  Uint32 systemIn = 0, userIn = 0;
+  Uint64 bytesIn = 0;
+  Uint32 systemOut = 0, userOut = 0;
+  Uint64 bytesOut = 0;
+};
+
+// The client's reception queue: entries in use form one run from the front; a taken user message (and a
+// joined/left notice) stays until the application frees its payload.
+class NetQueue {
+ public:
+  enum { kEntries = 512 };
+  static const Uint64 kByteLimit = 64u << 20;   // payload bytes held at most, whatever peers send
+  enum { kFree = 0, kReady = 1, kHandedOut = 2 };
+
+  // false: the queue is full, the message was not taken (its payload is still the caller's).
+  bool Insert(const DataNet& message);
+  // The oldest ready entry: its command (>= 0) with payload, size and type, or -1 when none is ready.
+  int Take(char** data, unsigned int* size, Uint8* type);
+  // Frees a payload that Take handed out and removes its entry; false when it is not one of those.
+  bool Free(char* data);
+  // Frees everything; returns how many entries had not been taken.
+  int Clear();
+  void ResetStatistics();
+
+  int waiting = 0;     // entries ready
+  int highest = -1;    // highest entry index ever filled
+  int dropped = 0;
+
+ private:
+  void Remove(int index);
+  struct Entry {
+    DataNet message;
+    Uint8 state = kFree;
+  };
+  Entry entries_[kEntries];
+  int used_ = 0;
+  Uint64 bytes_ = 0;
+};
+
+// One connection on the server: logged in (a slot) or still expected to log in (pending).
+struct NetPeer {
+  TCPsocket socket = nullptr;
+  char name[kNetNameBytes] = {};
+  Uint32 address = 0;
+  Sint32 ping[kNetPingSamples] = {};
+  Sint32 ringpos = 0;              // the next sample to write, 1..10 after the first
+  Uint32 lastping = 0;
+  bool pingOutstanding = false;
+  bool broken = false;             // a send failed: the stream is no longer in step, log it out
+  int fd = -1;                     // the socket's descriptor, -1 when out of reach
+  Uint32 deadline = 0;             // when the message in progress (or the login) must be complete
+  NetTokens tokens;
+  NetReader reader;
+};
+
+struct sNetCore {
+  // The client's connection; its send lock keeps whole messages of two threads from interleaving.
+  NetTokens clientTokens;
+  NetReader clientReader;
+  std::mutex clientSendLock;
+
+  std::atomic<int (*)(void*, int)> callback{nullptr};
+
+  std::mutex socketLock, queueLock, listLock, sentLock, receivedLock, settingsLock;
+  std::timed_mutex acceptLock;
+
+  NetQueue queue;
+  NetTraffic traffic[2];           // by role
+  Yandorix_ILogSystem* log = nullptr;   // "Network.log"
+
+  std::atomic<Uint8> initialised{0}, serverRunning{0}, clientConnected{0};
+  std::atomic<Uint8> clientState{0}, serverState{0};   // 0 not started, 1 running, 2 ended
+  Uint8 logOutputs = 0;
+  bool serverEverStarted = false;
+
+  Uint32 serverAddress = 0, clientAddress = 0;
+  Uint16 serverPort = 0, clientPort = 0;
+  Uint32 password = 0;
+  SDL_Thread* serverThread = nullptr;
+  SDL_Thread* clientThread = nullptr;
+  char userName[kNetNameBytes] = {};
+  Sint32 timeout = 2000;
+  Uint32 features = 0;
+  Sint32 simDelay = 0;
+
+  TCPsocket listener = nullptr, clientSocket = nullptr;
+  int clientFd = -1;
+  SDLNet_SocketSet serverSet = nullptr, clientSet = nullptr;
+
+  // Server state, written by the server thread only; slots and their count change under the list lock.
+  Uint8 numClients = 0;
+  std::unique_ptr<NetPeer> slots[kNetMaxClients];
+  std::vector<std::unique_ptr<NetPeer>> pending;
+  std::mt19937 seedGenerator;      // the core's own, so the application's random sequence is untouched
+  Uint32 lastPingCycle = 0;
+
+  sClientInfo list[kNetMaxClients] = {};      // the last list (built or received)
+  sClientInfo appList[kNetMaxClients] = {};   // the copy handed to the application
+
+  struct sigaction oldPipeAction;
+  bool pipeActionSaved = false;
+};
+
+// The real clock that bounds waits and reads. The ping schedule follows the library's clock instead,
+// which a test may hold still; a held clock must never keep a read waiting.
+Uint32 NetWallTicks();
+inline bool NetPassed(Uint32 deadline, Uint32 now) { return (Sint32)(now - deadline) >= 0; }
+
+// Bounded sends and no delay on a connected socket. Returns its descriptor (for reads that drain what
+// has arrived without another wait), -1 when it cannot be reached.
+int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs);
+
+// Writes one message (stamped with `cmd` and, for user messages, a token of `tokens`). Logs and
+// returns 0 when fewer bytes than the whole message went out; else the bytes written.
+int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, NetTokenGenerator* tokens, int role);
+// Prepares and writes one message; logs the size limit.
+int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size,
+            NetTokenGenerator* tokens, int role);
+// The client's sends (application and client thread): under the connection's send lock.
+int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
+
+// Reads what a ready socket holds for the message in progress (never more); with the descriptor it goes
+// on reading what has already arrived. `deadline` is set when a message starts arriving (bound 0: leave
+// it as it is).
+NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound);
+// Reads one whole message before `deadline` (wall clock).
+enum NetReadOutcome { kNetReadComplete, kNetReadFailed, kNetReadTimedOut, kNetReadWaitFailed };
+NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline);
+// After a read ended: counts it (when read in full) and logs its errors.
+void NetFinishRead(sNetCore& core, const NetReader& reader, int role);
+void NetDump(sNetCore& core, const DataNet& message);
+
+int NetServerThread(void* core);
+int NetClientThread(void* core);
+// Closes the client's connection (socket set, socket, user name); safe to call twice. `report` logs it.
+void NetCloseClient(sNetCore& core, bool report);
+// The server's list from its connected clients; the caller holds the list lock. Returns the count.
+int NetBuildClientList(sNetCore& core, sClientInfo list[kNetMaxClients]);
+// Waits until a thread's state leaves 0 (it runs or already ended).
+void NetWaitStarted(const std::atomic<Uint8>& state);

@@ -1,0 +1,324 @@
+// Network speed: the server relaying 64 KiB and 1 MiB messages from one sender to three receivers on
+// loopback, against a plain TCP relay moving the same bytes in the same shape; and encoding and
+// decoding one 1 MiB message against memcpy and zlib's crc32 of the same bytes.
+#include "Ratio.h"
+#include "01_Main.h"
+#include "70_NetWire.h"
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+const int kReceivers = 3;
+const Uint32 kPassword = 0x77;
+
+void NoDelay(int fd) {
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+int ListenLoopback(uint16_t* port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(fd, 8);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+uint16_t FreePort() {
+  uint16_t port = 0;
+  close(ListenLoopback(&port));
+  return port;
+}
+
+int Connect(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  NoDelay(fd);
+  return fd;
+}
+
+bool SendAll(int fd, const void* bytes, size_t count) {
+  const char* at = static_cast<const char*>(bytes);
+  while (count) {
+    ssize_t sent = send(fd, at, count, MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    at += sent;
+    count -= (size_t)sent;
+  }
+  return true;
+}
+
+// A receiving socket whose bytes a thread counts as fast as they come.
+struct Drain {
+  int fd = -1;
+  std::atomic<Uint64> bytes{0};
+  std::atomic<bool> stop{false};
+  std::thread thread;
+  void Start() {
+    thread = std::thread([this] {
+      std::vector<char> buffer(1 << 20);
+      while (!stop) {
+        pollfd wait{fd, POLLIN, 0};
+        if (poll(&wait, 1, 50) <= 0) continue;
+        ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
+        if (got <= 0) break;
+        bytes += (Uint64)got;
+      }
+    });
+  }
+  void Stop() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+};
+
+// Logs a socket in with the library's own codec; the token seed, or -1.
+int LoginRaw(int fd, const char* name) {
+  NetOutgoing login;
+  login.Prepare(kNetSystem, kNetLogin, (Sint16)kPassword, name, (Uint32)strlen(name) + 1);
+  if (!SendAll(fd, login.Stamp(kNetLogin, nullptr), login.WireSize())) return -1;
+  NetReader reader;
+  for (;;) {
+    ssize_t got = recv(fd, reader.Space(), reader.Wanted(), 0);
+    if (got <= 0) return -1;
+    NetReader::Status status = reader.Advance((size_t)got);
+    if (status == NetReader::kFailed) return -1;
+    if (status == NetReader::kComplete) break;
+  }
+  DataNet answer = reader.Take();
+  NetFreePayload(answer.Data);
+  return answer.Type == kNetSystem && answer.Cmd == kNetAccepted ? (Uint16)answer.Aux : -1;
+}
+
+// What both relays share: one sender and three counted receivers.
+struct Topology {
+  int sender = -1;
+  Drain receivers[kReceivers];
+  Uint64 delivered = 0;   // bytes each receiver must have counted so far
+
+  // Sends `count` wire images of `bytes` and waits until every receiver has them all.
+  bool Move(const std::function<const unsigned char*()>& next, size_t wireSize, int count) {
+    for (int i = 0; i < count; i++)
+      if (!SendAll(sender, next(), wireSize)) return false;
+    delivered += (Uint64)wireSize * (Uint64)count;
+    for (Drain& receiver : receivers)
+      while (receiver.bytes < delivered) {
+        if (receiver.stop) return false;
+        std::this_thread::yield();   // leave the cores to the relay and the receivers
+      }
+    return true;
+  }
+};
+
+// The library's server relaying between raw clients.
+struct OurRelay : Topology {
+  NetTokenGenerator tokens;
+  bool ready = false;
+};
+
+// A plain TCP relay: whatever the sender writes goes to every receiver.
+struct PlainRelay : Topology {
+  int listener = -1;
+  std::atomic<bool> stop{false};
+  std::thread forward;
+  bool ready = false;
+};
+
+OurRelay* ours = nullptr;
+PlainRelay* plain = nullptr;
+
+void StopAll() {
+  if (ours) {
+    Yandorix.Quit();   // the server thread first, so the receivers see their connections end
+    for (Drain& receiver : ours->receivers) receiver.Stop();
+    if (ours->sender >= 0) close(ours->sender);
+  }
+  if (plain) {
+    plain->stop = true;
+    if (plain->sender >= 0) shutdown(plain->sender, SHUT_RDWR);
+    if (plain->forward.joinable()) plain->forward.join();
+    for (Drain& receiver : plain->receivers) receiver.Stop();
+    close(plain->listener);
+  }
+}
+
+OurRelay& Ours() {
+  if (ours) return *ours;
+  ours = new OurRelay();
+  atexit(StopAll);
+  Yandorix.Init(SDL_INIT_TIMER);
+  INetwork->Init(0);
+  uint16_t port = FreePort();
+  if (INetwork->CreateServer(port, kPassword, 0) != 1) return *ours;
+  ours->sender = Connect(port);
+  int seed = LoginRaw(ours->sender, "sender");
+  if (seed < 0) return *ours;
+  ours->tokens.seed((Uint32)seed);
+  for (int i = 0; i < kReceivers; i++) {
+    Drain& receiver = ours->receivers[i];
+    receiver.fd = Connect(port);
+    if (LoginRaw(receiver.fd, ("receiver" + std::to_string(i)).c_str()) < 0) return *ours;
+    receiver.Start();
+  }
+  usleep(200000);   // let the joined notices drain before counting
+  for (Drain& receiver : ours->receivers) receiver.bytes = 0;
+  ours->ready = true;
+  return *ours;
+}
+
+PlainRelay& Plain() {
+  if (plain) return *plain;
+  plain = new PlainRelay();
+  uint16_t port = 0;
+  plain->listener = ListenLoopback(&port);
+  plain->sender = Connect(port);
+  int incoming = accept(plain->listener, nullptr, nullptr);
+  int outgoing[kReceivers];
+  for (int i = 0; i < kReceivers; i++) {
+    plain->receivers[i].fd = Connect(port);
+    outgoing[i] = accept(plain->listener, nullptr, nullptr);
+    NoDelay(outgoing[i]);
+    plain->receivers[i].Start();
+  }
+  NoDelay(incoming);
+  plain->forward = std::thread([incoming, outgoing] {
+    std::vector<char> buffer(1 << 20);
+    while (!plain->stop) {
+      ssize_t got = recv(incoming, buffer.data(), buffer.size(), 0);
+      if (got <= 0) break;
+      for (int fd : outgoing)
+        if (!SendAll(fd, buffer.data(), (size_t)got)) return;
+    }
+    for (int fd : outgoing) close(fd);
+    close(incoming);
+  });
+  plain->ready = true;
+  return *plain;
+}
+
+std::vector<char> Payload(size_t size) {
+  std::vector<char> bytes(size);
+  for (size_t i = 0; i < size; i++) bytes[i] = (char)(i * 131 + 7);
+  return bytes;
+}
+
+int MessagesPer(size_t size) { return size >= (1u << 20) ? 4 : 32; }
+
+void RelayOurs(benchmark::State& state) {
+  OurRelay& relay = Ours();
+  if (!relay.ready) return state.SkipWithError("the server did not start");
+  size_t size = (size_t)state.range(0);
+  std::vector<char> payload = Payload(size);
+  NetOutgoing message;   // the sender's scrambled payload and check value are made once
+  message.Prepare(kNetUser, kNetPlain, 0, payload.data(), (Uint32)size);
+  auto next = [&] { return message.Stamp(kNetPlain, &relay.tokens); };
+  for (auto _ : state)
+    if (!relay.Move(next, message.WireSize(), MessagesPer(size))) return state.SkipWithError("relay stopped");
+  state.SetBytesProcessed((int64_t)state.iterations() * MessagesPer(size) * (int64_t)message.WireSize() * kReceivers);
+}
+
+void RelayPlainTCP(benchmark::State& state) {
+  PlainRelay& relay = Plain();
+  size_t size = (size_t)state.range(0);
+  std::vector<unsigned char> wire(size + kNetHeaderBytes, 0x5A);
+  auto next = [&] { return wire.data(); };
+  for (auto _ : state)
+    if (!relay.Move(next, wire.size(), MessagesPer(size))) return state.SkipWithError("relay stopped");
+  state.SetBytesProcessed((int64_t)state.iterations() * MessagesPer(size) * (int64_t)wire.size() * kReceivers);
+}
+
+const size_t kCodecBytes = 1u << 20;
+
+void EncodeMessage(benchmark::State& state) {
+  std::vector<char> payload = Payload(kCodecBytes);
+  NetTokenGenerator tokens(1);
+  for (auto _ : state) {
+    NetOutgoing message;
+    message.Prepare(kNetUser, kNetPlain, 0, payload.data(), (Uint32)payload.size());
+    benchmark::DoNotOptimize(message.Stamp(kNetPlain, &tokens));
+  }
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCodecBytes);
+}
+
+void DecodeMessage(benchmark::State& state) {
+  std::vector<char> payload = Payload(kCodecBytes);
+  NetTokenGenerator sending(1), receiving(1);
+  NetOutgoing message;
+  message.Prepare(kNetUser, kNetPlain, 0, payload.data(), (Uint32)payload.size());
+  NetReader reader;
+  reader.Configure(false, &receiving);
+  for (auto _ : state) {
+    // A new stamp per message keeps the tokens in step (it touches only the 12 header bytes).
+    const unsigned char* wire = message.Stamp(kNetPlain, &sending);
+    memcpy(reader.Space(), wire, kNetHeaderBytes);
+    reader.Advance(kNetHeaderBytes);
+    memcpy(reader.Space(), wire + kNetHeaderBytes, kCodecBytes);   // stands in for the socket's read
+    if (reader.Advance(kCodecBytes) != NetReader::kComplete) return state.SkipWithError("decode failed");
+    NetFreePayload(reader.Take().Data);
+  }
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCodecBytes);
+}
+
+void Memcpy(benchmark::State& state) {
+  std::vector<char> from = Payload(kCodecBytes), to(kCodecBytes);
+  for (auto _ : state) {
+    memcpy(to.data(), from.data(), kCodecBytes);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCodecBytes);
+}
+
+void ZlibCRC(benchmark::State& state) {
+  std::vector<char> bytes = Payload(kCodecBytes);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), (uInt)kCodecBytes));
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCodecBytes);
+}
+
+BENCHMARK(RelayOurs)->Name("net/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RelayPlainTCP)->Name("tcp/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(EncodeMessage)->Name("net/encode_1MiB")->Unit(benchmark::kMicrosecond);
+BENCHMARK(DecodeMessage)->Name("net/decode_1MiB")->Unit(benchmark::kMicrosecond);
+BENCHMARK(Memcpy)->Name("memcpy/1MiB")->Unit(benchmark::kMicrosecond);
+BENCHMARK(ZlibCRC)->Name("zlib/crc32_1MiB")->Unit(benchmark::kMicrosecond);
+
+// Time ratios: a relay at 0.5x the plain relay's throughput takes twice its time (the floor); 0.8x
+// would be 1.25.
+const int kRegistered = [] {
+  ydxbench::Ratio("net/relay/65536/real_time", "tcp/relay/65536/real_time", 2.0);
+  ydxbench::Ratio("net/relay/1048576/real_time", "tcp/relay/1048576/real_time", 2.0);
+  ydxbench::Ratio("net/encode_1MiB", "memcpy/1MiB");
+  ydxbench::Ratio("net/encode_1MiB", "zlib/crc32_1MiB");
+  ydxbench::Ratio("net/decode_1MiB", "memcpy/1MiB");
+  ydxbench::Ratio("net/decode_1MiB", "zlib/crc32_1MiB");
+  return 0;
+}();
+
+}  // namespace
+
+YDX_BENCH_MAIN()
