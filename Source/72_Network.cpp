@@ -5,6 +5,9 @@
 #include "01_Main.h"
 #include <cstring>
 #include <signal.h>
+#include <time.h>
+#include <unistd.h>
+#include <sys/syscall.h>
 
 namespace {
 
@@ -233,13 +236,52 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
 
 namespace {
 
+void KeepRunning(int) {}
+
+// SDL_net connects in one blocking call, which an address that never answers holds for the system's
+// TCP time-out (minutes). A one-shot timer aimed at this thread interrupts that call once `limitMs`
+// is spent; SDL_net then closes its socket and reports no connection.
+TCPsocket OpenWithin(IPaddress* address, Uint32 limitMs) {
+  const int interrupt = SIGRTMAX - 1;
+  struct sigaction quiet, previous;
+  memset(&quiet, 0, sizeof quiet);
+  quiet.sa_handler = KeepRunning;   // without SA_RESTART, so the waiting connect gives up
+  sigemptyset(&quiet.sa_mask);
+  sigevent event;
+  memset(&event, 0, sizeof event);
+  event.sigev_notify = SIGEV_THREAD_ID;
+  event.sigev_signo = interrupt;
+  event._sigev_un._tid = (pid_t)syscall(SYS_gettid);
+  timer_t timer;
+  if (sigaction(interrupt, &quiet, &previous) != 0) return SDLNet_TCP_Open(address);
+  if (timer_create(CLOCK_MONOTONIC, &event, &timer) != 0) {
+    sigaction(interrupt, &previous, NULL);
+    return SDLNet_TCP_Open(address);
+  }
+  sigset_t wanted, kept;
+  sigemptyset(&wanted);
+  sigaddset(&wanted, interrupt);
+  pthread_sigmask(SIG_UNBLOCK, &wanted, &kept);
+  itimerspec due;
+  memset(&due, 0, sizeof due);
+  due.it_value.tv_sec = limitMs / 1000;
+  due.it_value.tv_nsec = (long)(limitMs % 1000) * 1000000L + 1;
+  timer_settime(timer, 0, &due, NULL);
+  TCPsocket socket = SDLNet_TCP_Open(address);
+  // Deleting the timer is a system call: a signal it raised before is delivered on its way back, to
+  // the quiet handler, so the previous handler never sees one.
+  timer_delete(timer);
+  pthread_sigmask(SIG_SETMASK, &kept, NULL);
+  sigaction(interrupt, &previous, NULL);
+  return socket;
+}
+
 // Tries to connect until the time-out passes, paced, keeping the application's frame loop and the
 // Escape key alive. Returns the socket (NULL: timed out, or *cancelled).
 TCPsocket OpenConnection(sNetCore& core, IPaddress& address, bool& cancelled, bool& locked) {
   Uint32 start = NetWallTicks();
   const Uint32 kPaceMs = 75;
   for (;;) {
-    Uint32 elapsed = NetWallTicks() - start;
     if (Yandorix.screen)
       while (Yandorix.Update(NULL) != 0 && NetWallTicks() - start < (Uint32)core.timeout) {
       }
@@ -247,7 +289,8 @@ TCPsocket OpenConnection(sNetCore& core, IPaddress& address, bool& cancelled, bo
       core.acceptLock.lock();
       locked = true;
     }
-    TCPsocket socket = SDLNet_TCP_Open(&address);
+    Uint32 spent = NetWallTicks() - start;
+    TCPsocket socket = OpenWithin(&address, spent < (Uint32)core.timeout ? (Uint32)core.timeout - spent : 1);
     if (socket) {
       ILogSystem.Msg(2, "connected!\n");
       return socket;
@@ -258,7 +301,7 @@ TCPsocket OpenConnection(sNetCore& core, IPaddress& address, bool& cancelled, bo
     SDL_Event event;
     while (SDL_PollEvent(&event))
       if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) cancelled = true;
-    elapsed = NetWallTicks() - start;
+    Uint32 elapsed = NetWallTicks() - start;
     if (cancelled || elapsed >= (Uint32)core.timeout) return nullptr;
     Uint32 left = (Uint32)core.timeout - elapsed;
     SDL_Delay(left < kPaceMs ? left : kPaceMs);

@@ -410,3 +410,30 @@ TEST_F(NetTest, ConnectKeepsTheFrameLoopGoingAndEscapeCancels) {
   EXPECT_GE(renders, 2);
   Yandorix.SetRenderCallback(NULL);
 }
+
+// A listener whose queue of waiting connections is full drops new ones unanswered, as an address that
+// never answers does: the connect gives up at its time-out instead of the system's minutes.
+TEST_F(NetTest, AConnectToAnAddressThatNeverAnswersEndsAtItsTimeOut) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in at;
+  memset(&at, 0, sizeof at);
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  ASSERT_EQ(bind(listener, (sockaddr*)&at, sizeof at), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  ASSERT_EQ(getsockname(listener, (sockaddr*)&at, &length), 0);
+  std::vector<int> waiting;
+  for (int i = 0; i < 4; ++i) {
+    int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(filler, (sockaddr*)&at, sizeof at);
+    waiting.push_back(filler);
+  }
+  INetwork->SetTimeOut(600);
+  Uint32 start = SDL_GetTicks();
+  EXPECT_EQ(INetwork->ConnectTo((char*)"127.0.0.1", ntohs(at.sin_port), (char*)"bob", 1), 7);
+  EXPECT_LT(SDL_GetTicks() - start, 3000u);
+  for (int filler : waiting) close(filler);
+  close(listener);
+}
