@@ -132,12 +132,21 @@ NetReader::Status NetReader::Advance(size_t count) {
   if (phase_ == kHeader) {
     NetScramble(raw_, kNetHeaderBytes);
     header_ = NetReadHeader(raw_);
-    got_ = 0;
+    // got_ keeps the 12 header bytes until a payload phase starts: the error line reports them.
     if (loginOnly_ && (header_.Type != kNetSystem || header_.Cmd != kNetLogin || header_.Size < 1 ||
-                       header_.Size > kNetNameBytes))
-      return Failed(kNetErrNotLogin);
+                       header_.Size > kNetNameBytes)) {
+      // Besides the refusal, the flags a full read would have raised: the size, or the token of a
+      // user message on a connection that has none yet.
+      int flags = kNetErrNotLogin;
+      if (header_.Size > kNetPayloadLimit)
+        flags |= kNetErrSize;
+      else if (header_.Type != kNetSystem)
+        flags |= kNetErrToken;
+      return Failed(flags);
+    }
     if (header_.Size > kNetPayloadLimit) return Failed(kNetErrSize);
     if (header_.Size == 0) return Finish();
+    got_ = 0;
     char* payload = NetAllocPayload(header_.Size);
     if (!payload) return Failed(kNetErrPayload);
     block_.reset(payload - kNetHeaderBytes);

@@ -177,9 +177,11 @@ void NetFinishRead(sNetCore& core, const NetReader& reader, int role) {
     else
       traffic.userIn++;
   }
-  if (reader.Errors())
+  // A well-formed first message that is no login is refused, not a broken connection: it logs nothing.
+  int errors = reader.Errors() & ~kNetErrNotLogin;
+  if (errors)
     ILogSystem.Msg(0, " [INetwork::ReceiveDataNet(%d,%d)] Error(%d): network connection failed! (%d-%d)\n",
-                   header.Type, header.Cmd, reader.Errors(), reader.PhaseBytes(), (int)kNetHeaderBytes);
+                   header.Type, header.Cmd, errors, reader.PhaseBytes(), (int)kNetHeaderBytes);
 }
 
 void NetDump(sNetCore& core, const DataNet& message) {

@@ -109,7 +109,11 @@ TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
       EXPECT_TRUE(peer.ClosedWithin(1000)) << c.what;
     }
   }
-  EXPECT_NE(ydxtest::LogText().find("access denied to 'aaaaaaaaaaaaaaa': invalid client name."), std::string::npos);
+  std::string log = ydxtest::LogText();
+  EXPECT_NE(log.find("access denied to 'aaaaaaaaaaaaaaa': invalid client name."), std::string::npos);
+  EXPECT_NE(log.find(" [INetwork::ReceiveDataNet(64,72)] Error(16): network connection failed! (12-12)\n"),
+            std::string::npos) << "a user message on a connection without a token";
+  EXPECT_EQ(log.find("Error(32)"), std::string::npos);
 }
 
 TEST_F(NetFaults, SilentAndStalledPeersDoNotHoldUpTheOthers) {

@@ -153,7 +153,9 @@ TEST(Wire, ReaderRefusesWhatBreaksTheProtocol) {
       {"bad check value", badCheck, false, kNetErrCheck, true},
       {"wrong token", user(5), false, kNetErrToken, true},
       {"before login: not a login", Wire(' ', '.', 0, "", nullptr), true, kNetErrNotLogin, false},
-      {"before login: user message", user(77), true, kNetErrNotLogin, false},
+      {"before login: user message", user(77), true, kNetErrNotLogin | kNetErrToken, false},
+      {"before login: oversized", nettest::Scramble(nettest::Header(' ', '.', 0, 0xFFFFFFF0u, 0)), true,
+       kNetErrNotLogin | kNetErrSize, false},
       {"before login: empty login", Wire(' ', '&', 0, "", nullptr), true, kNetErrNotLogin, false},
       {"before login: 17-byte login", Wire(' ', '&', 0, std::string(17, 'a'), nullptr), true, kNetErrNotLogin, false},
       {"before login: 16-byte login", Wire(' ', '&', 0, std::string(16, 'a'), nullptr), true, 0, true},
@@ -174,6 +176,7 @@ TEST(Wire, ReaderRefusesWhatBreaksTheProtocol) {
     }
     if (!c.wantsPayload) {
       EXPECT_FALSE(reader.ReadInFull()) << c.what << ": its payload is never read";
+      EXPECT_EQ(reader.PhaseBytes(), 12) << c.what << ": the error line reports the header read";
     }
     reader.Reset();
   }
@@ -181,6 +184,10 @@ TEST(Wire, ReaderRefusesWhatBreaksTheProtocol) {
   NetReader anonymous;
   EXPECT_EQ(Feed(anonymous, user(77), 64), NetReader::kFailed);
   EXPECT_EQ(anonymous.Errors(), kNetErrToken);
+  EXPECT_EQ(anonymous.PhaseBytes(), 3) << "the payload was the last phase";
+  anonymous.Reset();
+  EXPECT_EQ(Feed(anonymous, Wire('@', 'H', 0, "", nullptr), 64), NetReader::kFailed);
+  EXPECT_EQ(anonymous.PhaseBytes(), 12) << "without a payload the header was the last phase";
   // A check value that failed still drew its token, so the next good message is in step.
   NetTokenGenerator sender(31), receiving(31);
   NetReader reader;
