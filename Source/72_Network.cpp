@@ -357,7 +357,9 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
     p->clientSet = SDLNet_AllocSocketSet(1);
     if (!p->clientSet) result = 5, text = SDLNet_GetError();
   }
-  if (!result && p->initialised && SDLNet_ResolveHost(&address, host, port) < 0)
+  // SDL_net takes the "any" and "none" addresses for a request to listen, not to connect.
+  if (!result && p->initialised &&
+      (SDLNet_ResolveHost(&address, host, port) < 0 || address.host == INADDR_ANY || address.host == INADDR_NONE))
     result = 6, text = "it was not possible to resolve the host name.";
   if (!result && p->initialised) {
     shown = SDL_SwapBE32(address.host);
@@ -395,7 +397,9 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
     answered = true;
     NetReadOutcome outcome = NetReadBefore(p->clientSocket, p->clientFd, p->clientSet, p->clientReader,
                                            NetWallTicks() + kNetLoginBoundMs);
-    bool started = p->clientReader.ReadInFull() || p->clientReader.PhaseBytes() > 0;
+    // A header that arrived (even without its payload) is an answer, though a broken one.
+    bool started = p->clientReader.ReadInFull() || p->clientReader.PhaseBytes() > 0 ||
+                   (p->clientReader.Errors() & kNetErrPayload);
     NetFinishRead(*p, p->clientReader, kNetRoleClient);
     DataNet answer = p->clientReader.Take();
     if (outcome == kNetReadTimedOut && !started)
@@ -442,7 +446,7 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
   } else {
     char ip[16];
     PrintIP(ip, sizeof ip, shown);
-    ILogSystem.Msg(0, " [INetwork::ConnectTo('%s',%d,'%s',%s)] Error(%d): %s\n", ip, port, name ? name : "",
+    ILogSystem.Msg(0, " [INetwork::ConnectTo('%s',%d,'%s',%s)] Error(%d): %s\n", ip, port, name ? name : "(null)",
                    kMaskedPassword, result ? result - 1 : 0, text);
   }
   return result;

@@ -133,6 +133,8 @@ TEST_F(NetTest, EveryRefusalHasItsResultAndTheNinthClientWaits) {
   ASSERT_TRUE(notLogin.Read(answer));
   EXPECT_EQ(answer.cmd, '"');
   EXPECT_EQ(answer.aux, 0) << "code 0: the first message was not a login";
+  EXPECT_EQ(ydxtest::LogText().find("ReceiveDataNet(32,46)] Error"), std::string::npos)
+      << "a well-formed message is refused, not reported as a broken connection";
 
   // Eight logged in (Bob and seven more); the ninth is refused with code 3 until one leaves.
   RawClient others[8];
@@ -162,6 +164,7 @@ TEST_F(NetTest, AnswersNoServerOfOursGives) {
       {"neither acceptance nor refusal", nettest::Scramble(nettest::Header(' ', '.', 0, 0, 0)), 16},
       {"a user message out of step", nettest::Scramble(nettest::Header('@', '@', 1, 0, 0)), 17},
       {"half a header", nettest::Scramble(nettest::Header(' ', '$', 1, 0, 0)).substr(0, 5), 17},
+      {"a header without its payload", nettest::Scramble(nettest::Header(' ', '$', 1, 4, 0)), 17},
       {"no answer at all", "", 0},
   };
   for (const Case& c : cases) {
@@ -330,7 +333,8 @@ TEST_F(NetTest, StateRulesSettingsAndMaskedPasswords) {
   const Case arguments[] = {
       {"127.0.0.1", 0, "bob", 2, "remote server port parameter is null."},
       {nullptr, 1, "bob", 3, "remote server name parameter is null."},
-      {"127.0.0.1", 1, nullptr, 4, "user name parameter is null."},
+      {"127.0.0.1", 1, nullptr, 4, ",'(null)',****)] Error(3): user name parameter is null."},
+      {"0.0.0.0", 1, "bob", 6, "it was not possible to resolve the host name."},   // SDL_net would listen
       {"127.0.0.1", 1, "sixteen-letters!", 4, "maximun length of user name reached."},
   };
   for (const Case& c : arguments) {
