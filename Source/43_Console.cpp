@@ -394,9 +394,9 @@ void cConsole::Render() {
 
 // ---- Built-in commands ----
 
-// A save that failed says so, in the console and in the log, after the command's own message.
+// A save that failed says so in the log, after the command's own message (the console's answers stay
+// those of the command language).
 void cConsole::ReportUnwritable(const std::string& path) {
-  ConsolePrint(" Error: '%s' could not be written", path.c_str());
   ILogSystem.Msg(0, " . [Console] Error: the file '%s' could not be written.\n", path.c_str());
 }
 
