@@ -18,7 +18,10 @@ enum { kHidden = 0, kShown = 1, kFadingIn = 33, kFadingOut = 223 };
 }  // namespace
 
 cSimpleWin::cSimpleWin()
-    : rect{0, 0, (Uint16)kMinWidth, (Uint16)kMinHeight},
+    : x(0),
+      y(0),
+      w((Uint16)kMinWidth),
+      h((Uint16)kMinHeight),
       visibility(kHidden),
       bgcolor(0),
       bgsurface(NULL),
@@ -104,8 +107,8 @@ int cSimpleWin::Update() {
 
 void cSimpleWin::Enable() {
   if (!Yandorix.screen) return;
-  if (rect.w < kMinWidth || rect.h < kMinHeight) {
-    ILogSystem.Msg(2, " \xC2\xB7 [SimpleWin] Warning: the window size is too small (%dx%d)\n", rect.w, rect.h);
+  if (w < kMinWidth || h < kMinHeight) {
+    ILogSystem.Msg(2, " \xC2\xB7 [SimpleWin] Warning: the window size is too small (%dx%d)\n", w, h);
     return;
   }
   if (!bgsurface) {
@@ -123,7 +126,9 @@ unsigned char cSimpleWin::isEnabled() { return enabled; }
 void cSimpleWin::Disable() { enabled = 0; }
 unsigned char cSimpleWin::isVisible() { return visibility; }
 Yandorix_CFont* cSimpleWin::GetFont() { return font; }
-SDL_Rect* cSimpleWin::GetRect() { return &rect; }
+// x, y, w and h are declared together with the widths and order of an SDL_Rect's fields.
+static_assert(sizeof(SDL_Rect) == 2 * sizeof(Sint16) + 2 * sizeof(Uint16), "SDL_Rect holds x, y, w, h only");
+SDL_Rect* cSimpleWin::GetRect() { return reinterpret_cast<SDL_Rect*>(&x); }
 unsigned char cSimpleWin::GetAlpha() { return alpha; }
 SDL_Surface* cSimpleWin::GetBgImage() { return bgsurface; }
 
@@ -155,7 +160,7 @@ void cSimpleWin::SetAlpha(unsigned char a) {
 void cSimpleWin::SetBgColor(unsigned int pixel) {
   if (!enabled || !Yandorix.screen) return;
   bgcolor = pixel;
-  SDL_Surface* plain = SDL_CreateRGBSurface(0, rect.w, rect.h, 24, 0, 0, 0, 0);
+  SDL_Surface* plain = SDL_CreateRGBSurface(0, w, h, 24, 0, 0, 0, 0);
   if (!plain) return;
   SDL_Surface* drawn = SDL_DisplayFormat(plain);
   SDL_FreeSurface(plain);
@@ -178,7 +183,7 @@ void cSimpleWin::SetBgImage(int handle, const char* name) {
   if (!enabled || !IImage || !IScreenFX) return;
   SDL_Surface* loaded = IImage->Load(handle, name, NULL);
   if (!loaded) return;
-  SDL_Surface* scaled = IScreenFX->Resize(loaded, NULL, 1, (int)rect.w, (int)rect.h, NULL, NULL);
+  SDL_Surface* scaled = IScreenFX->Resize(loaded, NULL, 1, (int)w, (int)h, NULL, NULL);
   if (!scaled) {
     SDL_FreeSurface(loaded);
     return;
@@ -199,11 +204,11 @@ void cSimpleWin::SetBgImage(const char* file, const char* name) {
   IStuffDPF->Close(handle);
 }
 
-// Takes a freshly loaded font in place of the current one, or refuses it when it holds no glyphs.
+// Takes a freshly loaded font in place of the current one, or refuses it when it holds no glyphs (the
+// font's load has logged why).
 bool cSimpleWin::ReplaceFont(Yandorix_CFont* loaded) {
   if (!loaded->GetSurface() || loaded->StringHeight() <= 0) {
     delete loaded;
-    ILogSystem.Msg(2, " \xC2\xB7 [SimpleWin] Warning: the font could not be loaded; the current font stays\n");
     return false;
   }
   delete font;
@@ -230,27 +235,27 @@ void cSimpleWin::SetFont(const char* file, const char* name) {
   ReplaceFont(loaded);
 }
 
-void cSimpleWin::Move(short x, short y) {
+void cSimpleWin::Move(short newx, short newy) {
   if (!enabled || !Yandorix.screen) return;
-  int newx = x < 0 ? rect.x : x, newy = y < 0 ? rect.y : y;
-  newx = std::max(0, std::min(newx, Yandorix.screen->w - (int)rect.w));
-  newy = std::max(0, std::min(newy, Yandorix.screen->h - (int)rect.h));
-  rect.x = (Sint16)newx;
-  rect.y = (Sint16)newy;
+  int left = newx < 0 ? x : newx, top = newy < 0 ? y : newy;
+  left = std::max(0, std::min(left, Yandorix.screen->w - (int)w));
+  top = std::max(0, std::min(top, Yandorix.screen->h - (int)h));
+  x = (Sint16)left;
+  y = (Sint16)top;
   Layout();
   Yandorix.RenderNeeded(1);
 }
 
-void cSimpleWin::Resize(short w, short h) {
+void cSimpleWin::Resize(short neww, short newh) {
   if (!enabled || !Yandorix.screen) return;
-  int neww = rect.w, newh = rect.h;
-  if (w >= kMinWidth) neww = std::max(1, std::min((int)w, Yandorix.screen->w - rect.x));
-  if (h >= kMinHeight) newh = std::max(1, std::min((int)h, Yandorix.screen->h - rect.y));
-  if (neww == rect.w && newh == rect.h) return;
-  rect.w = (Uint16)neww;
-  rect.h = (Uint16)newh;
+  int width = w, height = h;
+  if (neww >= kMinWidth) width = std::max(1, std::min((int)neww, Yandorix.screen->w - x));
+  if (newh >= kMinHeight) height = std::max(1, std::min((int)newh, Yandorix.screen->h - y));
+  if (width == w && height == h) return;
+  w = (Uint16)width;
+  h = (Uint16)height;
   if (bgimage && IScreenFX) {
-    if (SDL_Surface* scaled = IScreenFX->Resize(bgimage, NULL, 1, neww, newh, NULL, NULL)) {
+    if (SDL_Surface* scaled = IScreenFX->Resize(bgimage, NULL, 1, width, height, NULL, NULL)) {
       if (bgsurface) SDL_FreeSurface(bgsurface);
       bgsurface = scaled;
       ApplyAlpha(-1);

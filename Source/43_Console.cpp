@@ -130,13 +130,16 @@ using ydxcon::ParseNumber;
 using ydxcon::ParseShort;
 
 cConsole::cConsole(const char* newtitle)
-    : inputlimit(1), textx(0), inputy(0), cursorshown(0), input(">"), cursor(1), historypos(0) {
+    : inputlimit(1), textx(0), inputy(0), cursorshown(0), input(NULL), cursor(1), historypos(0) {
+  input = static_cast<char*>(malloc(2));
+  if (!input) throw std::bad_alloc();
+  strcpy(input, ">");
   ConsoleAddCommand("help", "List all registered commands", HelpCommand);
   ConsoleAddCommand("con", "Console control commands", ConCommand);
   if (SDL_Surface* screen = Yandorix.screen) {
-    rect.w = (Uint16)screen->w;
-    rect.h = (Uint16)(screen->h / 3);
-    rect.x = rect.y = 0;
+    w = (Uint16)screen->w;
+    h = (Uint16)(screen->h / 3);
+    x = y = 0;
     enabled = 1;
     SetBgColor(0, 0, 192);
     enabled = 0;
@@ -150,7 +153,8 @@ cConsole::cConsole(const char* newtitle)
 }
 
 cConsole::~cConsole() {
-  input.clear();
+  free(input);
+  input = NULL;
   commands.clear();
   history.clear();
   if (executingConsole == this) executingConsole = NULL;
@@ -203,7 +207,7 @@ void cConsole::ConsolePrint(const char* format, ...) {
 
 void cConsole::NewCmdLine() {
   if (!enabled) return;
-  input.assign(">");
+  strcpy(input, ">");
   cursor = 1;
   Yandorix.RenderNeeded(1);
 }
@@ -212,7 +216,8 @@ int cConsole::ConsoleAddCommand(const char* name, const char* help, ConsoleCmdHa
   if (!name || !help || !handler) return 0;
   for (const ConsoleCommand& command : commands)
     if (strcmp(command.name, name) == 0) return 0;
-  commands.push_back(ConsoleCommand{name, help, handler});
+  // Kept by pointer, as the caller was told; the console never writes through them.
+  commands.push_back(ConsoleCommand{const_cast<char*>(name), const_cast<char*>(help), handler});
   return 1;
 }
 
@@ -250,23 +255,29 @@ void cConsole::AddHistory(const char* line) {
 
 int cConsole::FittingLimit() {
   int m = font->StringWidth("M");
-  return std::max(1, ((int)rect.w - 2 * m - 10) / m);
+  return std::max(1, ((int)w - 2 * m - 10) / m);
+}
+
+// Gives the input buffer room for `limit` characters; on failure the buffer and its limit stay.
+bool cConsole::ResizeInput(int limit) {
+  char* resized = static_cast<char*>(realloc(input, (size_t)limit + 1));
+  if (!resized) {
+    ILogSystem.Msg(0, " . [Console] Error: memory reallocation failed!\n");
+    return false;
+  }
+  input = resized;
+  inputlimit = limit;
+  return true;
 }
 
 void cConsole::Layout() {
-  if (!HasUsableFont() || rect.w == 0) return;
+  if (!HasUsableFont() || w == 0) return;
   int m = font->StringWidth("M");
   if (m <= 0) return;
-  textx = rect.x + 5;
-  inputy = rect.y + rect.h - font->StringHeight() - 5;
-  int limit = FittingLimit();
-  try {
-    input.reserve((size_t)limit + 1);
-    inputlimit = limit;
-  } catch (const std::bad_alloc&) {
-    ILogSystem.Msg(0, " . [Console] Error: memory reallocation failed!\n");
-  }
-  input.assign(">");
+  textx = x + 5;
+  inputy = y + h - font->StringHeight() - 5;
+  ResizeInput(FittingLimit());
+  strcpy(input, ">");
   cursor = 1;
 }
 
@@ -275,22 +286,24 @@ void cConsole::RecallHistory() {
   NewCmdLine();
   if (historypos < 1 || historypos > (int)history.size()) return;
   const std::string& entry = history[history.size() - (size_t)historypos];
-  input.append(entry, 0, (size_t)std::max(0, inputlimit - 1));
-  cursor = (int)input.size();
+  size_t taken = std::min(entry.size(), (size_t)std::max(0, inputlimit - 1));
+  memcpy(input + 1, entry.data(), taken);
+  input[1 + taken] = '\0';
+  cursor = (int)(1 + taken);
 }
 
 // Applies one key to the input line; true when the line or the cursor changed.
 bool cConsole::HandleKey(int key) {
-  int length = (int)input.size();
+  int length = (int)strlen(input);
   switch (key) {
     case kKeyBackspace:
       if (length <= 1 || cursor <= 1) return false;
-      input.erase((size_t)cursor - 1, 1);
+      memmove(input + cursor - 1, input + cursor, (size_t)(length - cursor + 1));
       cursor--;
       return true;
     case kKeyEnter: {
       if (length <= 1) return false;
-      std::string text = input.substr(1);
+      std::string text(input + 1);
       ConsolePrint("%s", text.c_str());
       AddHistory(text.c_str());
       if (!Execute(text.c_str())) return false;
@@ -301,7 +314,7 @@ bool cConsole::HandleKey(int key) {
       return false;
     case kKeyDelete:
       if (length <= 1 || cursor >= length) return false;
-      input.erase((size_t)cursor, 1);
+      memmove(input + cursor, input + cursor + 1, (size_t)(length - cursor));
       return true;
     case kKeyUp:
       if (historypos >= (int)history.size()) return false;
@@ -331,16 +344,21 @@ bool cConsole::HandleKey(int key) {
   if (length >= inputlimit) {
     // Proportional glyphs may leave room for more characters than the width of "M" promised.
     int m = font->StringWidth("M");
-    int room = (int)rect.w - (font->StringWidth(input.c_str()) + 2 * m + 10);
-    if (m > 0 && room > m) inputlimit += room / m;
+    int room = (int)w - (font->StringWidth(input) + 2 * m + 10);
+    if (m > 0 && room > m) ResizeInput(inputlimit + room / m);
     return false;
   }
   const char* name = Yandorix.GetKeyName(key);
   if (!name || !*name) return false;
-  if (cursor >= length)
-    input.append(name, std::min(strlen(name), (size_t)(inputlimit - length)));
-  else
-    input.insert(input.begin() + cursor, name[0]);
+  if (cursor >= length) {
+    // The whole name when it fits, as much of it as fits otherwise.
+    size_t taken = std::min(strlen(name), (size_t)(inputlimit - length));
+    memcpy(input + length, name, taken);
+    input[(size_t)length + taken] = '\0';
+  } else {
+    memmove(input + cursor + 1, input + cursor, (size_t)(length - cursor + 1));
+    input[cursor] = name[0];
+  }
   cursor++;
   return true;
 }
@@ -363,21 +381,22 @@ int cConsole::Update() {
 void cConsole::Render() {
   if (!enabled || visibility == 0 || !Yandorix.screen || !HasUsableFont()) return;
   SDL_Surface* screen = Yandorix.screen;
-  SDL_Rect area = rect;
+  SDL_Rect* clip = GetRect();
+  SDL_Rect area = *clip;
   if (bgsurface) Yandorix.Blit(bgsurface, NULL, screen, &area);
   int height = font->StringHeight();
-  int rows = rect.h / height;
+  int rows = h / height;
   for (int k = 1; k <= (int)lines.size() && k < rows; ++k)
-    font->PutString(screen, textx, inputy - k * height - 5, lines[lines.size() - (size_t)k].c_str(), &rect);
+    font->PutString(screen, textx, inputy - k * height - 5, lines[lines.size() - (size_t)k].c_str(), clip);
   if (!(features & kInputLineOff))
-    font->PutStringWithCursor(screen, textx, inputy, input.c_str(), cursor, &rect, (unsigned char)cursorshown);
+    font->PutStringWithCursor(screen, textx, inputy, input, cursor, clip, (unsigned char)cursorshown);
 }
 
 // ---- Built-in commands ----
 
-// A save that failed says so, in the console and in the log, after the command's own message.
+// A save that failed says so in the log, after the command's own message (the console's answers stay
+// those of the command language).
 void cConsole::ReportUnwritable(const std::string& path) {
-  ConsolePrint(" Error: '%s' could not be written", path.c_str());
   ILogSystem.Msg(0, " . [Console] Error: the file '%s' could not be written.\n", path.c_str());
 }
 
@@ -446,12 +465,12 @@ int cConsole::ConCommand(std::vector<std::string>* words) {
   }
   if (sub == "move") {
     if (n >= 4) c->Move(ParseShort(w[2]), ParseShort(w[3]));
-    c->ConsolePrint(n < 4 ? " Current console position (%d,%d)" : " New position (%d,%d) set", c->rect.x, c->rect.y);
+    c->ConsolePrint(n < 4 ? " Current console position (%d,%d)" : " New position (%d,%d) set", c->x, c->y);
     return 1;
   }
   if (sub == "resize") {
     if (n >= 4) c->Resize(ParseShort(w[2]), ParseShort(w[3]));
-    c->ConsolePrint(n < 4 ? " Current console size (%dx%d)" : " New size (%dx%d) set", c->rect.w, c->rect.h);
+    c->ConsolePrint(n < 4 ? " Current console size (%dx%d)" : " New size (%dx%d) set", c->w, c->h);
     return 1;
   }
   if (sub == "save") {

@@ -47,10 +47,10 @@ using ydxcon::ParseShort;
 cDebugWO::cDebugWO(cConsole* hook, const char* newtitle) : textx(-1), texty(-1), refreshstart(500), console(NULL) {
   title = newtitle ? newtitle : kDefaultTitle;
   if (SDL_Surface* screen = Yandorix.screen) {
-    rect.x = (Sint16)(screen->w / 3);
-    rect.w = (Uint16)(screen->w / 3);
-    rect.y = (Sint16)(screen->h / 2);
-    rect.h = (Uint16)(screen->h / 3);
+    x = (Sint16)(screen->w / 3);
+    w = (Uint16)(screen->w / 3);
+    y = (Sint16)(screen->h / 2);
+    h = (Uint16)(screen->h / 3);
     enabled = 1;
     SetBgColor(0, 192, 0);
     enabled = 0;
@@ -74,7 +74,8 @@ int cDebugWO::DebugWinAddWatch(const char* name, int* ivalue, double* dvalue) {
   if (!name || (!ivalue && !dvalue)) return 0;
   for (const DebugWatch& watch : watches)
     if (strcmp(watch.name, name) == 0) return 0;
-  watches.push_back(DebugWatch{name, ivalue, dvalue});
+  // Kept by pointer, as the caller was told; the window never writes through the name.
+  watches.push_back(DebugWatch{const_cast<char*>(name), ivalue, dvalue});
   return 1;
 }
 
@@ -106,24 +107,25 @@ int cDebugWO::Update() {
 }
 
 void cDebugWO::Layout() {
-  if (!HasUsableFont() || font->StringWidth("M") <= 0 || rect.w == 0) return;
-  textx = rect.x + 5;
-  texty = rect.y + font->StringHeight() + 5;
+  if (!HasUsableFont() || font->StringWidth("M") <= 0 || w == 0) return;
+  textx = x + 5;
+  texty = y + font->StringHeight() + 5;
 }
 
 void cDebugWO::Render() {
   if (!enabled || visibility == 0 || !Yandorix.screen || !HasUsableFont()) return;
   SDL_Surface* screen = Yandorix.screen;
-  SDL_Rect area = rect;
+  SDL_Rect* clip = GetRect();
+  SDL_Rect area = *clip;
   if (bgsurface) Yandorix.Blit(bgsurface, NULL, screen, &area);
-  font->PutString(screen, rect.x + (rect.w - font->StringWidth(title.c_str())) / 2, rect.y + 5, title.c_str(), &rect);
+  font->PutString(screen, x + (w - font->StringWidth(title.c_str())) / 2, y + 5, title.c_str(), clip);
   int height = font->StringHeight();
   int row = 5, column = 5;
   for (size_t i = lines.size(); i-- > 0;) {
-    if (row + height >= rect.h) break;
+    if (row + height >= h) break;
     const char* text = lines[i].c_str();
     int width = font->StringWidth(text), offset;
-    if (width + column >= rect.w) {
+    if (width + column >= w) {
       row += height;
       offset = 5;
       column = width + 15;
@@ -131,7 +133,7 @@ void cDebugWO::Render() {
       offset = column;
       column += width + 10;
     }
-    font->PutString(screen, textx + offset, texty + row, text, &rect);
+    font->PutString(screen, textx + offset, texty + row, text, clip);
   }
 }
 
@@ -192,7 +194,7 @@ int cDebugWO::DebugCommand(std::vector<std::string>* words) {
   }
   if (sub == "move") {
     if (n >= 4) d->Move(ParseShort(w[2]), ParseShort(w[3]));
-    out->ConsolePrint(n < 4 ? " Current debug position (%d,%d)" : " New position (%d,%d) set", d->rect.x, d->rect.y);
+    out->ConsolePrint(n < 4 ? " Current debug position (%d,%d)" : " New position (%d,%d) set", d->x, d->y);
     return 1;
   }
   if (sub == "remove") {
@@ -203,7 +205,7 @@ int cDebugWO::DebugCommand(std::vector<std::string>* words) {
   }
   if (sub == "resize") {
     if (n >= 4) d->Resize(ParseShort(w[2]), ParseShort(w[3]));
-    out->ConsolePrint(n < 4 ? " Current debug size (%dx%d)" : " New size (%dx%d) set", d->rect.w, d->rect.h);
+    out->ConsolePrint(n < 4 ? " Current debug size (%dx%d)" : " New size (%dx%d) set", d->w, d->h);
     return 1;
   }
   return 0;

@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <stdarg.h>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class Yandorix_CFont;
@@ -183,6 +184,15 @@ class Yandorix_Main {
   // One console line; lines printed on other threads appear at the console's next logic frame.
   void ConPrint(const char* format, ...) YDX_PRINTF(2, 3);
   void ConvPrint(const char* format, va_list args);
+  // The same argument list carried in a char*, as in ConvPrint(format, (char*)args). Where va_list is a
+  // plain char pointer the overload above is that very signature and is preferred; where it is an array
+  // of one record, the char* points at the caller's record and is taken back as such.
+  template <typename F> struct VaParameter;
+  template <typename P> struct VaParameter<void(P)> { typedef P type; };   // va_list as a parameter has it
+  template <typename C, typename std::enable_if<std::is_same<C, char>::value, int>::type = 0>
+  void ConvPrint(const char* format, C* args) {
+    ConvPrint(format, reinterpret_cast<typename VaParameter<void(va_list)>::type>(args));
+  }
   void ConNewCmdLine();
   // 1 added; 0 for a NULL argument, a name already registered or no console. The two texts are kept
   // by pointer and must live as long as the console.

@@ -16,13 +16,28 @@ class Yandorix_CFont;
 // non-zero when it handled the line; 0 makes the console answer with its syntax error.
 typedef int (*ConsoleCmdHandler)(std::vector<std::string>*);
 
+// One entry of the console's command table. Name and help text are kept by pointer: the caller keeps
+// both alive as long as the console.
+struct ConsoleCommand {
+  char* name;
+  char* help;
+  ConsoleCmdHandler handler;
+};
+
+// One watch of the debug window. The name and both variables are kept by pointer and must outlive the
+// watch; at least one of the two value pointers is set.
+struct DebugWatch {
+  char* name;
+  int* ivalue;
+  double* dvalue;
+};
+
 // What both text windows share: rectangle, background (a colour or an archive image), alpha, font,
 // title, text lines, the one-second fade and the feature bits. Every setter does nothing until
 // Enable accepted the window (SetTitle, Features and the getters always work).
 class cSimpleWin {
  public:
   cSimpleWin();
-  virtual ~cSimpleWin();
 
   // Once per logic frame: runs the fade; 1 while the window is enabled and not hidden.
   virtual int Update();
@@ -31,12 +46,14 @@ class cSimpleWin {
   virtual void Render() = 0;
   // Recomputes text positions after a move, resize or font change.
   virtual void Layout() = 0;
+  // Declared after the four operations above so that they keep the first four virtual slots.
+  virtual ~cSimpleWin();
 
   unsigned char isEnabled();
   void Disable();
   unsigned char isVisible();   // 0 hidden, 1 shown, 33 fading in, 223 fading out
   Yandorix_CFont* GetFont();   // owned by the window
-  SDL_Rect* GetRect();         // the window's own x, y, w, h
+  SDL_Rect* GetRect();         // the window's own x, y, w, h, laid out as an SDL_Rect
   unsigned char GetAlpha();
   SDL_Surface* GetBgImage();   // the background as drawn (w x h); owned by the window
   unsigned int GetBgColor();   // a pixel value of the screen's format
@@ -62,7 +79,8 @@ class cSimpleWin {
 
  protected:
   std::vector<std::string> lines;   // the window's text, oldest first
-  SDL_Rect rect;                    // x, y, w, h on the screen
+  Sint16 x, y;                      // top-left corner on the screen
+  Uint16 w, h;                      // size; together with x and y in the order of an SDL_Rect
   unsigned char visibility;
   unsigned int bgcolor;
   SDL_Surface* bgsurface;           // the background as drawn, always w x h
@@ -89,12 +107,7 @@ class cSimpleWin {
 // and a table of named commands ("help", "con" and the application's own).
 class cConsole : public cSimpleWin {
  public:
-  // Names and help texts are kept by pointer: they must live as long as the console.
-  struct ConsoleCommand {
-    const char* name;
-    const char* help;
-    ConsoleCmdHandler handler;
-  };
+  typedef ::ConsoleCommand ConsoleCommand;
 
   explicit cConsole(const char* title);   // NULL: " Console for Yandorix SDK initialized"
   ~cConsole() override;
@@ -120,7 +133,7 @@ class cConsole : public cSimpleWin {
   int textx;           // x of every text line and of the input line
   int inputy;          // y of the input line
   int cursorshown;     // 1 in the visible half-second of the blinking cursor
-  std::string input;   // the input line; always starts with the prompt '>'
+  char* input;         // the input line (inputlimit + 1 bytes); always starts with the prompt '>'
   std::vector<std::string> history;   // entered lines, oldest first
   std::vector<ConsoleCommand> commands;
   int cursor;          // position in input: 1 just after the prompt
@@ -135,6 +148,7 @@ class cConsole : public cSimpleWin {
   bool HandleKey(int key);
   void RecallHistory();
   int FittingLimit();
+  bool ResizeInput(int limit);
   void ReportUnwritable(const std::string& path);
   static int HelpCommand(std::vector<std::string>* words);
   static int ConCommand(std::vector<std::string>* words);
@@ -144,12 +158,7 @@ class cConsole : public cSimpleWin {
 // and drawn as a flowing list under a centred title; controlled with the console command "debug".
 class cDebugWO : public cSimpleWin {
  public:
-  // The name and both variables are kept by pointer: they must outlive the watch.
-  struct DebugWatch {
-    const char* name;
-    int* ivalue;
-    double* dvalue;
-  };
+  typedef ::DebugWatch DebugWatch;
 
   // Registers "debug" in the console when one is given. NULL title: "Yandorix Debug Window".
   cDebugWO(cConsole* console, const char* title);

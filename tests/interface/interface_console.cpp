@@ -16,6 +16,66 @@ void ForwardToConsole(char* format, ...) {
   va_end(args);
 }
 
+// Callers that keep the argument list in a char*, as the operation's own parameter type has it.
+void ForwardAsCharPointer(char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char* raw = (char*)args;
+  Yandorix.ConvPrint(format, raw);
+  va_end(args);
+}
+
+// Windows derived by an application read the fields with their own types.
+class ConsoleFields : public cConsole {
+ public:
+  ConsoleFields() : cConsole(NULL) {}
+  void Read() {
+    std::vector<std::string>* text = &lines;
+    Sint16* left = &x;
+    Sint16* top = &y;
+    Uint16* width = &w;
+    Uint16* height = &h;
+    unsigned char* shown = &visibility;
+    unsigned int* colour = &bgcolor;
+    SDL_Surface** drawn = &bgsurface;
+    SDL_Surface** image = &bgimage;
+    unsigned char* configured = &alpha;
+    Yandorix_CFont** used = &font;
+    unsigned char* on = &enabled;
+    std::string* heading = &title;
+    unsigned int* fade = &fadestart;
+    unsigned int* bits = &features;
+    int* limit = &inputlimit;
+    int* column = &textx;
+    int* row = &inputy;
+    int* blink = &cursorshown;
+    char** line = &input;
+    std::vector<std::string>* entered = &history;
+    std::vector<ConsoleCommand>* table = &commands;
+    int* at = &cursor;
+    int* back = &historypos;
+    AddHistory((char*)"line");
+    (void)text, (void)left, (void)top, (void)width, (void)height, (void)shown, (void)colour, (void)drawn,
+        (void)image, (void)configured, (void)used, (void)on, (void)heading, (void)fade, (void)bits, (void)limit,
+        (void)column, (void)row, (void)blink, (void)line, (void)entered, (void)table, (void)at, (void)back;
+  }
+};
+
+class DebugFields : public cDebugWO {
+ public:
+  DebugFields() : cDebugWO(NULL, NULL) {}
+  void Read() {
+    std::vector<DebugWatch>* list = &watches;
+    int* left = &textx;
+    int* top = &texty;
+    unsigned int* wait = &refreshstart;
+    cConsole** hook = &console;
+    int made = CreateBuiltinFont();
+    ApplyAlpha(-1);
+    (void)list, (void)left, (void)top, (void)wait, (void)hook, (void)made;
+  }
+};
+
 void PrintThroughConsole(cConsole* console, char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -53,6 +113,7 @@ void PrintThroughConsole(cConsole* console, char* format, ...) {
   unsigned char alpha = Yandorix.ConGetAlpha();
   Yandorix.ConPrint((char*)"%s %d", title, value);
   ForwardToConsole((char*)"%d", value);
+  ForwardAsCharPointer((char*)"%d", value);
   Yandorix.ConNewCmdLine();
   int added = Yandorix.ConAddCmdHandler(name, title, Handler);
   int (*handler)(std::vector<std::string>*) = Handler;
@@ -98,6 +159,18 @@ void PrintThroughConsole(cConsole* console, char* format, ...) {
   watched += debug.DebugWinRemoveWatch(name);
   cConsole::ConsoleCommand entry = {name, title, command};
   cDebugWO::DebugWatch watch = {name, &value, &real};
+  ConsoleCommand record = {name, title, command};
+  char* commandName = record.name;
+  char* commandHelp = record.help;
+  ConsoleCmdHandler commandHandler = record.handler;
+  DebugWatch watched2 = {name, &value, NULL};
+  char* watchName = watched2.name;
+  int* watchInt = watched2.ivalue;
+  double* watchReal = watched2.dvalue;
+  ConsoleFields fields;
+  fields.Read();
+  DebugFields debugFields;
+  debugFields.Read();
   int updated = window->Update();
   window->Enable();
   window->Render();
@@ -125,7 +198,8 @@ void PrintThroughConsole(cConsole* console, char* format, ...) {
   cSimpleWin* owned = new cConsole(NULL);
   delete owned;
   (void)enabled, (void)visible, (void)font, (void)rect, (void)colour, (void)background, (void)alpha,
-      (void)added, (void)features, (void)watched, (void)entry, (void)watch, (void)updated, (void)on, (void)state;
+      (void)added, (void)features, (void)watched, (void)entry, (void)watch, (void)updated, (void)on, (void)state,
+      (void)commandName, (void)commandHelp, (void)commandHandler, (void)watchName, (void)watchInt, (void)watchReal;
 }
 
 }  // namespace
