@@ -162,6 +162,35 @@ TEST_F(ButtonTest, CheckButtonTogglesOnClickAndKeepsItsStateWhileDisabled) {
   EXPECT_EQ(At(55, 55), kBlue);
   IButton->SetState(id, 1);
   EXPECT_EQ(IButton->GetState(id), 4);
+
+  // The callback runs before the check state changes; one that disables the button keeps it disabled,
+  // one that removes its button still has it reported.
+  struct Seen {
+    int id, state;
+    void (*then)(int);
+  } seen = {id, 0, NULL};
+  auto look = [](void* param, void*) {
+    Seen* s = static_cast<Seen*>(param);
+    s->state = IButton->GetState(s->id);
+    if (s->then) s->then(s->id);
+  };
+  IButton->SetFunction(id, look, &seen, NULL);
+  const struct {
+    int before;
+    void (*then)(int);
+    int after;
+  } clicks[] = {{4, NULL, 1},
+                {1, [](int b) { IButton->SetState(b, 16); }, 16},
+                {1, [](int b) { IButton->Remove(b); }, -1}};
+  for (const auto& click : clicks) {
+    IButton->SetState(id, (char)click.before);
+    seen.then = click.then;
+    Frame(55, 55, 1);
+    Frame(55, 55, 0);
+    EXPECT_EQ(IButton->Draw(), id);
+    EXPECT_EQ(seen.state, click.before);
+    EXPECT_EQ(IButton->GetState(id), click.after);
+  }
 }
 
 TEST_F(ButtonTest, ClonesOfAFreedMasterDrawNothing) {
