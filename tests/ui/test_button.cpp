@@ -197,6 +197,8 @@ TEST_F(ButtonTest, ClonesOfAFreedMasterDrawNothing) {
   SaveButtonTiles(handle, "m", 12, 12);
   IButtonNew d = Desc(1, 0, 0);
   EXPECT_EQ(IButton->Create(&d, "m", 1, handle), 1000);
+  IButton->Info(1000);
+  EXPECT_TRUE(LogHas("         + Cloned buttons: 0 - Saved memory: -1.7 Kbytes\n")) << "three 12 x 12 tiles unshared";
   int a = IButton->Clone(1000), b = IButton->Clone(1000);
   EXPECT_EQ(IButton->Clone(1001), -1);
   IButton->SetPosition(a, 100, 100);
