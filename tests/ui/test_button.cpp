@@ -71,10 +71,18 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
   EXPECT_EQ(IButton->Draw(), id);
   EXPECT_EQ(calls, 2);
   HoldKey(SDLK_RETURN, false);
-  // Nothing is drawn while no render is needed.
+  // Nothing is drawn while no render is needed; settings that change nothing ask for none.
   Frame(0, 0, 0);
   Yandorix.RenderNeeded(0);
   EXPECT_EQ(IButton->Draw(), -1);
+  IButton->SetState(id, 1);
+  IButton->SetPosition(id, 10, 10);
+  IButton->SetVisible(id, 1);
+  IButton->SetLayer(0);
+  IButton->SetLayerVisibility(0, 1);
+  EXPECT_EQ(Yandorix.IsRenderNeeded(), 0);
+  IButton->SetState(id, 16);
+  EXPECT_EQ(Yandorix.IsRenderNeeded(), 1);
 }
 
 TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
