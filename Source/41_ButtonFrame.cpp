@@ -21,7 +21,7 @@ void ApplyKey(sButton* b, bool editing, Uint32 now) {
     return;
   }
   if (b->keytimer == 0) b->keytimer = now ? now : 1;
-  if (now - b->keytimer > kKeyRepeatMs) {
+  if ((Sint32)(now - b->keytimer) > (Sint32)kKeyRepeatMs) {   // also across the tick counter's wrap
     b->state = kAction;
     b->keytimer = 0;
   } else {

@@ -103,6 +103,19 @@ TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
   HoldKey(SDLK_k, false);
   Frame(0, 0, 0, 10);
   EXPECT_EQ(IButton->GetState(id), 1);
+  // Held from the tick counter's first and last milliseconds on: pressed first, like any other time.
+  for (Uint32 start : {0u, 0xFFFFFFF0u}) {
+    ydxtest::ManualClock::now = start;
+    HoldKey(SDLK_k, true);
+    Frame(0, 0, 0, 100);
+    EXPECT_EQ(IButton->GetState(id), 4) << start;
+    Frame(0, 0, 0, 30);
+    EXPECT_EQ(IButton->GetState(id), 4) << start;
+    Frame(0, 0, 0);
+    EXPECT_EQ(IButton->GetState(id), 8) << start;
+    HoldKey(SDLK_k, false);
+    Frame(0, 0, 0);
+  }
   // Codes beyond SDL's keys never index the key array.
   IButton->SetKey(id, SDLK_LAST + 5);
   Frame(0, 0, 0, 200);
