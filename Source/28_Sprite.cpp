@@ -660,6 +660,14 @@ void BlitSource(sSpritePrivate* p, sSpriteSource& src, SDL_Surface* dest, SDL_Re
   }
 }
 
+// The smallest rectangle holding both.
+SDL_Rect Bounds(const SDL_Rect& a, const SDL_Rect& b) {
+  int left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+  int right = std::max(a.x + a.w, b.x + b.w), bottom = std::max(a.y + a.h, b.y + b.h);
+  return SDL_Rect{(Sint16)left, (Sint16)top, (Uint16)std::min(right - left, 0xFFFF),
+                  (Uint16)std::min(bottom - top, 0xFFFF)};
+}
+
 }  // namespace
 
 void Yandorix_CSprite::SetPosition(int x, int y, int smooth) {
@@ -699,8 +707,14 @@ int Yandorix_CSprite::Draw(SDL_Surface* dest) {
   if (!SourceOf(p, &src)) return 0;
   SDL_Rect target = {ToSint16(std::floor(p->drawx) - src.hotx), ToSint16(std::floor(p->drawy) - src.hoty),
                      src.rect.w, src.rect.h};
-  bool restored = ICursor && ICursor->RestoreBG(&target) == 1;
-  if (p->autorestore) SwapBackground(p, target);
+  // Putting back the screen under the last drawing touches that place too: the cursor must be off
+  // both, and keeps what lies under it once the old drawing is gone.
+  SDL_Rect guarded = p->autorestore && p->bgsaved ? Bounds(target, p->lastrect) : target;
+  bool restored = ICursor && ICursor->RestoreBG(&guarded) == 1;
+  if (p->autorestore) {
+    SwapBackground(p, target);
+    if (restored) ICursor->CopyBG();
+  }
   BlitSource(p, src, dest, target);
   if (restored && ICursor) ICursor->CopyBG();
   return stepped;

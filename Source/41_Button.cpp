@@ -115,7 +115,8 @@ int ClampToInt(Sint64 v) { return (int)std::min<Sint64>(std::max<Sint64>(v, INT_
 
 int IdOf(int layer, int slot) { return layer * 100 + slot + 1; }
 
-// Whatever changes how buttons look asks for a render: buttons draw only when one is needed.
+// Whatever changes how buttons look asks for a render (buttons draw only when one is needed); calls
+// that change nothing ask for none.
 void LookChanged() { Yandorix.RenderNeeded(1); }
 
 // Deletes a layer button: a clone gives its master one clone less, any other button its tiles.
@@ -351,16 +352,20 @@ int Yandorix_IButton::RemoveMaster(int id) {
 void Yandorix_IButton::SetLayer(char layer) {
   Uint8 index = (Uint8)layer;
   if (index >= kLayers) return;
+  Uint8 before[kLayers];
+  std::memcpy(before, p->layervisible, sizeof before);
   std::memset(p->layervisible, 0, sizeof p->layervisible);
   p->currentlayer = index;
   p->layervisible[index] = 1;
-  LookChanged();
+  if (std::memcmp(before, p->layervisible, sizeof before) != 0) LookChanged();
 }
 
 void Yandorix_IButton::SetLayerVisibility(char layer, char v) {
   Uint8 index = (Uint8)layer;
   if (index >= kLayers) return;
-  p->layervisible[index] = v < 0 ? 0 : v > 1 ? 1 : (Uint8)v;
+  Uint8 visible = v < 0 ? 0 : v > 1 ? 1 : (Uint8)v;
+  if (visible == p->layervisible[index]) return;
+  p->layervisible[index] = visible;
   LookChanged();
 }
 
@@ -379,22 +384,24 @@ int Yandorix_IButton::GetNum() { return p->count; }
 void Yandorix_IButton::SetState(int id, char s) {
   sButton* b = FindUsed(p, id);
   if (!b || (s != kNormal && s != kSelected && s != kPressed && s != kAction && s != kDisabled)) return;
-  LookChanged();
   if (s == kDisabled) b->pending = 0;   // a disabled button does not act on a click it had not run yet
+  Uint8 stateBefore = b->state;
+  int rangeBefore = b->range;
   if (b->kind != kCheck) {
     b->state = (Uint8)s;
-    return;
-  }
-  bool disabled = b->state == kDisabled && b->range == kDisabled;
-  if (s == kDisabled) {
-    if (!disabled) b->value = b->range;
-    b->state = kDisabled;
-    b->range = kDisabled;
   } else {
-    int next = disabled ? b->value : s;
-    b->state = (Uint8)next;
-    b->range = next;
+    bool disabled = b->state == kDisabled && b->range == kDisabled;
+    if (s == kDisabled) {
+      if (!disabled) b->value = b->range;
+      b->state = kDisabled;
+      b->range = kDisabled;
+    } else {
+      int next = disabled ? b->value : s;
+      b->state = (Uint8)next;
+      b->range = next;
+    }
   }
+  if (b->state != stateBefore || b->range != rangeBefore) LookChanged();
 }
 
 int Yandorix_IButton::GetState(int id) {
@@ -406,11 +413,12 @@ int Yandorix_IButton::GetState(int id) {
 void Yandorix_IButton::SetPosition(int id, int x, int y) {
   sButton* b = FindUsed(p, id);
   if (!b) return;
+  bool moved = b->x != x || b->y != y;
   b->x = x;
   b->y = y;
   MoveTiles(b);
   SetHitBox(b, false);
-  LookChanged();
+  if (moved) LookChanged();
 }
 
 void Yandorix_IButton::SetAlpha(int id, int which, int alpha) {
@@ -469,7 +477,9 @@ void Yandorix_IButton::SetFunction(int id, void (*callback)(void*, void*), void*
 void Yandorix_IButton::SetValue(int id, int v) {
   sButton* b = FindUsed(p, id);
   if (!b || (b->kind != kSlider && b->kind != kBar)) return;
-  b->value = v < 0 ? 0 : v > b->range ? b->range : v;
+  int value = v < 0 ? 0 : v > b->range ? b->range : v;
+  if (value == b->value) return;
+  b->value = value;
   LookChanged();
 }
 
@@ -484,10 +494,10 @@ int Yandorix_IButton::GetRange(int id) {
 }
 
 void Yandorix_IButton::SetVisible(int id, unsigned char v) {
-  if (sButton* b = FindUsed(p, id)) {
-    b->visible = v;
-    LookChanged();
-  }
+  sButton* b = FindUsed(p, id);
+  if (!b || b->visible == v) return;
+  b->visible = v;
+  LookChanged();
 }
 
 void Yandorix_IButton::SetMouseButtons(int id, int mask) {

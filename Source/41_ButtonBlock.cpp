@@ -140,8 +140,7 @@ int OpenArchive(const char* file, bool createMissing) {
 
 int Yandorix_IButton::Save(int handle, const char* name, const IButtonNew* desc) {
   std::string why;
-  if (!name || handle <= 0 || !desc || !IStuffDPF || !DescribesAButton(*desc, &why) ||
-      std::strlen(name) > kMaxCreateName)
+  if (!name || handle <= 0 || !desc || !IStuffDPF || !ValidKind(desc->type) || std::strlen(name) > kMaxCreateName)
     return 0;
   static const int kMissingCodes[] = {-3, -2, -4, -5};
   for (int i = 0; i < 4; ++i) {
@@ -306,12 +305,13 @@ void LogButton(const sButton& b) {
   else LogTiles(b);
 }
 
-// The bytes of tiles a master's clones do not hold themselves (one set serves them all).
+// The bytes of tiles a master's clones do not hold themselves (one set serves them all); a master
+// without clones costs its set.
 double SavedBytes(const sButton& m) {
-  double bytes = 0;
+  Sint64 bytes = 0;
   for (Yandorix_CTile* tile : {m.tile_n, m.tile_s, m.tile_p, m.tile_o})
-    if (SDL_Surface* s = tile ? tile->GetSurface() : NULL) bytes += (double)s->h * s->pitch;
-  return bytes * (m.master > 1 ? m.master - 1 : 0);
+    if (SDL_Surface* s = tile ? tile->GetSurface() : NULL) bytes += (Sint64)s->h * s->pitch;
+  return (double)(bytes * (m.master - 1));
 }
 
 double LogMaster(const sButton& m) {

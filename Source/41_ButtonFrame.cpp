@@ -21,7 +21,7 @@ void ApplyKey(sButton* b, bool editing, Uint32 now) {
     return;
   }
   if (b->keytimer == 0) b->keytimer = now ? now : 1;
-  if (now - b->keytimer > kKeyRepeatMs) {
+  if ((Sint32)(now - b->keytimer) > (Sint32)kKeyRepeatMs) {   // also across the tick counter's wrap
     b->state = kAction;
     b->keytimer = 0;
   } else {
@@ -101,13 +101,16 @@ class ButtonPainter {
   }
   void Put(Yandorix_CTile* tile) { Put(tile, b->x, b->y); }
 
-  // The callback of a mouse action (a check button also changes its check state).
+  // The callback of a mouse action; a check button then changes its check state, unless the
+  // callback already changed it, disabled the button or removed it.
   bool Fire() {
-    if (b->pending) {
-      b->pending = 0;
-      if (b->kind == kCheck) b->range = b->range == kNormal ? kPressed : kNormal;
-      if (b->callback) b->callback(b->param1, b->param2);
-    }
+    if (!b->pending) return true;
+    b->pending = 0;
+    int id = b->id, checkState = b->range;
+    if (b->callback) b->callback(b->param1, b->param2);
+    bool untouched = !b->free && b->id == id && b->kind == kCheck && b->range == checkState;
+    if (untouched && (checkState == kNormal || checkState == kPressed))
+      b->range = checkState == kNormal ? kPressed : kNormal;
     return true;
   }
 
@@ -248,7 +251,8 @@ int Yandorix_IButton::Draw() {
     if (!p->layervisible[layer]) continue;
     for (sButton& b : p->layers[layer]) {
       if (b.free || !b.visible) continue;
-      if (ButtonPainter(p, &b).Paint()) result = b.id;
+      int id = b.id;   // a callback may remove its own button
+      if (ButtonPainter(p, &b).Paint()) result = id;
     }
   }
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.

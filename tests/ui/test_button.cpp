@@ -71,10 +71,18 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
   EXPECT_EQ(IButton->Draw(), id);
   EXPECT_EQ(calls, 2);
   HoldKey(SDLK_RETURN, false);
-  // Nothing is drawn while no render is needed.
+  // Nothing is drawn while no render is needed; settings that change nothing ask for none.
   Frame(0, 0, 0);
   Yandorix.RenderNeeded(0);
   EXPECT_EQ(IButton->Draw(), -1);
+  IButton->SetState(id, 1);
+  IButton->SetPosition(id, 10, 10);
+  IButton->SetVisible(id, 1);
+  IButton->SetLayer(0);
+  IButton->SetLayerVisibility(0, 1);
+  EXPECT_EQ(Yandorix.IsRenderNeeded(), 0);
+  IButton->SetState(id, 16);
+  EXPECT_EQ(Yandorix.IsRenderNeeded(), 1);
 }
 
 TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
@@ -95,6 +103,19 @@ TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
   HoldKey(SDLK_k, false);
   Frame(0, 0, 0, 10);
   EXPECT_EQ(IButton->GetState(id), 1);
+  // Held from the tick counter's first and last milliseconds on: pressed first, like any other time.
+  for (Uint32 start : {0u, 0xFFFFFFF0u}) {
+    ydxtest::ManualClock::now = start;
+    HoldKey(SDLK_k, true);
+    Frame(0, 0, 0, 100);
+    EXPECT_EQ(IButton->GetState(id), 4) << start;
+    Frame(0, 0, 0, 30);
+    EXPECT_EQ(IButton->GetState(id), 4) << start;
+    Frame(0, 0, 0);
+    EXPECT_EQ(IButton->GetState(id), 8) << start;
+    HoldKey(SDLK_k, false);
+    Frame(0, 0, 0);
+  }
   // Codes beyond SDL's keys never index the key array.
   IButton->SetKey(id, SDLK_LAST + 5);
   Frame(0, 0, 0, 200);
@@ -162,12 +183,43 @@ TEST_F(ButtonTest, CheckButtonTogglesOnClickAndKeepsItsStateWhileDisabled) {
   EXPECT_EQ(At(55, 55), kBlue);
   IButton->SetState(id, 1);
   EXPECT_EQ(IButton->GetState(id), 4);
+
+  // The callback runs before the check state changes; one that disables the button keeps it disabled,
+  // one that removes its button still has it reported.
+  struct Seen {
+    int id, state;
+    void (*then)(int);
+  } seen = {id, 0, NULL};
+  auto look = [](void* param, void*) {
+    Seen* s = static_cast<Seen*>(param);
+    s->state = IButton->GetState(s->id);
+    if (s->then) s->then(s->id);
+  };
+  IButton->SetFunction(id, look, &seen, NULL);
+  const struct {
+    int before;
+    void (*then)(int);
+    int after;
+  } clicks[] = {{4, NULL, 1},
+                {1, [](int b) { IButton->SetState(b, 16); }, 16},
+                {1, [](int b) { IButton->Remove(b); }, -1}};
+  for (const auto& click : clicks) {
+    IButton->SetState(id, (char)click.before);
+    seen.then = click.then;
+    Frame(55, 55, 1);
+    Frame(55, 55, 0);
+    EXPECT_EQ(IButton->Draw(), id);
+    EXPECT_EQ(seen.state, click.before);
+    EXPECT_EQ(IButton->GetState(id), click.after);
+  }
 }
 
 TEST_F(ButtonTest, ClonesOfAFreedMasterDrawNothing) {
   SaveButtonTiles(handle, "m", 12, 12);
   IButtonNew d = Desc(1, 0, 0);
   EXPECT_EQ(IButton->Create(&d, "m", 1, handle), 1000);
+  IButton->Info(1000);
+  EXPECT_TRUE(LogHas("         + Cloned buttons: 0 - Saved memory: -1.7 Kbytes\n")) << "three 12 x 12 tiles unshared";
   int a = IButton->Clone(1000), b = IButton->Clone(1000);
   EXPECT_EQ(IButton->Clone(1001), -1);
   IButton->SetPosition(a, 100, 100);

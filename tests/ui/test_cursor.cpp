@@ -199,3 +199,24 @@ TEST_F(CursorTest, FrameDriverDrawsItAtTheSnapshotPosition) {
   EXPECT_EQ(At(300, 200), kWhite);
   EXPECT_EQ(At(299, 200), Backdrop(299, 200));
 }
+
+// A sprite that puts back the screen under its last drawing, moving under the cursor: what the cursor
+// covered stays the backdrop, with no trace of the sprite's earlier place.
+TEST_F(CursorTest, SpriteMovingUnderTheCursorLeavesNoGhost) {
+  SurfacePtr white = Solid(16, 16, kWhite), sheet = Solid(8, 8, kGreen);
+  Yandorix.mousex = Yandorix.mousey = 100;
+  ASSERT_EQ(ICursor->Create(white.get(), 0), 0);
+  ICursor->Select(0);
+  ICursor->Update();
+  Yandorix_CSprite sprite;
+  ASSERT_EQ(sprite.Create(sheet.get(), "walker", 8, 8), 1);
+  sprite.SetPosition(96, 96, 0);   // over the cursor's top-left corner
+  sprite.Draw();
+  ICursor->Update();
+  sprite.SetPosition(110, 110, 0);   // still over the cursor, elsewhere
+  sprite.Draw();
+  ICursor->Update();
+  MoveTo(300, 300);
+  EXPECT_EQ(Disturbed(96, 96, 14, 14), 0) << "the sprite's first place";
+  EXPECT_EQ(Disturbed(110, 110, 8, 8), 64);
+}
