@@ -140,7 +140,9 @@ int OpenArchive(const char* file, bool createMissing) {
 
 int Yandorix_IButton::Save(int handle, const char* name, const IButtonNew* desc) {
   std::string why;
-  if (!name || handle <= 0 || !desc || !IStuffDPF || !ValidKind(desc->type) || std::strlen(name) > kMaxCreateName)
+  // A selection colour creation refuses would make a block that can never be loaded again.
+  if (!name || handle <= 0 || !desc || !IStuffDPF || !ValidKind(desc->type) || desc->colorselect == 0xFFFFFFFF ||
+      std::strlen(name) > kMaxCreateName)
     return 0;
   static const int kMissingCodes[] = {-3, -2, -4, -5};
   for (int i = 0; i < 4; ++i) {

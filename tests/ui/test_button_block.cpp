@@ -57,7 +57,7 @@ TEST_F(ButtonBlockTest, EverySaveResult) {
       {"no_o", "np", 1, 0, 0, 0, 0, -4},         {"complex", "npo", 4, 0, 0, 0, 0, -5},
       {"keyed", "npos", 4, 400, 0, 0, 0, -6},    {"slider", "npo", 8, 0, 100, 101, 0, -7},
       {"bar", "npo", 16, 0, 256, 0, 0, -7},      {"negative", "npo", 8, 0, 10, -1, 0, -7},
-      {"kind3", "npo", 3, 0, 0, 0, 0, 0},        {"white", "npo", 1, 0, 0, 0, 0xFFFFFFFF, 1},
+      {"kind3", "npo", 3, 0, 0, 0, 0, 0},        {"white", "npo", 1, 0, 0, 0, 0xFFFFFFFF, 0},
       {"twenty-five characters!!!", "npo", 1, 0, 0, 0, 0, 0},
       {"input", "npo", 64, 321, 300, -4, 0, 1},
   };
