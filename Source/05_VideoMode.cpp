@@ -105,7 +105,10 @@ static bool RestartVideo(Yandorix_Main& main, const char* driver) {
   main.screen = NULL;   // the surface went away with the subsystem
   if (driver) {
     ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
-    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
+    if (strcmp(driver, "glSDL") == 0)   // applications compare this line byte for byte
+      ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend for Win32\n");
+    else
+      ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
   }
   int started = StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()");
   if (started == 0) return true;

@@ -90,7 +90,18 @@ SDL_Surface* MakeBackground(int w, int h) {
 
 SDL_Surface* MakeGLCopy(SDL_Surface* surface) {
   SDL_Surface* copy = SDL_CreateRGBSurface(SDL_SWSURFACE, surface->w, surface->h, 32, 0, 0, 0, 0);
-  if (copy) SDL_BlitSurface(surface, NULL, copy, NULL);
+  if (!copy) return NULL;
+  // Keyed and surface-alpha pixels are copied as they are: the sprite gives the copy its own key and
+  // alpha, and a keyed blit would leave the background black, which collisions take for solid.
+  const Uint32 flags = surface->flags, key = surface->format->colorkey;
+  const Uint8 alpha = surface->format->alpha;
+  const Uint32 rle = (flags & SDL_RLEACCELOK) ? SDL_RLEACCEL : 0;
+  const bool surfaceAlpha = (flags & SDL_SRCALPHA) && !surface->format->Amask;
+  if (flags & SDL_SRCCOLORKEY) SDL_SetColorKey(surface, 0, 0);
+  if (surfaceAlpha) SDL_SetAlpha(surface, 0, 255);
+  SDL_BlitSurface(surface, NULL, copy, NULL);
+  if (surfaceAlpha) SDL_SetAlpha(surface, SDL_SRCALPHA | rle, alpha);
+  if (flags & SDL_SRCCOLORKEY) SDL_SetColorKey(surface, SDL_SRCCOLORKEY | rle, key);
   return copy;
 }
 

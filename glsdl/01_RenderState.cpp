@@ -17,8 +17,8 @@ void glSDL_SetStateColor(int red, int green, int blue) {
 }
 
 void glSDL_SetStateFilter(int flag) {
-  // Texture filters only mean something once a video device exists.
-  if (!SDL_WasInit(SDL_INIT_VIDEO) || !SDL_GetVideoSurface()) return;
+  // Texture filters only mean something once a video device exists (a mode need not be open yet).
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
   state.filter = (Uint8)flag != 0 ? 1 : 0;
 }
 

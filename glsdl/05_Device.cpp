@@ -371,7 +371,9 @@ void glSDL_MakeFormat(SDL_PixelFormat* f, int bits, Uint32 r, Uint32 g, Uint32 b
 
 void glSDL_SplitColor(const SDL_PixelFormat* f, Uint32 color, Uint8* r, Uint8* g, Uint8* b) {
   if (f->palette) {
-    const SDL_Color c = (int)color < f->palette->ncolors ? f->palette->colors[color] : SDL_Color{0, 0, 0, 0};
+    const SDL_Palette* palette = f->palette;   // an index past the palette reads as black
+    const SDL_Color c = palette->ncolors > 0 && color < (Uint32)palette->ncolors ? palette->colors[color]
+                                                                                  : SDL_Color{0, 0, 0, 0};
     *r = c.r;
     *g = c.g;
     *b = c.b;

@@ -23,6 +23,8 @@ std::string DriverName() {
 }  // namespace
 
 TEST_F(GLTest, ModeSetAttachesToX11AndDetectionReports64) {
+  glSDL_SetStateFilter(1);   // video runs, no mode yet: the device takes the filter
+  EXPECT_EQ(glSDL_GetState()->filter, 1);
   ASSERT_EQ(OpenScreen(64, 320, 200), 1) << ydxtest::LogText();
   SDL_Surface* screen = Yandorix.screen;
   EXPECT_EQ(Yandorix.IsGL(), 1);
@@ -34,9 +36,10 @@ TEST_F(GLTest, ModeSetAttachesToX11AndDetectionReports64) {
   EXPECT_EQ(Yandorix.IsTexture(screen), 1);
   EXPECT_EQ(Yandorix.IsTexture(NULL), 0);
   EXPECT_EQ(screen->clip_rect.w, 320);
-  EXPECT_TRUE(LogHas(" . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend\n"));
+  EXPECT_TRUE(LogHas(" . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend for Win32\n"));
   const glSDL_RenderState* st = glSDL_GetState();
   EXPECT_EQ(st->alpha, 255);
+  EXPECT_EQ(st->filter, 0);   // the first mode set starts from the reset state
   EXPECT_EQ(st->scalex, 1.0f);
   EXPECT_EQ(st->rotation, 0.0f);
   // The screen starts black.

@@ -176,6 +176,27 @@ TEST(GLState, ChannelScalingAndTheSaveSlot) {
   glSDL_ResetState();
 }
 
+TEST(GLState, ColoursSplitByMasksOrPalette) {
+  SDL_PixelFormat rgb;
+  glSDL_MakeFormat(&rgb, 16, 0xF800, 0x07E0, 0x001F, 0);
+  Uint8 r, g, b;
+  glSDL_SplitColor(&rgb, 0xFFFF, &r, &g, &b);
+  EXPECT_EQ(r, 248);
+  EXPECT_EQ(g, 252);
+  EXPECT_EQ(b, 248);
+  SDL_Color colours[2] = {{1, 2, 3, 0}, {40, 50, 60, 0}};
+  SDL_Palette palette = {2, colours};
+  SDL_PixelFormat indexed;
+  glSDL_MakeFormat(&indexed, 8, 0, 0, 0, 0);
+  indexed.palette = &palette;
+  glSDL_SplitColor(&indexed, 1, &r, &g, &b);
+  EXPECT_EQ(g, 50);
+  for (Uint32 outside : {2u, 0x80000000u, 0xFFFFFFFFu}) {   // past the palette: black, nothing read
+    glSDL_SplitColor(&indexed, outside, &r, &g, &b);
+    EXPECT_EQ(r | g | b, 0) << outside;
+  }
+}
+
 TEST(GLTable, FiftyTwoEntryPointsInOrder) {
   EXPECT_STREQ(glSDL_GLFunctionName(0), "glBegin");
   EXPECT_STREQ(glSDL_GLFunctionName(35), "glReadPixels");

@@ -11,6 +11,7 @@ TEST_F(GLTest, OnlyHardwareSurfacesBecomeTextures) {
   EXPECT_EQ(glSDL_SurfaceToTexture(software), 0);
   EXPECT_EQ(glSDL_IsTexture(software), 0);
   EXPECT_EQ(Yandorix.Surface2Texture(software), 1);   // under OpenGL: 1 whatever the outcome
+  EXPECT_EQ(Yandorix.Surface2Texture(NULL), 1);
   SDL_Surface* tex = Keep(SDL_DisplayFormat(software));
   SDL_Rect clip = {2, 3, 10, 11};
   SDL_SetClipRect(tex, &clip);
@@ -136,4 +137,21 @@ TEST_F(GLTest, FadesRunOnTheClockSeamAndGiveTheImageItsAlphaBack) {
   ASSERT_EQ(IScreenFX->FadeToImage(image, 10, NULL, NULL), 1);
   EXPECT_FALSE(image->flags & SDL_SRCALPHA);
   EXPECT_EQ(glSDL_FadeToImage(NULL, 10, NULL, NULL), 0);
+}
+
+TEST_F(GLTest, SpriteCollisionsSeeTheKeyedBackgroundOfTheSheet) {
+  ASSERT_EQ(OpenScreen(), 1);
+  SDL_Surface* sheet = Keep(SDL_CreateRGBSurface(SDL_SWSURFACE, 32, 32, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+  SDL_FillRect(sheet, NULL, SDL_MapRGB(sheet->format, 255, 0, 255));
+  SDL_Rect block = {12, 12, 8, 8};
+  SDL_FillRect(sheet, &block, SDL_MapRGB(sheet->format, 90, 180, 45));
+  SDL_SetColorKey(sheet, SDL_SRCCOLORKEY, SDL_MapRGB(sheet->format, 255, 0, 255));
+  SDL_Surface* solid = Keep(SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+  SDL_FillRect(solid, NULL, SDL_MapRGB(solid->format, 255, 255, 255));
+  Yandorix_CSprite sprite;
+  ASSERT_EQ(sprite.Create(sheet, (char*)"keyed", 32, 32), 1);
+  ASSERT_EQ(glSDL_IsTexture(sprite.GetSurface()), 1);
+  SDL_Rect corner = {1, 1, 4, 4}, centre = {14, 14, 4, 4};
+  EXPECT_EQ(sprite.Collision(solid, &corner, 0, 0, 0), 0);   // over the keyed background
+  EXPECT_EQ(sprite.Collision(solid, &centre, 0, 0, 0), 1);
 }
