@@ -105,7 +105,9 @@ static bool RestartVideo(Yandorix_Main& main, const char* driver) {
   main.screen = NULL;   // the surface went away with the subsystem
   if (driver) {
     ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
-    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
+    // The OpenGL line keeps the wording applications already look for.
+    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend%s\n", driver,
+                   strcmp(driver, "glSDL") == 0 ? " for Win32" : "");
   }
   int started = StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()");
   if (started == 0) return true;

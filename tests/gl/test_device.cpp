@@ -34,7 +34,7 @@ TEST_F(GLTest, ModeSetAttachesToX11AndDetectionReports64) {
   EXPECT_EQ(Yandorix.IsTexture(screen), 1);
   EXPECT_EQ(Yandorix.IsTexture(NULL), 0);
   EXPECT_EQ(screen->clip_rect.w, 320);
-  EXPECT_TRUE(LogHas(" . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend\n"));
+  EXPECT_TRUE(LogHas(" . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend for Win32\n"));
   const glSDL_RenderState* st = glSDL_GetState();
   EXPECT_EQ(st->alpha, 255);
   EXPECT_EQ(st->scalex, 1.0f);
