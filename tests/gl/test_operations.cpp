@@ -11,6 +11,7 @@ TEST_F(GLTest, OnlyHardwareSurfacesBecomeTextures) {
   EXPECT_EQ(glSDL_SurfaceToTexture(software), 0);
   EXPECT_EQ(glSDL_IsTexture(software), 0);
   EXPECT_EQ(Yandorix.Surface2Texture(software), 1);   // under OpenGL: 1 whatever the outcome
+  EXPECT_EQ(Yandorix.Surface2Texture(NULL), 1);
   SDL_Surface* tex = Keep(SDL_DisplayFormat(software));
   SDL_Rect clip = {2, 3, 10, 11};
   SDL_SetClipRect(tex, &clip);
