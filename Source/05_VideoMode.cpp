@@ -105,9 +105,10 @@ static bool RestartVideo(Yandorix_Main& main, const char* driver) {
   main.screen = NULL;   // the surface went away with the subsystem
   if (driver) {
     ydxplat::PutEnv("SDL_VIDEODRIVER", driver);
-    // The OpenGL line keeps the wording applications already look for.
-    ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend%s\n", driver,
-                   strcmp(driver, "glSDL") == 0 ? " for Win32" : "");
+    if (strcmp(driver, "glSDL") == 0)   // applications compare this line byte for byte
+      ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting 'glSDL' backend for Win32\n");
+    else
+      ILogSystem.Msg(5, " . [Yandorix.SetVideoMode()] Info: setting '%s' backend\n", driver);
   }
   int started = StartVideo(SDL_INIT_VIDEO, false, "SetVideoMode()");
   if (started == 0) return true;

@@ -422,8 +422,7 @@ int Yandorix_Main::FreeSurface(SDL_Surface*& surface) {
 int Yandorix_Main::IsTexture(SDL_Surface* surface) { return surface && glSDL_IsTexture(surface) ? 1 : 0; }
 
 int Yandorix_Main::Surface2Texture(SDL_Surface* surface) {
-  if (!p->isgl) return 0;
-  // 1 says "under OpenGL", not "converted": the conversion may fail without the caller having to care.
+  if (!p->isgl) return 0;   // the result tells whether OpenGL runs, not whether the upload worked
   if (surface && glSDL_SurfaceToTexture(surface)) Yandorix_TexturesAtLoad++;
   return 1;
 }
