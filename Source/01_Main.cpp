@@ -135,7 +135,8 @@ void Yandorix_Main::Quit() {
     icon = NULL;
   }
   SDL_Quit();
-  screen = NULL;   // the video surface went away with SDL
+  screen = NULL;   // the video surface went away with SDL, and the OpenGL back end with it
+  p->isgl = 0;
   if (numtiles)
     ILogSystem.Msg(2, "\n . [CTiles] Warning! your application have left %d tiles without deleting.", numtiles);
   if (numsprites)

@@ -136,10 +136,12 @@ int Yandorix_Main::Update(SDL_Event* event) {
   }
 
   int logicRate = ITimeSystem->GetDesiredLFR();
-  if (logicRate <= 0)
+  if (logicRate <= 0) {
     TakeSnapshot(*this, p);
-  else if (LogicFrameDue(*this, p, logicRate))
+    if (!p->initialised) return 0;   // a console command shut the library down
+  } else if (LogicFrameDue(*this, p, logicRate)) {
     return 0;
+  }
 
   if (screen) {
     int renderRate = ITimeSystem->GetDesiredRFR();

@@ -432,9 +432,23 @@ int Yandorix_Main::SurfaceAutomaticConversion(int on) {
   return 1;
 }
 
+// What a blit at `dstrect` covers: SDL takes the size from the source, whatever dstrect's own size says
+// (callers commonly leave it 0). NULL, meaning anywhere, when there is no destination rectangle.
+static SDL_Rect* CoveredArea(const SDL_Surface* src, const SDL_Rect* srcrect, const SDL_Rect* dstrect,
+                             SDL_Rect* area) {
+  if (!dstrect) return NULL;
+  *area = *dstrect;
+  if (src) {
+    area->w = srcrect ? srcrect->w : (Uint16)src->w;
+    area->h = srcrect ? srcrect->h : (Uint16)src->h;
+  }
+  return area;
+}
+
 int Yandorix_Main::Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
   bool onScreen = dst && dst == screen && ICursor;
-  int restored = onScreen ? ICursor->RestoreBG(dstrect) : 0;
+  SDL_Rect covered;
+  int restored = onScreen ? ICursor->RestoreBG(CoveredArea(src, srcrect, dstrect, &covered)) : 0;
   glSDL_PrepareBlit(src, dst);
   int result = SDL_UpperBlit(src, srcrect, dst, dstrect);
   if (restored && ICursor) ICursor->CopyBG();

@@ -77,7 +77,8 @@ class Yandorix_Main {
   int IsGL();
 
   // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
-  // step. While the library is not initialised it only polls events (warning once) and returns 0.
+  // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
+  // event in `event`, else 0.
   int Update(SDL_Event* event);
   void SetRenderCallback(void (*callback)(int));
   float GetLogicTime();

@@ -10,6 +10,10 @@ void CountRender(int logicRan) {
   lastRenderArgument = logicRan;
 }
 void QuitFromCallback(int) { Yandorix.Quit(); }
+int QuitCommand(std::vector<std::string>*) {
+  Yandorix.Quit();
+  return 1;
+}
 
 void PushKey(SDLKey key, SDLMod modifiers) {
   SDL_Event event = SDL_Event();
@@ -228,6 +232,33 @@ TEST_F(FrameTest, CallbackMayShutTheLibraryDown) {
   EXPECT_EQ(Pass(), 0);
   EXPECT_EQ(IStuffDPF, nullptr);
   EXPECT_EQ(Pass(), 0);
+}
+
+// A console command runs inside the input snapshot; one that quits must not lead the rest of the pass
+// into deleted services, at a fixed logic rate or with logic running free.
+TEST_F(FrameTest, ConsoleCommandMayShutTheLibraryDown) {
+  for (int logicRate : {20, 0}) {
+    SCOPED_TRACE(logicRate);
+    if (!IStuffDPF) {
+      StartLibrary();
+      OpenScreen();
+      ITimeSystem->Init(0);
+    }
+    ITimeSystem->SetRate(0, (unsigned)logicRate);
+    Yandorix.ConEnable();
+    Yandorix.ConFeatures(4);
+    Yandorix.ConSetVisible(1);
+    ASSERT_EQ(Yandorix.ConAddCmdHandler((char*)"bye", (char*)"quits", QuitCommand), 1);
+    Uint8* keys = SDL_GetKeyState(NULL);
+    for (int key : {SDLK_b, SDLK_y, SDLK_e, SDLK_RETURN}) {
+      keys[key] = 1;
+      ydxtest::ManualClock::Advance(200);
+      for (int pass = 0; pass < 6; pass++) Pass();   // at rate 20: the 200 ms show up, 4 logic frames
+      keys[key] = 0;
+    }
+    EXPECT_EQ(IStuffDPF, nullptr);
+    EXPECT_EQ(Pass(), 0);
+  }
 }
 
 class FrameWithoutScreenTest : public CoreTest {};

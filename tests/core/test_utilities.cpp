@@ -218,6 +218,38 @@ TEST_F(UtilitiesTest, SurfaceDiffersFromA32BitScreen) {
   SDL_FreeSurface(same);
 }
 
+// Applications pass destination rectangles with no size, as SDL allows: the cursor must still give
+// back and take again the area the blit really covers, or it later paints its old background over
+// the new picture.
+TEST_F(UtilitiesTest, BlitUnderTheCursorKeepsItsBackgroundCurrent) {
+  StartLibrary();
+  OpenScreen(32);
+  SDL_Surface* screen = Yandorix.screen;
+  ICursor->Init();
+  ICursor->SetSmooth(0);
+  SDL_Surface* arrow = SDL_CreateRGBSurface(SDL_SWSURFACE, 16, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  SDL_FillRect(arrow, NULL, SDL_MapRGB(arrow->format, 255, 255, 255));
+  SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 50, 50, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+  SDL_FillRect(picture, NULL, SDL_MapRGB(picture->format, 0, 0, 255));
+  SDL_FillRect(screen, NULL, 0);
+  Yandorix.mousex = Yandorix.mousey = 100;
+  ASSERT_EQ(ICursor->Create(arrow, 0), 0);
+  ICursor->Select(0);
+  ICursor->Update();
+  SDL_Rect part = {0, 0, 30, 30};
+  for (SDL_Rect* srcrect : {(SDL_Rect*)NULL, &part}) {
+    SDL_Rect where = {90, 90, 0, 0};
+    EXPECT_EQ(Yandorix.Blit(picture, srcrect, screen, &where), 0);
+    Yandorix.mousex += 150;   // the cursor moves on: the area it leaves is the picture's
+    ICursor->Update();
+    EXPECT_EQ(((Uint32*)screen->pixels)[105 * screen->pitch / 4 + 105], 0x0000FFu) << (srcrect != NULL);
+    Yandorix.mousex -= 150;
+    ICursor->Update();
+  }
+  SDL_FreeSurface(arrow);
+  SDL_FreeSurface(picture);
+}
+
 TEST_F(UtilitiesTest, SurfaceInfoDescribesTheSurface) {
   ydxtest::StartLog();
   SDL_Surface* surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 20, 10, 32, 0xFF0000, 0xFF00, 0xFF, 0);

@@ -261,6 +261,7 @@ TEST_F(GLTest, QuitAndASecondStartWork) {
   EXPECT_EQ(SDL_BlitSurface(tex, NULL, Yandorix.screen, &at), 0);
   EXPECT_EQ(RGBAt(Yandorix.screen, 5, 5), static_cast<Uint32*>(pattern->pixels)[0] & 0xFFFFFF);
   Yandorix.Quit();
+  EXPECT_EQ(Yandorix.IsGL(), 0);             // the back end went with SDL
   SDL_FreeSurface(tex);                      // surfaces may outlive the back end
   ASSERT_EQ(Yandorix.Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 1);
   ASSERT_EQ(OpenScreen(64, 320, 200), 1) << ydxtest::LogText();
