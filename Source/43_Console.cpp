@@ -124,6 +124,41 @@ long ParseNumber(const std::string& word, long low, long high) {
 }
 short ParseShort(const std::string& word) { return (short)ParseNumber(word, SHRT_MIN, SHRT_MAX); }
 
+bool WindowCommand(cSimpleWin* window, cConsole* out, const std::vector<std::string>& w, const char* kind) {
+  size_t n = w.size();
+  const std::string& sub = w[1];
+  SDL_Rect* rect = window->GetRect();
+  if (sub == "alpha") {
+    if (n >= 3) window->SetAlpha((unsigned char)ParseNumber(w[2], 64, 255));
+    out->ConsolePrint(n < 3 ? " Current alpha value: %d" : " New alpha value %d set", window->GetAlpha());
+  } else if (sub == "color") {
+    if (n < 5) {
+      out->ConsolePrint(" Current background color value (0x00%x)", window->GetBgColor());
+      return true;
+    }
+    int r = (int)ParseNumber(w[2], 0, 255), g = (int)ParseNumber(w[3], 0, 255), b = (int)ParseNumber(w[4], 0, 255);
+    window->SetBgColor((unsigned char)r, (unsigned char)g, (unsigned char)b);
+    out->ConsolePrint(" New background color (%d,%d,%d) set", r, g, b);
+  } else if (sub == "move") {
+    if (n < 4) {
+      out->ConsolePrint(" Current %s position (%d,%d)", kind, rect->x, rect->y);
+      return true;
+    }
+    window->Move(ParseShort(w[2]), ParseShort(w[3]));
+    out->ConsolePrint(" New position (%d,%d) set", rect->x, rect->y);
+  } else if (sub == "resize") {
+    if (n < 4) {
+      out->ConsolePrint(" Current %s size (%dx%d)", kind, rect->w, rect->h);
+      return true;
+    }
+    window->Resize(ParseShort(w[2]), ParseShort(w[3]));
+    out->ConsolePrint(" New size (%dx%d) set", rect->w, rect->h);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace ydxcon
 
 using ydxcon::ParseNumber;
@@ -416,25 +451,11 @@ int cConsole::ConCommand(std::vector<std::string>* words) {
     for (const char* usage : kConUsage) c->ConsolePrint("%s", usage);
     return 1;
   }
+  if (ydxcon::WindowCommand(c, c, w, "console")) return 1;
   const std::string& sub = w[1];
-  if (sub == "alpha") {
-    if (n >= 3) c->SetAlpha((unsigned char)ParseNumber(w[2], 64, 255));
-    c->ConsolePrint(n < 3 ? " Current alpha value: %d" : " New alpha value %d set", c->alpha);
-    return 1;
-  }
   if (sub == "clear") {
     c->lines.clear();
     c->ConsolePrint("%s", c->title.c_str());
-    return 1;
-  }
-  if (sub == "color") {
-    if (n < 5) {
-      c->ConsolePrint(" Current background color value (0x00%x)", c->GetBgColor());
-      return 1;
-    }
-    int r = (int)ParseNumber(w[2], 0, 255), g = (int)ParseNumber(w[3], 0, 255), b = (int)ParseNumber(w[4], 0, 255);
-    c->SetBgColor((unsigned char)r, (unsigned char)g, (unsigned char)b);
-    c->ConsolePrint(" New background color (%d,%d,%d) set", r, g, b);
     return 1;
   }
   if (sub == "features") {
@@ -462,16 +483,6 @@ int cConsole::ConCommand(std::vector<std::string>* words) {
       return 1;
     }
     return 0;
-  }
-  if (sub == "move") {
-    if (n >= 4) c->Move(ParseShort(w[2]), ParseShort(w[3]));
-    c->ConsolePrint(n < 4 ? " Current console position (%d,%d)" : " New position (%d,%d) set", c->x, c->y);
-    return 1;
-  }
-  if (sub == "resize") {
-    if (n >= 4) c->Resize(ParseShort(w[2]), ParseShort(w[3]));
-    c->ConsolePrint(n < 4 ? " Current console size (%dx%d)" : " New size (%dx%d) set", c->w, c->h);
-    return 1;
   }
   if (sub == "save") {
     if (n < 3) return 0;

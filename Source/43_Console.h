@@ -6,6 +6,7 @@
 #include <vector>
 
 class cConsole;
+class cSimpleWin;
 
 namespace ydxcon {
 
@@ -27,5 +28,10 @@ cConsole* RunningConsole();
 // low..high; ParseShort within the 16-bit range of window coordinates.
 long ParseNumber(const std::string& word, long low, long high);
 short ParseShort(const std::string& word);
+
+// The sub-commands the console and the debug window answer alike ("alpha", "color", "move",
+// "resize"), acting on `window` and answering in `out`; `kind` names the window in the position and
+// size answers. False when words[1] is none of them.
+bool WindowCommand(cSimpleWin* window, cConsole* out, const std::vector<std::string>& words, const char* kind);
 
 }  // namespace ydxcon

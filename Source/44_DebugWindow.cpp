@@ -154,22 +154,8 @@ int cDebugWO::DebugCommand(std::vector<std::string>* words) {
     for (const char* usage : kDebugUsage) out->ConsolePrint("%s", usage);
     return 1;
   }
+  if (ydxcon::WindowCommand(d, out, w, "debug")) return 1;
   const std::string& sub = w[1];
-  if (sub == "alpha") {
-    if (n >= 3) d->SetAlpha((unsigned char)ParseNumber(w[2], 64, 255));
-    out->ConsolePrint(n < 3 ? " Current alpha value: %d" : " New alpha value %d set", d->alpha);
-    return 1;
-  }
-  if (sub == "color") {
-    if (n < 5) {
-      out->ConsolePrint(" Current background color value (0x00%x)", d->GetBgColor());
-      return 1;
-    }
-    int r = (int)ParseNumber(w[2], 0, 255), g = (int)ParseNumber(w[3], 0, 255), b = (int)ParseNumber(w[4], 0, 255);
-    d->SetBgColor((unsigned char)r, (unsigned char)g, (unsigned char)b);
-    out->ConsolePrint(" New background color (%d,%d,%d) set", r, g, b);
-    return 1;
-  }
   if (sub == "enable") {
     if (n >= 3) {
       if (ParseNumber(w[2], INT_MIN, INT_MAX) < 1)
@@ -192,20 +178,10 @@ int cDebugWO::DebugCommand(std::vector<std::string>* words) {
     }
     return 1;
   }
-  if (sub == "move") {
-    if (n >= 4) d->Move(ParseShort(w[2]), ParseShort(w[3]));
-    out->ConsolePrint(n < 4 ? " Current debug position (%d,%d)" : " New position (%d,%d) set", d->x, d->y);
-    return 1;
-  }
   if (sub == "remove") {
     if (n < 3) return 0;
     bool removed = d->DebugWinRemoveWatch(w[2].c_str()) == 1;
     out->ConsolePrint(removed ? " Watch '%s' removed" : " Watch '%s' not found", w[2].c_str());
-    return 1;
-  }
-  if (sub == "resize") {
-    if (n >= 4) d->Resize(ParseShort(w[2]), ParseShort(w[3]));
-    out->ConsolePrint(n < 4 ? " Current debug size (%dx%d)" : " New size (%dx%d) set", d->w, d->h);
     return 1;
   }
   return 0;
