@@ -110,6 +110,9 @@ TEST_F(MixerTest, SoundSlotsHandOutHandlesUntilFull) {
   Save("noise.wav", "this is no sound");
   EXPECT_EQ(ISoundFX->SoundLoad("noise.wav"), -1);   // refused before the mixer's loader sees it
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('noise.wav')] Error: sound not found.\n"));
+  Save("loop.aiff", ydxsnd::AiffWithChunkPointingBack());
+  EXPECT_EQ(ISoundFX->SoundLoad("loop.aiff"), -1);   // the mixer's loader would walk its chunks forever
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('loop.aiff')] Error: sound not found.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad("missing.wav"), -1);
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('missing.wav')] Error: sound not found.\n"));
   for (int i = 0; i < 256; i++) ISoundFX->SoundFree(i);
