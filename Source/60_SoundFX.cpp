@@ -431,7 +431,6 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
 }
 
 int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
-  if (!p->initialised) return -1;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? SoundLoad(dpf.handle, name) : -1;
 }
@@ -471,7 +470,6 @@ int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* archive, const char* name) {
-  if (!p->initialised) return -1;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? MusicLoad(dpf.handle, name) : -1;
 }
@@ -663,7 +661,6 @@ int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const ch
 }
 
 int Yandorix_ISoundFX::Export(const char* archive, const char* name, char music, const char* file) {
-  if (!p->initialised) return 0;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? Export(dpf.handle, name, music, file) : 0;
 }

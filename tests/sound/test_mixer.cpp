@@ -93,6 +93,10 @@ TEST_F(MixerTest, ADeviceThatCannotOpenLeavesEverythingRefused) {
   ISoundFX->MusicResume();
   ISoundFX->MusicRewind();
   EXPECT_EQ(ISoundFX->Export(C("a.dpf"), C("beep"), 0, NULL), 0);
+  EXPECT_EQ(ISoundFX->SoundLoad(C("b.dpf"), C("beep")), -1);
+  // The archive forms open the archive before the closed mixer refuses.
+  EXPECT_TRUE(Logged(" . [IStuffDPF->Open('a.dpf')] Error: "));
+  EXPECT_TRUE(Logged(" . [IStuffDPF->Open('b.dpf')] Error: "));
 }
 
 TEST_F(MixerTest, SoundSlotsHandOutHandlesUntilFull) {
