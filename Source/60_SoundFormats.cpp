@@ -303,21 +303,33 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
 
 // ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
 // the second page must begin with the comment header of the same stream.
+// Eight tables: entry[k][i] is the checksum step of byte i followed by k zero bytes, so eight bytes
+// take one step (a header page of a few kilobytes then costs less than reading it).
 struct OggCRCTable {
-  uint32_t entry[256];
+  uint32_t entry[8][256];
   OggCRCTable() {
     for (uint32_t i = 0; i < 256; i++) {
       uint32_t c = i << 24;
       for (int k = 0; k < 8; k++) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-      entry[i] = c;
+      entry[0][i] = c;
     }
+    for (int k = 1; k < 8; k++)
+      for (int i = 0; i < 256; i++) entry[k][i] = entry[k - 1][i] << 8 ^ entry[0][entry[k - 1][i] >> 24];
   }
 };
 
 uint32_t OggCRC(const uint8_t* data, size_t length) {
   static const OggCRCTable table;
+  const auto& t = table.entry;
   uint32_t crc = 0;
-  for (size_t i = 0; i < length; i++) crc = (crc << 8) ^ table.entry[(crc >> 24) ^ data[i]];
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const uint8_t* b = data + i;
+    uint32_t high = crc ^ ((uint32_t)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
+    crc = t[7][high >> 24] ^ t[6][(high >> 16) & 0xFF] ^ t[5][(high >> 8) & 0xFF] ^ t[4][high & 0xFF] ^
+          t[3][b[4]] ^ t[2][b[5]] ^ t[1][b[6]] ^ t[0][b[7]];
+  }
+  for (; i < length; i++) crc = (crc << 8) ^ t[0][(crc >> 24) ^ data[i]];
   return crc;
 }
 
