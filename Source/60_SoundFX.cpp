@@ -50,18 +50,22 @@ void ReleaseMusic(sMusicEntry& entry) {
   memset(&entry, 0, sizeof entry);
 }
 
+bool AiffHoldsTogether(ydxsound::ByteSource& source) {
+  sAudioType header;
+  return ydxsound::SoundInfoOf(source, &header) == ydxsound::kInfoOk;
+}
+
 // Decodes a sound and closes its stream. The mixer's loader gives up on data of no known kind
-// without releasing the stream or its own chunk, some of its format loaders keep the stream on
-// failure, and its AIFF loader walks a damaged chunk list forever: only data whose header holds
-// together reaches it, and the stream is always closed here.
+// without releasing the stream or its own chunk, and some of its format loaders keep the stream on
+// failure: such data never reaches it, and the stream is always closed here. Its AIFF loader walks a
+// damaged chunk list forever, so AIFF data reaches it only when its chunks hold together.
 Mix_Chunk* LoadChunk(SDL_RWops* source) {
   if (!source) return NULL;
   char magic[4];
   Mix_Chunk* chunk = NULL;
-  sAudioType header;
   ydxsound::StreamSource stream(source);
   if (SDL_RWseek(source, 0, RW_SEEK_SET) == 0 && SDL_RWread(source, magic, 4, 1) == 1 &&
-      ydxsound::IsSoundMagic(magic) && ydxsound::SoundInfoOf(stream, &header) == ydxsound::kInfoOk &&
+      ydxsound::IsSoundMagic(magic) && (memcmp(magic, "FORM", 4) != 0 || AiffHoldsTogether(stream)) &&
       SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
     chunk = Mix_LoadWAV_RW(source, 0);
   SDL_RWclose(source);
