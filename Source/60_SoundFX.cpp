@@ -50,14 +50,23 @@ void ReleaseMusic(sMusicEntry& entry) {
   memset(&entry, 0, sizeof entry);
 }
 
+bool AiffHoldsTogether(ydxsound::ByteSource& source) {
+  sAudioType header;
+  return ydxsound::SoundInfoOf(source, &header) == ydxsound::kInfoOk;
+}
+
 // Decodes a sound and closes its stream. The mixer's loader gives up on data of no known kind
 // without releasing the stream or its own chunk, and some of its format loaders keep the stream on
-// failure: such data never reaches it, and the stream is always closed here.
+// failure: such data never reaches it, and the stream is always closed here. Its AIFF loader walks a
+// damaged chunk list forever, so AIFF data reaches it only when its chunks hold together.
 Mix_Chunk* LoadChunk(SDL_RWops* source) {
   if (!source) return NULL;
   char magic[4];
   Mix_Chunk* chunk = NULL;
-  if (SDL_RWread(source, magic, 4, 1) == 1 && ydxsound::IsSoundMagic(magic) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+  ydxsound::StreamSource stream(source);
+  if (SDL_RWseek(source, 0, RW_SEEK_SET) == 0 && SDL_RWread(source, magic, 4, 1) == 1 &&
+      ydxsound::IsSoundMagic(magic) && (memcmp(magic, "FORM", 4) != 0 || AiffHoldsTogether(stream)) &&
+      SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
     chunk = Mix_LoadWAV_RW(source, 0);
   SDL_RWclose(source);
   return chunk;
@@ -426,7 +435,6 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
 }
 
 int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
-  if (!p->initialised) return -1;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? SoundLoad(dpf.handle, name) : -1;
 }
@@ -466,7 +474,6 @@ int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* archive, const char* name) {
-  if (!p->initialised) return -1;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? MusicLoad(dpf.handle, name) : -1;
 }
@@ -658,7 +665,6 @@ int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const ch
 }
 
 int Yandorix_ISoundFX::Export(const char* archive, const char* name, char music, const char* file) {
-  if (!p->initialised) return 0;
   ArchiveFile dpf(archive, false);
   return dpf.Ok() ? Export(dpf.handle, name, music, file) : 0;
 }

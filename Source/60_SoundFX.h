@@ -45,6 +45,18 @@ class FileSource : public ByteSource {
   bool windowRead = false;
 };
 
+// An SDL stream (a file or memory), read at offsets; it starts at offset 0 and its end is where
+// seeking to the end lands. Size() is 0 when the stream cannot seek.
+class StreamSource : public ByteSource {
+ public:
+  explicit StreamSource(SDL_RWops* stream);
+  uint64_t Size() const override { return size; }
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length) override;
+ private:
+  SDL_RWops* stream;
+  uint64_t size = 0;
+};
+
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 
 // Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format

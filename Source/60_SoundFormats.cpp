@@ -53,6 +53,19 @@ size_t FileSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
   return got < 0 ? 0 : (size_t)got;
 }
 
+StreamSource::StreamSource(SDL_RWops* stream) : stream(stream) {
+  int end = stream ? SDL_RWseek(stream, 0, RW_SEEK_END) : -1;
+  if (end > 0) size = (uint64_t)end;
+}
+
+size_t StreamSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
+  if (offset >= size || length == 0) return 0;
+  if (length > size - offset) length = (size_t)(size - offset);
+  if (SDL_RWseek(stream, (int)offset, RW_SEEK_SET) != (int)offset) return 0;
+  int got = SDL_RWread(stream, buffer, 1, (int)length);
+  return got > 0 ? (size_t)got : 0;
+}
+
 namespace {
 
 // Fixed-size reads at an offset; `ok` turns false for good once one falls short.
@@ -268,7 +281,7 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
         break;
       }
       case 9: {   // rate, bits and channels of their own
-        if (length < 12) return kInfoFailed;
+        if (length < 12 || body + 12 > size) return kInfoFailed;   // the loader reads all 12 bytes
         uint32_t rate = r.LE32(body);
         uint8_t bits = r.U8(body + 4);
         uint8_t count = r.U8(body + 5);
@@ -290,22 +303,43 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
 
 // ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
 // the second page must begin with the comment header of the same stream.
+// Eight tables: entry[k][i] is the checksum step of byte i followed by k zero bytes, so eight bytes
+// take one step (a header page of a few kilobytes then costs less than reading it).
 struct OggCRCTable {
-  uint32_t entry[256];
+  uint32_t entry[8][256];
   OggCRCTable() {
     for (uint32_t i = 0; i < 256; i++) {
       uint32_t c = i << 24;
       for (int k = 0; k < 8; k++) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-      entry[i] = c;
+      entry[0][i] = c;
     }
+    for (int k = 1; k < 8; k++)
+      for (int i = 0; i < 256; i++) entry[k][i] = entry[k - 1][i] << 8 ^ entry[0][entry[k - 1][i] >> 24];
   }
 };
 
 uint32_t OggCRC(const uint8_t* data, size_t length) {
   static const OggCRCTable table;
+  const auto& t = table.entry;
   uint32_t crc = 0;
-  for (size_t i = 0; i < length; i++) crc = (crc << 8) ^ table.entry[(crc >> 24) ^ data[i]];
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const uint8_t* b = data + i;
+    uint32_t high = crc ^ ((uint32_t)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
+    crc = t[7][high >> 24] ^ t[6][(high >> 16) & 0xFF] ^ t[5][(high >> 8) & 0xFF] ^ t[4][high & 0xFF] ^
+          t[3][b[4]] ^ t[2][b[5]] ^ t[1][b[6]] ^ t[0][b[7]];
+  }
+  for (; i < length; i++) crc = (crc << 8) ^ t[0][(crc >> 24) ^ data[i]];
   return crc;
+}
+
+// A whole page's stored checksum against the one computed with that field zeroed (left zeroed).
+bool PageChecksumHolds(std::string* page) {
+  std::string& whole = *page;
+  uint32_t stored = (uint8_t)whole[22] | (uint8_t)whole[23] << 8 | (uint8_t)whole[24] << 16 |
+                    (uint32_t)(uint8_t)whole[25] << 24;
+  whole[22] = whole[23] = whole[24] = whole[25] = 0;
+  return OggCRC((const uint8_t*)whole.data(), whole.size()) == stored;
 }
 
 // The first page's packet (the identification header), its checksum verified.
@@ -325,18 +359,16 @@ bool ReadFirstOggPage(Reader& r, std::string* packet, uint32_t* serial, uint64_t
   if (!complete) return false;
   std::string whole(27 + count + bodyLength, '\0');
   if (!r.Bytes(0, &whole[0], whole.size())) return false;
-  uint32_t stored = (uint8_t)whole[22] | (uint8_t)whole[23] << 8 | (uint8_t)whole[24] << 16 |
-                    (uint32_t)(uint8_t)whole[25] << 24;
-  whole[22] = whole[23] = whole[24] = whole[25] = 0;
-  if (OggCRC((const uint8_t*)whole.data(), whole.size()) != stored) return false;
+  if (!PageChecksumHolds(&whole)) return false;
   *serial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
   *end = whole.size();
   *packet = whole.substr(27 + count, packetLength);
   return true;
 }
 
-// The second page must be there whole, belong to the same stream and open with the comment header.
-// Its setup header is not read: a minute of music must not cost more than a blip.
+// The second page must be there whole with its checksum right, belong to the same stream and open
+// with the comment header (the decoder refuses a stream whose header pages are damaged). The setup
+// header in it is not parsed: a minute of music must not cost more than a blip.
 bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial) {
   uint8_t head[27];
   if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0 || (head[5] & 0x01)) return false;
@@ -347,8 +379,11 @@ bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial) {
   uint64_t bodyLength = 0;
   for (size_t i = 0; i < count; i++) bodyLength += segments[i];
   uint64_t body = pos + 27 + count;
-  uint8_t start[7];
-  if (body + bodyLength > r.source.Size() || !r.Bytes(body, start, sizeof start)) return false;
+  if (body + bodyLength > r.source.Size()) return false;
+  std::string whole(27 + count + bodyLength, '\0');
+  if (!r.Bytes(pos, &whole[0], whole.size())) return false;
+  if (bodyLength < 7 || !PageChecksumHolds(&whole)) return false;
+  const char* start = whole.data() + 27 + count;
   return start[0] == 3 && memcmp(start + 1, "vorbis", 6) == 0;
 }
 

@@ -126,7 +126,8 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
                    file ? "there is no screen to play on" : "no file was given");
     return 0;
   }
-  // With the mixer open the device is the mixer's: the movie's sound goes through its music hook.
+  // With the mixer open the device is the mixer's: the movie's sound goes through its music hook, and
+  // SMPEG is told no sound of its own (the error lines name the call with what SMPEG was given).
   bool mixerRoute = sound && ISoundFX && ISoundFX->Initialized() == 1;
   int smpegSound = mixerRoute ? 0 : sound;
   SMPEG_Info info;
@@ -134,7 +135,7 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   SMPEG* mpeg = SMPEG_new(file, &info, smpegSound);
   const char* error = mpeg ? SMPEG_error(mpeg) : "SMPEG could not be started";
   if (error) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, sound, filter,
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter,
                    *error ? error : SDL_GetError());
     if (mpeg) SMPEG_delete(mpeg);
     return 0;
@@ -183,17 +184,17 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   };
   state.video = PlaybackSurface(screen);
   if (!state.video) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error creating video surface.\n", file, sound, filter);
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error creating video surface.\n", file, smpegSound, filter);
     return abandon();
   }
   state.fx = PlaybackSurface(screen);
   if (!state.fx) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error creating FX surface.\n", file, sound, filter);
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error creating FX surface.\n", file, smpegSound, filter);
     return abandon();
   }
   SDL_mutex* lock = SDL_CreateMutex();
   if (!lock) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, sound, filter, SDL_GetError());
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter, SDL_GetError());
     return abandon();
   }
   state.current = state.video;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
       {"mod", ModModule()},                   {"xm", XmModule()},
       {"s3m", S3mStub()},                     {"it", ItStub()},
       {"short11", "0123456789A"},             {"magic-only", "RIFF"},
-      {"empty", ""},
+      {"empty", ""},                         {"aiff-loop", AiffWithChunkPointingBack()},
   };
   for (const Seed& s : seeds) Save(info + s.name, s.bytes);
   auto exportSeed = [&](const char* file, char music, const std::string& name, const std::string& body) {

@@ -89,6 +89,7 @@ TEST_F(ArchiveTest, SoundsAndMusicLoadFromBlocks) {
   ASSERT_GT(ISoundFX->MusicImport(handle, C("tune"), C("tune.ogg")), 0);
   AddRaw(handle, "noise", "SND", "this is not a sound file at all");
   AddRaw(handle, "cut", "SND", ydxsnd::OggVorbis(1, 22050, 0.2).substr(0, 300));
+  AddRaw(handle, "loop", "SND", ydxsnd::AiffWithChunkPointingBack());
   IStuffDPF->Close(handle);
 
   EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("boom")), 0);
@@ -98,6 +99,8 @@ TEST_F(ArchiveTest, SoundsAndMusicLoadFromBlocks) {
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','noise')] Error: sound format unknown.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("cut")), -1);   // a known kind the decoder gives up on
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','cut')] Error: sound format unknown.\n"));
+  EXPECT_EQ(ISoundFX->SoundLoad(C("sfx.dpf"), C("loop")), -1);
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('sfx.dpf','loop')] Error: sound format unknown.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad(C("nothere.dpf"), C("boom")), -1);
   EXPECT_EQ(ISoundFX->SoundLoad(-4, C("boom")), -1);
 

@@ -134,6 +134,8 @@ TEST_F(InfoTest, UnknownShortAndDamagedFilesAreRefused) {
   std::string ogg = ydxsnd::OggVorbis(1, 8000, 0.1);
   std::string damagedOgg = ogg;
   damagedOgg[40] ^= 0x55;   // inside the identification header: its page checksum fails
+  std::string damagedSecondPage = ogg;
+  damagedSecondPage[ogg.find("OggS", 4) + 6] ^= 0x01;   // the comment page's position: its checksum fails
   std::string wav = ydxsnd::Wav(16, 1, 8000, 100);
   std::string badBits = wav;
   badBits[34] = 12;         // 12-bit PCM
@@ -151,8 +153,10 @@ TEST_F(InfoTest, UnknownShortAndDamagedFilesAreRefused) {
       {"bits.wav", badBits, false, "Error: sound load failed.\n"},
       {"cut.aiff", ydxsnd::Aiff(16, 1, 8000, 100).substr(0, 60), false, "Error: sound load failed.\n"},
       {"cut.voc", ydxsnd::Voc8(8000, 10).substr(0, 27), false, "Error: sound load failed.\n"},
+      {"cut16.voc", ydxsnd::Voc16(2, 8000, 10).substr(0, 38), false, "Error: sound load failed.\n"},
       {"bad.ogg", damagedOgg, false, "Error: sound load failed.\n"},
       {"page.ogg", ogg.substr(0, 58), false, "Error: sound load failed.\n"},
+      {"page2.ogg", damagedSecondPage, false, "Error: sound load failed.\n"},
       {"empty.mod", "", true, "Error: music format unknown.\n"},
       {"eleven.mod", "0123456789A", true, "Error: music format unknown.\n"},
   };

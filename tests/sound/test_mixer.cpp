@@ -93,6 +93,10 @@ TEST_F(MixerTest, ADeviceThatCannotOpenLeavesEverythingRefused) {
   ISoundFX->MusicResume();
   ISoundFX->MusicRewind();
   EXPECT_EQ(ISoundFX->Export(C("a.dpf"), C("beep"), 0, NULL), 0);
+  EXPECT_EQ(ISoundFX->SoundLoad(C("b.dpf"), C("beep")), -1);
+  // The archive forms open the archive before the closed mixer refuses.
+  EXPECT_TRUE(Logged(" . [IStuffDPF->Open('a.dpf')] Error: "));
+  EXPECT_TRUE(Logged(" . [IStuffDPF->Open('b.dpf')] Error: "));
 }
 
 TEST_F(MixerTest, SoundSlotsHandOutHandlesUntilFull) {
@@ -110,6 +114,9 @@ TEST_F(MixerTest, SoundSlotsHandOutHandlesUntilFull) {
   Save("noise.wav", "this is no sound");
   EXPECT_EQ(ISoundFX->SoundLoad("noise.wav"), -1);   // refused before the mixer's loader sees it
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('noise.wav')] Error: sound not found.\n"));
+  Save("loop.aiff", ydxsnd::AiffWithChunkPointingBack());
+  EXPECT_EQ(ISoundFX->SoundLoad("loop.aiff"), -1);   // the mixer's loader would walk its chunks forever
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('loop.aiff')] Error: sound not found.\n"));
   EXPECT_EQ(ISoundFX->SoundLoad("missing.wav"), -1);
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('missing.wav')] Error: sound not found.\n"));
   for (int i = 0; i < 256; i++) ISoundFX->SoundFree(i);

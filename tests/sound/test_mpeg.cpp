@@ -203,6 +203,8 @@ TEST_F(MpegTest, SoundGoesThroughAn16BitMixerAndIsDroppedOnAn8BitOne) {
   EXPECT_EQ(hookSeen, seen.calls);            // the movie's sound replaced the music while it played
   EXPECT_EQ(Mix_GetMusicHookData(), nullptr);   // and the hook is gone afterwards
   EXPECT_EQ(ISoundFX->Initialized(), 1);
+  EXPECT_EQ(IVideo->PlayMPEG("missing.mpg", 1, 0), 0);   // SMPEG was asked for no sound of its own
+  EXPECT_TRUE(Logged(" . [IVideo->Play(missing.mpg,0,0)] Error: "));
 
   ISoundFX->Quit();
   OpenMixer(8);

@@ -135,6 +135,13 @@ std::string Aiff(int bits, int channels, int rate, int frames) {
   return s + body;
 }
 
+std::string AiffWithChunkPointingBack() {
+  std::string aiff = Aiff(16, 1, 8000, 100);
+  const size_t afterComm = 12 + 8 + 18;
+  // Stepping 0xFFFFFFF8 bytes on from the end of this chunk's header wraps round to its own start.
+  return aiff.substr(0, afterComm) + "JUNK" + std::string("\xFF\xFF\xFF\xF8", 4) + aiff.substr(afterComm);
+}
+
 std::string Voc8(int rate, int samples) {
   std::string s = VocHeader();
   std::string body;

@@ -13,6 +13,8 @@ std::string Wav(int bits, int channels, int rate, int frames);
 std::string WavWithExtraChunks(int rate);
 // AIFF with big-endian signed PCM.
 std::string Aiff(int bits, int channels, int rate, int frames);
+// An AIFF whose chunk after "COMM" has a length that, added in 32 bits, leads back to that chunk.
+std::string AiffWithChunkPointingBack();
 // VOC with one 8-bit data block (rate code 256 - 1000000 / rate), or a "new format" 16-bit block.
 std::string Voc8(int rate, int samples);
 std::string Voc16(int channels, int rate, int samples);
