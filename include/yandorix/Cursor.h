@@ -6,8 +6,9 @@
 #define YANDORIX_CURSOR_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_ICursor {
+class YDX_API Yandorix_ICursor {
  public:
   Yandorix_ICursor();
   ~Yandorix_ICursor();
@@ -57,6 +58,6 @@ class Yandorix_ICursor {
   struct sCursorPrivate* p;
 };
 
-extern Yandorix_ICursor* ICursor;
+extern YDX_API Yandorix_ICursor* ICursor;
 
 #endif

@@ -5,6 +5,7 @@
 #define YANDORIX_NETWORK_H
 
 #include <SDL.h>
+#include "Export.h"
 
 // One client of a server as the client list reports it (28 bytes).
 struct sClientInfo {
@@ -14,7 +15,7 @@ struct sClientInfo {
   Sint32 avgping;   // sum of the last ten samples / 10 (samples not yet taken count as 0)
 };
 
-class Yandorix_INetwork {
+class YDX_API Yandorix_INetwork {
  public:
   typedef ::sClientInfo sClientInfo;
 
@@ -66,6 +67,6 @@ class Yandorix_INetwork {
   struct sNetCore* p;
 };
 
-extern Yandorix_INetwork* INetwork;
+extern YDX_API Yandorix_INetwork* INetwork;
 
 #endif
