@@ -52,7 +52,8 @@ class YDX_API Yandorix_INetwork {
 
   // Authoritative mode: the server calls it for every 'validate' message; 1 relays, 0 denies.
   void SetCoreServerCallback(int (*callback)(void* data, int size));
-  int Features(int toggle);   // XORs the bits in (bit 0: refuse logins); -1 only reads. The new word
+  // XORs the bits in (bit 0: refuse logins); -1 only reads. Returns the new word (0 before Init).
+  int Features(int toggle);
   void SetSimDelay(int delay, int unused);   // 0..2500 ms held after each received message
   void SetTimeOut(int ms);    // connect time-out, at least 500 ms
   void Info();
