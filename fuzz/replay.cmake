@@ -9,6 +9,7 @@ foreach(src ${YDX_FUZZ_TARGETS})
   if(TARGET ydx_tileengine_t)
     target_link_libraries(replay_${corpus} PRIVATE ydx_tileengine_t)
   endif()
+  target_link_libraries(replay_${corpus} PRIVATE YandorixStatic)
   add_test(NAME fuzz_replay.${corpus}
     COMMAND replay_${corpus} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${corpus})
   set_tests_properties(fuzz_replay.${corpus} PROPERTIES

@@ -65,14 +65,14 @@ void RestoreBlending(SDL_Surface* s, const sBlending& saved) {
   if (saved.flags & SDL_SRCALPHA) SDL_SetAlpha(s, SDL_SRCALPHA | runLength, saved.alpha);
 }
 
-// Creates a tile with the library's automatic conversion suspended.
+// Creates a tile with the library's automatic conversion suspended. The public interface only sets the
+// switch, so it is switched on again afterwards, as the library's own loaders do after theirs.
 Yandorix_CTile* UnconvertedTile(SDL_Surface* surface, const char* name, int tileWidth, int tileHeight) {
   Yandorix_CTile* tile = new (std::nothrow) Yandorix_CTile;
   if (!tile) return NULL;
-  int savedSwitch = Yandorix_AutoConvert;
-  Yandorix_AutoConvert = 0;
+  Yandorix.SurfaceAutomaticConversion(0);
   int created = tile->Create(surface, name);
-  Yandorix_AutoConvert = savedSwitch;
+  Yandorix.SurfaceAutomaticConversion(1);
   if (!created || !tile->SetTileSet(1, tileWidth, tileHeight)) {
     delete tile;
     return NULL;
@@ -325,10 +325,10 @@ int ExportLayerToImage(cQBTE_TileEngine* engine, int layer, const char* file) {
     ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: '%s' is neither a .bmp nor a .png file name.\n", file);
     return -5;
   }
-  Uint32 start = Yandorix_Ticks();
+  Uint32 start = QBTE_Ticks();
   SDL_Surface* surface = NULL;
   int exported = DrawPlanned(engine, plan, &surface);
-  ILogSystem.Msg(2, "Export time: %dms\n", (int)(Yandorix_Ticks() - start));
+  ILogSystem.Msg(2, "Export time: %dms\n", (int)(QBTE_Ticks() - start));
   if (exported != 1) return exported;
   int saved = SaveExport(engine, surface, file);
   SDL_FreeSurface(surface);

@@ -69,7 +69,7 @@ void cQBTE_TileEngine::UpdateLayer(int id) {
   sQBTE_Layer* layer = layers[id];
   cQBTE_MapData* map = layer->mapData;
   if (!QBTE_MapDrawable(map)) return;
-  Uint32 now = Yandorix_Ticks();
+  Uint32 now = QBTE_Ticks();
   if (layer->lastTick == 0) layer->lastTick = now;
   float seconds = (float)(Uint32)(now - layer->lastTick) * 0.001f;
   layer->lastTick = now;

@@ -17,7 +17,13 @@ const char* ResourceControlWord(int mode) {
   }
 }
 
+Uint32 (*engineClock)(void) = SDL_GetTicks;
+
 }  // namespace
+
+Uint32 QBTE_Ticks() { return engineClock(); }
+
+void QBTE_SetClock(Uint32 (*clock)(void)) { engineClock = clock ? clock : SDL_GetTicks; }
 
 cQBTE_TileEngine::cQBTE_TileEngine()
     : state(0), target(NULL), viewport(), reportLevel(0), infoLevel(2), positionLevel(6), logicTime(NULL),
@@ -52,7 +58,7 @@ int cQBTE_TileEngine::SetLayerSlots(int count) {
   int current = (int)layers.size();
   if (count < 0) return current;
   if (count > current) {
-    Uint32 now = Yandorix_Ticks();
+    Uint32 now = QBTE_Ticks();
     while ((int)layers.size() < count) {
       sQBTE_Layer* layer = new sQBTE_Layer;
       DefaultLayer(layer, now);

@@ -8,10 +8,10 @@
 #include <vector>
 #include "QBTE_MapData.h"
 
-// The library's one clock (SDL_GetTicks unless a test drives it); every time reading goes through it.
-Uint32 Yandorix_Ticks();
-// The library's automatic-conversion switch, read where the engine must suspend it and give it back.
-extern int Yandorix_AutoConvert;
+// The engine's clock: every time reading of the engine goes through it. SDL_GetTicks unless a test
+// drives it (the engine is application code and cannot reach the library's own clock).
+Uint32 QBTE_Ticks();
+void QBTE_SetClock(Uint32 (*clock)(void));   // NULL restores SDL_GetTicks
 
 #define QBTE_VERSION "1.10"
 

@@ -5,6 +5,7 @@
 #define YANDORIX_BUTTON_H
 
 #include <SDL.h>
+#include "Export.h"
 
 class Yandorix_CFont;
 
@@ -20,7 +21,7 @@ struct IButtonNew {
   Sint32 value;                     // slider/bar initial value; input box: horizontal text margin
 };
 
-class Yandorix_IButton {
+class YDX_API Yandorix_IButton {
  public:
   Yandorix_IButton();
   ~Yandorix_IButton();
@@ -102,6 +103,6 @@ class Yandorix_IButton {
   struct sButtonPrivate* p;
 };
 
-extern Yandorix_IButton* IButton;
+extern YDX_API Yandorix_IButton* IButton;
 
 #endif

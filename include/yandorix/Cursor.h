@@ -6,8 +6,9 @@
 #define YANDORIX_CURSOR_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_ICursor {
+class YDX_API Yandorix_ICursor {
  public:
   Yandorix_ICursor();
   ~Yandorix_ICursor();
@@ -20,8 +21,9 @@ class Yandorix_ICursor {
 
   // Hot-spot types: 0 top-left, 1 right edge, 2 bottom edge, 3 bottom-right, 4 centre (others are
   // limited to 0..4). Each returns the new cursor's slot 0..31, or -1 (full, or the image refused).
-  // A surface is copied (its pixel (0, 0) becomes the colour key when it has none); images from files
-  // (BMP, PNG) and "IMG" blocks take pixel (0, 0) as key unless they carry per-pixel alpha.
+  // A surface is copied with its own colour key; only when its format's key value is -1 (fresh SDL
+  // surfaces have 0) and it has no per-pixel alpha does its pixel (0, 0) become the key. Images from
+  // files (BMP, PNG) and "IMG" blocks take pixel (0, 0) as key unless they carry per-pixel alpha.
   int Create(SDL_Surface* image, char type);
   int Create(const char* file, char type);
   int Load(const char* file, const char* block, char type);
@@ -57,6 +59,6 @@ class Yandorix_ICursor {
   struct sCursorPrivate* p;
 };
 
-extern Yandorix_ICursor* ICursor;
+extern YDX_API Yandorix_ICursor* ICursor;
 
 #endif

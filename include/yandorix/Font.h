@@ -5,8 +5,9 @@
 #define YANDORIX_FONT_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_CFont {
+class YDX_API Yandorix_CFont {
  public:
   Yandorix_CFont();
   ~Yandorix_CFont();

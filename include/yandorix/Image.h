@@ -4,6 +4,7 @@
 #define YANDORIX_IMAGE_H
 
 #include <SDL.h>
+#include "Export.h"
 
 // What Load tells about an "IMG" block it loaded.
 struct sHeaderIPF {
@@ -15,7 +16,7 @@ struct sHeaderIPF {
   char name[32];      // the block name asked for
 };
 
-class Yandorix_IImage {
+class YDX_API Yandorix_IImage {
  public:
   Yandorix_IImage();
   ~Yandorix_IImage();
@@ -48,6 +49,6 @@ class Yandorix_IImage {
   struct sImagePrivate* p;
 };
 
-extern Yandorix_IImage* IImage;
+extern YDX_API Yandorix_IImage* IImage;
 
 #endif

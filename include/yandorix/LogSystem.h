@@ -3,9 +3,11 @@
 #ifndef YANDORIX_LOGSYSTEM_H
 #define YANDORIX_LOGSYSTEM_H
 
+#include "Export.h"
+
 #define YDX_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
-class Yandorix_ILogSystem {
+class YDX_API Yandorix_ILogSystem {
  public:
   Yandorix_ILogSystem();
   ~Yandorix_ILogSystem();
@@ -35,6 +37,6 @@ class Yandorix_ILogSystem {
   struct sLogPrivate* p;
 };
 
-extern Yandorix_ILogSystem ILogSystem;
+extern YDX_API Yandorix_ILogSystem ILogSystem;
 
 #endif

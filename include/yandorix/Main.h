@@ -8,10 +8,11 @@
 #include <string>
 #include <type_traits>
 #include <vector>
+#include "Export.h"
 
 class Yandorix_CFont;
 
-class Yandorix_Main {
+class YDX_API Yandorix_Main {
  public:
   // The configuration record: the same fields, order and widths as the head of the main object, so
   // LoadConfig/SaveConfig accept either a separate record or the main object itself.
@@ -235,6 +236,6 @@ class Yandorix_Main {
   struct sMainPrivate* p;
 };
 
-extern Yandorix_Main Yandorix;
+extern YDX_API Yandorix_Main Yandorix;
 
 #endif

@@ -5,6 +5,7 @@
 #define YANDORIX_NETWORK_H
 
 #include <SDL.h>
+#include "Export.h"
 
 // One client of a server as the client list reports it (28 bytes).
 struct sClientInfo {
@@ -14,7 +15,7 @@ struct sClientInfo {
   Sint32 avgping;   // sum of the last ten samples / 10 (samples not yet taken count as 0)
 };
 
-class Yandorix_INetwork {
+class YDX_API Yandorix_INetwork {
  public:
   typedef ::sClientInfo sClientInfo;
 
@@ -51,7 +52,8 @@ class Yandorix_INetwork {
 
   // Authoritative mode: the server calls it for every 'validate' message; 1 relays, 0 denies.
   void SetCoreServerCallback(int (*callback)(void* data, int size));
-  int Features(int toggle);   // XORs the bits in (bit 0: refuse logins); -1 only reads. The new word
+  // XORs the bits in (bit 0: refuse logins); -1 only reads. Returns the new word (0 before Init).
+  int Features(int toggle);
   void SetSimDelay(int delay, int unused);   // 0..2500 ms held after each received message
   void SetTimeOut(int ms);    // connect time-out, at least 500 ms
   void Info();
@@ -66,6 +68,6 @@ class Yandorix_INetwork {
   struct sNetCore* p;
 };
 
-extern Yandorix_INetwork* INetwork;
+extern YDX_API Yandorix_INetwork* INetwork;
 
 #endif

@@ -4,8 +4,9 @@
 #define YANDORIX_PRIMITIVES_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_IPrimitives {
+class YDX_API Yandorix_IPrimitives {
  public:
   Yandorix_IPrimitives();
   ~Yandorix_IPrimitives();
@@ -57,6 +58,6 @@ class Yandorix_IPrimitives {
   struct sPrimitivesPrivate* p;
 };
 
-extern Yandorix_IPrimitives* IPrimitives;
+extern YDX_API Yandorix_IPrimitives* IPrimitives;
 
 #endif

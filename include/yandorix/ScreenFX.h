@@ -5,8 +5,9 @@
 #define YANDORIX_SCREENFX_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_IScreenFX {
+class YDX_API Yandorix_IScreenFX {
  public:
   Yandorix_IScreenFX();
   ~Yandorix_IScreenFX();
@@ -46,6 +47,6 @@ class Yandorix_IScreenFX {
   unsigned char createdprimitives;   // 1 when this object made the IPrimitives service itself
 };
 
-extern Yandorix_IScreenFX* IScreenFX;
+extern YDX_API Yandorix_IScreenFX* IScreenFX;
 
 #endif

@@ -5,6 +5,7 @@
 #define YANDORIX_SOUNDFX_H
 
 #include <SDL.h>
+#include "Export.h"
 
 // What SoundInfo/MusicInfo report about a sound or music file.
 struct sAudioType {
@@ -15,7 +16,7 @@ struct sAudioType {
   Uint32 length;        // bytes of the stored file (file length, or the block's original size)
 };
 
-class Yandorix_ISoundFX {
+class YDX_API Yandorix_ISoundFX {
  public:
   Yandorix_ISoundFX();
   ~Yandorix_ISoundFX();   // frees what the application left loaded (with a warning) and closes the mixer
@@ -96,6 +97,6 @@ class Yandorix_ISoundFX {
   struct sSoundFXPrivate* p;
 };
 
-extern Yandorix_ISoundFX* ISoundFX;
+extern YDX_API Yandorix_ISoundFX* ISoundFX;
 
 #endif

@@ -5,8 +5,9 @@
 #define YANDORIX_SPRITE_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_CSprite {
+class YDX_API Yandorix_CSprite {
  public:
   Yandorix_CSprite();
   ~Yandorix_CSprite();

@@ -4,6 +4,7 @@
 #define YANDORIX_STUFFDPF_H
 
 #include <SDL.h>
+#include "Export.h"
 
 // A block crossing the archive interface. `data` is the caller's for AddData; LoadBlock allocates it
 // and the caller releases it with FreeBlock.
@@ -16,7 +17,7 @@ struct DPF_BlockData {
   char* data;
 };
 
-class Yandorix_IStuffDPF {
+class YDX_API Yandorix_IStuffDPF {
  public:
   Yandorix_IStuffDPF();
   ~Yandorix_IStuffDPF();
@@ -62,6 +63,6 @@ class Yandorix_IStuffDPF {
   struct sStuffDPFPrivate* p;
 };
 
-extern Yandorix_IStuffDPF* IStuffDPF;
+extern YDX_API Yandorix_IStuffDPF* IStuffDPF;
 
 #endif

@@ -5,8 +5,9 @@
 #define YANDORIX_TILE_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_CTile {
+class YDX_API Yandorix_CTile {
  public:
   Yandorix_CTile();
   ~Yandorix_CTile();

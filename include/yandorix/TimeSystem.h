@@ -2,7 +2,9 @@
 #ifndef YANDORIX_TIMESYSTEM_H
 #define YANDORIX_TIMESYSTEM_H
 
-class Yandorix_ITimeSystem {
+#include "Export.h"
+
+class YDX_API Yandorix_ITimeSystem {
  public:
   Yandorix_ITimeSystem();
   ~Yandorix_ITimeSystem();
@@ -30,6 +32,6 @@ class Yandorix_ITimeSystem {
   struct sTimePrivate* p;
 };
 
-extern Yandorix_ITimeSystem* ITimeSystem;
+extern YDX_API Yandorix_ITimeSystem* ITimeSystem;
 
 #endif

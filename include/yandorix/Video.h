@@ -4,8 +4,9 @@
 #define YANDORIX_VIDEO_H
 
 #include <SDL.h>
+#include "Export.h"
 
-class Yandorix_IVideo {
+class YDX_API Yandorix_IVideo {
  public:
   Yandorix_IVideo();
   ~Yandorix_IVideo();
@@ -30,6 +31,6 @@ class Yandorix_IVideo {
   struct sVideoPrivate* p;
 };
 
-extern Yandorix_IVideo* IVideo;
+extern YDX_API Yandorix_IVideo* IVideo;
 
 #endif

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "LogSystem.h"
+#include "Export.h"
 
 class Yandorix_CFont;
 
@@ -35,7 +36,7 @@ struct DebugWatch {
 // What both text windows share: rectangle, background (a colour or an archive image), alpha, font,
 // title, text lines, the one-second fade and the feature bits. Every setter does nothing until
 // Enable accepted the window (SetTitle, Features and the getters always work).
-class cSimpleWin {
+class YDX_API cSimpleWin {
  public:
   cSimpleWin();
 
@@ -105,7 +106,7 @@ class cSimpleWin {
 
 // The in-game console: text lines over an input line with the prompt '>', a history of entered lines
 // and a table of named commands ("help", "con" and the application's own).
-class cConsole : public cSimpleWin {
+class YDX_API cConsole : public cSimpleWin {
  public:
   typedef ::ConsoleCommand ConsoleCommand;
 
@@ -156,7 +157,7 @@ class cConsole : public cSimpleWin {
 
 // The debug watch window: named int and double variables of the application, re-read every 500 ms
 // and drawn as a flowing list under a centred title; controlled with the console command "debug".
-class cDebugWO : public cSimpleWin {
+class YDX_API cDebugWO : public cSimpleWin {
  public:
   typedef ::DebugWatch DebugWatch;
 

@@ -1,6 +1,5 @@
-// Shared test harness: temporary directories, SDL driver environment, manual clock and log helpers.
+// Shared test harness: temporary directories, SDL driver environment and log helpers.
 #include "YdxTest.h"
-#include "01_Main.h"
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,13 +9,6 @@
 #include <ftw.h>
 
 namespace ydxtest {
-
-Uint32 ManualClock::now = 1000;
-
-void ManualClock::Install(Uint32 start) {
-  now = start;
-  Yandorix_SetClock(&ManualClock::Read);
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

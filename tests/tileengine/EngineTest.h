@@ -90,6 +90,7 @@ class EngineTest : public YdxTest {
     YdxTest::SetUp();
     ydxtest::StartLog();
     ydxtest::ManualClock::Install(1000);
+    QBTE_SetClock(&ydxtest::ManualClock::Read);
     ASSERT_EQ(Yandorix.Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 1);
   }
   void TearDown() override {
