@@ -7,14 +7,7 @@ namespace {
 
 const char kSyntax[] = " Syntax error or command not found";
 
-void PushKeyDown(SDLKey key, SDLMod modifiers, Uint8 type = SDL_KEYDOWN) {
-  SDL_Event event = SDL_Event();
-  event.type = type;
-  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-  event.key.keysym.sym = key;
-  event.key.keysym.mod = modifiers;
-  SDL_PushEvent(&event);
-}
+void PushKeyDown(SDLKey key, SDLMod modifiers, Uint8 type = SDL_KEYDOWN) { ydxtest::PushKey(type, key, modifiers); }
 
 }  // namespace
 

@@ -153,18 +153,10 @@ class KeyPressTest : public UtilitiesTest {
     ydxtest::ManualClock::Advance(1000);
     return Yandorix.GetKeyPressed(100);
   }
-  static void PushKey(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE) {
-    SDL_Event event = SDL_Event();
-    event.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = modifiers;
-    SDL_PushEvent(&event);
-  }
   // A key pressed and released between two logic frames, polled by Update as the game loop does.
   static void Tap(SDLKey key, SDLMod modifiers = KMOD_NONE) {
-    PushKey(SDL_KEYDOWN, key, modifiers);
-    PushKey(SDL_KEYUP, key, modifiers);
+    ydxtest::PushKey(SDL_KEYDOWN, key, modifiers);
+    ydxtest::PushKey(SDL_KEYUP, key, modifiers);
     Yandorix.Update(NULL);
     Yandorix.Update(NULL);
   }
@@ -205,7 +197,7 @@ TEST_F(KeyPressTest, TappedKeysComeFirstOldestFirstWithTheirOwnModifiers) {
   keys[SDLK_c] = 0;
   SDL_SetModState(KMOD_NONE);
   keys[SDLK_d] = 1;
-  PushKey(SDL_KEYDOWN, SDLK_d);
+  ydxtest::PushKey(SDL_KEYDOWN, SDLK_d);
   ydxtest::ManualClock::Advance(500);
   EXPECT_EQ(Yandorix.GetKeyPressed(100), 0);
   Yandorix.Update(NULL);
@@ -238,6 +230,7 @@ TEST_F(KeyPressTest, PressesAreBoundedButNotLostWhileSomeoneReads) {
 
 TEST_F(KeyPressTest, RepeatsSentBySDLModifierKeysAndForgottenPressesTypeNothing) {
   SDL_EnableKeyRepeat(500, 30);
+  using ydxtest::PushKey;
   PushKey(SDL_KEYDOWN, SDLK_a);
   PushKey(SDL_KEYDOWN, SDLK_a);   // SDL's own repeat of the held key
   PushKey(SDL_KEYUP, SDLK_a);
