@@ -93,6 +93,9 @@ char* IntToBinaryText(int value, char* buffer);
 
 // Remembers a key press or release polled by Update, for GetKeyPressed.
 void Yandorix_RememberKeyEvent(const SDL_Event& event);
+// Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
+// array without events when the window regains focus); called at every snapshot.
+void Yandorix_SyncKeysDown(const Uint8* keystate);
 // Drops the key presses not handed out yet (a reset keyboard, a console that just opened).
 void Yandorix_ForgetKeyPresses();
 

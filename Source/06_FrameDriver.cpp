@@ -92,6 +92,7 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   p->pressedmouse = 0;
   p->keystate = SDL_GetKeyState(NULL);
+  Yandorix_SyncKeysDown(p->keystate);
   IButton->Update();
   if (p->console) p->console->Update();
   if (p->debugwindow) p->debugwindow->Update();

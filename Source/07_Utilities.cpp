@@ -366,6 +366,14 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event) {
   store->count++;
 }
 
+void Yandorix_SyncKeysDown(const Uint8* keystate) {
+  if (!keystate) return;
+  sKeyPressStore* store = &MainPrivate()->keypresses;
+  for (int byte = 0; byte < (int)sizeof store->down; ++byte)
+    for (int key = byte * 8; store->down[byte] && key < byte * 8 + 8 && key < SDLK_LAST; ++key)
+      if (!keystate[key]) SetKeyDown(store, key, false);
+}
+
 void Yandorix_ForgetKeyPresses() {
   sKeyPressStore* store = &MainPrivate()->keypresses;
   store->first = 0;
