@@ -1,6 +1,5 @@
 // The frame driver on the manual clock: logic and render pacing, the frame event, the console toggle
-// key, the debug-window drag, buttons tapped between snapshots, the render-needed state, the keyboard
-// snapshot and CleanUp.
+// key, the debug-window drag, the render-needed state, the keyboard snapshot and CleanUp.
 #include "CoreTest.h"
 
 namespace {
@@ -18,10 +17,9 @@ int QuitCommand(std::vector<std::string>*) {
 
 void PushKey(SDLKey key, SDLMod modifiers) { ydxtest::PushKey(SDL_KEYDOWN, key, modifiers); }
 
-void PushMouse(Uint8 type, Uint8 button = 0) {
+void PushMouse(Uint8 type) {
   SDL_Event event = SDL_Event();
   event.type = type;
-  event.button.button = button;
   SDL_PushEvent(&event);
 }
 }  // namespace
@@ -173,31 +171,6 @@ TEST_F(FrameTest, PressOutsideDebugWindowStartsNoDrag) {
   Pass();
   EXPECT_EQ(debug->GetRect()->x, start.x);
   EXPECT_EQ(debug->GetRect()->y, start.y);
-}
-
-// Taps too short for any snapshot to see the button down: each shows down in the next snapshot (also
-// when the caller took the events), and up in the one after; CleanUp forgets a tap not yet seen.
-TEST_F(FrameTest, ButtonsTappedBetweenSnapshotsShowDownInTheNextOne) {
-  ITimeSystem->SetRate(0, 0);
-  Pass();
-  const Uint8 both = SDL_BUTTON_LMASK | SDL_BUTTON_RMASK;
-  for (Uint8 button : {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT}) {
-    PushMouse(SDL_MOUSEBUTTONDOWN, button);
-    PushMouse(SDL_MOUSEBUTTONUP, button);
-  }
-  SDL_Event event;
-  for (int i = 0; i < 4; i++) EXPECT_EQ(Yandorix.Update(&event), 1);
-  Pass();
-  EXPECT_EQ(Yandorix.mousebuttons, both);
-  EXPECT_EQ(Yandorix.prevmousebuttons, 0);
-  Pass();
-  EXPECT_EQ(Yandorix.mousebuttons, 0);
-  EXPECT_EQ(Yandorix.prevmousebuttons, both);
-  PushMouse(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
-  EXPECT_EQ(Yandorix.Update(&event), 1);
-  Yandorix.CleanUp();
-  Pass();
-  EXPECT_EQ(Yandorix.mousebuttons, 0);
 }
 
 TEST_F(FrameTest, RenderNeededStates) {
