@@ -14,7 +14,25 @@ struct sXMLSlot {
   TiXmlElement* stored;
 };
 
-enum { kXMLSlots = 10, kKeyTimes = 300 };
+enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64 };
+
+// A key press seen as an event: the key, the modifiers it was pressed with, and when it was polled.
+struct sKeyPress {
+  Uint16 key;
+  Uint16 mod;
+  Uint32 tick;
+};
+
+// Key presses waiting for GetKeyPressed, oldest first, so a key tapped between two logic frames is
+// still typed and keys come out in the order they were pressed. A fixed ring: the frame driver
+// records into it without allocating.
+struct sKeyPressStore {
+  sKeyPress presses[kKeyPresses];
+  Uint8 first;                          // index of the oldest press
+  Uint8 count;
+  Uint32 lasthanded;                    // when GetKeyPressed last handed a press out
+  Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
+};
 
 struct sMainPrivate {
   Uint8* keystate;                 // SDL's key array at the last snapshot; NULL before the first
@@ -48,6 +66,8 @@ struct sMainPrivate {
   std::once_flag crconce;          // the CRC table is built once, whichever thread asks first
   Uint8 warnednotinit;             // Update's "not initialised" warning was given
   Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
+  Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
+  sKeyPressStore keypresses;
   SDL_Event frameevent;            // Update's own record when the caller passes none
 };
 
@@ -70,6 +90,14 @@ int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // Binary digits of `value`, most significant first, without leading zeros; a negative value gives its
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);
+
+// Remembers a key press or release polled by Update, for GetKeyPressed.
+void Yandorix_RememberKeyEvent(const SDL_Event& event);
+// Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
+// array without events when the window regains focus); called at every snapshot.
+void Yandorix_SyncKeysDown(const Uint8* keystate);
+// Drops the key presses not handed out yet (a reset keyboard, a console that just opened).
+void Yandorix_ForgetKeyPresses();
 
 // SDL_Init for Init: "glSDL" in SDL_VIDEODRIVER starts the OpenGL back end on SDL's X11 driver.
 int Yandorix_StartSDL(Uint32 flags);

@@ -29,16 +29,37 @@ Sint32 Elapsed(Uint32 now, Uint32 before) {
 
 }  // namespace
 
-// The console toggle key and the debug-window drag, applied to every event before anyone sees it.
+// A button pressed and released between two snapshots still counts as down in the next one. A polled
+// release also ends the mask of a button held across CleanUp, so its next press is not taken for the old one.
+static void RememberMouseEvent(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
+  if (event.button < 1 || event.button > 8) return;
+  Uint8 button = (Uint8)SDL_BUTTON(event.button);
+  if (event.type == SDL_MOUSEBUTTONDOWN)
+    p->pressedmouse |= button;
+  else
+    p->heldmousemask &= (Uint8)~button;
+}
+
+// The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
+// and button presses are remembered for the next snapshot and for GetKeyPressed.
 static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
   cDebugWO* debug = p->debugwindow;
   switch (event.type) {
     case SDL_KEYDOWN:
       if (p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
-          !(p->console->Features(-1) & kToggleKeyOff))
-        main.ConSetVisible(main.ConisVisible() == 0);
+          !(p->console->Features(-1) & kToggleKeyOff)) {
+        bool wasHidden = main.ConisVisible() == 0;
+        main.ConSetVisible(wasHidden);
+        // Keys pressed before the console opened were meant for the game, not for its input line.
+        if (wasHidden && main.ConisVisible() != 0) Yandorix_ForgetKeyPresses();
+      }
+      Yandorix_RememberKeyEvent(event);
+      break;
+    case SDL_KEYUP:
+      Yandorix_RememberKeyEvent(event);
       break;
     case SDL_MOUSEBUTTONDOWN:
+      RememberMouseEvent(p, event.button);
       if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
         p->dragging = 1;
         p->draglastx = main.mousex;
@@ -54,6 +75,7 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
       }
       break;
     case SDL_MOUSEBUTTONUP:
+      RememberMouseEvent(p, event.button);
       p->dragging = 0;
       break;
   }
@@ -67,8 +89,10 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   ICursor->SaveCoordinates(main.mousex, main.mousey);
   Uint8 buttons = SDL_GetMouseState(&main.mousex, &main.mousey);
   p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
-  main.mousebuttons = buttons & (Uint8)~p->heldmousemask;
+  main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
+  p->pressedmouse = 0;
   p->keystate = SDL_GetKeyState(NULL);
+  Yandorix_SyncKeysDown(p->keystate);
   IButton->Update();
   if (p->console) p->console->Update();
   if (p->debugwindow) p->debugwindow->Update();
@@ -172,6 +196,8 @@ void Yandorix_Main::CleanUp() {
   if (keys && keyCount > 0) memset(keys, 0, (size_t)keyCount);
   SDL_SetModState(KMOD_NONE);
   p->heldmousemask = SDL_GetMouseState(NULL, NULL);
+  p->pressedmouse = 0;
+  p->keypresses = sKeyPressStore();
   if (ITimeSystem) ITimeSystem->Init(1);
   p->logicstate = 0;
   p->cycletick = p->prevcycletick = 0;

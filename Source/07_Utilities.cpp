@@ -5,6 +5,7 @@
 #include "00_Platform.h"
 #include "glSDL.h"
 #include <SDL_mixer.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -286,12 +287,114 @@ char* Yandorix_Main::GetKeyName(int key) {
   return NULL;
 }
 
+// ---- Key presses between logic frames ----
+//
+// A key tapped between two snapshots never shows in SDL's key array, and two keys held at once come out
+// of it in key-code order. So the presses Update polls wait here, with their own modifiers, until
+// GetKeyPressed hands them out; only then does a key still held repeat from the key array.
+
+namespace {
+
+enum { kFirstTypedKey = 8, kLastTypedKey = 295 };
+// Presses nobody took for this long were made while no one read keys: they are not typed later.
+const Sint32 kPressLifetime = 1000;
+
+bool KeyDown(const sKeyPressStore& store, int key) { return (store.down[key >> 3] >> (key & 7)) & 1; }
+
+void SetKeyDown(sKeyPressStore* store, int key, bool down) {
+  Uint8 bit = (Uint8)(1 << (key & 7));
+  store->down[key >> 3] = (Uint8)(down ? store->down[key >> 3] | bit : store->down[key >> 3] & ~bit);
+}
+
+sKeyPress TakeOldest(sKeyPressStore* store) {
+  sKeyPress oldest = store->presses[store->first];
+  store->first = (Uint8)((store->first + 1) % kKeyPresses);
+  store->count--;
+  return oldest;
+}
+
+// While a reader keeps taking presses nothing expires, however long the queue it works through.
+void DropStale(sKeyPressStore* store, Uint32 now) {
+  Sint32 sinceTaken = (Sint32)(now - store->lasthanded);
+  while (store->count > 0) {
+    Sint32 age = (Sint32)(now - store->presses[store->first].tick);
+    if (age <= kPressLifetime || sinceTaken <= kPressLifetime) break;
+    TakeOldest(store);
+  }
+}
+
+// Whether SDL's queue still holds a press of `key` that Update has not polled: the key array already
+// shows such a key down, but its press is typed from the store once polled, not twice. SDL's queue is
+// looked at once per call, and only when a held key is about to be reported.
+class UnpolledPresses {
+ public:
+  bool Hold(int key) {
+    if (count < 0) count = std::max(0, SDL_PeepEvents(events, kQueueSize, SDL_PEEKEVENT, SDL_KEYDOWNMASK));
+    for (int i = 0; i < count; ++i)
+      if (events[i].key.keysym.sym == key) return true;
+    return false;
+  }
+
+ private:
+  enum { kQueueSize = 128 };   // SDL 1.2's queue holds no more
+  SDL_Event events[kQueueSize];
+  int count = -1;
+};
+
+}  // namespace
+
+void Yandorix_RememberKeyEvent(const SDL_Event& event) {
+  if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
+  sKeyPressStore* store = &MainPrivate()->keypresses;
+  int key = event.key.keysym.sym;
+  if (key <= 0 || key >= SDLK_LAST) return;
+  if (event.type == SDL_KEYUP) {
+    SetKeyDown(store, key, false);
+    return;
+  }
+  // With SDL's key repeat on, a held key sends presses of its own; the held-key repeat covers those.
+  int repeatDelay = 0, repeatInterval = 0;
+  SDL_GetKeyRepeat(&repeatDelay, &repeatInterval);
+  bool repeat = repeatDelay > 0 && KeyDown(*store, key);
+  SetKeyDown(store, key, true);
+  if (repeat || key < kFirstTypedKey || key > kLastTypedKey) return;
+  if (store->count == kKeyPresses) TakeOldest(store);
+  sKeyPress& press = store->presses[(store->first + store->count) % kKeyPresses];
+  press.key = (Uint16)key;
+  press.mod = (Uint16)event.key.keysym.mod;
+  press.tick = Yandorix_Ticks();
+  store->count++;
+}
+
+void Yandorix_SyncKeysDown(const Uint8* keystate) {
+  if (!keystate) return;
+  sKeyPressStore* store = &MainPrivate()->keypresses;
+  for (int byte = 0; byte < (int)sizeof store->down; ++byte)
+    for (int key = byte * 8; store->down[byte] && key < byte * 8 + 8 && key < SDLK_LAST; ++key)
+      if (!keystate[key]) SetKeyDown(store, key, false);
+}
+
+void Yandorix_ForgetKeyPresses() {
+  sKeyPressStore* store = &MainPrivate()->keypresses;
+  store->first = 0;
+  store->count = 0;
+}
+
 int Yandorix_Main::GetKeyPressed(int delay) {
   if (!p->keystate) return 0;
   Uint32 now = Yandorix_Ticks();
+  sKeyPressStore* store = &p->keypresses;
+  DropStale(store, now);
+  if (store->count > 0) {
+    sKeyPress press = TakeOldest(store);
+    store->lasthanded = now;
+    p->keytimes[press.key] = now;   // a key still held repeats `delay` ms after its press was typed
+    return TranslateKey(press.key, (SDLMod)press.mod);
+  }
   Uint32 wait = delay < 0 ? 0 : (Uint32)delay;
-  for (int key = 8; key <= 295; key++) {
-    if (!p->keystate[key] || now - p->keytimes[key] <= wait) continue;
+  UnpolledPresses unpolled;
+  for (int key = kFirstTypedKey; key <= kLastTypedKey; key++) {
+    if (!p->keystate[key] || now - p->keytimes[key] <= wait || unpolled.Hold(key)) continue;
     p->keytimes[key] = now;
     return TranslateKey(key, SDL_GetModState());
   }

@@ -66,6 +66,7 @@ struct sButton {
   void* param2;
   Uint32 mousemask;
   Uint32 pending;       // a mouse action waits for the button's next Draw to run its callback
+  Uint8 grabbed;        // a slider pressed inside follows the mouse until that press ends
 };
 
 struct sButtonPrivate {

@@ -32,10 +32,10 @@ void ApplyKey(sButton* b, bool editing, Uint32 now) {
 void UpdateButton(sButton* b, bool editing, Uint32 now) {
   b->laststate = b->state;
   b->state = kNormal;
+  bool down = (Yandorix.mousebuttons & b->mousemask) != 0;
+  bool wasDown = (Yandorix.prevmousebuttons & b->mousemask) != 0;
   if (InsideHitBox(*b, Yandorix.mousex, Yandorix.mousey)) {
     b->state = kSelected;
-    bool down = (Yandorix.mousebuttons & b->mousemask) != 0;
-    bool wasDown = (Yandorix.prevmousebuttons & b->mousemask) != 0;
     if (!down && wasDown) {
       if (b->kind != kInput) {
         b->state = kAction;
@@ -45,7 +45,13 @@ void UpdateButton(sButton* b, bool editing, Uint32 now) {
       b->state = kPressed;
       if (b->kind == kSlider) Yandorix.RenderNeeded(1);
     }
+    if (b->kind == kSlider && down && !wasDown) b->grabbed = 1;
+  } else if (b->grabbed && down && b->laststate == kPressed) {
+    // A drag that left the slider keeps setting it: past an end it reads that end.
+    b->state = kPressed;
+    Yandorix.RenderNeeded(1);
   }
+  if (!down) b->grabbed = 0;
   if (HasShortcutKey(b->kind)) ApplyKey(b, editing, now);
   if (b->state != b->laststate) Yandorix.RenderNeeded(1);
 }
@@ -149,12 +155,18 @@ class ButtonPainter {
     Put(b->tile_p, b->x + offset + kSliderEnd, y);
   }
 
-  // The value under the mouse, in whole steps of the track.
+  // The value under the mouse, in whole steps of the track; at or past an end of the track, that end's
+  // value, which whole steps cannot always reach (a range larger than the track).
   void TakeValueFromMouse() {
     int track = TileWidth(b->tile_n) - 2 * kSliderEnd;
     if (track <= 0 || b->range <= 0) return;
+    int position = Yandorix.mousex - b->x - kSliderEnd;
+    if (position <= 0 || position >= track) {
+      b->value = position <= 0 ? 0 : b->range;
+      return;
+    }
     int step = (int)((float)track / (float)b->range);
-    Sint64 along = (Sint64)(Yandorix.mousex - b->x - kSliderEnd + step * 0.5);
+    Sint64 along = (Sint64)(position + step * 0.5);
     Sint64 value = (Sint64)b->range * along / track;
     b->value = value < 0 ? 0 : value > b->range ? b->range : (int)value;
   }

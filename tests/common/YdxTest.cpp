@@ -28,6 +28,15 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+void PushKey(Uint8 type, SDLKey key, SDLMod modifiers) {
+  SDL_Event event = SDL_Event();
+  event.type = type;
+  event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  event.key.keysym.sym = key;
+  event.key.keysym.mod = modifiers;
+  SDL_PushEvent(&event);
+}
+
 std::string StartLog(int outputs) {
   ILogSystem.Init("test.log", (char)outputs, 5, "test", NULL, NULL, NULL);
   return "test.log";

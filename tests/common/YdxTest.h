@@ -21,6 +21,9 @@ std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
+// Puts a key event into SDL's queue, as the keyboard would (SDL's key array is left alone).
+void PushKey(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE);
+
 // Starts the log into "test.log" in the test directory with every level, and returns its path.
 std::string StartLog(int outputs = 2);
 // What the log wrote so far.

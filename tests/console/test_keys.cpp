@@ -1,20 +1,13 @@
 // The console driven through the keyboard as the frame driver sees it: SDL's key array read at each
-// logic frame on the manual clock. Line editing, the history, the line's length limit, the backquote
-// toggle with its fade, and the switched-off input line.
+// logic frame on the manual clock, and key events it polls. Line editing, the history, the line's length
+// limit, the backquote toggle with its fade, and the switched-off input line.
 #include "ConsoleTest.h"
 
 namespace {
 
 const char kSyntax[] = " Syntax error or command not found";
 
-void PushKeyDown(SDLKey key, SDLMod modifiers) {
-  SDL_Event event = SDL_Event();
-  event.type = SDL_KEYDOWN;
-  event.key.state = SDL_PRESSED;
-  event.key.keysym.sym = key;
-  event.key.keysym.mod = modifiers;
-  SDL_PushEvent(&event);
-}
+void PushKeyDown(SDLKey key, SDLMod modifiers, Uint8 type = SDL_KEYDOWN) { ydxtest::PushKey(type, key, modifiers); }
 
 }  // namespace
 
@@ -184,4 +177,18 @@ TEST_F(ConsoleToggleTest, ShowingAtOnceAfterAFadeIsSeen) {
   Yandorix.ConSetVisible(1);
   EXPECT_EQ(Yandorix.ConisVisible(), 1);
   EXPECT_EQ(Yandorix.ConGetBgImage()->format->alpha, 128);
+}
+
+// Keys tapped while the console was hidden were meant for the game: opening it with the toggle key
+// drops them, and what is tapped after the toggle is typed in order, one key per logic frame.
+TEST_F(ConsoleToggleTest, OnlyKeysTappedAfterTheToggleReachTheLine) {
+  Yandorix.ConFeatures(4);
+  Mark();
+  for (SDLKey key : {SDLK_x, SDLK_BACKQUOTE, SDLK_o, SDLK_k, SDLK_RETURN}) {
+    PushKeyDown(key, KMOD_NONE);
+    PushKeyDown(key, KMOD_NONE, SDL_KEYUP);
+  }
+  for (int pass = 0; pass < 12; pass++) Pass(50);
+  EXPECT_EQ(Yandorix.ConisVisible(), 1);
+  EXPECT_EQ(Since(), (std::vector<std::string>{"ok", kSyntax, ""}));
 }

@@ -15,14 +15,7 @@ int QuitCommand(std::vector<std::string>*) {
   return 1;
 }
 
-void PushKey(SDLKey key, SDLMod modifiers) {
-  SDL_Event event = SDL_Event();
-  event.type = SDL_KEYDOWN;
-  event.key.state = SDL_PRESSED;
-  event.key.keysym.sym = key;
-  event.key.keysym.mod = modifiers;
-  SDL_PushEvent(&event);
-}
+void PushKey(SDLKey key, SDLMod modifiers) { ydxtest::PushKey(SDL_KEYDOWN, key, modifiers); }
 
 void PushMouse(Uint8 type) {
   SDL_Event event = SDL_Event();

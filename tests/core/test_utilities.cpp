@@ -153,6 +153,21 @@ class KeyPressTest : public UtilitiesTest {
     ydxtest::ManualClock::Advance(1000);
     return Yandorix.GetKeyPressed(100);
   }
+  // A key pressed and released between two logic frames, polled by Update as the game loop does.
+  static void Tap(SDLKey key, SDLMod modifiers = KMOD_NONE) {
+    ydxtest::PushKey(SDL_KEYDOWN, key, modifiers);
+    ydxtest::PushKey(SDL_KEYUP, key, modifiers);
+    Yandorix.Update(NULL);
+    Yandorix.Update(NULL);
+  }
+  static std::vector<int> Typed(int count, int delay = 100, Uint32 every = 0) {
+    std::vector<int> typed;
+    for (int i = 0; i < count; i++) {
+      ydxtest::ManualClock::Advance(every);
+      typed.push_back(Yandorix.GetKeyPressed(delay));
+    }
+    return typed;
+  }
   Uint8* keys = NULL;
 };
 
@@ -167,6 +182,77 @@ TEST_F(KeyPressTest, HeldKeyRepeatsAfterItsDelay) {
   ydxtest::ManualClock::Advance(51);
   EXPECT_EQ(Yandorix.GetKeyPressed(200), 'a');
   EXPECT_EQ(Yandorix.GetKeyPressed(200), 0);
+}
+
+TEST_F(KeyPressTest, TappedKeysComeFirstOldestFirstWithTheirOwnModifiers) {
+  keys[SDLK_c] = 1;                 // held all along
+  SDL_SetModState(KMOD_LSHIFT);     // Shift is down now, but not for every tap
+  Tap(SDLK_b);
+  Tap(SDLK_a, KMOD_LSHIFT);
+  Tap(SDLK_KP8, KMOD_NUM);
+  Tap(SDLK_KP8);
+  EXPECT_EQ(Typed(6), (std::vector<int>{'b', 'A', '8', SDLK_UP, 'C', 0}));
+
+  // A held key whose press is still in SDL's queue is typed once, from its press, then repeats.
+  keys[SDLK_c] = 0;
+  SDL_SetModState(KMOD_NONE);
+  keys[SDLK_d] = 1;
+  ydxtest::PushKey(SDL_KEYDOWN, SDLK_d);
+  ydxtest::ManualClock::Advance(500);
+  EXPECT_EQ(Yandorix.GetKeyPressed(100), 0);
+  Yandorix.Update(NULL);
+  EXPECT_EQ(Typed(2), (std::vector<int>{'d', 0}));
+  EXPECT_EQ(Typed(2, 100, 101), (std::vector<int>{'d', 'd'}));
+}
+
+TEST_F(KeyPressTest, PressesAreBoundedButNotLostWhileSomeoneReads) {
+  // Nobody reads: the 64 newest of 70 stay, oldest first.
+  std::vector<int> expected;
+  for (int i = 0; i < 70; i++) {
+    SDLKey key = (SDLKey)(SDLK_a + i % 26);
+    Tap(key);
+    if (i >= 6) expected.push_back(key);
+  }
+  expected.push_back(0);
+  EXPECT_EQ(Typed(65), expected);
+  // Presses nobody took for over a second are not typed any more.
+  Tap(SDLK_x);
+  ydxtest::ManualClock::Advance(1001);
+  Tap(SDLK_y);
+  ydxtest::ManualClock::Advance(1000);
+  EXPECT_EQ(Typed(2), (std::vector<int>{'y', 0}));
+  // A reader taking one every 50 ms gets a whole burst, although the last waits 1.5 s.
+  for (int i = 0; i < 30; i++) Tap(SDLK_z);
+  expected.assign(30, 'z');
+  expected.push_back(0);
+  EXPECT_EQ(Typed(31, 100, 50), expected);
+}
+
+TEST_F(KeyPressTest, RepeatsSentBySDLModifierKeysAndForgottenPressesTypeNothing) {
+  using ydxtest::PushKey;
+  SDL_EnableKeyRepeat(500, 30);
+  keys[SDLK_a] = 1;
+  PushKey(SDL_KEYDOWN, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_a);   // SDL's own repeat of the held key
+  PushKey(SDL_KEYUP, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_LSHIFT);
+  PushKey(SDL_KEYUP, SDLK_LSHIFT);
+  for (int i = 0; i < 5; i++) Yandorix.Update(NULL);
+  keys[SDLK_a] = 0;
+  Tap(SDLK_a);
+  // A key let go while SDL sent no release (the window regained focus): its next press counts.
+  keys[SDLK_b] = 1;
+  PushKey(SDL_KEYDOWN, SDLK_b);
+  Yandorix.Update(NULL);
+  keys[SDLK_b] = 0;
+  Yandorix.Update(NULL);
+  PushKey(SDL_KEYDOWN, SDLK_b);
+  Yandorix.Update(NULL);
+  SDL_EnableKeyRepeat(0, 0);
+  EXPECT_EQ(Typed(5), (std::vector<int>{'a', 'a', 'b', 'b', 0}));
+  Tap(SDLK_c);
+  Yandorix.CleanUp();
+  EXPECT_EQ(Yandorix.GetKeyPressed(100), 0);
 }
 
 TEST_F(KeyPressTest, ShiftAndKeypadTranslation) {

@@ -1,55 +1,14 @@
 // The virtual display of the OpenGL tests and their pixel helpers.
 #include "GLTest.h"
+#include "XvfbServer.h"
 #include <cstdlib>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace gltest {
 
 namespace {
-
-pid_t server = -1;
-
-bool OnPath(const char* tool) {
-  return system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Xvfb picks a free display itself and writes its number to the pipe; -1 when it did not start.
-int StartServer() {
-  int pipefd[2];
-  if (pipe(pipefd) != 0) return -1;
-  server = fork();
-  if (server == 0) {
-    close(pipefd[0]);
-    int devnull = open("/dev/null", O_WRONLY);
-    if (devnull >= 0) {
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-    }
-    std::string fd = std::to_string(pipefd[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-noreset", "-nolisten",
-           "tcp", (char*)NULL);
-    _exit(127);
-  }
-  close(pipefd[1]);
-  if (server < 0) {
-    close(pipefd[0]);
-    return -1;
-  }
-  std::string number;
-  struct pollfd wait = {pipefd[0], POLLIN, 0};
-  while (poll(&wait, 1, 20000) > 0) {
-    char c;
-    if (read(pipefd[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
-  close(pipefd[0]);
-  return number.empty() ? -1 : atoi(number.c_str());
-}
 
 // A child process opens an OpenGL window on the display: a failure there says GLX is missing.
 bool DisplayOffersOpenGL() {
@@ -66,13 +25,11 @@ bool DisplayOffersOpenGL() {
 }  // namespace
 
 std::string VirtualDisplay::Start() {
-  if (!OnPath("Xvfb")) return "Xvfb is missing (make setup installs it): the OpenGL renderer is not tested";
-  int display = StartServer();
-  if (display < 0) {
+  if (!ydxtest::OnPath("Xvfb")) return "Xvfb is missing (make setup installs it): the OpenGL renderer is not tested";
+  if (ydxtest::StartXvfb("1024x768x24") < 0) {
     Stop();
     return "Xvfb did not start: the OpenGL renderer is not tested";
   }
-  setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   // Mesa draws on the test's own thread: its worker threads outlive their contexts, which the leak
   // checker of the sanitizer build cannot stop at exit.
@@ -88,14 +45,7 @@ std::string VirtualDisplay::Start() {
   return "";
 }
 
-void VirtualDisplay::Stop() {
-  if (server > 0) {
-    kill(server, SIGTERM);
-    int status;
-    waitpid(server, &status, 0);
-  }
-  server = -1;
-}
+void VirtualDisplay::Stop() { ydxtest::StopXvfb(); }
 
 Uint32 RGBAt(SDL_Surface* s, int x, int y) {
   Uint8 r, g, b;

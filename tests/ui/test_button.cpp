@@ -162,6 +162,30 @@ TEST_F(ButtonTest, SliderKnobMovesIn18PixelSteps) {
   EXPECT_EQ(IButton->GetValue(b), 2);
 }
 
+// A range larger than the track: whole steps never reach the ends, the ends themselves do; a drag that
+// began on the slider keeps setting it outside the hit box, one that began elsewhere does not.
+TEST_F(ButtonTest, SliderFollowsADragItStartedAndReachesBothEnds) {
+  SaveButtonTiles(handle, "s", 160, 20, false, 10, 10);
+  IButtonNew d = Desc(8, 100, 100, 128, 64);
+  int id = IButton->Create(&d, "s", 0, handle);
+  ASSERT_GT(id, 0);
+  const struct {
+    int x, y;
+    Uint8 buttons;
+    int state, value;
+  } frames[] = {
+      {180, 110, 1, 4, 64},  {234, 110, 1, 4, 126}, {235, 110, 1, 4, 128}, {600, 150, 1, 4, 128},
+      {20, 110, 1, 4, 0},    {126, 110, 1, 4, 1},   {130, 110, 0, 8, 1},    {600, 110, 1, 1, 1},
+      {180, 110, 1, 4, 64},  {600, 110, 1, 1, 64},  {600, 110, 0, 1, 64},
+  };
+  for (const auto& f : frames) {
+    Frame(f.x, f.y, f.buttons);
+    EXPECT_EQ(IButton->GetState(id), f.state) << f.x << "," << (int)f.buttons;
+    IButton->Draw();
+    EXPECT_EQ(IButton->GetValue(id), f.value) << f.x << "," << (int)f.buttons;
+  }
+}
+
 TEST_F(ButtonTest, CheckButtonTogglesOnClickAndKeepsItsStateWhileDisabled) {
   SaveButtonTiles(handle, "c", 16, 16);
   IButtonNew d = Desc(32, 50, 50);
