@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <ftw.h>
@@ -34,6 +37,20 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+uint16_t FreePort() {
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  uint16_t port = 0;
+  if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(probe);
+  return port;
 }
 
 std::string StartLog(int outputs) {

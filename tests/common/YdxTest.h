@@ -2,6 +2,7 @@
 // set so no test touches a real display or sound card, and a clock the test drives by hand.
 #pragma once
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <Yandorix.h>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct ManualClock {
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// A TCP port on the loopback interface that was free a moment ago (0 when none could be found).
+uint16_t FreePort();
 
 // Starts the log into "test.log" in the test directory with every level, and returns its path.
 std::string StartLog(int outputs = 2);
