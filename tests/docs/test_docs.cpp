@@ -56,6 +56,8 @@ pid_t Start(const std::string& dir, const std::vector<std::string>& argv) {
   int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (chdir(dir.c_str()) != 0 || out < 0 || err < 0) _exit(126);
+  // No X display of the developer's: what the pages show is a run without one (xvfb-run brings its own).
+  unsetenv("DISPLAY");
   dup2(out, 1);
   dup2(err, 2);
   std::vector<char*> args;
@@ -108,7 +110,7 @@ std::string Describe(const Listing& listing, const std::string& dir) {
 
 // Runs a listing in `dir` with extra arguments; its exit code.
 int RunListing(const Listing& listing, const std::string& dir, const std::vector<std::string>& arguments = {},
-        int seconds = 60) {
+               int seconds = 60) {
   std::vector<std::string> argv = {listing.program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   pid_t child = Start(dir, argv);
@@ -166,9 +168,12 @@ TEST_F(DocsTest, TheChatRunsAsTwoProgramsInTwoDirectories) {
   std::string host = MakeDirectory(dir + "/host"), guest = MakeDirectory(dir + "/guest");
   pid_t hostProcess = Start(host, {chat->program, port, "alice"});
   ASSERT_GT(hostProcess, 0);
+  // The guest joins once the host has joined its own server, as a player would wait for it.
+  const std::string hosting = "alice hosts on port " + port + "\n";
+  for (int waited = 0; waited < 400 && ydxtest::ReadFile(host + "/stdout.txt") != hosting; ++waited) usleep(50000);
   EXPECT_EQ(RunListing(*chat, guest, {port, "bob", "127.0.0.1"}), 0) << Describe(*chat, guest);
   EXPECT_EQ(Finish(hostProcess, 30), 0) << Describe(*chat, host);
-  EXPECT_EQ(ydxtest::ReadFile(host + "/stdout.txt"), "bob joined\nbob: hello everyone\nbob left\n");
+  EXPECT_EQ(ydxtest::ReadFile(host + "/stdout.txt"), hosting + "bob joined\nbob: hello everyone\nbob left\n");
   EXPECT_EQ(ydxtest::ReadFile(guest + "/stdout.txt"), "alice: welcome bob\n");
   EXPECT_TRUE(ydxtest::FileExists(host + "/Network.log") && ydxtest::FileExists(guest + "/Network.log"));
   EXPECT_EQ(LogComplaints(host, false) + LogComplaints(guest, false), "");
@@ -185,7 +190,10 @@ TEST_F(DocsTest, TheRendererListingDrawsWithOpenGLInAVirtualDisplay) {
   pid_t child = Start(dir, {"env", "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=" + options, "xvfb-run", "-a", "-s",
                             "-screen 0 800x600x24 -noreset", listing->program});
   ASSERT_GT(child, 0);
-  ASSERT_EQ(Finish(child, 120), 0) << Describe(*listing, dir);
+  int code = Finish(child, 120);
+  if (code != 0 && ydxtest::ReadFile(dir + "/stderr.txt").find("Xvfb failed to start") != std::string::npos)
+    GTEST_SKIP() << "Xvfb did not start: OpenGL is not tried";
+  ASSERT_EQ(code, 0) << Describe(*listing, dir);
   std::string printed = ydxtest::ReadFile(dir + "/stdout.txt");
   if (printed.find("drawing with software") != std::string::npos &&
       ydxtest::ReadFile(dir + "/setup.log").find("OpenGL backend cannot run") != std::string::npos)
