@@ -14,6 +14,8 @@ class Yandorix_CFont;
 struct IButtonNew {
   void (*callback)(void*, void*);   // called when the button fires by mouse; NULL for none
   Uint16 key;                       // SDL key code that presses the button, 0 for none
+  // Tiles by kind: _n normal, slider track, filled bar cell, unchecked, idle box; _p pressed, knob, empty
+  // cell, checked, box being typed in; _o disabled; _s mouse over (complex buttons only).
   Uint8 type;                       // 1 normal, 2 icon, 4 complex, 8 slider, 16 progress bar, 32 check, 64 input
   Uint32 colorselect;               // 0xRRGGBB of the selection rectangle; 0 none; 0xFFFFFFFF refused
   Uint16 x, y;                      // position; x = y = 0 keeps the tiles' own
@@ -44,6 +46,9 @@ class YDX_API Yandorix_IButton {
 
   // Per logic frame (the frame driver calls it) and per render: Draw returns the id of the button that
   // fired in this draw, or -1 (also when no render is needed); Check the first button in Action.
+  // Draw reports a button in Action on every render of that logic frame; act on Check in the logic step or
+  // on the callback, which runs once per click. A held shortcut key fires after 120 ms and then repeats,
+  // without the callback.
   int Update();
   int Draw();
   int Check();

@@ -17,12 +17,15 @@ class YDX_API Yandorix_CFont {
   // 96 when created; 255 when refused; otherwise the number of glyphs (marker row built from empty
   // columns) or markers (given marker row) found, 0..95, or 254 for more than 95. The file (BMP or
   // PNG) is loaded with automatic conversion suspended.
+  // Marker row: a magenta pixel at the first column of each glyph and one after the last (95 in all),
+  // the first in column 0; the bottom-left pixel is the background, made transparent.
   int Create(SDL_Surface* image);
   int Create(const char* file);
   // Checks that a marker row can be built: 0 when it can; otherwise the image with its marks is
   // written as "FontWithErrors.bmp" in the current directory and the number of glyphs found is
   // returned (255 when there are none, 254 for more than 95).
   int Test(SDL_Surface* image);
+  // The file form reads BMP files only.
   int Test(const char* bmpfile);
 
   // Drawing on a created font; a NULL destination or text draws nothing. The clip rectangle (NULL:

@@ -68,12 +68,16 @@ class YDX_API Yandorix_Main {
   ~Yandorix_Main();
 
   // Start-up and shutdown. A second Init without Quit warns and keeps the running services.
+  // Init: 1 started, -1 refused (no MMX, or SDL_Init failed). The service pointers (IStuffDPF, ISoundFX,
+  // ...) exist from a successful Init until Quit and are NULL before and after.
   int Init(unsigned int sdlflags);
   void Quit();
   // Between two runs of a frame loop: no key or button held, frame counters and pacing restarted.
   void CleanUp();
 
   // Video mode.
+  // 1 when the screen is open, 0 on failure. Reads the configuration fields; renderer 1 becomes the
+  // code of the back end it detected (8 X11, 64 OpenGL), and colordepth 24 becomes 32.
   int SetVideoMode();
   int IsGL();
 
@@ -81,9 +85,14 @@ class YDX_API Yandorix_Main {
   // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
   // event in `event`, else 0.
   int Update(SDL_Event* event);
+  // The callback draws one frame; its argument is 1 when logic frames ran since the previous render.
   void SetRenderCallback(void (*callback)(int));
+  // Logic frames due since the start; the fraction is how far the clock is towards the next one.
   float GetLogicTime();
   int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
+  // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
+  // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
+  // screen stays at 2).
   int IsRenderNeeded();
   void RenderNeeded(int n);
 
@@ -98,6 +107,7 @@ class YDX_API Yandorix_Main {
   int RequireVersion(int major, int minor);
   void PrintVersion();
   char* GetKeyName(int key);     // NULL for keys without a name
+  // Typed keys as characters, one per call, oldest first; a held key repeats every delay ms; 0 for none.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
@@ -158,6 +168,8 @@ class YDX_API Yandorix_Main {
   // The "setup" document as a plain file (empty or NULL dpf) or as a "FILE" block of the archive dpf.
   // A NULL config reads into / writes from the configuration fields at the head of this object.
   int LoadConfig(const char* dpf, const char* name, sConfig* config);
+  // LoadConfig: 1 only when every value was read. SaveConfig: 1 when saved; it writes the fields as they
+  // are now, after SetVideoMode has replaced renderer 1 by the back end it detected.
   int SaveConfig(const char* dpf, const char* name, const sConfig* config);
 
   // ---- console and debug window ----

@@ -23,6 +23,7 @@ class YDX_API Yandorix_INetwork {
   ~Yandorix_INetwork();
 
   // Starts SDL_net and opens "Network.log" with the given output bits. 1 initialised, 0 not.
+  // "Network.log" is written in the working directory: two programs there share the file.
   int Init(char outputs);
   void Quit();
 
@@ -36,6 +37,7 @@ class YDX_API Yandorix_INetwork {
   Uint8 ConnectTo(const char* host, Uint16 port, const char* name, Uint32 password);
 
   // Sends size (> 0) bytes to the server; validate 1 asks the server's callback to approve them.
+  // Messages carry no sender: receivers see only the bytes, so put who sent them into the data.
   int SendData(const char* data, int size, char validate);
   // Takes the oldest waiting message: returns its command ('@' data of another client, 'D'/'F' own data
   // approved/denied, '(' / '*' a client joined / left with its name, '0' ping, ',' dropped by the

@@ -23,6 +23,7 @@ class YDX_API Yandorix_ISoundFX {
 
   // Opens the mixer from Yandorix's audio settings: 1 opened (or already open), 0 audio disabled in the
   // settings, 255 when the device could not be opened.
+  // Yandorix.audioenable is 0 until the application (or its configuration file) sets it.
   int Init();
   // Opens the mixer with these values (the configured volumes are not applied): 1 or 0.
   int Init(int frequency, Uint16 format, int channels, int buffer);
@@ -64,6 +65,7 @@ class YDX_API Yandorix_ISoundFX {
 
   // Loading: a handle (0..255 sounds, 0..31 music) or -1. `handle` is an open archive; the archive
   // file forms open and close it themselves.
+  // Sounds: WAV, AIFF, VOC, Ogg Vorbis, decoded whole. Music: Ogg Vorbis and IT, XM, S3M, MOD modules.
   int SoundLoad(const char* file);
   int SoundLoad(int handle, const char* name);
   int SoundLoad(const char* archive, const char* name);

@@ -15,6 +15,7 @@ class YDX_API Yandorix_CSprite {
   void Clean();
 
   // A sprite from a sheet (copied) or an image file; the number of animations, 0 on failure.
+  // Sheet row r becomes animation r + 1 with state code 0x8000 + r; a row ends at its first empty frame.
   int Create(SDL_Surface* sheet, const char* name, int framew, int frameh);
   int Create(const char* file, const char* name, int framew, int frameh);
   // A slave drawing the master's pixels with animation state of its own; the master must outlive it.
@@ -23,6 +24,7 @@ class YDX_API Yandorix_CSprite {
   // the log. Load returns the number of animations, Save the archive's result; 0 on failure.
   int Load(int handle, const char* name, const char* text);
   int Load(const char* file, const char* name, const char* text);
+  // Save with type "SPR2": Load finds "SPR2" (and older "SPR") blocks only.
   int Save(int handle, const char* type);
   int Save(const char* file, const char* type);
 

@@ -36,9 +36,11 @@ class YDX_API Yandorix_IStuffDPF {
   int IsProtected();
 
   // Blocks.
+  // 1 found (no data loaded), 0 no more blocks, 2 read error; deleted blocks come as type "DELETED".
   int FindFirst(int handle, DPF_BlockData* out);
   int FindNext(int handle, DPF_BlockData* out);
   int Search(int handle, DPF_BlockData* block);
+  // The type comes before the name; out->data is the caller's, released with FreeBlock.
   int LoadBlock(int handle, const char* type, const char* name, DPF_BlockData* out);  // original size, or 0
   int FreeBlock(DPF_BlockData* block);
   int AddData(int handle, DPF_BlockData* block);   // stored size; -1 duplicate name and type; 0 error
@@ -51,6 +53,7 @@ class YDX_API Yandorix_IStuffDPF {
   int Protect(const char* path, const unsigned char* key, unsigned char length);
   int UnProtect(const char* path, const unsigned char* key, unsigned char length);
   int Compact(const char* path);
+  // GetSize: the file length in KiB, rounded down. GetNumBlocks counts deleted blocks too.
   int GetSize(int handle);
   int GetNumBlocks(int handle);
   int GetNumDelBlocks(int handle);

@@ -24,6 +24,7 @@ class YDX_API Yandorix_CTile {
   int Load(int handle, const char* name, const char* type);
   int Load(const char* file, const char* name, const char* type);
   // The archive's stored size of the new block under the tile's name; -1 when it exists; 0 on failure.
+  // The type is stored as given: "TILE2" for map tiles, "TILB2" for the tiles of buttons.
   int Save(int handle, const char* type);
   int Save(const char* file, const char* type);
 

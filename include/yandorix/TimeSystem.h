@@ -8,7 +8,10 @@ class YDX_API Yandorix_ITimeSystem {
  public:
   Yandorix_ITimeSystem();
   ~Yandorix_ITimeSystem();
+  // 0 starts the counters with both rates unlimited (needs SDL_INIT_TIMER); 1 restarts the counters and
+  // keeps the rates. Until then every getter reads -1, and the frame loop runs logic free.
   void Init(int mode);
+  // Render frames (at most 120) and logic frames (at most 200) per second; 0 unlimited. Nothing before Init.
   void SetRate(unsigned int rfr, unsigned int lfr);
   int GetDesiredRFR();
   int GetDesiredLFR();

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <ftw.h>
@@ -35,6 +38,20 @@ void PushKey(Uint8 type, SDLKey key, SDLMod modifiers) {
   event.key.keysym.sym = key;
   event.key.keysym.mod = modifiers;
   SDL_PushEvent(&event);
+}
+
+uint16_t FreePort() {
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  uint16_t port = 0;
+  if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(probe);
+  return port;
 }
 
 std::string StartLog(int outputs) {

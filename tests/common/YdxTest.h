@@ -2,6 +2,7 @@
 // set so no test touches a real display or sound card, and a clock the test drives by hand.
 #pragma once
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <Yandorix.h>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ bool FileExists(const std::string& path);
 
 // Puts a key event into SDL's queue, as the keyboard would (SDL's key array is left alone).
 void PushKey(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE);
+
+// A TCP port on the loopback interface that was free a moment ago (0 when none could be found).
+uint16_t FreePort();
 
 // Starts the log into "test.log" in the test directory with every level, and returns its path.
 std::string StartLog(int outputs = 2);

@@ -234,20 +234,6 @@ int ThreadCount() {
 
 }  // namespace nettest
 
-static uint16_t FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  uint16_t port = 0;
-  if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(probe);
-  return port;
-}
-
 void NetTest::SetUp() {
   YdxTest::SetUp();
   ydxtest::StartLog();
@@ -263,7 +249,7 @@ void NetTest::TearDown() {
 
 uint16_t NetTest::StartServer(uint32_t password) {
   for (int attempt = 0; attempt < 10; attempt++) {
-    uint16_t port = FreePort();
+    uint16_t port = ydxtest::FreePort();
     if (port && INetwork->CreateServer(port, password, 0) == 1) return port;
   }
   return 0;
