@@ -34,6 +34,7 @@ void ClearServerTables(sNetCore& core) {
   std::lock_guard<std::mutex> lock(core.listLock);
   for (auto& slot : core.slots) slot.reset();
   core.pending.clear();
+  core.closing.clear();
   core.numClients = 0;
   memset(core.list, 0, sizeof core.list);
   memset(core.appList, 0, sizeof core.appList);
@@ -183,6 +184,8 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
     if (!p->listener) {
       error = 4;
       text = SDLNet_GetError();
+    } else {
+      p->listenerFd = NetListenerDescriptor(p->listener, port);
     }
   }
   if (!error) {
@@ -227,6 +230,7 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
     p->serverSet = nullptr;
     if (p->listener) SDLNet_TCP_Close(p->listener);
     p->listener = nullptr;
+    p->listenerFd = -1;
     return 0;
   }
   NetWaitStarted(p->serverState);
