@@ -221,8 +221,7 @@ void NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
   message.Data = nullptr;
 }
 
-const unsigned char* NetOutgoing::Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent) {
-  if (!wire_) return nullptr;
+DataNet NetOutgoing::StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const {
   DataNet header = header_;
   header.Cmd = cmd;
   header.Check = 0;
@@ -230,10 +229,26 @@ const unsigned char* NetOutgoing::Stamp(Uint8 cmd, NetTokenGenerator* tokens, Da
     header.Aux = tokens ? (Sint16)NetNextToken(*tokens) : 0;
     header.Check = NetHeaderCRC(header) + payloadCRC_;
   }
-  NetWriteHeader(header, Wire());
-  NetScramble(Wire(), kNetHeaderBytes);
+  NetWriteHeader(header, bytes);
+  NetScramble(bytes, kNetHeaderBytes);
+  return header;
+}
+
+const unsigned char* NetOutgoing::Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent) {
+  if (!wire_) return nullptr;
+  DataNet header = StampHeader(cmd, tokens, Wire());
   if (sent) *sent = header;
   return Wire();
+}
+
+bool NetOutgoing::Frame(Uint8 cmd, NetTokenGenerator* tokens, NetFrame& frame) {
+  if (!wire_) return false;
+  frame.header = StampHeader(cmd, tokens, frame.wireHeader);
+  if (header_.Size)
+    frame.block = wire_;
+  else
+    frame.block.reset();
+  return true;
 }
 
 // ---- payloads ----

@@ -136,6 +136,18 @@ class NetReader {
   bool readInFull_ = false;
 };
 
+// One message as one recipient gets it: its own scrambled header and the scrambled payload, which
+// every recipient of the message shares.
+struct NetFrame {
+  DataNet header;                                // as sent: Aux and Check filled, Data NULL
+  unsigned char wireHeader[kNetHeaderBytes] = {};
+  std::shared_ptr<const char[]> block;           // header room, then the payload; NULL without one
+  size_t WireSize() const { return kNetHeaderBytes + header.Size; }
+  const unsigned char* Payload() const {
+    return block ? reinterpret_cast<const unsigned char*>(block.get()) + kNetHeaderBytes : nullptr;
+  }
+};
+
 // One message ready to go out: the payload's check value and scrambled copy are made once; each
 // recipient then gets its own header (command, token, check value) stamped in front of them.
 class NetOutgoing {
@@ -149,13 +161,17 @@ class NetOutgoing {
   // The wire image for one recipient. A user message takes its token from `tokens`; `sent`, when given,
   // receives the header as sent (Aux and Check filled).
   const unsigned char* Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent = nullptr);
+  // The same for a recipient whose bytes wait in a queue: the frame shares this message's payload,
+  // which stays as it is from here on. `frame` is left as it was when nothing was prepared (false).
+  bool Frame(Uint8 cmd, NetTokenGenerator* tokens, NetFrame& frame);
   size_t WireSize() const { return kNetHeaderBytes + header_.Size; }
   const DataNet& Header() const { return header_; }
 
  private:
+  DataNet StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const;
   DataNet header_;
   Uint32 payloadCRC_ = 0;
-  std::unique_ptr<char[]> wire_;   // header, then the scrambled payload
+  std::shared_ptr<char[]> wire_;   // header, then the scrambled payload
   unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(wire_.get()); }
 };
 

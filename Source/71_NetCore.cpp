@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 
 Uint32 NetWallTicks() { return SDL_GetTicks(); }
 
@@ -24,11 +25,11 @@ struct TCPsocketHead {
   int channel;
 };
 
+int SocketDescriptor(TCPsocket socket);
+
 int ConnectedDescriptor(TCPsocket socket) {
-  if (!socket) return -1;
-  int fd = reinterpret_cast<const TCPsocketHead*>(socket)->channel;
-  struct stat info;
-  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode)) return -1;
+  int fd = SocketDescriptor(socket);
+  if (fd < 0) return -1;
   const IPaddress* peer = SDLNet_TCP_GetPeerAddress(socket);
   sockaddr_in address;
   socklen_t length = sizeof address;
@@ -36,6 +37,13 @@ int ConnectedDescriptor(TCPsocket socket) {
       address.sin_family != AF_INET || address.sin_addr.s_addr != peer->host || address.sin_port != peer->port)
     return -1;
   return fd;
+}
+
+int SocketDescriptor(TCPsocket socket) {
+  if (!socket) return -1;
+  int fd = reinterpret_cast<const TCPsocketHead*>(socket)->channel;
+  struct stat info;
+  return fd >= 0 && fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode) ? fd : -1;
 }
 
 timeval Milliseconds(Uint32 ms) {
@@ -65,6 +73,19 @@ int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   int flags = fcntl(fd, F_GETFL);
   if (flags >= 0 && (flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+int NetListenerDescriptor(TCPsocket socket, Uint16 port) {
+  int fd = SocketDescriptor(socket);
+  int listening = 0;
+  socklen_t size = sizeof listening;
+  sockaddr_in address;
+  socklen_t length = sizeof address;
+  if (fd < 0 || getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.sin_family != AF_INET ||
+      ntohs(address.sin_port) != port)
+    return -1;
   return fd;
 }
 
@@ -119,6 +140,82 @@ int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux,
 int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size) {
   std::lock_guard<std::mutex> lock(core.clientSendLock);
   return NetSend(core, core.clientSocket, type, cmd, aux, data, size, &core.clientTokens.sending, kNetRoleClient);
+}
+
+// ---- server's outgoing queues ----
+
+void NetSendQueue::Push(NetFrame frame) {
+  backlog_ += frame.WireSize();
+  frames_.push_back(std::move(frame));
+}
+
+void NetSendQueue::Advance(size_t count, NetTraffic& done) {
+  while (count && !frames_.empty()) {
+    const NetFrame& head = frames_.front();
+    size_t part = head.WireSize() - headWritten_;
+    if (part > count) part = count;
+    headWritten_ += part;
+    backlog_ -= part;
+    count -= part;
+    if (headWritten_ < head.WireSize()) break;
+    done.bytesOut += head.WireSize();
+    if (head.header.Type == kNetSystem)
+      done.systemOut++;
+    else
+      done.userOut++;
+    frames_.pop_front();
+    headWritten_ = 0;
+  }
+}
+
+NetSendQueue::Status NetSendQueue::Write(int fd, TCPsocket socket, NetTraffic& done) {
+  if (fd < 0) return WriteBlocking(socket, done);
+  // Small frames go out many to a call; the first one may be part written already.
+  const size_t kFramesPerCall = 32;
+  while (!frames_.empty()) {
+    iovec parts[2 * kFramesPerCall];
+    size_t count = 0, skip = headWritten_;
+    for (size_t i = 0; i < frames_.size() && i < kFramesPerCall; i++, skip = 0) {
+      const NetFrame& frame = frames_[i];
+      if (skip < kNetHeaderBytes)
+        parts[count++] = {const_cast<unsigned char*>(frame.wireHeader) + skip, kNetHeaderBytes - skip};
+      size_t payloadSkip = skip > kNetHeaderBytes ? skip - kNetHeaderBytes : 0;
+      if (frame.header.Size > payloadSkip)
+        parts[count++] = {const_cast<unsigned char*>(frame.Payload()) + payloadSkip, frame.header.Size - payloadSkip};
+    }
+    msghdr message;
+    memset(&message, 0, sizeof message);
+    message.msg_iov = parts;
+    message.msg_iovlen = count;
+    ssize_t sent = sendmsg(fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return kWaiting;
+    if (sent <= 0) return kFailed;
+    Advance((size_t)sent, done);
+  }
+  return kDrained;
+}
+
+NetSendQueue::Status NetSendQueue::WriteBlocking(TCPsocket socket, NetTraffic& done) {
+  while (!frames_.empty()) {
+    const NetFrame& frame = frames_.front();
+    const unsigned char* parts[2] = {frame.wireHeader, frame.Payload()};
+    const size_t sizes[2] = {kNetHeaderBytes, frame.header.Size};
+    for (int i = 0; i < 2; i++) {
+      if (!sizes[i]) continue;
+      errno = 0;   // SDL_net retries while errno says interrupted, even after a successful call
+      int sent = socket ? SDLNet_TCP_Send(socket, parts[i], (int)sizes[i]) : 0;
+      if (sent > 0) Advance((size_t)sent, done);
+      if (sent < (int)sizes[i]) return kFailed;
+    }
+  }
+  return kDrained;
+}
+
+void NetSendQueue::Clear() {
+  frames_.clear();
+  headWritten_ = 0;
+  backlog_ = 0;
 }
 
 // ---- reading ----

@@ -4,6 +4,7 @@
 #include "70_NetWire.h"
 #include <SDL_net.h>
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <signal.h>
@@ -15,8 +16,10 @@ enum : Uint32 {
   kNetLoginBoundMs = 3000,        // a new connection has this long to deliver its login request
   kNetMessageBoundMs = 5000,      // a message that started arriving must be complete within this
   kNetClientSendBoundMs = 5000,   // a send that makes no progress for this long fails
-  kNetServerSendBoundMs = 2000,   // shorter on the server: a client that stops reading holds up relays
+  kNetServerSendBoundMs = 2000,   // a client that accepts nothing of its waiting bytes this long is dropped
+  kNetCloseFlushMs = 400,         // a closing server gives its clients this long to take their last bytes
   kNetMaxPending = 32,            // connections accepted but not logged in yet
+  kNetMaxClosing = 32,            // logged-out connections still taking their last bytes
   kNetWaitMs = 200,               // longest wait of either thread, so stop requests act promptly
   kNetPingPeriodMs = 1000,
   kNetPingSamples = 10,
@@ -63,6 +66,35 @@ class NetQueue {
   Uint64 bytes_ = 0;
 };
 
+// Bytes the server holds for one client beyond what its socket took: one message of the largest size
+// and as much again, a few seconds of a busy game. A client further behind than that does not catch up
+// with the others; it is dropped, which also keeps the server's memory bounded.
+const Uint64 kNetBacklogLimit = (Uint64)kNetWireLimit + (4u << 20);
+
+// The frames waiting for one connection, in the order they were stamped, written as its socket accepts
+// them so the server never waits for one client.
+class NetSendQueue {
+ public:
+  enum Status { kDrained, kWaiting, kFailed };
+  void Push(NetFrame frame);
+  // Writes what the socket takes without waiting (a descriptor of -1: SDL_net's blocking send of each
+  // whole frame); frames written in full are counted in `done`. Stops at the first error.
+  Status Write(int fd, TCPsocket socket, NetTraffic& done);
+  bool Empty() const { return frames_.empty(); }
+  Uint64 Backlog() const { return backlog_; }
+  // The frame being written and how much of it went out (for a failure's log lines).
+  const DataNet& Head() const { return frames_.front().header; }
+  size_t HeadWritten() const { return headWritten_; }
+  void Clear();
+
+ private:
+  Status WriteBlocking(TCPsocket socket, NetTraffic& done);
+  void Advance(size_t count, NetTraffic& done);
+  std::deque<NetFrame> frames_;
+  size_t headWritten_ = 0;
+  Uint64 backlog_ = 0;
+};
+
 // One connection on the server: logged in (a slot) or still expected to log in (pending).
 struct NetPeer {
   TCPsocket socket = nullptr;
@@ -72,9 +104,12 @@ struct NetPeer {
   Sint32 ringpos = 0;              // the next sample to write, 1..10 after the first
   Uint32 lastping = 0;
   bool pingOutstanding = false;
-  bool broken = false;             // a send failed: the stream is no longer in step, log it out
+  bool broken = false;             // a send failed or the client fell behind: log it out
   int fd = -1;                     // the socket's descriptor, -1 when out of reach
   Uint32 deadline = 0;             // when the message in progress (or the login) must be complete
+  bool readable = false, writable = false;   // what the server's last wait found
+  NetSendQueue outgoing;
+  Uint32 lastProgress = 0;         // wall clock: the last time its socket took bytes (or the queue filled)
   NetTokens tokens;
   NetReader reader;
 };
@@ -117,6 +152,8 @@ struct sNetCore {
   Uint8 numClients = 0;
   std::unique_ptr<NetPeer> slots[kNetMaxClients];
   std::vector<std::unique_ptr<NetPeer>> pending;
+  std::vector<std::unique_ptr<NetPeer>> closing;   // logged out, still taking their last bytes
+  int listenerFd = -1;
   std::mt19937 seedGenerator;      // the core's own, so the application's random sequence is untouched
   Uint32 lastPingCycle = 0;
 
@@ -135,6 +172,8 @@ inline bool NetPassed(Uint32 deadline, Uint32 now) { return (Sint32)(now - deadl
 // Bounded sends and no delay on a connected socket. Returns its descriptor (for reads that drain what
 // has arrived without another wait), -1 when it cannot be reached.
 int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs);
+// The descriptor of a listening socket on `port`, -1 when it cannot be reached.
+int NetListenerDescriptor(TCPsocket socket, Uint16 port);
 
 // Writes one message (stamped with `cmd` and, for user messages, a token of `tokens`). Logs and
 // returns 0 when fewer bytes than the whole message went out; else the bytes written.

@@ -1,13 +1,17 @@
 // The server thread: accepts connections, logs clients in, relays their messages (directly or through
 // the authoritative callback) and pings them. Every connection is read a piece at a time as its bytes
-// arrive, with a deadline, so a silent or stalled peer never holds up the others.
+// arrive, with a deadline, and written from its own queue as its socket takes bytes, so a silent,
+// stalled or slow peer never holds up the others.
 #include "71_NetCore.h"
 #include "01_Main.h"
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <poll.h>
 #include <strings.h>
+#include <utility>
 #include <sys/socket.h>
+#include <vector>
 
 namespace {
 
@@ -16,7 +20,10 @@ struct ServerPass {
   sNetCore& core;
   bool setDirty = false;      // the socket set no longer matches the connections
   bool closeRequested = false;
+  bool listenerReady = false; // the last wait found a connection to accept
   DataNet last;               // the last message read, for the failure dump
+  std::vector<NetPeer*> waitedOn;   // the wait's lists, kept from pass to pass
+  std::vector<pollfd> watched;
 };
 
 Uint32 PeerAddress(TCPsocket socket) {
@@ -45,25 +52,99 @@ bool RebuildSet(ServerPass& pass) {
   return true;
 }
 
-// One message to every client, to one slot only (`only` >= 0), or to all but `skip`. A client whose
-// send fails is marked: its stream is out of step, so it is logged out once the pass is over.
+// Writes what a connection's socket takes now, without waiting, and counts the messages gone out whole.
+NetSendQueue::Status WriteQueued(sNetCore& core, NetPeer& peer) {
+  Uint64 before = peer.outgoing.Backlog();
+  NetTraffic done;
+  NetSendQueue::Status status = peer.outgoing.Write(peer.fd, peer.socket, done);
+  if (peer.outgoing.Backlog() != before) peer.lastProgress = NetWallTicks();
+  if (done.bytesOut) {
+    std::lock_guard<std::mutex> lock(core.sentLock);
+    NetTraffic& traffic = core.traffic[kNetRoleServer];
+    traffic.bytesOut += done.bytesOut;
+    traffic.systemOut += done.systemOut;
+    traffic.userOut += done.userOut;
+  }
+  return status;
+}
+
+// False when the connection failed: the frame it was writing is logged and the client marked, its
+// stream is no longer in step.
+bool Flush(sNetCore& core, NetPeer& peer) {
+  if (WriteQueued(core, peer) != NetSendQueue::kFailed) return true;
+  const DataNet& head = peer.outgoing.Head();
+  ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by 'server').\n",
+                 head.Type, head.Cmd, (int)peer.outgoing.HeadWritten(), (int)(kNetHeaderBytes + head.Size));
+  peer.broken = true;
+  return false;
+}
+
+// A client that cannot keep up is logged out rather than let the others wait or the memory grow.
+void FallenBehind(NetPeer& peer, const char* why) {
+  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' %s. Removing client.\n", peer.name, why);
+  peer.broken = true;
+  peer.outgoing.Clear();
+}
+
+// Queues one message for one client and writes what its socket takes at once (behind bytes that
+// already wait, the socket has no room: the wait says when it has). False when the connection failed
+// (a client that fell too far behind is marked, but that is no send failure).
+bool SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
+  NetFrame frame;
+  if (!message.Frame(cmd, &peer.tokens.sending, frame)) return true;
+  bool idle = peer.outgoing.Empty();
+  if (idle) peer.lastProgress = NetWallTicks();
+  peer.outgoing.Push(std::move(frame));
+  if (idle && !Flush(core, peer)) return false;
+  if (peer.outgoing.Backlog() > kNetBacklogLimit) {
+    char why[96];
+    snprintf(why, sizeof why, "is too far behind (%llu bytes waiting, limit %llu)",
+             (unsigned long long)peer.outgoing.Backlog(), (unsigned long long)kNetBacklogLimit);
+    FallenBehind(peer, why);
+  }
+  return true;
+}
+
+void ReportSendFailure(sNetCore& core, NetPeer& peer) {
+  ILogSystem.Msg(0, " [INetwork Server] Error: DataNet could not be sent to '%s'.\n", peer.name);
+  DataNet head = peer.outgoing.Head();
+  NetDump(core, head);
+}
+
+// One message to every client, to one slot only (`only` >= 0), or to all but `skip`. The message is
+// encoded once; each recipient's queue gets its own header in front of the shared payload. A client
+// whose send fails is logged out once the pass is over.
 void SendToClients(sNetCore& core, NetOutgoing& message, Uint8 cmd, int only, int skip) {
   for (int i = 0; i < core.numClients; i++) {
     if ((only >= 0 && i != only) || i == skip) continue;
     NetPeer& peer = *core.slots[i];
     if (!peer.socket || peer.broken) continue;
-    if (NetWrite(core, peer.socket, message, cmd, &peer.tokens.sending, kNetRoleServer)) continue;
-    ILogSystem.Msg(0, " [INetwork Server] Error: DataNet could not be sent to '%s'.\n", peer.name);
-    DataNet header = message.Header();
-    header.Cmd = cmd;
-    NetDump(core, header);
-    peer.broken = true;
+    if (!SendTo(core, peer, message, cmd)) ReportSendFailure(core, peer);
   }
 }
 
 void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int only, int skip) {
   NetOutgoing message;
   if (message.Prepare(kNetSystem, cmd, 0, data, size) == 0) SendToClients(core, message, cmd, only, skip);
+}
+
+// A logged-out client whose last bytes (its kill signal) still wait stays open until they are out, for
+// the send bound at most. What such connections hold stays within one client's backlog limit: the
+// oldest go first.
+void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer) {
+  if (peer->broken || peer->outgoing.Empty() || peer->fd < 0) {
+    CloseSocket(core, peer->socket);
+    return;
+  }
+  for (;;) {
+    Uint64 held = peer->outgoing.Backlog();
+    for (auto& connection : core.closing) held += connection->outgoing.Backlog();
+    if (core.closing.empty() || (core.closing.size() < kNetMaxClosing && held <= kNetBacklogLimit)) break;
+    CloseSocket(core, core.closing.front()->socket);
+    core.closing.erase(core.closing.begin());
+  }
+  peer->deadline = NetWallTicks() + kNetServerSendBoundMs;
+  core.closing.push_back(std::move(peer));
 }
 
 void Logout(ServerPass& pass, int index, bool notice) {
@@ -78,10 +159,12 @@ void Logout(ServerPass& pass, int index, bool notice) {
     core.numClients--;
   }
   unsigned shown = (unsigned)(uintptr_t)peer->socket;
-  CloseSocket(core, peer->socket);
-  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", peer->name, shown);
+  char name[kNetNameBytes];
+  memcpy(name, peer->name, sizeof name);
+  Retire(core, std::move(peer));
+  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
   pass.setDirty = true;
-  SendSystem(core, kNetQuit, peer->name, (Uint32)strlen(peer->name) + 1, -1, -1);
+  SendSystem(core, kNetQuit, name, (Uint32)strlen(name) + 1, -1, -1);
 }
 
 void LogoutBroken(ServerPass& pass) {
@@ -222,7 +305,8 @@ void ServePending(ServerPass& pass) {
   for (size_t i = 0; i < core.pending.size();) {
     NetPeer& connection = *core.pending[i];
     NetReader::Status status = NetReader::kNeedMore;
-    if (SDLNet_SocketReady(connection.socket)) status = NetPump(connection.socket, connection.fd, connection.reader, connection.deadline, 0);
+    // Readiness is used once: a connection that moves on to a slot is not read again this pass.
+    if (std::exchange(connection.readable, false)) status = NetPump(connection.socket, connection.fd, connection.reader, connection.deadline, 0);
     if (status == NetReader::kNeedMore && NetPassed(connection.deadline, now)) status = connection.reader.Fail();
     if (status == NetReader::kNeedMore) {
       i++;
@@ -338,7 +422,7 @@ void ServeClients(ServerPass& pass) {
   for (int i = 0; i < core.numClients && !pass.closeRequested;) {
     NetPeer& peer = *core.slots[i];
     NetReader::Status status = NetReader::kNeedMore;
-    if (SDLNet_SocketReady(peer.socket)) status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, kNetMessageBoundMs);
+    if (std::exchange(peer.readable, false)) status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, kNetMessageBoundMs);
     if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now))
       status = peer.reader.Fail();   // stalled half-way through a message
     if (status == NetReader::kNeedMore) {
@@ -364,6 +448,8 @@ void ServeClients(ServerPass& pass) {
 
 void PingCycle(sNetCore& core) {
   core.lastPingCycle = Yandorix_Ticks();
+  NetOutgoing ping;
+  if (ping.Prepare(kNetSystem, kNetPing, 0, nullptr, 0) != 0) return;
   for (int i = 0; i < core.numClients; i++) {
     NetPeer& peer = *core.slots[i];
     if (peer.broken) continue;
@@ -372,16 +458,126 @@ void PingCycle(sNetCore& core) {
       peer.lastping = Yandorix_Ticks();
       peer.pingOutstanding = true;
     }
-    if (NetSend(core, peer.socket, kNetSystem, kNetPing, 0, nullptr, 0, nullptr, kNetRoleServer)) continue;
+    if (SendTo(core, peer, ping, kNetPing)) continue;
     ILogSystem.Msg(2, " [INetwork Server] Error: client '%s' doesn't respond to Ping signal. Removing client.\n",
                    peer.name);
-    peer.broken = true;
+  }
+}
+
+// ---- waiting and writing ----
+
+// What a wait found for one connection. One that failed or closed counts as both: the read or the
+// write then finds out.
+void MarkReady(NetPeer& peer, short found) {
+  peer.readable = found & (POLLIN | POLLERR | POLLHUP);
+  peer.writable = found & (POLLOUT | POLLERR | POLLHUP);
+}
+
+// Waits up to one wait period for a connection, bytes to read, or room in the socket of a client with
+// bytes waiting. Sets the flags of every connection; returns how many connections to accept or
+// clients have something to read, -1 when the wait failed.
+int Wait(ServerPass& pass) {
+  sNetCore& core = pass.core;
+  std::vector<NetPeer*>& peers = pass.waitedOn;
+  peers.clear();
+  for (auto& connection : core.pending) peers.push_back(connection.get());
+  for (int i = 0; i < core.numClients; i++) peers.push_back(core.slots[i].get());
+  size_t reading = peers.size();   // logged-out connections after these are only written
+  for (auto& connection : core.closing) peers.push_back(connection.get());
+  bool reachable = core.listenerFd >= 0, waiting = false;
+  for (NetPeer* peer : peers) {
+    reachable = reachable && peer->fd >= 0;
+    waiting = waiting || !peer->outgoing.Empty();
+  }
+  if (!reachable) {
+    // SDL_net's wait sees only reading: clients with bytes waiting are tried again soon.
+    int ready = core.serverSet ? SDLNet_CheckSockets(core.serverSet, waiting ? 10u : (Uint32)kNetWaitMs) : -1;
+    pass.listenerReady = ready > 0 && SDLNet_SocketReady(core.listener);
+    for (NetPeer* peer : peers) {
+      peer->readable = ready > 0 && SDLNet_SocketReady(peer->socket);
+      peer->writable = true;
+    }
+    return ready;
+  }
+  std::vector<pollfd>& watched = pass.watched;
+  watched.clear();
+  watched.push_back({core.listenerFd, POLLIN, 0});
+  for (NetPeer* peer : peers) watched.push_back({peer->fd, (short)(POLLIN | (peer->outgoing.Empty() ? 0 : POLLOUT)), 0});
+  int ready;
+  do ready = poll(watched.data(), watched.size(), kNetWaitMs);
+  while (ready < 0 && errno == EINTR);
+  if (ready < 0) return -1;
+  pass.listenerReady = watched[0].revents & (POLLIN | POLLERR | POLLHUP);
+  int readable = pass.listenerReady ? 1 : 0;
+  for (size_t i = 0; i < peers.size(); i++) {
+    MarkReady(*peers[i], watched[i + 1].revents);
+    if (i < reading && peers[i]->readable) readable++;
+  }
+  return readable;
+}
+
+// Reads away what a logged-out connection still sends, so closing it does not reset the connection
+// before its last bytes arrive; then writes those.
+NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
+  char discard[4096];
+  for (int rounds = 0; peer.readable && rounds < 16; rounds++)
+    if (recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT) <= 0) break;
+  return peer.writable ? WriteQueued(core, peer) : NetSendQueue::kWaiting;
+}
+
+void ServeClosing(sNetCore& core, Uint32 now) {
+  for (size_t i = 0; i < core.closing.size();) {
+    NetPeer& peer = *core.closing[i];
+    NetSendQueue::Status status = FlushClosing(core, peer);
+    if (status == NetSendQueue::kWaiting && !NetPassed(peer.deadline, now)) {
+      i++;
+      continue;
+    }
+    CloseSocket(core, peer.socket);
+    core.closing.erase(core.closing.begin() + (long)i);
+  }
+}
+
+// Writes where the wait found room; a client that took nothing of its waiting bytes for the send
+// bound is logged out. Connections that were logged out go once their last bytes are out.
+void ServeWrites(sNetCore& core) {
+  Uint32 now = NetWallTicks();
+  for (int i = 0; i < core.numClients; i++) {
+    NetPeer& peer = *core.slots[i];
+    if (peer.broken || peer.outgoing.Empty()) continue;
+    if (peer.writable && !Flush(core, peer)) {
+      ReportSendFailure(core, peer);
+      continue;
+    }
+    if (!peer.outgoing.Empty() && NetPassed(peer.lastProgress + kNetServerSendBoundMs, now)) {
+      char why[64];
+      snprintf(why, sizeof why, "took no data for %d ms", (int)kNetServerSendBoundMs);
+      FallenBehind(peer, why);
+    }
+  }
+  ServeClosing(core, now);
+}
+
+// A closing server gives logged-out connections a moment to take their kill signal.
+void DrainClosing(sNetCore& core) {
+  Uint32 deadline = NetWallTicks() + kNetCloseFlushMs;
+  while (!core.closing.empty()) {
+    Sint32 left = (Sint32)(deadline - NetWallTicks());
+    if (left <= 0) break;
+    std::vector<pollfd> watched;
+    for (auto& peer : core.closing) watched.push_back({peer->fd, POLLIN | POLLOUT, 0});
+    if (poll(watched.data(), watched.size(), left < 50 ? left : 50) < 0 && errno != EINTR) break;
+    for (size_t i = 0; i < watched.size(); i++) MarkReady(*core.closing[i], watched[i].revents);
+    ServeClosing(core, NetWallTicks());
   }
 }
 
 void CloseServer(ServerPass& pass) {
   sNetCore& core = pass.core;
   while (core.numClients) Logout(pass, 0, true);
+  DrainClosing(core);
+  for (auto& connection : core.closing) CloseSocket(core, connection->socket);
+  core.closing.clear();
   for (auto& connection : core.pending) CloseSocket(core, connection->socket);
   core.pending.clear();
   {
@@ -390,6 +586,7 @@ void CloseServer(ServerPass& pass) {
     core.serverSet = nullptr;
     if (core.listener) SDLNet_TCP_Close(core.listener);
     core.listener = nullptr;
+    core.listenerFd = -1;
   }
   ILogSystem.Msg(2, " [INetwork Server] Info: server closed.\n");
 }
@@ -423,16 +620,17 @@ int NetServerThread(void* argument) {
       failure = 10;
       break;
     }
-    int ready = core.serverSet ? SDLNet_CheckSockets(core.serverSet, kNetWaitMs) : -1;
+    int ready = Wait(pass);
     if (ready < 0) {
       failure = 10;
       break;
     }
     if (ready == 0 && Yandorix_Ticks() - core.lastPingCycle >= kNetPingPeriodMs) PingCycle(core);
-    if (ready > 0 && SDLNet_SocketReady(core.listener)) AcceptConnections(pass);
+    if (pass.listenerReady) AcceptConnections(pass);
     // Deadlines are checked on every pass, ready or not.
     ServePending(pass);
     ServeClients(pass);
+    ServeWrites(core);
     LogoutBroken(pass);
   }
   if (failure) {

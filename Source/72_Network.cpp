@@ -4,6 +4,9 @@
 #include "71_NetCore.h"
 #include "01_Main.h"
 #include <cstring>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,6 +19,23 @@ const char kVersion[] = "v5.00";
 
 void PrintIP(char* text, size_t size, Uint32 address) {
   snprintf(text, size, "%u.%u.%u.%u", address >> 24, (address >> 16) & 255, (address >> 8) & 255, address & 255);
+}
+
+// Where other machines reach this one: its first IPv4 interface that is up and not loopback, else the
+// loopback address (the any-address a server listens on reaches nobody).
+Uint32 ReachableAddress() {
+  Uint32 found = INADDR_LOOPBACK;
+  ifaddrs* interfaces = nullptr;
+  if (getifaddrs(&interfaces) != 0) return found;
+  for (const ifaddrs* entry = interfaces; entry; entry = entry->ifa_next) {
+    if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !(entry->ifa_flags & IFF_UP) ||
+        (entry->ifa_flags & IFF_LOOPBACK))
+      continue;
+    found = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+    break;
+  }
+  freeifaddrs(interfaces);
+  return found;
 }
 
 // Waits up to `limit` ms in 50 ms steps for a thread to end; true when it did.
@@ -34,6 +54,7 @@ void ClearServerTables(sNetCore& core) {
   std::lock_guard<std::mutex> lock(core.listLock);
   for (auto& slot : core.slots) slot.reset();
   core.pending.clear();
+  core.closing.clear();
   core.numClients = 0;
   memset(core.list, 0, sizeof core.list);
   memset(core.appList, 0, sizeof core.appList);
@@ -176,20 +197,20 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
     }
   }
   if (!error) {
-    const char* resolved = SDLNet_ResolveIP(&address);
-    if (resolved) snprintf(hostName, sizeof hostName, "%s", resolved);
+    // The name of the any-address a server listens on is no name here: the machine's own is.
+    if (gethostname(hostName, sizeof hostName) != 0) hostName[0] = 0;
+    hostName[sizeof hostName - 1] = 0;
     std::lock_guard<std::mutex> lock(p->socketLock);
     p->listener = SDLNet_TCP_Open(&address);
     if (!p->listener) {
       error = 4;
       text = SDLNet_GetError();
+    } else {
+      p->listenerFd = NetListenerDescriptor(p->listener, port);
     }
   }
   if (!error) {
-    IPaddress own;
-    own.host = 0;
-    if (hostName[0] && SDLNet_ResolveHost(&own, hostName, port) < 0) own.host = 0;
-    p->serverAddress = SDL_SwapBE32(own.host);
+    p->serverAddress = ReachableAddress();
     char ip[16];
     PrintIP(ip, sizeof ip, p->serverAddress);
     ILogSystem.Msg(2, "\n [INetwork Server] INetwork Server %s\n", kVersion);
@@ -227,6 +248,7 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
     p->serverSet = nullptr;
     if (p->listener) SDLNet_TCP_Close(p->listener);
     p->listener = nullptr;
+    p->listenerFd = -1;
     return 0;
   }
   NetWaitStarted(p->serverState);

@@ -1,6 +1,7 @@
 // Network speed: the server relaying 64 KiB and 1 MiB messages from one sender to three receivers on
-// loopback, against a plain TCP relay moving the same bytes in the same shape; and encoding and
-// decoding one 1 MiB message against memcpy and zlib's crc32 of the same bytes.
+// loopback, against a plain TCP relay moving the same bytes in the same shape; the same 1 MiB relay
+// while a fourth client reads slowly, against the relay without it; and encoding and decoding one
+// 1 MiB message against memcpy and zlib's crc32 of the same bytes.
 #include "Ratio.h"
 #include "01_Main.h"
 #include "70_NetWire.h"
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -126,6 +128,10 @@ struct Topology {
     for (int i = 0; i < count; i++)
       if (!SendAll(sender, next(), wireSize)) return false;
     delivered += (Uint64)wireSize * (Uint64)count;
+    return Await();
+  }
+  // Waits until every receiver has counted `delivered` bytes.
+  bool Await() {
     for (Drain& receiver : receivers)
       while (receiver.bytes < delivered) {
         if (receiver.stop) return false;
@@ -135,10 +141,69 @@ struct Topology {
   }
 };
 
+// A client on a slow link: it reads 256 KiB every quarter of a second. When the server has dropped it
+// for falling behind, a new one joins under a new name, so a slow client is always there.
+struct SlowReader {
+  uint16_t port = 0;
+  int joined = 0;
+  std::string name;
+  std::mutex lock;   // the connection is swapped while the reading thread is between reads
+  int fd = -1;
+  std::atomic<bool> stop{false};
+  std::thread thread;
+
+  bool LoggedIn() {
+    sClientInfo* list = nullptr;
+    int count = INetwork->GetClientsInfo(&list);
+    for (int i = 0; i < count; i++)
+      if (name == list[i].name) return true;
+    return false;
+  }
+  // Lets a new slow client in when the last one was dropped: the bytes of the notices this brings the
+  // receivers (0 when it is still there), or -1.
+  long Keep() {
+    if (fd >= 0 && LoggedIn()) return 0;
+    int fresh = Connect(port);
+    std::string next = "slow" + std::to_string(1000 + joined++);
+    if (fresh < 0 || LoginRaw(fresh, next.c_str()) < 0) return -1;
+    long notices = (long)(kNetHeaderBytes + next.size() + 1);   // joined
+    std::lock_guard<std::mutex> guard(lock);
+    if (fd >= 0) {
+      close(fd);
+      notices *= 2;   // and the left notice of the one before (names of one length)
+    }
+    fd = fresh;
+    name = next;
+    if (!thread.joinable()) thread = std::thread([this] { Read(); });
+    return notices;
+  }
+  void Read() {
+    std::vector<char> buffer(256 << 10);
+    while (!stop) {
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        for (size_t got = 0; fd >= 0 && got < buffer.size();) {
+          ssize_t part = recv(fd, buffer.data() + got, buffer.size() - got, MSG_DONTWAIT);
+          if (part <= 0) break;
+          got += (size_t)part;
+        }
+      }
+      for (int step = 0; step < 25 && !stop; step++) usleep(10000);
+    }
+  }
+  void Stop() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+};
+
 // The library's server relaying between raw clients.
 struct OurRelay : Topology {
   NetTokenGenerator tokens;
   bool ready = false;
+  SlowReader slow;
 };
 
 // A plain TCP relay: whatever the sender writes goes to every receiver.
@@ -154,6 +219,7 @@ PlainRelay* plain = nullptr;
 
 void StopAll() {
   if (ours) {
+    ours->slow.Stop();
     Yandorix.Quit();   // the server thread first, so the receivers see their connections end
     for (Drain& receiver : ours->receivers) receiver.Stop();
     if (ours->sender >= 0) close(ours->sender);
@@ -179,6 +245,7 @@ OurRelay& Ours() {
   int seed = LoginRaw(ours->sender, "sender");
   if (seed < 0) return *ours;
   ours->tokens.seed((Uint32)seed);
+  ours->slow.port = port;
   for (int i = 0; i < kReceivers; i++) {
     Drain& receiver = ours->receivers[i];
     receiver.fd = Connect(port);
@@ -242,6 +309,27 @@ void RelayOurs(benchmark::State& state) {
   state.SetBytesProcessed((int64_t)state.iterations() * MessagesPer(size) * (int64_t)message.WireSize() * kReceivers);
 }
 
+// The same relay while a client that reads slowly is logged in.
+void RelayWithSlowReader(benchmark::State& state) {
+  OurRelay& relay = Ours();
+  if (!relay.ready) return state.SkipWithError("the server did not start");
+  size_t size = (size_t)state.range(0);
+  std::vector<char> payload = Payload(size);
+  NetOutgoing message;
+  message.Prepare(kNetUser, kNetPlain, 0, payload.data(), (Uint32)size);
+  auto next = [&] { return message.Stamp(kNetPlain, &relay.tokens); };
+  for (auto _ : state) {
+    state.PauseTiming();
+    long notices = relay.slow.Keep();
+    if (notices < 0) return state.SkipWithError("the slow client was not let in");
+    relay.delivered += (Uint64)notices;
+    if (!relay.Await()) return state.SkipWithError("relay stopped");
+    state.ResumeTiming();
+    if (!relay.Move(next, message.WireSize(), MessagesPer(size))) return state.SkipWithError("relay stopped");
+  }
+  state.SetBytesProcessed((int64_t)state.iterations() * MessagesPer(size) * (int64_t)message.WireSize() * kReceivers);
+}
+
 void RelayPlainTCP(benchmark::State& state) {
   PlainRelay& relay = Plain();
   size_t size = (size_t)state.range(0);
@@ -301,6 +389,7 @@ void ZlibCRC(benchmark::State& state) {
 }
 
 BENCHMARK(RelayOurs)->Name("net/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(RelayWithSlowReader)->Name("net/relay_slow_reader")->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(RelayPlainTCP)->Name("tcp/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(EncodeMessage)->Name("net/encode_1MiB")->Unit(benchmark::kMicrosecond);
 BENCHMARK(DecodeMessage)->Name("net/decode_1MiB")->Unit(benchmark::kMicrosecond);
@@ -312,6 +401,7 @@ BENCHMARK(ZlibCRC)->Name("zlib/crc32_1MiB")->Unit(benchmark::kMicrosecond);
 const int kRegistered = [] {
   ydxbench::Ratio("net/relay/65536/real_time", "tcp/relay/65536/real_time", 2.0);
   ydxbench::Ratio("net/relay/1048576/real_time", "tcp/relay/1048576/real_time", 2.0);
+  ydxbench::Ratio("net/relay_slow_reader/1048576/real_time", "net/relay/1048576/real_time", 2.0);
   ydxbench::Ratio("net/encode_1MiB", "memcpy/1MiB");
   ydxbench::Ratio("net/encode_1MiB", "zlib/crc32_1MiB");
   ydxbench::Ratio("net/decode_1MiB", "memcpy/1MiB");

@@ -441,3 +441,22 @@ TEST_F(NetTest, AConnectToAnAddressThatNeverAnswersEndsAtItsTimeOut) {
   for (int filler : waiting) close(filler);
   close(listener);
 }
+
+TEST_F(NetTest, AServerReportsAnAddressOfThisMachine) {
+  uint16_t port = StartServer(1);
+  ASSERT_NE(port, 0);
+  Uint32 ip = INetwork->GetMyIP();
+  ASSERT_NE(ip, 0u) << "not the any-address it listens on";
+  // The machine holds the address: a socket binds to it.
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(ip);
+  EXPECT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  close(probe);
+  char line[64];
+  snprintf(line, sizeof line, " [INetwork Server] IP %u.%u.%u.%u\n", ip >> 24, (ip >> 16) & 255, (ip >> 8) & 255, ip & 255);
+  std::string log = ydxtest::LogText();
+  EXPECT_NE(log.find(line), std::string::npos) << "the banner shows the same address";
+  EXPECT_EQ(log.find(" [INetwork Server] Host name: 0.0.0.0\n"), std::string::npos);
+}
