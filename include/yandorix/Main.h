@@ -56,6 +56,8 @@ class YDX_API Yandorix_Main {
   SDL_Surface* screen;      // the video surface; the default target of every drawing class
   Sint32 mousex;
   Sint32 mousey;
+  // Buttons down at the last logic frame (SDL_BUTTON masks); a button pressed and released since the
+  // frame before counts as down once. prevmousebuttons: the same of the frame before.
   Uint8 mousebuttons;
   Uint8 prevmousebuttons;
   Sint32 inittime;          // tick at the end of a successful Init; -1 before
