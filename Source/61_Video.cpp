@@ -135,8 +135,10 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   SMPEG* mpeg = SMPEG_new(file, &info, smpegSound);
   const char* error = mpeg ? SMPEG_error(mpeg) : "SMPEG could not be started";
   if (error) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter,
-                   *error ? error : SDL_GetError());
+    // SMPEG reports a file without any MPEG stream in it with empty texts of its own and of SDL.
+    if (!*error) error = SDL_GetError();
+    if (!*error) error = "no MPEG stream found in the file";
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter, error);
     if (mpeg) SMPEG_delete(mpeg);
     return 0;
   }

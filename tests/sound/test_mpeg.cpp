@@ -168,6 +168,9 @@ TEST_F(MpegTest, FilesThatCannotPlayAreRefusedCleanly) {
     EXPECT_EQ(IVideo->PlayMPEG(file, 0, 1), 0);
     EXPECT_TRUE(Logged(std::string(" . [IVideo->Play(") + file + ",0,1)] Error: "));
   }
+  // Neither SMPEG nor SDL has a word for a file without a stream: the line says what failed.
+  EXPECT_TRUE(Logged(" . [IVideo->Play(garbage.mpg,0,1)] Error: no MPEG stream found in the file.\n"));
+  EXPECT_FALSE(Logged("Error: .\n"));
   EXPECT_EQ(IVideo->PlayMPEG(NULL, 0, 0), 0);
   EXPECT_TRUE(Logged(" . [IVideo->Play((null),0,0)] Error: no file was given.\n"));
   EXPECT_EQ(seen.calls, 0);
