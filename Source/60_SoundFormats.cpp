@@ -314,11 +314,13 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
 // ---- VOC: the 20-byte signature, the offset of the first block, then blocks of a type byte and a
 // 3-byte length; the mixer's loader joins every sound block into one sample. It divides by zero on an
 // extended block for mono sound or one that no data block follows, and on a marker ahead of the sound;
-// it frees twice when a sound block without samples is continued, and reads past the end of a cut
-// block. So only the block sequences that sound tools write, in forms that load cleanly, are taken:
-// an 8-bit data block (after an extended block for stereo) or a new-format block, continuations and
-// further blocks of the same kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown
-// types), then a terminator, the end of the file, or a marker (the loader stops there).
+// after the sound it takes or refuses a marker depending on the bytes behind it; it frees twice when
+// a sound block without samples is continued, reads past the end of a cut block, and reads blocks
+// after the terminator into a buffer sized without them. So only the block
+// sequences that sound tools write, in forms that load cleanly, are taken: an 8-bit data block (after
+// an extended block for stereo) or a new-format block, continuations and further blocks of the same
+// kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown types), then the end of the
+// file or a terminator with nothing but zero bytes after it.
 enum { kVocEnd = 0, kVocData = 1, kVocMore = 2, kVocSilence = 3, kVocMarker = 4, kVocExtended = 8, kVocNewData = 9 };
 
 struct VocSound {
@@ -398,11 +400,21 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
       v.bytes += r.LE16(body) + 1u;
       return kInfoOk;
     case kVocMarker:
-      if (v.kind == 0 || v.extendedPending) return r.Refuse("a VOC marker ahead of the sound");
-      return kInfoOk;
+      return r.Refuse("a VOC marker block");
     default:   // texts, loops and unknown blocks are skipped
       return kInfoOk;
   }
+}
+
+bool ZerosUpToEnd(Reader& r, uint64_t pos) {
+  char piece[4096];
+  for (uint64_t size = r.source.Size(); pos < size; pos += sizeof piece) {
+    size_t length = (size_t)std::min<uint64_t>(sizeof piece, size - pos);
+    if (!r.Bytes(pos, piece, length)) return false;
+    for (size_t i = 0; i < length; i++)
+      if (piece[i]) return false;
+  }
+  return true;
 }
 
 InfoResult VocInfo(Reader& r, sAudioType* out) {
@@ -415,13 +427,15 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   VocSound v;
   while (pos < size) {
     uint8_t type = r.U8(pos);
-    if (type == kVocEnd) break;
+    if (type == kVocEnd) {
+      if (!ZerosUpToEnd(r, pos + 1)) return r.Refuse("data after the VOC terminator");
+      break;
+    }
     uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
     uint64_t body = pos + 4;
     if (!r.ok || body + length > size) return r.Refuse("a VOC block that runs past the end of the file");
     if (VocBlockOf(r, v, type, body, length) != kInfoOk) return kInfoFailed;
     if (!r.ok) return r.Refuse("a VOC block that runs past the end of the file");
-    if (type == kVocMarker) break;
     pos = body + length;
   }
   if (v.kind == 0) return r.Refuse("a VOC file without sound");
