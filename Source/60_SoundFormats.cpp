@@ -251,21 +251,15 @@ bool ExtendedToRate(const uint8_t* b, uint32_t* rate) {
   return true;
 }
 
-// ---- AIFF and 8SVX: "FORM" size "AIFF"/"8SVX", then chunks until both the sound description and the
-// sample data are found. The samples the description announces must all be there.
+// ---- AIFF and 8SVX: "FORM" size "AIFF"/"8SVX", then chunks (an odd length followed by a pad byte)
+// until both the sound description and the sample data are found. The samples the description
+// announces must all be there.
 InfoResult AiffInfo(Reader& r, sAudioType* out) {
   static const char kAiffChunks[] = "AIFF chunks that do not hold together";
   uint64_t size = r.source.Size();
   uint64_t pos = 12;
-  bool svx;
-  if (r.Tag(4, "AIFF")) {
-    svx = false;
-    pos = 8;
-  } else if (r.Tag(8, "AIFF") || r.Tag(8, "8SVX")) {
-    svx = r.Tag(8, "8SVX");
-  } else {
-    return r.Refuse("a FORM file other than AIFF or 8SVX");
-  }
+  if (!r.Tag(8, "AIFF") && !r.Tag(8, "8SVX")) return r.Refuse("a FORM file other than AIFF or 8SVX");
+  bool svx = r.Tag(8, "8SVX");
   bool haveData = false, haveDescription = false;
   uint64_t start = 0, samples = 0;
   uint32_t channels = 0, samplebits = 0, frequency = 0;
@@ -298,7 +292,7 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
       haveData = true;
     }
     if (!r.ok) return r.Refuse(kAiffChunks);
-    pos = body + length;
+    pos = body + length + (length & 1);
   }
   if (!haveData || !haveDescription) return r.Refuse(kAiffChunks);
   Uint16 sampleformat;

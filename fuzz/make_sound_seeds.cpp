@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
       {"ima-adpcm", WavAdpcm(false, 2, 8000, 2, 64)},
       {"no-channels", WavOf(noChannels, std::string(40, '\x10'))},
       {"float", WavOf(floats, std::string(40, '\0'))},
-      {"aiff16", Aiff(16, 2, 44100, 40)},       {"voc8", Voc8(10000, 40)},
+      {"aiff16", Aiff(16, 2, 44100, 40)},       {"8svx", Svx8(8363, 41)},
+      {"voc8", Voc8(10000, 40)},
       {"voc8-stereo", Voc8Stereo(11025, 40)},   {"voc16-pieces", VocContinued(16000, 60, 3)},
       {"voc16-short-length", soxVoc16},        {"ogg", OggVorbis(1, 8000, 0.05)},
   };

@@ -38,13 +38,14 @@ struct ShapeCase {
 };
 
 // Offsets into the generated files: the block size of a WAV format chunk, the first ADPCM block's
-// first byte (after the "fact" chunk), a VOC file's first block type and length.
-const size_t kBlockAlign = 32, kMsFirstBlock = 12 + 58 + 12 + 8, kVocBlock = 26, kVocLength = 27;
+// first byte (after the "fact" chunk), a VOC file's first block type and length, the end of an AIFF
+// file's "COMM" chunk.
+const size_t kBlockAlign = 32, kMsFirstBlock = 12 + 58 + 12 + 8, kVocBlock = 26, kVocLength = 27, kAfterComm = 38;
 
 std::vector<ShapeCase> Shapes() {
   using namespace ydxsnd;
   std::string ms = WavAdpcm(true, 1, 22050, 2), ima = WavAdpcm(false, 2, 8000, 2);
-  std::string voc16 = Voc16(1, 8000, 40);
+  std::string voc16 = Voc16(1, 8000, 40), aiff = Aiff(8, 1, 22050, 40);
   return {
       {"u8.wav", ydxsnd::Wav(8, 1, 11025, 40), 1, AUDIO_U8, 11025},
       {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
@@ -79,6 +80,12 @@ std::vector<ShapeCase> Shapes() {
       {"after-terminator.voc", voc16 + std::string("\x02\x04\0\0\x10\x20\x30\x40", 8), 0, 0, 0},
       {"s16.aiff", Aiff(16, 2, 44100, 40), 2, AUDIO_S16MSB, 44100},
       {"three-channels.aiff", Aiff(8, 3, 22050, 40), 0, 0, 0},
+      {"padded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc\0", 12) + aiff.substr(kAfterComm),
+       1, AUDIO_S8, 22050},
+      {"unpadded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc", 11) + aiff.substr(kAfterComm),
+       0, 0, 0},
+      {"voice.8svx", Svx8(8363, 41), 1, AUDIO_S8, 8363},
+      {"rate-0.8svx", Svx8(0, 41), 0, 0, 0},
       {"mono.ogg", OggVorbis(1, 11025, 0.1), 1, AUDIO_S16LSB, 11025},
       {"three-channels.ogg", OggVorbis(3, 11025, 0.1), 0, 0, 0},
   };

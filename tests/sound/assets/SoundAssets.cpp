@@ -194,6 +194,28 @@ std::string Aiff(int bits, int channels, int rate, int frames) {
   return s + body;
 }
 
+std::string Svx8(int rate, int samples) {
+  std::string header;
+  BE32(header, (uint32_t)samples);   // one-shot part
+  BE32(header, 0);                   // no repeat part
+  BE32(header, 0);
+  BE16(header, (unsigned)rate);
+  header += '\1';                    // one octave
+  header += '\0';                    // not compressed
+  BE32(header, 0x10000);             // full volume
+  std::string body = "8SVX";
+  body += "VHDR";
+  BE32(body, (uint32_t)header.size());
+  body += header;
+  body += "BODY";
+  BE32(body, (uint32_t)samples);
+  body += Pcm(8, 1, samples, true);
+  if (samples % 2) body += '\0';     // chunks keep an even length
+  std::string s = "FORM";
+  BE32(s, (uint32_t)body.size());
+  return s + body;
+}
+
 std::string AiffWithChunkPointingBack() {
   std::string aiff = Aiff(16, 1, 8000, 100);
   const size_t afterComm = 12 + 8 + 18;

@@ -24,6 +24,8 @@ std::string WavOf(const WavFields& fields, const std::string& data);
 std::string WavAdpcm(bool ms, int channels, int rate, int blocks, int blockAlign = 0, int samplesPerBlock = -1);
 // AIFF with big-endian signed PCM.
 std::string Aiff(int bits, int channels, int rate, int frames);
+// 8SVX: signed 8-bit mono samples after a voice header.
+std::string Svx8(int rate, int samples);
 // An AIFF whose chunk after "COMM" has a length that, added in 32 bits, leads back to that chunk.
 std::string AiffWithChunkPointingBack();
 // VOC with one 8-bit data block (rate code 256 - 1000000 / rate), or a "new format" 16-bit block.
