@@ -116,9 +116,12 @@ bool MusicDecodable(const char* data, int size) {
   sAudioType music;
   ydxsound::SoundShape shape;
   ydxsound::InfoResult result;
-  if (memcmp(data, "OggS", 4) == 0) result = ydxsound::MusicInfoOf(memory, &music, &shape);
-  else if (memcmp(data, "RIFF", 4) == 0 || memcmp(data, "FORM", 4) == 0) result = ydxsound::SoundInfoOf(memory, &music, &shape);
-  else return true;
+  if (memcmp(data, "OggS", 4) == 0)
+    result = ydxsound::MusicInfoOf(memory, &music, &shape);
+  else if (memcmp(data, "RIFF", 4) == 0 || memcmp(data, "FORM", 4) == 0)
+    result = ydxsound::SoundInfoOf(memory, &music, &shape);
+  else
+    return true;
   std::string why;
   if (result == ydxsound::kInfoOk && ConversionFits(music, 0, &why)) return true;
   SDL_SetError("%s", result == ydxsound::kInfoOk ? why.c_str() : shape.refusal);

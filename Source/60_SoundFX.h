@@ -77,8 +77,6 @@ InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = 
 // The channel counts and rates accepted by that check: those SDL's converter turns into any such mixer.
 bool ChannelsConvertible(int channels);
 const uint32_t kLowestRate = 1000, kHighestRate = 384000;
-// True when four bytes open a sound file of one of those formats (the mixer's loader would take it).
-bool IsSoundMagic(const void* first4);
 // Music files: Ogg Vorbis by its header (held to the same channel and rate rules as sounds); modules
 // (IT, XM, S3M, MOD) by their signatures only.
 InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);

@@ -197,7 +197,7 @@ InfoResult WavInfo(Reader& r, sAudioType* out) {
     length = r.LE32(pos + 4);
     return r.ok && length > 0 && pos + 8 + length <= size;
   };
-  const char* kBadChunk = "a chunk that is empty or runs past the end of the file";
+  static const char kBadChunk[] = "a chunk that is empty or runs past the end of the file";
   uint64_t pos = 12;
   for (;; pos += 8 + (uint64_t)length) {
     if (!readChunk(pos)) return r.Refuse(kBadChunk);
@@ -389,7 +389,8 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
       v.bytes += length;
       return kInfoOk;
     case kVocSilence:   // length and rate code of a pause in 8-bit mono sound
-      if (v.kind != kVocData || v.stereo || v.extendedPending) return r.Refuse("a VOC silence outside 8-bit mono sound");
+      if (v.kind != kVocData || v.stereo || v.extendedPending)
+        return r.Refuse("a VOC silence outside 8-bit mono sound");
       if (length < 3 || r.U8(body + 2) != v.key) return r.Refuse(kVocMixed);
       v.bytes += r.LE16(body) + 1u;
       return kInfoOk;
@@ -546,13 +547,6 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
 }
 
 }  // namespace
-
-bool IsSoundMagic(const void* first4) {
-  static const char* const kMagics[] = {"FORM", "WAVE", "RIFF", "OggS", "Crea"};
-  for (const char* magic : kMagics)
-    if (memcmp(first4, magic, 4) == 0) return true;
-  return false;
-}
 
 bool ChannelsConvertible(int channels) { return channels == 1 || channels == 2 || channels == 4 || channels == 6; }
 

@@ -130,7 +130,8 @@ std::string WavAdpcm(bool ms, int channels, int rate, int blocks, int blockAlign
   if (samplesPerBlock < 0) samplesPerBlock = (blockAlign - headerBytes * channels) * 2 / channels + (ms ? 2 : 1);
   std::string extra;
   if (ms) {
-    static const int kCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
+    static const int kCoefficients[7][2] = {{256, 0},  {512, -256}, {0, 0},     {192, 64},
+                                            {240, 0}, {460, -208}, {392, -232}};
     LE16(extra, (unsigned)samplesPerBlock);
     LE16(extra, 7);
     for (const auto& pair : kCoefficients) {
