@@ -99,13 +99,10 @@ TEST_F(ShapeTest, InformationAndLoadingGiveOneVerdictForEveryShape) {
   ASSERT_GT(archive, 0);
   for (const ShapeCase& c : Shapes()) {
     SCOPED_TRACE(c.name);
-    Save(c.name, c.bytes);
-    ASSERT_GT(ISoundFX->SoundImport(archive, C(c.name), C(c.name)), 0);
+    SaveAndImport(archive, c.name, c.bytes);
     for (int fromArchive = 0; fromArchive < 2; fromArchive++) {
-      sAudioType info;
-      memset(&info, 0, sizeof info);
-      int handle = fromArchive ? archive : 0;
-      int informed = ISoundFX->SoundInfo(handle, C(c.name), &info);
+      sAudioType info = sAudioType();
+      int informed = ISoundFX->SoundInfo(fromArchive ? archive : 0, C(c.name), &info);
       int sound = fromArchive ? ISoundFX->SoundLoad(archive, C(c.name)) : ISoundFX->SoundLoad(c.name);
       EXPECT_EQ(informed, c.channels ? 1 : 0);
       EXPECT_EQ(sound >= 0, informed == 1);

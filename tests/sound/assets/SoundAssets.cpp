@@ -224,27 +224,40 @@ std::string AiffWithChunkPointingBack() {
   return aiff.substr(0, afterComm) + "JUNK" + std::string("\xFF\xFF\xFF\xF8", 4) + aiff.substr(afterComm);
 }
 
-std::string Voc8(int rate, int samples) {
-  std::string s = VocHeader();
+namespace {
+
+// An 8-bit data block: rate code, no packing, the samples.
+void Voc8Block(std::string& s, int rate, int channels, int samples) {
   std::string body;
   body += (char)(256 - 1000000 / rate);
   body += '\0';
-  body += Pcm(8, 1, samples, false);
+  body += Pcm(8, channels, samples, false);
   VocBlock(s, 1, body);
+}
+
+// The fields of a "new format" block ahead of its 16-bit samples.
+std::string Voc16Fields(int channels, int rate) {
+  std::string body;
+  LE32(body, (uint32_t)rate);
+  body += (char)16;
+  body += (char)channels;
+  LE16(body, 4);   // codec: 16-bit signed PCM
+  LE32(body, 0);
+  return body;
+}
+
+}  // namespace
+
+std::string Voc8(int rate, int samples) {
+  std::string s = VocHeader();
+  Voc8Block(s, rate, 1, samples);
   s += '\0';
   return s;
 }
 
 std::string Voc16(int channels, int rate, int samples) {
   std::string s = VocHeader();
-  std::string body;
-  LE32(body, rate);
-  body += (char)16;
-  body += (char)channels;
-  LE16(body, 4);   // codec: 16-bit signed PCM
-  LE32(body, 0);
-  body += Pcm(16, channels, samples, false);
-  VocBlock(s, 9, body);
+  VocBlock(s, 9, Voc16Fields(channels, rate) + Pcm(16, channels, samples, false));
   s += '\0';
   return s;
 }
@@ -256,11 +269,7 @@ std::string Voc8Stereo(int rate, int samples) {
   extended += '\0';                                // not packed
   extended += '\1';                                // stereo
   VocBlock(s, 8, extended);
-  std::string body;
-  body += (char)(256 - 1000000 / rate);
-  body += '\0';
-  body += Pcm(8, 2, samples, false);
-  VocBlock(s, 1, body);
+  Voc8Block(s, rate, 2, samples);
   s += '\0';
   return s;
 }
@@ -269,13 +278,7 @@ std::string VocContinued(int rate, int samples, int pieces) {
   std::string pcm = Pcm(16, 1, samples, false);
   size_t step = (pcm.size() / (size_t)pieces + 1) & ~(size_t)1;
   std::string s = VocHeader();
-  std::string first;
-  LE32(first, (uint32_t)rate);
-  first += (char)16;
-  first += (char)1;
-  LE16(first, 4);
-  LE32(first, 0);
-  VocBlock(s, 9, first + pcm.substr(0, step));
+  VocBlock(s, 9, Voc16Fields(1, rate) + pcm.substr(0, step));
   for (size_t at = step; at < pcm.size(); at += step) VocBlock(s, 2, pcm.substr(at, step));
   s += '\0';
   return s;
