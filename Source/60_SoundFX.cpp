@@ -54,13 +54,18 @@ void ReleaseMusic(sMusicEntry& entry) {
 // SDL's converter runs a fixed chain of steps (SDL_AudioCVT's filter slots, the last one kept for the
 // terminator) and runs over its end, crashing, when a sound's rate lies too far from the mixer's: every
 // halving or doubling of the rate takes a step. The converted buffer's size, the sample bytes times the
-// converter's growth factor, is an int. Both are checked against the open mixer before a loader runs;
-// false with the reason in `why`.
+// converter's growth factor, is an int. Its step from one or two channels to four or six writes before
+// its buffer when the samples are 8-bit. All three are checked against the open mixer before a loader
+// runs; false with the reason in `why`.
 bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string* why) {
   int rate = 0, channels = 0;
   Uint16 format = 0;
   if (!Mix_QuerySpec(&rate, &format, &channels) || rate <= 0 || sound.frequency <= 0) {
     *why = "the mixer is not open";
+    return false;
+  }
+  if ((format & 0xFF) == 8 && channels >= 4 && sound.channels <= 2) {
+    *why = "the mixer's 8-bit sound of four or six channels cannot take sounds of one or two";
     return false;
   }
   SDL_AudioCVT cvt;
