@@ -168,4 +168,13 @@ TEST_F(ShapeTest, TheOpenMixersLimitsAreKept) {
   int sound = ISoundFX->SoundLoad("short.wav");
   EXPECT_GE(sound, 0);
   ISoundFX->SoundFree(sound);
+  ISoundFX->Quit();
+  // SDL spreads one or two 8-bit channels over four or six by writing before its buffer.
+  ASSERT_EQ(ISoundFX->Init(22050, AUDIO_S8, 6, 512), 1);
+  EXPECT_EQ(ISoundFX->SoundLoad("short.wav"), -1);
+  EXPECT_TRUE(Logged("(the mixer's 8-bit sound of four or six channels cannot take sounds of one or two).\n"));
+  Save("six.wav", WavShape(1, 6, 22050, 8, 6, 600));
+  sound = ISoundFX->SoundLoad("six.wav");
+  EXPECT_GE(sound, 0);
+  ISoundFX->SoundFree(sound);
 }
