@@ -5,6 +5,7 @@
 #include "00_Platform.h"
 #include "60_SoundFX.h"
 #include <SDL_mixer.h>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -50,26 +51,86 @@ void ReleaseMusic(sMusicEntry& entry) {
   memset(&entry, 0, sizeof entry);
 }
 
-bool AiffHoldsTogether(ydxsound::ByteSource& source) {
-  sAudioType header;
-  return ydxsound::SoundInfoOf(source, &header) == ydxsound::kInfoOk;
+// SDL's converter runs a fixed chain of steps (SDL_AudioCVT's filter slots, the last one kept for the
+// terminator) and runs over its end, crashing, when a sound's rate lies too far from the mixer's: every
+// halving or doubling of the rate takes a step. The converted buffer's size, the sample bytes times the
+// converter's growth factor, is an int. Its step from one or two channels to four or six writes before
+// its buffer when the samples are 8-bit. All three are checked against the open mixer before a loader
+// runs; false with the reason in `why`.
+bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string* why) {
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  if (!Mix_QuerySpec(&rate, &format, &channels) || rate <= 0 || sound.frequency <= 0) {
+    *why = "the mixer is not open";
+    return false;
+  }
+  if ((format & 0xFF) == 8 && channels >= 4 && sound.channels <= 2) {
+    *why = "the mixer's 8-bit sound of four or six channels cannot take sounds of one or two";
+    return false;
+  }
+  SDL_AudioCVT cvt;
+  const int slots = (int)(sizeof cvt.filters / sizeof cvt.filters[0]) - 1;
+  // Sample format and channel steps, asked of SDL itself at equal rates (where it stays within bounds).
+  if (SDL_BuildAudioCVT(&cvt, sound.sampleformat, sound.channels, rate, format, (Uint8)channels, rate) < 0) {
+    *why = "the mixer cannot convert the sound's samples";
+    return false;
+  }
+  int steps = 0;
+  while (steps < slots && cvt.filters[steps]) steps++;
+  // Rate steps, counted generously: SDL compares rates in hundreds of Hz.
+  uint64_t low = (uint64_t)std::min(sound.frequency, rate), high = (uint64_t)std::max(sound.frequency, rate);
+  for (; low * 2 <= high + 100; low *= 2) steps++;
+  char text[128];
+  if (steps > slots) {
+    snprintf(text, sizeof text, "the sound's rate of %d Hz is too far from the mixer's %d Hz", sound.frequency, rate);
+    *why = text;
+    return false;
+  }
+  SDL_BuildAudioCVT(&cvt, sound.sampleformat, sound.channels, sound.frequency, format, (Uint8)channels, rate);
+  if (cvt.len_mult > 0 && decodedBytes > (uint64_t)INT_MAX / (uint64_t)cvt.len_mult) {
+    *why = "the sound is too long for the mixer's format";
+    return false;
+  }
+  return true;
 }
 
-// Decodes a sound and closes its stream. The mixer's loader gives up on data of no known kind
-// without releasing the stream or its own chunk, and some of its format loaders keep the stream on
-// failure: such data never reaches it, and the stream is always closed here. Its AIFF loader walks a
-// damaged chunk list forever, so AIFF data reaches it only when its chunks hold together.
-Mix_Chunk* LoadChunk(SDL_RWops* source) {
+// Decodes a sound and closes its stream. Only data whose header holds together in a shape SDL's and
+// SDL_mixer's loaders survive, and that converts to the open mixer, reaches Mix_LoadWAV_RW: they
+// crash or loop on others (see SoundInfoOf). The mixer's loader also gives up on data of no known
+// kind without releasing the stream or its own chunk, and some of its format loaders keep the stream
+// on failure: the stream is always closed here. `refusal` says why data was refused before loading.
+Mix_Chunk* LoadChunk(SDL_RWops* source, std::string* refusal) {
   if (!source) return NULL;
-  char magic[4];
   Mix_Chunk* chunk = NULL;
   ydxsound::StreamSource stream(source);
-  if (SDL_RWseek(source, 0, RW_SEEK_SET) == 0 && SDL_RWread(source, magic, 4, 1) == 1 &&
-      ydxsound::IsSoundMagic(magic) && (memcmp(magic, "FORM", 4) != 0 || AiffHoldsTogether(stream)) &&
-      SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+  sAudioType sound;
+  ydxsound::SoundShape shape;
+  if (ydxsound::SoundInfoOf(stream, &sound, &shape) != ydxsound::kInfoOk) *refusal = shape.refusal;
+  else if (ConversionFits(sound, shape.decodedBytes, refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
     chunk = Mix_LoadWAV_RW(source, 0);
   SDL_RWclose(source);
   return chunk;
+}
+
+// Music the mixer decodes as it plays: Ogg Vorbis, and WAV or AIFF data, which its music player reads
+// with loaders and a converter of the same kind as the sound loaders'. Those are held to the same
+// checks; modules go to their player as they are. False with SDL's error text set to the reason.
+bool MusicDecodable(const char* data, int size) {
+  if (size < 4) return true;
+  ydxsound::MemorySource memory(data, (size_t)size);
+  sAudioType music;
+  ydxsound::SoundShape shape;
+  ydxsound::InfoResult result;
+  if (memcmp(data, "OggS", 4) == 0)
+    result = ydxsound::MusicInfoOf(memory, &music, &shape);
+  else if (memcmp(data, "RIFF", 4) == 0 || memcmp(data, "FORM", 4) == 0)
+    result = ydxsound::SoundInfoOf(memory, &music, &shape);
+  else
+    return true;
+  std::string why;
+  if (result == ydxsound::kInfoOk && ConversionFits(music, 0, &why)) return true;
+  SDL_SetError("%s", result == ydxsound::kInfoOk ? why.c_str() : shape.refusal);
+  return false;
 }
 
 // Puts a chunk into the first free sound slot at the configured sound volume.
@@ -100,6 +161,7 @@ int PutMusic(char* data, int size) {
     SDL_SetError("the music file is empty");
     return -1;
   }
+  if (size >= 4 && memcmp(data, "OggS", 4) == 0 && !MusicDecodable(data, size)) return -1;
   SDL_RWops* source = SDL_RWFromMem(data, size);
   if (!source) return -1;
   sMusicEntry& entry = musicTable[slot];
@@ -359,7 +421,7 @@ int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
     }
     if (!entry.music) {
       SDL_RWseek(entry.source, 0, RW_SEEK_SET);
-      entry.music = Mix_LoadMUS_RW(entry.source);
+      if (MusicDecodable(entry.data, entry.size)) entry.music = Mix_LoadMUS_RW(entry.source);
       if (!entry.music) {
         ILogSystem.Msg(0, " . [ISoundFX->MusicPlay(%d,%d)] Error: music format unknown ('%s').\n", music, loops,
                        Mix_GetError());
@@ -401,8 +463,12 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
   if (!p->initialised) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
-  Mix_Chunk* chunk = LoadChunk(source);
+  std::string refusal;
+  Mix_Chunk* chunk = LoadChunk(source, &refusal);
   if (!chunk) {
+    if (!refusal.empty())
+      ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound refused before decoding (%s).\n", Text(file),
+                     refusal.c_str());
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
     return -1;
   }
@@ -424,9 +490,13 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
     IStuffDPF->FreeBlock(&block);
     return -1;
   }
-  Mix_Chunk* chunk = LoadChunk(source);
+  std::string refusal;
+  Mix_Chunk* chunk = LoadChunk(source, &refusal);
   IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
   if (!chunk) {
+    if (!refusal.empty())
+      ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound refused before decoding (%s).\n",
+                     ArchiveName(handle), Text(name), refusal.c_str());
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound format unknown.\n", ArchiveName(handle),
                    Text(name));
     return -1;

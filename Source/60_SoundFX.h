@@ -59,14 +59,27 @@ class StreamSource : public ByteSource {
 
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 
+// What the header check learnt beyond the format record: why it refused, and how many bytes of
+// samples the loader will make (0 when the header does not tell, as with Ogg Vorbis).
+struct SoundShape {
+  const char* refusal = nullptr;
+  uint64_t decodedBytes = 0;
+};
+
 // Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format
 // text is written as soon as the magic is known, also when the header then turns out to be bad.
 // Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
-InfoResult SoundInfoOf(ByteSource& source, sAudioType* out);
-// True when four bytes open a sound file of one of those formats (the mixer's loader would take it).
-bool IsSoundMagic(const void* first4);
-// Music files: Ogg Vorbis by its header; modules (IT, XM, S3M, MOD) by their signatures only.
-InfoResult MusicInfoOf(ByteSource& source, sAudioType* out);
+// kInfoOk also promises that the mixer's loader takes the data without harm and turns it into a chunk
+// for any mixer of 1, 2, 4 or 6 channels between 8000 and 48000 Hz: SDL's loaders and converter
+// crash or loop on some shapes (no channels, a rate of 0, ADPCM blocks of size 0, ...), so only data
+// that passes this check is ever handed to them.
+InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);
+// The channel counts and rates accepted by that check: those SDL's converter turns into any such mixer.
+bool ChannelsConvertible(int channels);
+const uint32_t kLowestRate = 1000, kHighestRate = 384000;
+// Music files: Ogg Vorbis by its header (held to the same channel and rate rules as sounds); modules
+// (IT, XM, S3M, MOD) by their signatures only.
+InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);
 
 // The file name an export without a target gets: the block name (at most 31 of its 32 bytes) plus "."
 // and the format text. False for a name that is empty or could leave the working directory.

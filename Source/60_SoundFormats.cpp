@@ -3,6 +3,7 @@
 // same as a blip), and every field checked against the bytes actually there.
 #include "60_SoundFX.h"
 #include "00_Platform.h"
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
@@ -68,11 +69,18 @@ size_t StreamSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
 
 namespace {
 
-// Fixed-size reads at an offset; `ok` turns false for good once one falls short.
+// Fixed-size reads at an offset; `ok` turns false for good once one falls short. A refusal keeps its
+// reason for the caller's log line.
 struct Reader {
   ByteSource& source;
   bool ok = true;
+  const char* refusal = nullptr;
+  uint64_t decodedBytes = 0;
   explicit Reader(ByteSource& s) : source(s) {}
+  InfoResult Refuse(const char* why) {
+    refusal = why;
+    return kInfoFailed;
+  }
   bool Bytes(uint64_t offset, void* buffer, size_t length) {
     if (ok && source.ReadAt(offset, buffer, length) != length) ok = false;
     if (!ok) memset(buffer, 0, length);
@@ -120,49 +128,108 @@ void SetSpec(sAudioType* out, int channels, Uint16 sampleformat, uint32_t freque
   out->frequency = (Sint32)frequency;
 }
 
-// ---- WAV: "RIFF" size "WAVE" (or a bare size "WAVE"), then chunks; the mixer's loader takes the
-// first chunk other than "fact"/"LIST" as "fmt " and needs a "data" chunk after it. Every chunk it
-// reads must be non-empty and complete.
+// The last word on every sound: channels and rate the converter can take, then the record is filled.
+InfoResult Accept(Reader& r, sAudioType* out, uint32_t channels, Uint16 sampleformat, uint32_t frequency) {
+  if (!ChannelsConvertible((int)channels)) return r.Refuse("a channel count other than 1, 2, 4 or 6");
+  if (frequency < kLowestRate || frequency > kHighestRate) return r.Refuse("a sampling rate outside 1000 to 384000 Hz");
+  SetSpec(out, (int)channels, sampleformat, frequency);
+  return kInfoOk;
+}
+
+// ---- WAV: "RIFF" size "WAVE", then chunks. SDL's loader skips "LIST" and "fact" chunks, takes the
+// next one as "fmt " and reads on, chunk by chunk (no pad bytes), to "data"; every chunk it reads must
+// be non-empty and complete. It decodes 8- and 16-bit PCM, MS-ADPCM and IMA-ADPCM; its ADPCM decoders
+// divide by the block size and trust the block layout, so that layout must be the one the encoders write.
+enum { kWavPcm = 0x0001, kWavMsAdpcm = 0x0002, kWavImaAdpcm = 0x0011 };
+
+struct WavFormat {
+  uint16_t encoding, channels, blockAlign, bits, samplesPerBlock, coefficients;
+  uint32_t frequency, chunkLength;
+};
+
+// Samples per block an ADPCM encoder writes for a block size: the header's samples, then two per byte.
+uint32_t AdpcmBlockSamples(const WavFormat& f, uint32_t headerBytesPerChannel, uint32_t headerSamples) {
+  uint32_t header = headerBytesPerChannel * f.channels;
+  return (f.blockAlign - header) * 8 / (4u * f.channels) + headerSamples;
+}
+
+// The ADPCM layouts SDL decodes safely; the data's decoded size on success.
+InfoResult AdpcmLayout(Reader& r, const WavFormat& f, uint64_t dataPos, uint32_t dataLength) {
+  const bool ms = f.encoding == kWavMsAdpcm;
+  const uint32_t headerBytes = ms ? 7 : 4, headerSamples = ms ? 2 : 1;
+  if (f.channels != 1 && f.channels != 2) return r.Refuse("ADPCM with other than 1 or 2 channels");
+  if (f.bits != 4) return r.Refuse("ADPCM of other than 4 bits per sample");
+  if (f.chunkLength < (ms ? 50u : 20u)) return r.Refuse("an ADPCM format chunk too short for its fields");
+  if (ms && f.coefficients != 7) return r.Refuse("an MS-ADPCM coefficient table of other than 7 pairs");
+  uint32_t header = headerBytes * f.channels;
+  if (f.blockAlign < header || (!ms && f.blockAlign % header != 0))
+    return r.Refuse("an ADPCM block size that cannot hold its block header");
+  if (f.samplesPerBlock != AdpcmBlockSamples(f, headerBytes, headerSamples))
+    return r.Refuse("ADPCM samples per block that do not match the block size");
+  uint64_t blocks = dataLength / f.blockAlign;
+  // MS-ADPCM blocks open with one predictor index per channel into the 7 coefficient pairs; the blocks
+  // are read many at a time.
+  if (ms) {
+    const uint64_t perRead = std::max<uint64_t>(1, 65536 / f.blockAlign);
+    std::string piece;
+    for (uint64_t first = 0; first < blocks; first += perRead) {
+      uint64_t count = std::min(perRead, blocks - first);
+      piece.resize((size_t)((count - 1) * f.blockAlign + f.channels));
+      if (!r.Bytes(dataPos + first * f.blockAlign, &piece[0], piece.size())) return r.Refuse("cut MS-ADPCM data");
+      for (uint64_t b = 0; b < count; b++)
+        for (int c = 0; c < f.channels; c++)
+          if ((uint8_t)piece[(size_t)(b * f.blockAlign) + c] >= 7)
+            return r.Refuse("an MS-ADPCM block with a predictor outside the table");
+    }
+  }
+  r.decodedBytes = blocks * f.samplesPerBlock * f.channels * 2;
+  return kInfoOk;
+}
+
 InfoResult WavInfo(Reader& r, sAudioType* out) {
   uint64_t size = r.source.Size();
-  uint64_t pos;
-  if (r.Tag(4, "WAVE")) {
-    pos = 8;
-  } else {
-    if (!r.Tag(0, "RIFF") || !r.Tag(8, "WAVE")) return kInfoFailed;
-    pos = 12;
-  }
-  auto chunkFits = [&](uint64_t at, uint32_t length) { return length > 0 && at + 8 + length <= size; };
-  uint32_t length = 0;
+  if (!r.Tag(0, "RIFF") || !r.Tag(8, "WAVE")) return r.Refuse("not a RIFF WAVE file");
+  // One chunk header at `pos`: its tag and length, refused unless the body is there and not empty.
   char tag[4];
-  for (;;) {
-    if (!r.Bytes(pos, tag, 4)) return kInfoFailed;
+  uint32_t length = 0;
+  auto readChunk = [&](uint64_t pos) {
+    if (!r.Bytes(pos, tag, 4)) return false;
     length = r.LE32(pos + 4);
-    if (!r.ok || !chunkFits(pos, length)) return kInfoFailed;
+    return r.ok && length > 0 && pos + 8 + length <= size;
+  };
+  static const char kBadChunk[] = "a chunk that is empty or runs past the end of the file";
+  uint64_t pos = 12;
+  for (;; pos += 8 + (uint64_t)length) {
+    if (!readChunk(pos)) return r.Refuse(kBadChunk);
     if (memcmp(tag, "fact", 4) != 0 && memcmp(tag, "LIST", 4) != 0) break;
-    pos += 8 + (uint64_t)length;
   }
-  if (memcmp(tag, "fmt ", 4) != 0 || length < 16) return kInfoFailed;
-  uint16_t encoding = r.LE16(pos + 8);
-  uint16_t channels = r.LE16(pos + 10);
-  uint32_t frequency = r.LE32(pos + 12);
-  uint16_t bits = r.LE16(pos + 22);
-  if (!r.ok) return kInfoFailed;
-  bool adpcm = encoding == 0x0002 || encoding == 0x0011;
-  if (encoding != 0x0001 && !adpcm) return kInfoFailed;
-  Uint16 sampleformat;
-  if (bits == 4 && adpcm) sampleformat = AUDIO_S16LSB;   // ADPCM decodes to 16-bit samples
-  else if (bits == 8) sampleformat = AUDIO_U8;
-  else if (bits == 16) sampleformat = AUDIO_S16LSB;
-  else return kInfoFailed;
+  if (memcmp(tag, "fmt ", 4) != 0) return r.Refuse("no format chunk ahead of the other chunks");
+  if (length < 16) return r.Refuse("a format chunk too short for its fields");
+  WavFormat f;
+  f.chunkLength = length;
+  f.encoding = r.LE16(pos + 8);
+  f.channels = r.LE16(pos + 10);
+  f.frequency = r.LE32(pos + 12);
+  f.blockAlign = r.LE16(pos + 20);
+  f.bits = r.LE16(pos + 22);
+  f.samplesPerBlock = length >= 20 ? r.LE16(pos + 26) : 0;
+  f.coefficients = length >= 22 ? r.LE16(pos + 28) : 0;
+  if (!r.ok) return r.Refuse(kBadChunk);
   for (pos += 8 + (uint64_t)length;; pos += 8 + (uint64_t)length) {
-    if (!r.Bytes(pos, tag, 4)) return kInfoFailed;
-    length = r.LE32(pos + 4);
-    if (!r.ok || !chunkFits(pos, length)) return kInfoFailed;
+    if (!readChunk(pos)) return r.Refuse(memcmp(tag, "data", 4) == 0 ? kBadChunk : "no complete data chunk");
     if (memcmp(tag, "data", 4) == 0) break;
   }
-  SetSpec(out, (Uint8)channels, sampleformat, frequency);
-  return kInfoOk;
+  Uint16 sampleformat = AUDIO_S16LSB;   // ADPCM decodes to 16-bit samples
+  if (f.encoding == kWavPcm) {
+    if (f.bits != 8 && f.bits != 16) return r.Refuse("PCM of other than 8 or 16 bits per sample");
+    if (f.bits == 8) sampleformat = AUDIO_U8;
+    r.decodedBytes = length;
+  } else if (f.encoding == kWavMsAdpcm || f.encoding == kWavImaAdpcm) {
+    if (AdpcmLayout(r, f, pos + 8, length) != kInfoOk) return kInfoFailed;
+  } else {
+    return r.Refuse("an encoding the mixer does not decode");
+  }
+  return Accept(r, out, f.channels, sampleformat, f.frequency);
 }
 
 // An 80-bit IEEE extended value (AIFF's sample rate) as a whole number: 1 for values below 1,
@@ -184,20 +251,15 @@ bool ExtendedToRate(const uint8_t* b, uint32_t* rate) {
   return true;
 }
 
-// ---- AIFF and 8SVX: "FORM" size "AIFF"/"8SVX", then chunks until both the sound description and the
-// sample data are found. The samples the description announces must all be there.
+// ---- AIFF and 8SVX: "FORM" size "AIFF"/"8SVX", then chunks (an odd length followed by a pad byte)
+// until both the sound description and the sample data are found. The samples the description
+// announces must all be there.
 InfoResult AiffInfo(Reader& r, sAudioType* out) {
+  static const char kAiffChunks[] = "AIFF chunks that do not hold together";
   uint64_t size = r.source.Size();
   uint64_t pos = 12;
-  bool svx;
-  if (r.Tag(4, "AIFF")) {
-    svx = false;
-    pos = 8;
-  } else if (r.Tag(8, "AIFF") || r.Tag(8, "8SVX")) {
-    svx = r.Tag(8, "8SVX");
-  } else {
-    return kInfoFailed;
-  }
+  if (!r.Tag(8, "AIFF") && !r.Tag(8, "8SVX")) return r.Refuse("a FORM file other than AIFF or 8SVX");
+  bool svx = r.Tag(8, "8SVX");
   bool haveData = false, haveDescription = false;
   uint64_t start = 0, samples = 0;
   uint32_t channels = 0, samplebits = 0, frequency = 0;
@@ -216,7 +278,8 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
       samplebits = r.BE16(body + 6);
       uint8_t extended[10];
       r.Bytes(body + 8, extended, sizeof extended);
-      if (!r.ok || !ExtendedToRate(extended, &frequency) || frequency == 0) return kInfoFailed;
+      if (!r.ok || !ExtendedToRate(extended, &frequency) || frequency == 0)
+        return r.Refuse("an AIFF sampling rate the mixer cannot play");
       haveDescription = true;
     } else if (svx && memcmp(tag, "VHDR", 4) == 0) {
       frequency = r.BE16(body + 12);
@@ -228,77 +291,152 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
       start = body;
       haveData = true;
     }
-    if (!r.ok) return kInfoFailed;
-    pos = body + length;
+    if (!r.ok) return r.Refuse(kAiffChunks);
+    pos = body + length + (length & 1);
   }
-  if (!haveData || !haveDescription) return kInfoFailed;
+  if (!haveData || !haveDescription) return r.Refuse(kAiffChunks);
   Uint16 sampleformat;
   if (samplebits == 8) sampleformat = AUDIO_S8;
   else if (samplebits == 16) sampleformat = AUDIO_S16MSB;
-  else return kInfoFailed;
+  else return r.Refuse("AIFF of other than 8 or 16 bits per sample");
   uint64_t bytes = (uint64_t)channels * samples * (samplebits / 8);
-  if (bytes == 0 || start > size || bytes > size - start) return kInfoFailed;
-  SetSpec(out, (Uint8)channels, sampleformat, frequency);
-  return kInfoOk;
+  if (bytes == 0 || start > size || bytes > size - start) return r.Refuse("AIFF samples missing from the file");
+  r.decodedBytes = bytes;
+  return Accept(r, out, channels, sampleformat, frequency);
 }
 
-// ---- VOC: the 20-byte signature, the offset of the first block, then blocks; the first block that
-// carries sound decides the format (an "extended" block only sets up the data block after it).
+// ---- VOC: the 20-byte signature, the offset of the first block, then blocks of a type byte and a
+// 3-byte length; the mixer's loader joins every sound block into one sample. It divides by zero on an
+// extended block for mono sound or one that no data block follows, and on a marker ahead of the sound;
+// after the sound it takes or refuses a marker depending on the bytes behind it; it frees twice when
+// a sound block without samples is continued, reads past the end of a cut block, and reads blocks
+// after the terminator into a buffer sized without them. So only the block
+// sequences that sound tools write, in forms that load cleanly, are taken: an 8-bit data block (after
+// an extended block for stereo) or a new-format block, continuations and further blocks of the same
+// kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown types), then the end of the
+// file or a terminator with nothing but zero bytes after it.
+enum { kVocEnd = 0, kVocData = 1, kVocMore = 2, kVocSilence = 3, kVocMarker = 4, kVocExtended = 8, kVocNewData = 9 };
+
+struct VocSound {
+  int kind = 0;                 // the first sound block's type; 0 before it
+  bool stereo = false;          // started by an extended block
+  bool extendedPending = false; // an extended block waits for its data block
+  uint32_t key = 0;             // rate code, time constant or rate that every later block must repeat
+  uint32_t channels = 0, frequency = 0, bits = 8;
+  uint64_t bytes = 0;
+};
+
+const char kVocMixed[] = "VOC sound blocks of different kinds or rates";
+const char kVocEmpty[] = "a VOC sound block without samples";
+
+InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint32_t length) {
+  switch (type) {
+    case kVocData: {   // rate code and packing, then 8-bit samples
+      if (length < 3) return r.Refuse(kVocEmpty);
+      uint8_t code = r.U8(body), packing = r.U8(body + 1);
+      if (packing != 0) return r.Refuse("packed VOC samples");
+      if (code == 0) return r.Refuse("a VOC rate code of 0");
+      if (v.kind == kVocNewData) return r.Refuse(kVocMixed);
+      if (v.kind == 0) {
+        v.kind = kVocData;
+        v.stereo = v.extendedPending;
+        if (!v.stereo) {
+          v.key = code;
+          v.channels = 1;
+          v.frequency = 1000000u / (256u - code);
+        }
+      } else if (v.stereo != v.extendedPending || (!v.stereo && code != v.key)) {
+        return r.Refuse(kVocMixed);
+      }
+      v.extendedPending = false;
+      v.bytes += length - 2;
+      return kInfoOk;
+    }
+    case kVocExtended: {   // time constant, packing and mode for the data block after it
+      if (length != 4) return r.Refuse("a VOC extended block of other than 4 bytes");
+      uint16_t constant = r.LE16(body);
+      if (r.U8(body + 2) != 0) return r.Refuse("packed VOC samples");
+      if (r.U8(body + 3) == 0) return r.Refuse("a VOC extended block for mono sound");
+      if (constant == 0) return r.Refuse("a VOC time constant of 0");
+      if (v.extendedPending || (v.kind != 0 && (!v.stereo || constant != v.key))) return r.Refuse(kVocMixed);
+      v.key = constant;
+      v.channels = 2;
+      v.frequency = 256000000u / (65536u - constant) / 2;
+      v.extendedPending = true;
+      return kInfoOk;
+    }
+    case kVocNewData: {   // rate, bits, channels and codec, then the samples
+      if (length < 12) return r.Refuse("a VOC block too short for its fields");
+      uint32_t rate = r.LE32(body), bits = r.U8(body + 4), channels = r.U8(body + 5);
+      if (bits != 8 && bits != 16) return r.Refuse("VOC samples of other than 8 or 16 bits");
+      if (length - 12 < bits / 8 * channels || channels == 0) return r.Refuse(kVocEmpty);
+      if (v.kind == kVocData || v.extendedPending) return r.Refuse(kVocMixed);
+      if (v.kind == 0) {
+        v.kind = kVocNewData;
+        v.key = rate;
+        v.channels = channels;
+        v.frequency = rate;
+        v.bits = bits;
+      } else if (rate != v.key || channels != v.channels || bits != v.bits) {
+        return r.Refuse(kVocMixed);
+      }
+      v.bytes += length - 12;
+      return kInfoOk;
+    }
+    case kVocMore:
+      if (v.kind == 0 || v.extendedPending) return r.Refuse("VOC samples ahead of their sound block");
+      if (length == 0) return r.Refuse(kVocEmpty);
+      v.bytes += length;
+      return kInfoOk;
+    case kVocSilence:   // length and rate code of a pause in 8-bit mono sound
+      if (v.kind != kVocData || v.stereo || v.extendedPending)
+        return r.Refuse("a VOC silence outside 8-bit mono sound");
+      if (length < 3 || r.U8(body + 2) != v.key) return r.Refuse(kVocMixed);
+      v.bytes += r.LE16(body) + 1u;
+      return kInfoOk;
+    case kVocMarker:
+      return r.Refuse("a VOC marker block");
+    default:   // texts, loops and unknown blocks are skipped
+      return kInfoOk;
+  }
+}
+
+bool ZerosUpToEnd(Reader& r, uint64_t pos) {
+  char piece[4096];
+  for (uint64_t size = r.source.Size(); pos < size; pos += sizeof piece) {
+    size_t length = (size_t)std::min<uint64_t>(sizeof piece, size - pos);
+    if (!r.Bytes(pos, piece, length)) return false;
+    for (size_t i = 0; i < length; i++)
+      if (piece[i]) return false;
+  }
+  return true;
+}
+
 InfoResult VocInfo(Reader& r, sAudioType* out) {
   static const char kSignature[] = "Creative Voice File\x1A";
   char signature[20];
-  if (!r.Bytes(0, signature, 20) || memcmp(signature, kSignature, 20) != 0) return kInfoFailed;
-  uint64_t pos = r.LE16(20);
+  if (!r.Bytes(0, signature, 20) || memcmp(signature, kSignature, 20) != 0) return r.Refuse("not a VOC file");
   uint64_t size = r.source.Size();
-  bool extended = false;
-  uint32_t channels = 0, frequency = 0;
-  while (r.ok && pos < size) {
+  uint64_t pos = r.LE16(20);
+  if (!r.ok || pos < 26) return r.Refuse("a VOC header whose first block lies inside it");
+  VocSound v;
+  while (pos < size) {
     uint8_t type = r.U8(pos);
-    if (type == 0) return kInfoFailed;   // the terminator before any sound
+    if (type == kVocEnd) {
+      if (!ZerosUpToEnd(r, pos + 1)) return r.Refuse("data after the VOC terminator");
+      break;
+    }
     uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
     uint64_t body = pos + 4;
-    if (!r.ok) return kInfoFailed;
-    switch (type) {
-      case 1: {   // 8-bit data with a rate code, unless an extended block came first
-        if (length < 2) return kInfoFailed;
-        uint8_t code = r.U8(body);
-        if (r.U8(body + 1) != 0 || !r.ok) return kInfoFailed;   // packed (ADPCM) data is not played
-        if (!extended) {
-          if (code == 0) return kInfoFailed;
-          channels = 1;
-          frequency = (Uint16)(1000000 / (256 - code));
-        }
-        SetSpec(out, channels, AUDIO_U8, frequency);
-        return kInfoOk;
-      }
-      case 8: {   // extended: time constant, packing and mono/stereo for the data block after it
-        if (length < 4) return kInfoFailed;
-        uint16_t constant = r.LE16(body);
-        if (constant == 0 || r.U8(body + 2) != 0 || !r.ok) return kInfoFailed;
-        channels = r.U8(body + 3) == 1 ? 2 : 1;
-        frequency = (256000000u / (65536u - constant)) / channels;
-        extended = true;
-        break;
-      }
-      case 9: {   // rate, bits and channels of their own
-        if (length < 12 || body + 12 > size) return kInfoFailed;   // the loader reads all 12 bytes
-        uint32_t rate = r.LE32(body);
-        uint8_t bits = r.U8(body + 4);
-        uint8_t count = r.U8(body + 5);
-        if (!r.ok || rate == 0) return kInfoFailed;
-        if (bits != 8 && bits != 16) return kInfoFailed;
-        SetSpec(out, count, bits == 16 ? AUDIO_S16LSB : AUDIO_U8, rate);
-        return kInfoOk;
-      }
-      case 2:   // a continuation or a silence before any data says nothing of the format
-      case 3:
-        return kInfoFailed;
-      default:  // markers, texts, loops: skipped
-        break;
-    }
+    if (!r.ok || body + length > size) return r.Refuse("a VOC block that runs past the end of the file");
+    if (VocBlockOf(r, v, type, body, length) != kInfoOk) return kInfoFailed;
+    if (!r.ok) return r.Refuse("a VOC block that runs past the end of the file");
     pos = body + length;
   }
-  return kInfoFailed;
+  if (v.kind == 0) return r.Refuse("a VOC file without sound");
+  if (v.extendedPending) return r.Refuse("a VOC extended block without its data block");
+  r.decodedBytes = v.bytes;
+  return Accept(r, out, v.channels, v.bits == 16 ? AUDIO_S16LSB : AUDIO_U8, v.frequency);
 }
 
 // ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
@@ -388,11 +526,12 @@ bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial) {
 }
 
 InfoResult OggInfo(Reader& r, sAudioType* out) {
+  static const char kHeaders[] = "damaged Ogg Vorbis headers";
   std::string id;
   uint32_t serial;
   uint64_t end;
-  if (!ReadFirstOggPage(r, &id, &serial, &end)) return kInfoFailed;
-  if (id.size() < 30 || (uint8_t)id[0] != 1 || id.compare(1, 6, "vorbis") != 0) return kInfoFailed;
+  if (!ReadFirstOggPage(r, &id, &serial, &end)) return r.Refuse(kHeaders);
+  if (id.size() < 30 || (uint8_t)id[0] != 1 || id.compare(1, 6, "vorbis") != 0) return r.Refuse(kHeaders);
   MemorySource header(id.data(), id.size());
   Reader h(header);
   uint32_t version = h.LE32(7);
@@ -402,25 +541,28 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
   int small = blocksizes & 0x0F, large = blocksizes >> 4;
   if (version != 0 || channels == 0 || rate == 0 || small < 6 || large > 13 || small > large ||
       (h.U8(29) & 1) == 0)
-    return kInfoFailed;
-  if (!SecondOggPageFits(r, end, serial)) return kInfoFailed;
-  SetSpec(out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
-  return kInfoOk;
+    return r.Refuse(kHeaders);
+  if (!SecondOggPageFits(r, end, serial)) return r.Refuse(kHeaders);
+  return Accept(r, out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
 }
 
 }  // namespace
 
-bool IsSoundMagic(const void* first4) {
-  static const char* const kMagics[] = {"FORM", "WAVE", "RIFF", "OggS", "Crea"};
-  for (const char* magic : kMagics)
-    if (memcmp(first4, magic, 4) == 0) return true;
-  return false;
+bool ChannelsConvertible(int channels) { return channels == 1 || channels == 2 || channels == 4 || channels == 6; }
+
+namespace {
+
+InfoResult Finish(const Reader& r, InfoResult result, SoundShape* shape) {
+  if (shape) {
+    shape->refusal = result == kInfoOk ? nullptr : r.refusal ? r.refusal : "a damaged header";
+    shape->decodedBytes = result == kInfoOk ? r.decodedBytes : 0;
+  }
+  return result;
 }
 
-InfoResult SoundInfoOf(ByteSource& source, sAudioType* out) {
-  Reader r(source);
+InfoResult SoundKind(Reader& r, sAudioType* out) {
   char magic[4];
-  if (source.ReadAt(0, magic, 4) != 4) return kInfoUnknown;
+  if (r.source.ReadAt(0, magic, 4) != 4) return kInfoUnknown;
   if (memcmp(magic, "FORM", 4) == 0) {
     SetFormat(out, "AIFF");
     return AiffInfo(r, out);
@@ -440,25 +582,37 @@ InfoResult SoundInfoOf(ByteSource& source, sAudioType* out) {
   return kInfoUnknown;
 }
 
-InfoResult MusicInfoOf(ByteSource& source, sAudioType* out) {
+}  // namespace
+
+InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
+  Reader r(source);
+  InfoResult result = SoundKind(r, out);
+  if (result == kInfoUnknown) r.refusal = "not a sound file of a kind the mixer knows";
+  return Finish(r, result, shape);
+}
+
+InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
   // Module signatures lie in the first 48 bytes; a file shorter than 12 holds no module header.
+  Reader r(source);
   uint8_t head[48];
   size_t got = source.ReadAt(0, head, sizeof head);
-  if (got < 12) return kInfoUnknown;
+  if (got < 12) {
+    r.refusal = "too short for any music file";
+    return Finish(r, kInfoUnknown, shape);
+  }
   if (memcmp(head, "OggS", 4) == 0) {
-    Reader r(source);
     sAudioType found = *out;
-    if (OggInfo(r, &found) != kInfoOk) return kInfoFailed;
+    if (OggInfo(r, &found) != kInfoOk) return Finish(r, kInfoFailed, shape);
     *out = found;
     SetFormat(out, "OGG");
-    return kInfoOk;
+    return Finish(r, kInfoOk, shape);
   }
   if (memcmp(head, "IMPM", 4) == 0) SetFormat(out, "IT");
   else if (got >= 15 && memcmp(head, "Extended Module", 15) == 0) SetFormat(out, "XM");
   else if (got >= 48 && memcmp(head + 44, "SCRM", 4) == 0) SetFormat(out, "S3M");
   else SetFormat(out, "MOD");
   SetSpec(out, 0, 0, 0);
-  return kInfoOk;
+  return Finish(r, kInfoOk, shape);
 }
 
 bool ExportFileName(const char* blockname, const char* format, std::string* out) {

@@ -6,6 +6,7 @@
 #include <smpeg.h>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -132,11 +133,16 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   int smpegSound = mixerRoute ? 0 : sound;
   SMPEG_Info info;
   memset(&info, 0, sizeof info);
+  SDL_ClearError();   // SDL's text then speaks of this start only, not of whatever failed before
   SMPEG* mpeg = SMPEG_new(file, &info, smpegSound);
   const char* error = mpeg ? SMPEG_error(mpeg) : "SMPEG could not be started";
   if (error) {
-    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter,
-                   *error ? error : SDL_GetError());
+    // SMPEG fills its text from its own thread: it may still be empty, or end in a line break.
+    std::string text = error;
+    while (!text.empty() && strchr("\r\n .", text.back())) text.pop_back();
+    if (text.empty()) text = SDL_GetError();
+    if (text.empty()) text = "no MPEG stream found in the file";
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: %s.\n", file, smpegSound, filter, text.c_str());
     if (mpeg) SMPEG_delete(mpeg);
     return 0;
   }

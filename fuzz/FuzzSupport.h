@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace ydxfuzz {
 
@@ -20,6 +23,31 @@ inline std::string ReadBack(const char* path) {
     fclose(file);
   }
   return bytes;
+}
+
+// libFuzzer reads its corpus directories, and saves what it finds into the first, only after
+// LLVMFuzzerInitialize: a target that changes directory calls this first, so that relative corpus,
+// dictionary and artifact paths on its command line keep naming what they named where it started.
+inline void AbsolutePathArguments(int* argc, char*** argv) {
+  static std::vector<std::string> texts;
+  static std::vector<char*> pointers;
+  char here[4096];
+  if (!argc || !argv || !getcwd(here, sizeof here)) return;
+  auto absolute = [&](const std::string& path) { return path.empty() || path[0] == '/' ? path : here + ("/" + path); };
+  texts.clear();
+  for (int i = 0; i < *argc; i++) {
+    std::string arg = (*argv)[i];
+    if (i > 0 && !arg.empty() && arg[0] != '-') arg = absolute(arg);
+    for (const char* flag : {"-artifact_prefix=", "-exact_artifact_path=", "-dict=", "-merge_control_file="}) {
+      size_t length = strlen(flag);
+      if (i > 0 && arg.compare(0, length, flag) == 0) arg = flag + absolute(arg.substr(length));
+    }
+    texts.push_back(arg);
+  }
+  pointers.clear();
+  for (std::string& text : texts) pointers.push_back(&text[0]);
+  pointers.push_back(nullptr);
+  *argv = pointers.data();
 }
 
 // The library on the dummy drivers, started once for the whole run.

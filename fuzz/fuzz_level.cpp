@@ -4,7 +4,8 @@
 #include "FuzzEngine.h"
 #include "QBTE_Level.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  ydxfuzz::AbsolutePathArguments(argc, argv);
   fuzz_engine::Start();
   return 0;
 }

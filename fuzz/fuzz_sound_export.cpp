@@ -32,7 +32,8 @@ void RemoveDirectories() {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  ydxfuzz::AbsolutePathArguments(argc, argv);
   ydxfuzz::StartLibrary(SDL_INIT_VIDEO | SDL_INIT_AUDIO);
   // A fresh directory whose only entry is the working directory "export": anything else appearing
   // beside it was written outside.

@@ -1,4 +1,5 @@
-// Writes the seed corpora of fuzz_sound_info and fuzz_sound_export from the tests' generators:
+// Writes the seed corpora of fuzz_sound_info, fuzz_sound_export and fuzz_sound_agree from the tests'
+// generators:
 //   g++ -std=c++17 -Itests/sound/assets fuzz/make_sound_seeds.cpp tests/sound/assets/SoundAssets.cpp \
 //       $(pkg-config --cflags --libs vorbisenc vorbis ogg) -o /tmp/make_sound_seeds && /tmp/make_sound_seeds fuzz/corpus
 #include "SoundAssets.h"
@@ -7,9 +8,10 @@
 
 int main(int argc, char** argv) {
   std::string root = argc > 1 ? argv[1] : "fuzz/corpus";
-  std::string info = root + "/sound_info/", exportDir = root + "/sound_export/";
+  std::string info = root + "/sound_info/", exportDir = root + "/sound_export/", agree = root + "/sound_agree/";
   mkdir(info.c_str(), 0755);
   mkdir(exportDir.c_str(), 0755);
+  mkdir(agree.c_str(), 0755);
   using namespace ydxsnd;
   struct Seed {
     const char* name;
@@ -37,5 +39,25 @@ int main(int argc, char** argv) {
   exportSeed("separator", 0, "a/b", Wav(8, 1, 11025, 20));
   exportSeed("full-name", 0, std::string(32, 'n'), Wav(8, 1, 11025, 20));
   exportSeed("unknown", 0, "noise", "not a sound");
+  // Every kind the loaders decode, and shapes next to those they cannot survive.
+  WavFields noChannels, floats;
+  noChannels.channels = 0;
+  floats.encoding = 3;
+  floats.bits = 32;
+  floats.blockAlign = 4;
+  std::string soxVoc16 = Voc16(1, 8000, 40);
+  soxVoc16[27] = (char)(soxVoc16[27] - 8);   // a block length 8 short of its data, as one tool writes it
+  Seed agreeSeeds[] = {
+      {"wav8", Wav(8, 1, 11025, 40)},          {"wav16", Wav(16, 2, 22050, 40)},
+      {"ms-adpcm", WavAdpcm(true, 1, 22050, 2, 64)},
+      {"ima-adpcm", WavAdpcm(false, 2, 8000, 2, 64)},
+      {"no-channels", WavOf(noChannels, std::string(40, '\x10'))},
+      {"float", WavOf(floats, std::string(40, '\0'))},
+      {"aiff16", Aiff(16, 2, 44100, 40)},       {"8svx", Svx8(8363, 41)},
+      {"voc8", Voc8(10000, 40)},
+      {"voc8-stereo", Voc8Stereo(11025, 40)},   {"voc16-pieces", VocContinued(16000, 60, 3)},
+      {"voc16-short-length", soxVoc16},        {"ogg", OggVorbis(1, 8000, 0.05)},
+  };
+  for (const Seed& s : agreeSeeds) Save(agree + s.name, s.bytes);
   return 0;
 }

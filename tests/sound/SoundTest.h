@@ -48,6 +48,12 @@ class SoundTest : public YdxTest {
     EXPECT_TRUE(ydxsnd::Save(name, bytes)) << name;
     return name;
   }
+  // Writes a generated file and stores it in the archive under its own name, for tests that compare
+  // the file with the block.
+  static void SaveAndImport(int archive, const char* name, const std::string& bytes) {
+    Save(name, bytes);
+    ASSERT_GT(ISoundFX->SoundImport(archive, name, name), 0) << name;
+  }
   static bool Logged(const std::string& text) { return ydxtest::LogText().find(text) != std::string::npos; }
   static char* C(const std::string& s) { return const_cast<char*>(s.c_str()); }
 };

@@ -70,8 +70,7 @@ TEST_F(InfoTest, EverySoundFormatFromFilesAndBlocksAsTheLoadersSeeIt) {
   Mix_Init(MIX_INIT_OGG);
   for (const SoundCase& c : SoundCases()) {
     SCOPED_TRACE(c.file);
-    Save(c.file, c.bytes);
-    ASSERT_GT(ISoundFX->SoundImport(archive, C(c.file), C(c.file)), 0);
+    SaveAndImport(archive, c.file, c.bytes);
     for (int fromArchive = 0; fromArchive < 2; fromArchive++) {
       sAudioType info;
       memset(&info, 0xEE, sizeof info);

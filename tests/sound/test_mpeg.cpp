@@ -168,6 +168,15 @@ TEST_F(MpegTest, FilesThatCannotPlayAreRefusedCleanly) {
     EXPECT_EQ(IVideo->PlayMPEG(file, 0, 1), 0);
     EXPECT_TRUE(Logged(std::string(" . [IVideo->Play(") + file + ",0,1)] Error: "));
   }
+  // Whether SMPEG's text for a file without a stream is there yet or not, each line says what failed.
+  for (const char* file : {"garbage.mpg", "empty.mpg"}) {
+    std::string log = ydxtest::LogText(), lead = std::string(" . [IVideo->Play(") + file + ",0,1)] Error: ";
+    size_t at = log.find(lead);
+    ASSERT_NE(at, std::string::npos) << file;
+    std::string text = log.substr(at + lead.size(), log.find('\n', at) - at - lead.size());
+    EXPECT_GT(text.size(), 1u) << file;
+    EXPECT_EQ(text.back(), '.') << file;
+  }
   EXPECT_EQ(IVideo->PlayMPEG(NULL, 0, 0), 0);
   EXPECT_TRUE(Logged(" . [IVideo->Play((null),0,0)] Error: no file was given.\n"));
   EXPECT_EQ(seen.calls, 0);

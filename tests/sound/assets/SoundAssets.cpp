@@ -113,6 +113,66 @@ std::string WavWithExtraChunks(int rate) {
               Chunk("cue ", std::string(4, '\0')) + Chunk("data", Pcm(16, 1, 256, false)));
 }
 
+std::string WavOf(const WavFields& f, const std::string& data) {
+  std::string fmt;
+  LE16(fmt, (unsigned)f.encoding);
+  LE16(fmt, (unsigned)f.channels);
+  LE32(fmt, (uint32_t)f.rate);
+  LE32(fmt, (uint32_t)f.rate * (uint32_t)f.blockAlign);
+  LE16(fmt, (unsigned)f.blockAlign);
+  LE16(fmt, (unsigned)f.bits);
+  return Riff(Chunk("fmt ", fmt + f.extra) + Chunk("data", data));
+}
+
+std::string WavAdpcm(bool ms, int channels, int rate, int blocks, int blockAlign, int samplesPerBlock) {
+  const int headerBytes = ms ? 7 : 4;
+  if (blockAlign <= 0) blockAlign = 256 * channels;
+  if (samplesPerBlock < 0) samplesPerBlock = (blockAlign - headerBytes * channels) * 2 / channels + (ms ? 2 : 1);
+  std::string extra;
+  if (ms) {
+    static const int kCoefficients[7][2] = {{256, 0},  {512, -256}, {0, 0},     {192, 64},
+                                            {240, 0}, {460, -208}, {392, -232}};
+    LE16(extra, (unsigned)samplesPerBlock);
+    LE16(extra, 7);
+    for (const auto& pair : kCoefficients) {
+      LE16(extra, (unsigned)(int16_t)pair[0]);
+      LE16(extra, (unsigned)(int16_t)pair[1]);
+    }
+  } else {
+    LE16(extra, (unsigned)samplesPerBlock);
+  }
+  // Each block: its header per channel (predictor, step, first samples), then a square wave's codes.
+  std::string data;
+  for (int b = 0; b < blocks; b++) {
+    std::string block;
+    for (int c = 0; c < channels; c++) {
+      if (ms) {
+        block.insert((size_t)c, 1, (char)(b % 7));   // predictors come first, one per channel
+      } else {
+        LE16(block, 0);
+        block += (char)(b % 89);   // step index
+        block += '\0';
+      }
+    }
+    if (ms)
+      for (int field = 0; field < 3; field++)
+        for (int c = 0; c < channels; c++) LE16(block, field == 0 ? 16 : 0);   // step, then two samples
+    for (int i = (int)block.size(); i < blockAlign; i++) block += (char)(Square(i, 16) > 0 ? 0x17 : 0x9F);
+    data += block.substr(0, (size_t)blockAlign);
+  }
+  std::string fmt;
+  LE16(fmt, ms ? 2 : 0x11);
+  LE16(fmt, (unsigned)channels);
+  LE32(fmt, (uint32_t)rate);
+  LE32(fmt, (uint32_t)((uint64_t)rate * (uint64_t)blockAlign / (uint64_t)(samplesPerBlock > 0 ? samplesPerBlock : 1)));
+  LE16(fmt, (unsigned)blockAlign);
+  LE16(fmt, 4);
+  LE16(fmt, (unsigned)extra.size());
+  std::string fact;
+  LE32(fact, (uint32_t)(blocks * samplesPerBlock));
+  return Riff(Chunk("fmt ", fmt + extra) + Chunk("fact", fact) + Chunk("data", data));
+}
+
 std::string Aiff(int bits, int channels, int rate, int frames) {
   std::string comm;
   BE16(comm, channels);
@@ -135,6 +195,28 @@ std::string Aiff(int bits, int channels, int rate, int frames) {
   return s + body;
 }
 
+std::string Svx8(int rate, int samples) {
+  std::string header;
+  BE32(header, (uint32_t)samples);   // one-shot part
+  BE32(header, 0);                   // no repeat part
+  BE32(header, 0);
+  BE16(header, (unsigned)rate);
+  header += '\1';                    // one octave
+  header += '\0';                    // not compressed
+  BE32(header, 0x10000);             // full volume
+  std::string body = "8SVX";
+  body += "VHDR";
+  BE32(body, (uint32_t)header.size());
+  body += header;
+  body += "BODY";
+  BE32(body, (uint32_t)samples);
+  body += Pcm(8, 1, samples, true);
+  if (samples % 2) body += '\0';     // chunks keep an even length
+  std::string s = "FORM";
+  BE32(s, (uint32_t)body.size());
+  return s + body;
+}
+
 std::string AiffWithChunkPointingBack() {
   std::string aiff = Aiff(16, 1, 8000, 100);
   const size_t afterComm = 12 + 8 + 18;
@@ -142,27 +224,62 @@ std::string AiffWithChunkPointingBack() {
   return aiff.substr(0, afterComm) + "JUNK" + std::string("\xFF\xFF\xFF\xF8", 4) + aiff.substr(afterComm);
 }
 
-std::string Voc8(int rate, int samples) {
-  std::string s = VocHeader();
+namespace {
+
+// An 8-bit data block: rate code, no packing, the samples.
+void Voc8Block(std::string& s, int rate, int channels, int samples) {
   std::string body;
   body += (char)(256 - 1000000 / rate);
   body += '\0';
-  body += Pcm(8, 1, samples, false);
+  body += Pcm(8, channels, samples, false);
   VocBlock(s, 1, body);
+}
+
+// The fields of a "new format" block ahead of its 16-bit samples.
+std::string Voc16Fields(int channels, int rate) {
+  std::string body;
+  LE32(body, (uint32_t)rate);
+  body += (char)16;
+  body += (char)channels;
+  LE16(body, 4);   // codec: 16-bit signed PCM
+  LE32(body, 0);
+  return body;
+}
+
+}  // namespace
+
+std::string Voc8(int rate, int samples) {
+  std::string s = VocHeader();
+  Voc8Block(s, rate, 1, samples);
   s += '\0';
   return s;
 }
 
 std::string Voc16(int channels, int rate, int samples) {
   std::string s = VocHeader();
-  std::string body;
-  LE32(body, rate);
-  body += (char)16;
-  body += (char)channels;
-  LE16(body, 4);   // codec: 16-bit signed PCM
-  LE32(body, 0);
-  body += Pcm(16, channels, samples, false);
-  VocBlock(s, 9, body);
+  VocBlock(s, 9, Voc16Fields(channels, rate) + Pcm(16, channels, samples, false));
+  s += '\0';
+  return s;
+}
+
+std::string Voc8Stereo(int rate, int samples) {
+  std::string s = VocHeader();
+  std::string extended;
+  LE16(extended, 65536 - 256000000 / (rate * 2));   // time constant of the two channels' joint rate
+  extended += '\0';                                // not packed
+  extended += '\1';                                // stereo
+  VocBlock(s, 8, extended);
+  Voc8Block(s, rate, 2, samples);
+  s += '\0';
+  return s;
+}
+
+std::string VocContinued(int rate, int samples, int pieces) {
+  std::string pcm = Pcm(16, 1, samples, false);
+  size_t step = (pcm.size() / (size_t)pieces + 1) & ~(size_t)1;
+  std::string s = VocHeader();
+  VocBlock(s, 9, Voc16Fields(1, rate) + pcm.substr(0, step));
+  for (size_t at = step; at < pcm.size(); at += step) VocBlock(s, 2, pcm.substr(at, step));
   s += '\0';
   return s;
 }

@@ -11,13 +11,30 @@ namespace ydxsnd {
 std::string Wav(int bits, int channels, int rate, int frames);
 // A WAV with a "LIST" chunk before "fmt " and another chunk between "fmt " and "data".
 std::string WavWithExtraChunks(int rate);
+// Any format chunk: the fields as given (the block size too), `extra` after the 16 basic bytes, then
+// the data chunk. For float, 24-bit, zero-channel and other shapes the mixer's loader must not see.
+struct WavFields {
+  int encoding = 1, channels = 1, rate = 22050, bits = 16, blockAlign = 2;
+  std::string extra;
+};
+std::string WavOf(const WavFields& fields, const std::string& data);
+// ADPCM as sound tools write it: MS-ADPCM (its 7 coefficient pairs) or IMA-ADPCM in blocks of 256
+// bytes per channel, with a "fact" chunk. `blockAlign` 0 takes the usual size; `samplesPerBlock` -1
+// the size's own count.
+std::string WavAdpcm(bool ms, int channels, int rate, int blocks, int blockAlign = 0, int samplesPerBlock = -1);
 // AIFF with big-endian signed PCM.
 std::string Aiff(int bits, int channels, int rate, int frames);
+// 8SVX: signed 8-bit mono samples after a voice header.
+std::string Svx8(int rate, int samples);
 // An AIFF whose chunk after "COMM" has a length that, added in 32 bits, leads back to that chunk.
 std::string AiffWithChunkPointingBack();
 // VOC with one 8-bit data block (rate code 256 - 1000000 / rate), or a "new format" 16-bit block.
 std::string Voc8(int rate, int samples);
 std::string Voc16(int channels, int rate, int samples);
+// 8-bit stereo: an extended block ahead of the data block.
+std::string Voc8Stereo(int rate, int samples);
+// 16-bit mono sound split into a new-format block and `pieces` - 1 continuation blocks.
+std::string VocContinued(int rate, int samples, int pieces);
 // Ogg Vorbis of a sine tone; the stream serial is fixed, so equal arguments give equal bytes.
 std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f);
 // A 4-channel "M.K." module with one looping square-wave sample playing on row 0.

@@ -1,0 +1,180 @@
+// Sound data of every kind and of shapes SDL's loaders and converter cannot survive: information and
+// loading give the same verdict from files and from archive blocks, refused loads say why, and the
+// open mixer's own limits are kept.
+#include "SoundTest.h"
+#include <cstring>
+
+namespace {
+
+class ShapeTest : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    StartLibrary("dummy");
+  }
+};
+
+std::string WithByte(std::string bytes, size_t at, char value) {
+  bytes.replace(at, 1, 1, value);
+  return bytes;
+}
+
+std::string WavShape(int encoding, int channels, int rate, int bits, int blockAlign, size_t dataBytes = 64) {
+  ydxsnd::WavFields f;
+  f.encoding = encoding;
+  f.channels = channels;
+  f.rate = rate;
+  f.bits = bits;
+  f.blockAlign = blockAlign;
+  return ydxsnd::WavOf(f, std::string(dataBytes, '\x40'));
+}
+
+struct ShapeCase {
+  const char* name;
+  std::string bytes;
+  int channels;   // 0: refused
+  Uint16 sampleformat;
+  int frequency;
+};
+
+// Offsets into the generated files: the block size of a WAV format chunk, the first ADPCM block's
+// first byte (after the "fact" chunk), a VOC file's first block type and length, the end of an AIFF
+// file's "COMM" chunk.
+const size_t kBlockAlign = 32, kMsFirstBlock = 12 + 58 + 12 + 8, kVocBlock = 26, kVocLength = 27, kAfterComm = 38;
+
+std::vector<ShapeCase> Shapes() {
+  using namespace ydxsnd;
+  std::string ms = WavAdpcm(true, 1, 22050, 2), ima = WavAdpcm(false, 2, 8000, 2);
+  std::string voc16 = Voc16(1, 8000, 40), aiff = Aiff(8, 1, 22050, 40);
+  return {
+      {"u8.wav", ydxsnd::Wav(8, 1, 11025, 40), 1, AUDIO_U8, 11025},
+      {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
+      {"lowest-rate.wav", WavShape(1, 1, 1000, 16, 2), 1, AUDIO_S16LSB, 1000},
+      {"highest-rate.wav", WavShape(1, 6, 384000, 16, 12), 6, AUDIO_S16LSB, 384000},
+      {"no-channels.wav", WavShape(1, 0, 22050, 16, 2), 0, 0, 0},
+      {"three-channels.wav", WavShape(1, 3, 22050, 16, 6), 0, 0, 0},
+      {"rate-0.wav", WavShape(1, 1, 0, 16, 2), 0, 0, 0},
+      {"rate-999.wav", WavShape(1, 1, 999, 16, 2), 0, 0, 0},
+      {"rate-384001.wav", WavShape(1, 1, 384001, 16, 2), 0, 0, 0},
+      {"24-bit.wav", WavShape(1, 1, 22050, 24, 3, 63), 0, 0, 0},
+      {"float.wav", WavShape(3, 1, 22050, 32, 4), 0, 0, 0},
+      {"ms-adpcm.wav", ms, 1, AUDIO_S16LSB, 22050},
+      {"ms-adpcm-stereo.wav", WavAdpcm(true, 2, 44100, 3), 2, AUDIO_S16LSB, 44100},
+      {"ima-adpcm.wav", ima, 2, AUDIO_S16LSB, 8000},
+      {"ima-adpcm-mono.wav", WavAdpcm(false, 1, 11025, 3), 1, AUDIO_S16LSB, 11025},
+      {"ms-adpcm-block-0.wav", WithByte(WithByte(ms, kBlockAlign, 0), kBlockAlign + 1, 0), 0, 0, 0},
+      {"ms-adpcm-samples.wav", WavAdpcm(true, 1, 22050, 2, 0, 499), 0, 0, 0},
+      {"ms-adpcm-predictor.wav", WithByte(ms, kMsFirstBlock + 256, 7), 0, 0, 0},
+      {"ima-adpcm-block-0.wav", WithByte(WithByte(ima, kBlockAlign, 0), kBlockAlign + 1, 0), 0, 0, 0},
+      {"ima-adpcm-block-odd.wav", WavAdpcm(false, 2, 8000, 2, 510), 0, 0, 0},
+      {"ms-adpcm-3-bits.wav", WithByte(ms, kBlockAlign + 2, 3), 0, 0, 0},
+      {"u8.voc", Voc8(10000, 40), 1, AUDIO_U8, 10000},
+      {"stereo.voc", Voc8Stereo(11025, 40), 2, AUDIO_U8, 11025},
+      {"s16.voc", Voc16(2, 16000, 40), 2, AUDIO_S16LSB, 16000},
+      {"s16-pieces.voc", VocContinued(22050, 100, 3), 1, AUDIO_S16LSB, 22050},
+      {"s16-short-length.voc", WithByte(voc16, kVocLength, (char)(voc16[kVocLength] - 8)), 0, 0, 0},
+      {"s16-no-channels.voc", WithByte(voc16, kVocBlock + 9, 0), 0, 0, 0},
+      {"extended-mono.voc", WithByte(Voc8Stereo(11025, 40), kVocBlock + 7, 0), 0, 0, 0},
+      {"marker.voc", WithByte(voc16, kVocBlock, 4), 0, 0, 0},
+      {"zero-padded.voc", voc16 + std::string(16, '\0'), 1, AUDIO_S16LSB, 8000},
+      {"after-terminator.voc", voc16 + std::string("\x02\x04\0\0\x10\x20\x30\x40", 8), 0, 0, 0},
+      {"s16.aiff", Aiff(16, 2, 44100, 40), 2, AUDIO_S16MSB, 44100},
+      {"three-channels.aiff", Aiff(8, 3, 22050, 40), 0, 0, 0},
+      {"padded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc\0", 12) + aiff.substr(kAfterComm),
+       1, AUDIO_S8, 22050},
+      {"unpadded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc", 11) + aiff.substr(kAfterComm),
+       0, 0, 0},
+      {"voice.8svx", Svx8(8363, 41), 1, AUDIO_S8, 8363},
+      {"rate-0.8svx", Svx8(0, 41), 0, 0, 0},
+      {"mono.ogg", OggVorbis(1, 11025, 0.1), 1, AUDIO_S16LSB, 11025},
+      {"three-channels.ogg", OggVorbis(3, 11025, 0.1), 0, 0, 0},
+  };
+}
+
+}  // namespace
+
+TEST_F(ShapeTest, InformationAndLoadingGiveOneVerdictForEveryShape) {
+  OpenMixer();
+  int archive = IStuffDPF->Create("shapes.dpf");
+  ASSERT_GT(archive, 0);
+  for (const ShapeCase& c : Shapes()) {
+    SCOPED_TRACE(c.name);
+    SaveAndImport(archive, c.name, c.bytes);
+    for (int fromArchive = 0; fromArchive < 2; fromArchive++) {
+      sAudioType info = sAudioType();
+      int informed = ISoundFX->SoundInfo(fromArchive ? archive : 0, C(c.name), &info);
+      int sound = fromArchive ? ISoundFX->SoundLoad(archive, C(c.name)) : ISoundFX->SoundLoad(c.name);
+      EXPECT_EQ(informed, c.channels ? 1 : 0);
+      EXPECT_EQ(sound >= 0, informed == 1);
+      if (c.channels) {
+        EXPECT_EQ(info.channels, c.channels);
+        EXPECT_EQ(info.sampleformat, c.sampleformat);
+        EXPECT_EQ(info.frequency, c.frequency);
+      }
+      ISoundFX->SoundFree(sound);
+    }
+  }
+  IStuffDPF->Close(archive);
+}
+
+TEST_F(ShapeTest, RefusedDataIsNamedWithItsReason) {
+  OpenMixer();
+  Save("none.wav", WavShape(1, 0, 22050, 16, 2));
+  EXPECT_EQ(ISoundFX->SoundLoad("none.wav"), -1);
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('none.wav')] Error: sound refused before decoding (a channel count "
+                     "other than 1, 2, 4 or 6).\n"));
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('none.wav')] Error: sound not found.\n"));
+  ASSERT_GT(ISoundFX->SoundImport(C("a.dpf"), C("none"), C("none.wav")), 0);
+  EXPECT_EQ(ISoundFX->SoundLoad(C("a.dpf"), C("none")), -1);
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('a.dpf','none')] Error: sound refused before decoding (a channel "
+                     "count other than 1, 2, 4 or 6).\n"));
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('a.dpf','none')] Error: sound format unknown.\n"));
+  sAudioType info;
+  EXPECT_EQ(ISoundFX->SoundInfo(0, C("none.wav"), &info), 0);
+  EXPECT_TRUE(Logged("none.wav',0x") && Logged("] Error: sound load failed.\n"));
+
+  // Music decoded as it plays is held to the same rules: Ogg Vorbis when loaded, WAV when played.
+  Save("three.ogg", ydxsnd::OggVorbis(3, 11025, 0.1));
+  EXPECT_EQ(ISoundFX->MusicLoad("three.ogg"), -1);
+  EXPECT_TRUE(Logged(" . [ISoundFX->MusicLoad('three.ogg')] Error: music format unknown ('a channel count other "
+                     "than 1, 2, 4 or 6').\n"));
+  EXPECT_EQ(ISoundFX->MusicInfo(0, C("three.ogg"), &info), 0);
+  int music = ISoundFX->MusicLoad("none.wav");
+  ASSERT_GE(music, 0);   // kept as module data until played
+  EXPECT_EQ(ISoundFX->MusicPlay(music, 0), -1);
+  EXPECT_TRUE(Logged("Error: music format unknown ('a channel count other than 1, 2, 4 or 6').\n"));
+  ISoundFX->MusicFree(music);
+}
+
+TEST_F(ShapeTest, TheOpenMixersLimitsAreKept) {
+  // A sound every common mixer converts, but one of six channels at 1000 Hz cannot: the rate is too far off.
+  ASSERT_EQ(ISoundFX->Init(1000, AUDIO_S16LSB, 6, 512), 1);
+  Save("high.wav", WavShape(1, 1, 384000, 16, 2));
+  sAudioType info;
+  EXPECT_EQ(ISoundFX->SoundInfo(0, C("high.wav"), &info), 1);
+  EXPECT_EQ(ISoundFX->SoundLoad("high.wav"), -1);
+  EXPECT_TRUE(Logged("(the sound's rate of 384000 Hz is too far from the mixer's 1000 Hz).\n"));
+  int music = ISoundFX->MusicLoad("high.wav");
+  EXPECT_EQ(ISoundFX->MusicPlay(music, 0), -1);
+  ISoundFX->MusicFree(music);
+  ISoundFX->Quit();
+  // Converted for six 16-bit channels at 48000 Hz, 6 MB of 1000 Hz bytes would outgrow SDL's int sizes.
+  ASSERT_EQ(ISoundFX->Init(48000, AUDIO_S16LSB, 6, 512), 1);
+  Save("long.wav", WavShape(1, 1, 1000, 8, 1, 6u << 20));
+  EXPECT_EQ(ISoundFX->SoundInfo(0, C("long.wav"), &info), 1);
+  EXPECT_EQ(ISoundFX->SoundLoad("long.wav"), -1);
+  EXPECT_TRUE(Logged("(the sound is too long for the mixer's format).\n"));
+  Save("short.wav", WavShape(1, 1, 1000, 8, 1, 4096));
+  int sound = ISoundFX->SoundLoad("short.wav");
+  EXPECT_GE(sound, 0);
+  ISoundFX->SoundFree(sound);
+  ISoundFX->Quit();
+  // SDL spreads one or two 8-bit channels over four or six by writing before its buffer.
+  ASSERT_EQ(ISoundFX->Init(22050, AUDIO_S8, 6, 512), 1);
+  EXPECT_EQ(ISoundFX->SoundLoad("short.wav"), -1);
+  EXPECT_TRUE(Logged("(the mixer's 8-bit sound of four or six channels cannot take sounds of one or two).\n"));
+  Save("six.wav", WavShape(1, 6, 22050, 8, 6, 600));
+  sound = ISoundFX->SoundLoad("six.wav");
+  EXPECT_GE(sound, 0);
+  ISoundFX->SoundFree(sound);
+}
