@@ -112,6 +112,24 @@ Mix_Chunk* LoadChunk(SDL_RWops* source, std::string* refusal) {
   return chunk;
 }
 
+// The music player walks AIFF chunks without the pad byte after an odd length (the sound loader steps
+// over it), and one that walks past the end of the data reads garbage lengths and never stops. So
+// AIFF music must reach both its description and its samples on that walk, inside the data.
+bool AiffMusicWalkEnds(const char* data, int size) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+  bool description = false, samples = false;
+  for (uint64_t pos = 12; !description || !samples;) {
+    if (pos + 8 > (uint64_t)size) return false;
+    const unsigned char* chunk = bytes + pos;
+    uint32_t length = (uint32_t)chunk[4] << 24 | (uint32_t)chunk[5] << 16 | (uint32_t)chunk[6] << 8 | chunk[7];
+    if (length == 0) return false;
+    description = description || memcmp(chunk, "COMM", 4) == 0;
+    samples = samples || memcmp(chunk, "SSND", 4) == 0;
+    pos += 8 + (uint64_t)length;
+  }
+  return true;
+}
+
 // Music the mixer decodes as it plays: Ogg Vorbis, and WAV or AIFF data, which its music player reads
 // with loaders and a converter of the same kind as the sound loaders'. Those are held to the same
 // checks; modules go to their player as they are. False with SDL's error text set to the reason.
@@ -128,6 +146,11 @@ bool MusicDecodable(const char* data, int size) {
   else
     return true;
   std::string why;
+  if (result == ydxsound::kInfoOk && memcmp(data, "FORM", 4) == 0 && memcmp(data + 8, "AIFF", 4) == 0 &&
+      !AiffMusicWalkEnds(data, size)) {
+    SDL_SetError("AIFF chunks the music player cannot walk");
+    return false;
+  }
   if (result == ydxsound::kInfoOk && ConversionFits(music, 0, &why)) return true;
   SDL_SetError("%s", result == ydxsound::kInfoOk ? why.c_str() : shape.refusal);
   return false;

@@ -144,6 +144,21 @@ TEST_F(ShapeTest, RefusedDataIsNamedWithItsReason) {
   EXPECT_EQ(ISoundFX->MusicPlay(music, 0), -1);
   EXPECT_TRUE(Logged("Error: music format unknown ('a channel count other than 1, 2, 4 or 6').\n"));
   ISoundFX->MusicFree(music);
+  // The music player does not step over an odd chunk's pad byte, so it would walk off such an AIFF.
+  std::string aiff = ydxsnd::Aiff(8, 1, 22050, 40);
+  Save("padded.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc\0", 12) + aiff.substr(kAfterComm));
+  Save("plain.aiff", aiff);
+  const struct {
+    const char* file;
+    int played;
+  } aiffMusic[] = {{"padded.aiff", -1}, {"plain.aiff", 0}};
+  for (const auto& m : aiffMusic) {
+    music = ISoundFX->MusicLoad(m.file);
+    ASSERT_GE(music, 0);
+    EXPECT_EQ(ISoundFX->MusicPlay(music, 0), m.played) << m.file;
+    ISoundFX->MusicFree(music);
+  }
+  EXPECT_TRUE(Logged("Error: music format unknown ('AIFF chunks the music player cannot walk').\n"));
 }
 
 TEST_F(ShapeTest, TheOpenMixersLimitsAreKept) {
