@@ -232,16 +232,13 @@ InfoResult WavInfo(Reader& r, sAudioType* out) {
   return Accept(r, out, f.channels, sampleformat, f.frequency);
 }
 
-// An 80-bit IEEE extended value (AIFF's sample rate) as a whole number: 1 for values below 1,
-// 0 for negative ones; false for rates too large for any sound device.
+// An 80-bit IEEE extended value (AIFF's sample rate) as a whole number, 0 for negative values and for
+// values below 2, which the mixer's loader reads as 0 and refuses in every description it meets, not
+// only the last; false for rates too large for any sound device.
 bool ExtendedToRate(const uint8_t* b, uint32_t* rate) {
-  if (b[0] & 0x80) {
-    *rate = 0;
-    return true;
-  }
   int exponent = ((b[0] & 0x7F) << 8 | b[1]) - 16383;
-  if (exponent < 0) {
-    *rate = 1;
+  if ((b[0] & 0x80) || exponent < 1) {
+    *rate = 0;
     return true;
   }
   if (exponent > 29) return false;

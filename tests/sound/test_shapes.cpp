@@ -46,6 +46,8 @@ std::vector<ShapeCase> Shapes() {
   using namespace ydxsnd;
   std::string ms = WavAdpcm(true, 1, 22050, 2), ima = WavAdpcm(false, 2, 8000, 2);
   std::string voc16 = Voc16(1, 8000, 40), aiff = Aiff(8, 1, 22050, 40);
+  // A description of 1 Hz ahead of the real one: the mixer's loader refuses it though the last one is good.
+  std::string slowComm = aiff.substr(12, 26).replace(16, 10, std::string("\x3f\xff\x80\0\0\0\0\0\0\0", 10));
   return {
       {"u8.wav", ydxsnd::Wav(8, 1, 11025, 40), 1, AUDIO_U8, 11025},
       {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
@@ -84,6 +86,7 @@ std::vector<ShapeCase> Shapes() {
        1, AUDIO_S8, 22050},
       {"unpadded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc", 11) + aiff.substr(kAfterComm),
        0, 0, 0},
+      {"two-descriptions.aiff", aiff.substr(0, 12) + slowComm + aiff.substr(12), 0, 0, 0},
       {"voice.8svx", Svx8(8363, 41), 1, AUDIO_S8, 8363},
       {"rate-0.8svx", Svx8(0, 41), 0, 0, 0},
       {"mono.ogg", OggVorbis(1, 11025, 0.1), 1, AUDIO_S16LSB, 11025},
