@@ -1,5 +1,6 @@
 // Shared test harness: temporary directories, SDL driver environment and log helpers.
 #include "YdxTest.h"
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -60,6 +61,16 @@ std::string StartLog(int outputs) {
 }
 
 std::string LogText() { return ReadFile("test.log"); }
+
+bool WaitUntil(const std::function<bool()>& condition, int ms, const std::function<void()>& step) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (step) step();
+    else usleep(2000);
+  }
+}
 
 }  // namespace ydxtest
 

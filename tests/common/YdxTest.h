@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <Yandorix.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ uint16_t FreePort();
 std::string StartLog(int outputs = 2);
 // What the log wrote so far.
 std::string LogText();
+
+// Runs `step` (when given) and tests `condition` until it holds or `ms` of real time pass; true when it
+// held. The deadline only bounds a hang: a busy machine makes the wait longer, never the outcome other.
+bool WaitUntil(const std::function<bool()>& condition, int ms = 60000, const std::function<void()>& step = {});
 
 }  // namespace ydxtest
 
