@@ -239,8 +239,12 @@ OurRelay& Ours() {
   atexit(StopAll);
   Yandorix.Init(SDL_INIT_TIMER);
   INetwork->Init(0);
-  uint16_t port = FreePort();
-  if (INetwork->CreateServer(port, kPassword, 0) != 1) return *ours;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 10 && !port; attempt++) {   // a port free a moment ago may be taken since
+    port = FreePort();
+    if (INetwork->CreateServer(port, kPassword, 0) != 1) port = 0;
+  }
+  if (!port) return *ours;
   ours->sender = Connect(port);
   int seed = LoginRaw(ours->sender, "sender");
   if (seed < 0) return *ours;
