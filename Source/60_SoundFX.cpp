@@ -7,6 +7,8 @@
 #include <SDL_mixer.h>
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -236,6 +238,20 @@ bool ReadWholeFile(const char* path, char** data, int* size, int extra = 0) {
   *data = buffer;
   *size = (int)length;
   return true;
+}
+
+// Loads and exports need the open mixer. Without it they say so in the log, naming the call (printf style).
+bool MixerOpen(int initialised, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool MixerOpen(int initialised, const char* format, ...) {
+  if (initialised) return true;
+  char call[600];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(call, sizeof call, format, args);
+  va_end(args);
+  ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the mixer is not open (ISoundFX->Init() opens it when audioenable "
+                 "is 1).\n", call);
+  return false;
 }
 
 // An archive file opened for one call of a handle form, closed again when the call is done.
@@ -484,7 +500,7 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 // ---- loading and freeing ----
 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
-  if (!p->initialised) return -1;
+  if (!MixerOpen(p->initialised, "SoundLoad('%s')", Text(file))) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
   std::string refusal;
   Mix_Chunk* chunk = LoadChunk(source, &refusal);
@@ -499,7 +515,8 @@ int Yandorix_ISoundFX::SoundLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  if (!MixerOpen(p->initialised, "SoundLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "SND", Text(name), &block) || !block.data) {
     IStuffDPF->FreeBlock(&block);
@@ -533,7 +550,7 @@ int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* file) {
-  if (!p->initialised) return -1;
+  if (!MixerOpen(p->initialised, "MusicLoad('%s')", Text(file))) return -1;
   char* data;
   int size;
   if (!ReadWholeFile(file, &data, &size)) {
@@ -550,7 +567,8 @@ int Yandorix_ISoundFX::MusicLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  if (!MixerOpen(p->initialised, "MusicLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
     IStuffDPF->FreeBlock(&block);
@@ -718,7 +736,9 @@ int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioTy
 // ---- export ----
 
 int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return 0;
+  if (!MixerOpen(p->initialised, "Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file)))
+    return 0;
+  if (handle <= 0 || !IStuffDPF) return 0;
   const char* archive = ArchiveName(handle);
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, music ? "MUS" : "SND", Text(name), &block) || !block.data) {
