@@ -93,7 +93,27 @@ bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string*
     *why = "the sound is too long for the mixer's format";
     return false;
   }
+  // The mixer plays no chunk shorter than one of its sample frames (music, given as 0, streams).
+  uint64_t soundFrame = (uint64_t)sound.channels * ((sound.sampleformat & 0xFF) / 8);
+  double converted = (double)(decodedBytes / soundFrame * soundFrame) * cvt.len_ratio;
+  if (decodedBytes > 0 && converted < (double)(channels * ((format & 0xFF) / 8))) {
+    *why = "the sound is too short to give the mixer one sample frame";
+    return false;
+  }
   return true;
+}
+
+// The mixer's loader reads a sound up to its end, never what follows it (bytes behind a VOC terminator
+// would go into a buffer sized without them): such a sound reaches it as a copy of its own bytes.
+Mix_Chunk* LoadUpToEnd(SDL_RWops* source, ydxsound::ByteSource& bytes, uint64_t soundEnd) {
+  if (!soundEnd || soundEnd >= bytes.Size()) return Mix_LoadWAV_RW(source, 0);
+  std::string sound((size_t)soundEnd, '\0');
+  if (bytes.ReadAt(0, &sound[0], sound.size()) != sound.size()) return NULL;
+  SDL_RWops* copy = SDL_RWFromConstMem(sound.data(), (int)sound.size());
+  if (!copy) return NULL;
+  Mix_Chunk* chunk = Mix_LoadWAV_RW(copy, 0);
+  SDL_RWclose(copy);
+  return chunk;
 }
 
 // Decodes a sound and closes its stream. Only data whose header holds together in a shape SDL's and
@@ -109,7 +129,7 @@ Mix_Chunk* LoadChunk(SDL_RWops* source, std::string* refusal) {
   ydxsound::SoundShape shape;
   if (ydxsound::SoundInfoOf(stream, &sound, &shape) != ydxsound::kInfoOk) *refusal = shape.refusal;
   else if (ConversionFits(sound, shape.decodedBytes, refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
-    chunk = Mix_LoadWAV_RW(source, 0);
+    chunk = LoadUpToEnd(source, stream, shape.soundEnd);
   SDL_RWclose(source);
   return chunk;
 }
