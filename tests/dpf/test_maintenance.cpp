@@ -356,6 +356,8 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
        " . [Yandorix.ConAddCmdHandler('spawn')] Error: there is no console before SetVideoMode.\n"},
       {[&] { return Yandorix.DwAddWatch("score", &watched, NULL); }, 0,
        " . [Yandorix.DwAddWatch('score')] Error: there is no debug window before SetVideoMode.\n"},
+      {[&] { return Yandorix.XMLOpen(nullptr); }, 0, " . [Yandorix.XMLOpen('(null)')] Error: no file name was given.\n"},
+      {[&] { return Yandorix.XMLCreate(nullptr); }, 0, " . [Yandorix.XMLCreate()] Error: no root name was given.\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(), c.result) << c.line;
