@@ -355,7 +355,11 @@ Yandorix_ISoundFX::~Yandorix_ISoundFX() {
 // ---- set-up ----
 
 int Yandorix_ISoundFX::Init() {
-  if (!Yandorix.audioenable) return 0;
+  if (!Yandorix.audioenable) {
+    // Sound switched off in the configuration is a choice, not an error; the log still tells why.
+    ILogSystem.Msg(5, " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n");
+    return 0;
+  }
   if (p->initialised) return 1;   // SDL_mixer counts opens: a second open would need a second close
   Uint16 format = Yandorix.audioformat == 8 ? AUDIO_S8 : AUDIO_S16LSB;
   if (Mix_OpenAudio(Yandorix.audiofrequency, format, Yandorix.audiomode, Yandorix.audiobuffer) < 0) {

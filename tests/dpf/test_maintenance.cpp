@@ -345,6 +345,7 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
           "stays in force.\n"},
       {[&] { return IStuffDPF->Create("plain.txt/a.dpf"); }, -1,
        " . [IStuffDPF->Create('plain.txt/a.dpf')] Error: the file could not be written: Not a directory\n"},
+      {[&] { return ISoundFX->Init(); }, 0, " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n"},
       {[&] { return ISoundFX->SoundLoad("beep.wav"); }, -1,
        " . [ISoundFX->SoundLoad('beep.wav')] Error: the mixer is not open (ISoundFX->Init() opens it when "
        "audioenable is 1).\n"},
