@@ -325,6 +325,7 @@ int AddedCommand(std::vector<std::string>*) { return 1; }
 TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
   MakeMixedArchive("s.dpf");
   ydxtest::WriteFile("plain.txt", "not a directory");
+  ydxtest::WriteFile("partial.xml", "<setup><general mtfriendly='1'/><video renderer='1'/></setup>");
   const std::string key = "four";
   int watched = 0;
   const struct {
@@ -359,6 +360,11 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
        " . [Yandorix.DwAddWatch('score')] Error: there is no debug window before SetVideoMode.\n"},
       {[&] { return Yandorix.XMLOpen(nullptr); }, 0, " . [Yandorix.XMLOpen('(null)')] Error: no file name was given.\n"},
       {[&] { return Yandorix.XMLCreate(nullptr); }, 0, " . [Yandorix.XMLCreate()] Error: no root name was given.\n"},
+      {[&] { return Yandorix.LoadConfig(NULL, "partial.xml", NULL); }, 0,
+       " . [Yandorix.LoadConfig('','partial.xml')] Warning: 'resolutionx' is missing or not a whole number; the "
+       "values from there on were not read.\n"},
+      {[&] { return Yandorix.SaveConfig(NULL, "", NULL); }, 0,
+       " . [Yandorix.SaveConfig()] Error: no file or block name was given.\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(), c.result) << c.line;
