@@ -346,7 +346,8 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
           "stays in force.\n"},
       {[&] { return IStuffDPF->Create("plain.txt/a.dpf"); }, -1,
        " . [IStuffDPF->Create('plain.txt/a.dpf')] Error: the file could not be written: Not a directory\n"},
-      {[&] { return ISoundFX->Init(); }, 0, " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n"},
+      {[&] { return ISoundFX->Init(); }, 0,
+       " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n"},
       {[&] { return ISoundFX->SoundLoad("beep.wav"); }, -1,
        " . [ISoundFX->SoundLoad('beep.wav')] Error: the mixer is not open (ISoundFX->Init() opens it when "
        "audioenable is 1).\n"},
@@ -358,7 +359,8 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
        " . [Yandorix.ConAddCmdHandler('spawn')] Error: there is no console before SetVideoMode.\n"},
       {[&] { return Yandorix.DwAddWatch("score", &watched, NULL); }, 0,
        " . [Yandorix.DwAddWatch('score')] Error: there is no debug window before SetVideoMode.\n"},
-      {[&] { return Yandorix.XMLOpen(nullptr); }, 0, " . [Yandorix.XMLOpen('(null)')] Error: no file name was given.\n"},
+      {[&] { return Yandorix.XMLOpen(nullptr); }, 0,
+       " . [Yandorix.XMLOpen('(null)')] Error: no file name was given.\n"},
       {[&] { return Yandorix.XMLCreate(nullptr); }, 0, " . [Yandorix.XMLCreate()] Error: no root name was given.\n"},
       {[&] { return Yandorix.LoadConfig(NULL, "partial.xml", NULL); }, 0,
        " . [Yandorix.LoadConfig('','partial.xml')] Warning: 'resolutionx' is missing or not a whole number; the "
