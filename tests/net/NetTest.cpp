@@ -2,6 +2,7 @@
 // other, and the fixture that starts the library with its network.
 #include "NetTest.h"
 #include "71_NetCore.h"
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -214,6 +215,12 @@ void FakeServer::Serve() {
     if (poll(&wait, 1, 100) > 0 && recv(peer, login, sizeof login, 0) <= 0) break;
   }
   close(peer);
+}
+
+bool LoggedIn(const char* name) {
+  sClientInfo* list = nullptr;
+  int count = INetwork->GetClientsInfo(&list);
+  return std::any_of(list, list + count, [&](const sClientInfo& info) { return strcmp(info.name, name) == 0; });
 }
 
 bool WaitFor(const std::function<bool()>& condition, int ms) { return ydxtest::WaitUntil(condition, ms); }

@@ -71,6 +71,8 @@ class FakeServer {
   std::thread thread_;
 };
 
+// This process's server has a client of that name logged in.
+bool LoggedIn(const char* name);
 // Polls `condition` every few milliseconds until it holds or `ms` pass.
 bool WaitFor(const std::function<bool()>& condition, int ms = kPatienceMs);
 // Threads of this process right now.

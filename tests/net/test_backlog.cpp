@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+using nettest::LoggedIn;
 using nettest::RawClient;
 using nettest::RawMessage;
 using nettest::WaitFor;
@@ -96,12 +97,6 @@ uint64_t PeakBytes() {
   for (std::string line; std::getline(status, line);)
     if (line.compare(0, 7, "VmHWM:") == 0) return std::stoull(line.substr(7)) << 10;
   return 0;
-}
-
-bool LoggedIn(const char* name) {
-  sClientInfo* list = nullptr;
-  int count = INetwork->GetClientsInfo(&list);
-  return std::any_of(list, list + count, [&](const sClientInfo& info) { return strcmp(info.name, name) == 0; });
 }
 
 bool LogHas(const std::string& text) { return ydxtest::LogText().find(text) != std::string::npos; }
