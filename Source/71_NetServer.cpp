@@ -587,7 +587,7 @@ NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
   char discard[4096];
   for (int rounds = 0; peer.readable && !peer.hungUp && rounds < 16; rounds++) {
     ssize_t got = recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT);
-    if (got == 0) peer.hungUp = true;
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
     if (got <= 0) break;
   }
   return peer.outgoing.Empty() ? NetSendQueue::kDrained : WriteQueued(core, peer);
