@@ -150,6 +150,7 @@ struct NetPeer {
   // Once logged out: taking what waited, then only the message in progress and the notice, then
   // (all written) the socket's own bytes.
   enum Closing { kSending, kNotice, kFinishing } closing = kSending;
+  int takes = 0;                   // times its socket took bytes since it was logged out
   bool hungUp = false;             // the peer closed its side
   NetTokens tokens;
   NetReader reader;

@@ -148,6 +148,7 @@ void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
   }
   if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core);
   peer->closing = NetPeer::kSending;
+  peer->takes = 0;
   peer->deadline = NetWallTicks() + core.serverLimits.closeFlushMs;
   core.closing.push_back(std::move(peer));
 }
@@ -590,7 +591,11 @@ NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
     if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
     if (got <= 0) break;
   }
-  return peer.outgoing.Empty() ? NetSendQueue::kDrained : WriteQueued(core, peer);
+  if (peer.outgoing.Empty()) return NetSendQueue::kDrained;
+  Uint64 before = peer.outgoing.Backlog();
+  NetSendQueue::Status status = WriteQueued(core, peer);
+  if (peer.outgoing.Backlog() != before) peer.takes++;
+  return status;
 }
 
 // Every byte written has reached the peer: closing cannot lose any of them.
@@ -613,9 +618,9 @@ bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uin
   }
   if (!NetPassed(peer.deadline, now)) return true;
   Uint64 waiting = peer.outgoing.Backlog();
-  // One whose socket took bytes lately reads; one whose buffers merely filled up does not.
-  bool reading = !NetPassed(peer.lastProgress + limits.closeNoticeMs, now);
-  if (peer.closing == NetPeer::kSending && reading) {
+  // One whose buffers merely filled up took bytes once at most; one that reads, again and again. A
+  // reader taken for deaf would lose its notice, a deaf one taken for a reader costs a moment.
+  if (peer.closing == NetPeer::kSending && peer.takes > 1) {
     if (Uint64 dropped = peer.outgoing.Cut())
       ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its logout; "
                         "%llu of them were dropped ahead of its last message.\n",
