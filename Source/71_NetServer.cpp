@@ -134,8 +134,12 @@ void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int on
   if (message.Prepare(kNetSystem, cmd, 0, data, size) == 0) SendToClients(core, message, cmd, only, skip);
 }
 
-void CloseOldestClosing(sNetCore& core) {
-  CloseSocket(core, core.closing.front()->socket);
+// A logged-out connection that must give way before it took its last bytes (`why`).
+void CloseOldestClosing(sNetCore& core, const char* why) {
+  NetPeer& peer = *core.closing.front();
+  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' is closed before it took its last %llu bytes (%s).\n",
+                 peer.name, (Figure)peer.outgoing.Backlog(), why);
+  CloseSocket(core, peer.socket);
   core.closing.erase(core.closing.begin());
 }
 
@@ -146,7 +150,7 @@ void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
     CloseSocket(core, peer->socket);
     return;
   }
-  if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core);
+  if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core, "too many connections closing");
   peer->closing = NetPeer::kSending;
   peer->takes = 0;
   peer->deadline = NetWallTicks() + core.serverLimits.closeFlushMs;
@@ -565,7 +569,7 @@ void HoldToTotal(sNetCore& core) {
   const Uint64 limit = core.serverLimits.totalBytes;
   while (core.held.Total() > limit) {
     if (!core.closing.empty()) {
-      CloseOldestClosing(core);
+      CloseOldestClosing(core, "the server holds too much for its clients");
       continue;
     }
     NetPeer* furthest = nullptr;
