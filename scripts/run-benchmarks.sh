@@ -3,8 +3,9 @@
 # beside the one of the previous run (kept in <build>/ratios.txt) and flags each ratio that worsened by
 # more than 15% or misses its target in bench/targets.txt.
 # Each benchmark is repeated, the repetitions of all benchmarks of an executable interleaved at random,
-# and a ratio is taken between medians: a burst of load from other processes then hits both sides of a
-# ratio alike, or only a minority of its repetitions. YDX_BENCH_ARGS replaces these options.
+# and a ratio is taken between the fastest repetitions of its two sides: load from other processes on
+# this shared machine then spreads over both sides alike and is mostly left out. YDX_BENCH_ARGS replaces
+# these options.
 set -e
 dir="$(cd "${1:-build-bench}" && pwd)"   # absolute: each benchmark runs in its own directory
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"

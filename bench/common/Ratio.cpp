@@ -1,5 +1,7 @@
 // Collects the real time of every repetition of each benchmark and prints the registered ratios from
-// their medians after the run; appends them to the file named by YDX_BENCH_RATIOS when it is set.
+// each side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
+// when it is set. Load from other processes only ever adds time, so the fastest repetition is the one
+// it disturbed least: its ratios wander less from run to run than those of medians or means.
 #include "Ratio.h"
 #include "RatioTable.h"
 #include <algorithm>
@@ -22,7 +24,8 @@ static std::vector<Row>& Rows() {
 
 void Ratio(const std::string& ours, const std::string& baseline, double) { Rows().push_back({ours, baseline}); }
 
-// Shows one line per benchmark (its median when it was repeated) and keeps every repetition's time.
+// Shows one line per benchmark (the median of its repetitions when it was repeated) and keeps every
+// repetition's time for the ratios.
 class Collector : public benchmark::ConsoleReporter {
  public:
   explicit Collector(OutputOptions options) : ConsoleReporter(options) {}
@@ -43,13 +46,10 @@ class Collector : public benchmark::ConsoleReporter {
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
   }
 
-  bool Median(const std::string& name, double* median) const {
+  bool Fastest(const std::string& name, double* fastest) const {
     auto found = seconds.find(name);
     if (found == seconds.end() || found->second.empty()) return false;
-    std::vector<double> sorted = found->second;
-    std::sort(sorted.begin(), sorted.end());
-    size_t middle = sorted.size() / 2;
-    *median = sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+    *fastest = *std::min_element(found->second.begin(), found->second.end());
     return true;
   }
 };
@@ -67,7 +67,7 @@ int Main(int argc, char** argv) {
   printf("\n%-48s %-40s %8s\n", "measured", "baseline", "ratio");
   for (const Row& row : Rows()) {
     double ours = 0, baseline = 0;
-    if (!collector.Median(row.ours, &ours) || !collector.Median(row.baseline, &baseline) || baseline <= 0) {
+    if (!collector.Fastest(row.ours, &ours) || !collector.Fastest(row.baseline, &baseline) || baseline <= 0) {
       printf("%-48s %-40s %8s\n", row.ours.c_str(), row.baseline.c_str(), "n/a");
       continue;
     }
