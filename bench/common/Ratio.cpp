@@ -1,5 +1,5 @@
-// Collects the real time of every repetition of each benchmark and prints the registered ratios from
-// each side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
+// Collects the time of every repetition of each benchmark and prints the registered ratios from each
+// side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
 // when it is set. Load from other processes only ever adds time, so the fastest repetition is the one
 // it disturbed least: its ratios wander less from run to run than those of medians or means.
 #include "Ratio.h"
@@ -24,6 +24,15 @@ static std::vector<Row>& Rows() {
 
 void Ratio(const std::string& ours, const std::string& baseline, double) { Rows().push_back({ours, baseline}); }
 
+// The CPU time of the benchmark's thread, or its real time when it asked for that (its work runs on other
+// threads too, as the relay's and OpenGL's do). On a shared machine the real time of a single thread also
+// holds the time it waited for a core, which swings every ratio with the other processes' load. In
+// seconds, not the display unit: the two sides of a ratio may be shown in different units.
+double SecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
+  double seconds = run.run_name.time_type.empty() ? run.cpu_accumulated_time : run.real_accumulated_time;
+  return seconds / (double)run.iterations;
+}
+
 // Shows one line per benchmark (the median of its repetitions when it was repeated) and keeps every
 // repetition's time for the ratios.
 class Collector : public benchmark::ConsoleReporter {
@@ -38,9 +47,7 @@ class Collector : public benchmark::ConsoleReporter {
         if (run.aggregate_name == "median") shown.push_back(run);
         continue;
       }
-      // Seconds, not the display unit: the two sides of a ratio may be shown in different units.
-      if (!run.error_occurred && run.iterations > 0)
-        seconds[run.benchmark_name()].push_back(run.real_accumulated_time / (double)run.iterations);
+      if (!run.error_occurred && run.iterations > 0) seconds[run.benchmark_name()].push_back(SecondsPerIteration(run));
       if (run.repetitions <= 1 || run.error_occurred) shown.push_back(run);
     }
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
