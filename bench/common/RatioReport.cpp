@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ReadWhole(argv[2], &lastText);
-  const double kTolerance = 0.15;   // ratios are taken within one run; across runs they wander less
+  const double kTolerance = 0.15;   // flag a ratio more than 15% above the last run's
   fputs(ydxbench::Report(ydxbench::Judge(ydxbench::ParseRatios(nowText), ydxbench::ParseRatios(lastText),
                                          targets, kTolerance),
                          kTolerance).c_str(),

@@ -37,7 +37,8 @@ TEST(RatioTable, JudgesEachRatioAgainstTheLastRunAndItsTarget) {
     if (c.target > 0) targets.push_back({"ours/x", "base/x", c.target});
     now.push_back({"ours/other", "base/x", 1.0});   // other rows never disturb the verdict on this one
     std::vector<ydxbench::Verdict> verdicts = ydxbench::Judge(now, last, targets, 0.15);
-    auto mine = std::find_if(verdicts.begin(), verdicts.end(), [](const ydxbench::Verdict& v) { return v.ours == "ours/x"; });
+    auto mine = std::find_if(verdicts.begin(), verdicts.end(),
+                             [](const ydxbench::Verdict& v) { return v.ours == "ours/x"; });
     ASSERT_NE(mine, verdicts.end());
     EXPECT_EQ(mine->worsened, c.worsened);
     EXPECT_EQ(mine->missed, c.missed);
