@@ -82,6 +82,7 @@ void UpdateButton(sButton* b, bool keysBlocked, bool pointerOnConsole, Uint32 no
       b->clicks--;
       b->state = kAction;
       if (b->pending < kMaxPending) b->pending++;
+      Yandorix.RenderNeeded(1);   // a click right after another one changes no state: its callback waits for a draw
     } else if (b->heldby && (over || b->kind == kSlider)) {
       b->state = kPressed;
       if (b->kind == kSlider) Yandorix.RenderNeeded(1);
