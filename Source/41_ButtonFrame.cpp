@@ -266,8 +266,11 @@ class ButtonPainter {
   // Typing into the box while the mouse is over it: one key per repeat time, Backspace/Delete erase.
   // An edit starts with nothing waiting; keys typed into the open console are the console's.
   void PaintEditingBox() {
-    if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses();
-    int key = Yandorix_ConsoleTakesInput() ? 0 : Yandorix_TypedKey(150);
+    int key = 0;
+    if (!Yandorix_ConsoleTakesInput()) {
+      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses();
+      key = Yandorix_TypedKey(150);
+    }
     if (b->font) {
       size_t length = std::strlen(b->text);
       if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
