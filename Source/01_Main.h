@@ -122,15 +122,15 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event);
 void Yandorix_SyncKeysDown(const Uint8* keystate);
 // Drops the key presses not handed out yet (a reset keyboard, a reader that starts afresh).
 void Yandorix_ForgetKeyPresses();
-// Looks whether the console began taking typed keys since the last look: it starts with nothing
-// waiting, whichever way it was opened.
+// Looks whether the console began or stopped taking typed keys since the last look: it starts with
+// nothing waiting, whichever way it was opened, and leaves nothing of its own behind.
 void Yandorix_WatchKeyReaders();
 // GetKeyPressed for the library's own readers (console, input boxes): it does not count as the
 // application reading keys.
 int Yandorix_TypedKey(int delay);
 
-// Whether the console is open and takes typed keys (enabled, not hidden, input line on), and whether
-// it covers the screen point (x, y) while it does.
+// Whether the console is open and takes typed keys (enabled, shown or fading in, input line on), and
+// whether it covers the screen point (x, y) while it does.
 bool Yandorix_ConsoleTakesInput();
 bool Yandorix_ConsoleCovers(int x, int y);
 // Whether the last IButton->Draw had an input box taking typed keys.

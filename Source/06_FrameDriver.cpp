@@ -10,6 +10,7 @@ namespace {
 const Uint8 kFrameEvent = SDL_USEREVENT + 6;   // the record Update fills when it has no event
 const int kToggleKeyOff = 1;                    // console feature bit: the toggle key is ignored
 const int kInputLineOff = 2;                    // console feature bit: no input line, no typed keys
+const int kHidden = 0, kFadingOut = 223;        // window visibility states
 
 void SetFrameEvent(SDL_Event* record) {
   memset(record, 0, sizeof *record);
@@ -64,9 +65,11 @@ static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   Yandorix_RecordMouseEvent(event);
 }
 
+// A console fading out was closed by the player: what is typed from then on is the game's.
 bool Yandorix_ConsoleTakesInput() {
   cConsole* console = MainPrivate()->console;
-  return console && console->isEnabled() && console->isVisible() != 0 && !(console->Features(-1) & kInputLineOff);
+  if (!console || !console->isEnabled() || (console->Features(-1) & kInputLineOff)) return false;
+  return console->isVisible() != kHidden && console->isVisible() != kFadingOut;
 }
 
 bool Yandorix_ConsoleCovers(int x, int y) {
@@ -86,16 +89,10 @@ static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& eve
     p->heldmousemask &= (Uint8)~button;
 }
 
-// Starts a drag of the debug window when the press lies on it; true when the press belongs to the
-// window (it is shown), so the buttons under it leave it alone.
-static bool StartDebugDrag(Yandorix_Main& main, sMainPrivate* p) {
+// A press on the shown debug window (where it happened) is the window's, not the buttons' under it.
+static bool DebugWindowCovers(sMainPrivate* p, int x, int y) {
   cDebugWO* debug = p->debugwindow;
-  if (!debug || !debug->isEnabled() || p->dragging || !InsideRect(debug->GetRect(), main.mousex, main.mousey))
-    return false;
-  p->dragging = 1;
-  p->draglastx = main.mousex;
-  p->draglasty = main.mousey;
-  return debug->isVisible() != 0;
+  return debug && debug->isEnabled() && debug->isVisible() != 0 && InsideRect(debug->GetRect(), x, y);
 }
 
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
@@ -114,8 +111,13 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
       break;
     case SDL_MOUSEBUTTONDOWN: {
       RememberMouseButton(p, event.button);
-      bool library = StartDebugDrag(main, p) || Yandorix_ConsoleCovers(event.button.x, event.button.y);
-      RecordMouse(kMousePress, event.button.button, event.button.x, event.button.y, library);
+      if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
+        p->dragging = 1;
+        p->draglastx = main.mousex;
+        p->draglasty = main.mousey;
+      }
+      int x = event.button.x, y = event.button.y;
+      RecordMouse(kMousePress, event.button.button, x, y, DebugWindowCovers(p, x, y) || Yandorix_ConsoleCovers(x, y));
       break;
     }
     case SDL_MOUSEMOTION:

@@ -340,10 +340,12 @@ class UnpolledPresses {
 
 }  // namespace
 
+// Keys waiting when the console opens were typed for the game; those waiting when it closes were typed
+// for the console.
 void Yandorix_WatchKeyReaders() {
   sMainPrivate* p = MainPrivate();
   bool reading = Yandorix_ConsoleTakesInput();
-  if (reading && !p->consolereading) Yandorix_ForgetKeyPresses();
+  if (reading != (p->consolereading != 0)) Yandorix_ForgetKeyPresses();
   p->consolereading = reading;
 }
 

@@ -19,6 +19,7 @@ namespace {
 const char kDefaultTitle[] = " Console for Yandorix SDK initialized";
 const char kSyntaxError[] = " Syntax error or command not found";
 const int kInputLineOff = 2;   // feature bit: no input line
+const unsigned char kFadingOut = 223;
 const int kKeyRepeat = 120;    // ms before a held key repeats
 // Keys the line takes in one logic frame at most: all that can wait, and each held key once.
 const int kMaxKeysPerFrame = kKeyPresses + 32;
@@ -409,8 +410,10 @@ int cConsole::Update() {
     cursorshown = shown;
     Yandorix.RenderNeeded(1);
   }
-  // Every key typed since the last logic frame, so the line keeps up with the typing. A command run by
-  // Enter may hide, replace or delete this console: the keys after it wait for the next frame.
+  // Every key typed since the last logic frame, so the line keeps up with the typing; none once the
+  // player closed the console. A command run by Enter may hide, replace or delete this console: the
+  // keys after it wait for the next frame.
+  if (visibility == kFadingOut) return 1;
   for (int taken = 0; taken < kMaxKeysPerFrame; ++taken) {
     int key = Yandorix_TypedKey(kKeyRepeat);
     if (key == 0) break;
