@@ -115,8 +115,8 @@ char* IntToBinaryText(int value, char* buffer);
 
 // Remembers a key press or release polled by Update, for GetKeyPressed: a press only while someone
 // reads typed keys (the open console, an input box being typed into, or the application, which called
-// GetKeyPressed in the last two logic frames).
-void Yandorix_RememberKeyEvent(const SDL_Event& event);
+// GetKeyPressed in the last two logic frames); `typed` false keeps no press, only that the key is down.
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true);
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);

@@ -100,12 +100,13 @@ static bool DebugWindowCovers(sMainPrivate* p, int x, int y) {
 static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
   cDebugWO* debug = p->debugwindow;
   switch (event.type) {
-    case SDL_KEYDOWN:
-      if (p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
-          !(p->console->Features(-1) & kToggleKeyOff))
-        main.ConSetVisible(main.ConisVisible() == 0);
-      Yandorix_RememberKeyEvent(event);
+    case SDL_KEYDOWN: {
+      bool toggle = p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
+                    !(p->console->Features(-1) & kToggleKeyOff);
+      if (toggle) main.ConSetVisible(main.ConisVisible() == 0);
+      Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
       break;
+    }
     case SDL_KEYUP:
       Yandorix_RememberKeyEvent(event);
       break;

@@ -349,7 +349,7 @@ void Yandorix_WatchKeyReaders() {
   p->consolereading = reading;
 }
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event) {
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
   sMainPrivate* p = MainPrivate();
   sKeyPressStore* store = &p->keypresses;
@@ -364,9 +364,8 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event) {
   SDL_GetKeyRepeat(&repeatDelay, &repeatInterval);
   bool repeat = repeatDelay > 0 && KeyDown(*store, key);
   SetKeyDown(store, key, true);
-  if (repeat || key < kFirstTypedKey || key > kLastTypedKey) return;
   Yandorix_WatchKeyReaders();
-  if (!SomeoneReadsKeys(p)) return;
+  if (!typed || repeat || key < kFirstTypedKey || key > kLastTypedKey || !SomeoneReadsKeys(p)) return;
   if (store->count == kKeyPresses) TakeOldest(store);
   sKeyPress& press = store->presses[(store->first + store->count) % kKeyPresses];
   press.key = (Uint16)key;

@@ -187,4 +187,10 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
   x.Type("x", 20).Send();
   ASSERT_TRUE(Await([box] { return IButton->GetText(box)[0] != '\0'; }));
   EXPECT_STREQ(IButton->GetText(box), "x");
+  // The backquote that opens and closes the console over it is typed into neither.
+  x.Key("grave", true, 20).Key("grave", false, 5).Send();
+  ASSERT_TRUE(Await([] { return Yandorix.ConisVisible() == 1; }));
+  x.Key("grave", true, 40).Key("grave", false, 5).Type("y", 40).Send();
+  ASSERT_TRUE(Await([box] { return strlen(IButton->GetText(box)) >= 2; }));
+  EXPECT_STREQ(IButton->GetText(box), "xy");
 }
