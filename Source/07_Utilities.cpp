@@ -365,7 +365,12 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   bool repeat = repeatDelay > 0 && KeyDown(*store, key);
   SetKeyDown(store, key, true);
   Yandorix_WatchKeyReaders();
-  if (!typed || repeat || key < kFirstTypedKey || key > kLastTypedKey || !SomeoneReadsKeys(p)) return;
+  if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
+  if (!typed) {
+    p->keytimes[key] = Yandorix_Ticks();   // while held, it repeats from the key array only after a delay
+    return;
+  }
+  if (!SomeoneReadsKeys(p)) return;
   if (store->count == kKeyPresses) TakeOldest(store);
   sKeyPress& press = store->presses[(store->first + store->count) % kKeyPresses];
   press.key = (Uint16)key;
