@@ -79,8 +79,8 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
       {"150 ms apart", clicks(150), 10},
       {"pressed elsewhere, released on it",
        [](XTestInput& in) { in.Move(300, 250, 20).Button(true).Move(140, 120, 60).Button(false, 60); }, 0},
-      {"clicked elsewhere, moved onto it in the frame", [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); },
-       0},
+      {"clicked elsewhere, moved onto it in the frame",
+       [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); }, 0},
       {"clicked on it, moved off in the frame", [](XTestInput& in) { in.Click(140, 120, 20).Move(300, 250, 5); }, 1},
   };
   for (const auto& c : cases) {
