@@ -41,7 +41,7 @@ int StartXvfb(const char* screen) {
   }
   std::string number;
   struct pollfd wait = {pipefd[0], POLLIN, 0};
-  while (poll(&wait, 1, 20000) > 0) {
+  while (poll(&wait, 1, 60000) > 0) {   // the deadline only bounds a hang
     char c;
     if (read(pipefd[0], &c, 1) != 1 || c == '\n') break;
     number += c;
