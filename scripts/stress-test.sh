@@ -34,6 +34,11 @@ trap stop_loops EXIT
 trap 'exit 130' INT TERM
 echo "stress: $runs runs under $cores busy loops; logs in $logs"
 
+# The names of the tests ctest lists under a heading of its summary.
+tests_listed_under() {
+  sed -n "/$1/,/^[^[:space:]]/p" "$2" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p'
+}
+
 failures=0
 run=1
 while [ "$run" -le "$runs" ]; do
@@ -43,15 +48,18 @@ while [ "$run" -le "$runs" ]; do
     make --no-print-directory "test-$build" > "$log" 2>&1
     seconds=$(($(date +%s) - start))
     summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -n 1)
-    failed=$(sed -n '/The following tests FAILED:/,$p' "$log" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p')
+    failed=$(tests_listed_under 'The following tests FAILED:' "$log")
+    # A test that skipped itself (its X server did not start, say) tested nothing: it is shown too.
+    skipped=$(tests_listed_under 'The following tests did not run:' "$log")
+    [ -z "$skipped" ] || skipped="; skipped: $(echo $skipped)"
     if [ -z "$summary" ]; then
       echo "run $run $build: no test summary (${seconds}s; see $log)"
       failures=$((failures + 1))
     elif [ -n "$failed" ]; then
-      echo "run $run $build: ${summary#*, } (${seconds}s):" $failed
+      echo "run $run $build: ${summary#*, } (${seconds}s$skipped):" $failed
       failures=$((failures + $(echo "$failed" | wc -l)))
     else
-      echo "run $run $build: ${summary#*, } (${seconds}s)"
+      echo "run $run $build: ${summary#*, } (${seconds}s$skipped)"
     fi
   done
   run=$((run + 1))
