@@ -58,7 +58,7 @@ pid_t Start(const std::string& dir, const std::vector<std::string>& argv, const 
   int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (chdir(dir.c_str()) != 0 || out < 0 || err < 0) _exit(126);
-  // No X display of the developer's: what the pages show is a run without one (xvfb-run brings its own).
+  // No X display of the developer's: what the pages show is a run without one, or in the test's own.
   if (display.empty())
     unsetenv("DISPLAY");
   else
@@ -178,7 +178,8 @@ TEST_F(DocsTest, TheChatRunsAsTwoProgramsInTwoDirectories) {
   ASSERT_GT(hostProcess, 0);
   // The guest joins once the host has joined its own server, as a player would wait for it.
   const std::string hosting = "alice hosts on port " + port + "\n";
-  ydxtest::WaitUntil([&] { return ydxtest::ReadFile(host + "/stdout.txt") == hosting; });
+  EXPECT_TRUE(ydxtest::WaitUntil([&] { return ydxtest::ReadFile(host + "/stdout.txt") == hosting; }))
+      << Describe(*chat, host);
   EXPECT_EQ(RunListing(*chat, guest, {port, "bob", "127.0.0.1"}), 0) << Describe(*chat, guest);
   EXPECT_EQ(Finish(hostProcess, 30), 0) << Describe(*chat, host);
   EXPECT_EQ(ydxtest::ReadFile(host + "/stdout.txt"), hosting + "bob joined\nbob: hello everyone\nbob left\n");
