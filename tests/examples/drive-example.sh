@@ -19,6 +19,7 @@ program="$1" title="$2" log="$3"
 shift 3
 export SDL_VIDEODRIVER="${EXAMPLE_VIDEODRIVER:-x11}"   # glSDL: the OpenGL renderer
 export YDX_EXAMPLE_LOG_LEVEL=5
+rm -f -- "$log"   # a log of an earlier run must not answer this run's waits
 "$program" > program.out 2>&1 &
 pid=$!
 window=""
