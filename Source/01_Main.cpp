@@ -135,6 +135,8 @@ void Yandorix_Main::Quit() {
     icon = NULL;
   }
   SDL_Quit();
+  p->mouseevents = sMouseEventStore();   // the buttons they were for are gone
+  p->consolereading = 0;
   screen = NULL;   // the video surface went away with SDL, and the OpenGL back end with it
   p->isgl = 0;
   if (numtiles)

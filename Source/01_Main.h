@@ -14,24 +14,41 @@ struct sXMLSlot {
   TiXmlElement* stored;
 };
 
-enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64 };
+enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64, kMouseEvents = 128 };
 
-// A key press seen as an event: the key, the modifiers it was pressed with, and when it was polled.
+// A key press seen as an event: the key and the modifiers it was pressed with.
 struct sKeyPress {
   Uint16 key;
   Uint16 mod;
-  Uint32 tick;
 };
 
 // Key presses waiting for GetKeyPressed, oldest first, so a key tapped between two logic frames is
-// still typed and keys come out in the order they were pressed. A fixed ring: the frame driver
-// records into it without allocating.
+// still typed and keys come out in the order they were pressed. Only presses made while someone reads
+// keys are kept. A fixed ring: the frame driver records into it without allocating.
 struct sKeyPressStore {
   sKeyPress presses[kKeyPresses];
   Uint8 first;                          // index of the oldest press
   Uint8 count;
-  Uint32 lasthanded;                    // when GetKeyPressed last handed a press out
   Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
+};
+
+// What a polled mouse event did. A reset (CleanUp) lets go of every press still followed.
+enum { kMousePress = 1, kMouseRelease = 2, kMouseMotion = 3, kMouseReset = 4 };
+
+// One mouse event as Update polled it, with the position where it happened.
+struct sMouseEvent {
+  Uint8 kind;
+  Uint8 button;     // SDL's button number of a press or release
+  Uint8 library;    // it happened on the open console or the visible debug window: no button's business
+  Sint16 x, y;
+};
+
+// Mouse events since the button service last took them, oldest first; successive motions keep only
+// the last position. A fixed ring: the frame driver records into it without allocating.
+struct sMouseEventStore {
+  sMouseEvent events[kMouseEvents];
+  Uint16 first;
+  Uint16 count;
 };
 
 struct sMainPrivate {
@@ -68,6 +85,11 @@ struct sMainPrivate {
   Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
   Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
   sKeyPressStore keypresses;
+  sMouseEventStore mouseevents;
+  Uint32 snapshots;                // input snapshots taken so far
+  Uint32 appkeyread;               // `snapshots` when the application last called GetKeyPressed
+  Uint8 appreadskeys;              // the application has called GetKeyPressed
+  Uint8 consolereading;            // the console took typed keys when last looked at
   SDL_Event frameevent;            // Update's own record when the caller passes none
 };
 
@@ -91,13 +113,33 @@ int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);
 
-// Remembers a key press or release polled by Update, for GetKeyPressed.
-void Yandorix_RememberKeyEvent(const SDL_Event& event);
+// Remembers a key press or release polled by Update, for GetKeyPressed: a press only while someone
+// reads typed keys (the open console, an input box being typed into, or the application, which called
+// GetKeyPressed in the last two logic frames); `typed` false keeps no press, only that the key is down.
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true);
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);
-// Drops the key presses not handed out yet (a reset keyboard, a console that just opened).
+// Drops the key presses not handed out yet (a reset keyboard, a reader that starts afresh).
 void Yandorix_ForgetKeyPresses();
+// Looks whether the console began or stopped taking typed keys since the last look: it starts with
+// nothing waiting, whichever way it was opened, and leaves nothing of its own behind.
+void Yandorix_WatchKeyReaders();
+// GetKeyPressed for the library's own readers (console, input boxes): it does not count as the
+// application reading keys.
+int Yandorix_TypedKey(int delay);
+
+// Whether the console is open and takes typed keys (enabled, shown or fading in, input line on), and
+// whether it covers the screen point (x, y) while it does.
+bool Yandorix_ConsoleTakesInput();
+bool Yandorix_ConsoleCovers(int x, int y);
+// Whether the last IButton->Draw had an input box taking typed keys.
+bool Yandorix_InputBoxEditing();
+
+// The mouse events Update polled, for the button service: records one, and hands out the oldest
+// (false when none is left).
+void Yandorix_RecordMouseEvent(const sMouseEvent& event);
+bool Yandorix_NextMouseEvent(sMouseEvent* event);
 
 // SDL_Init for Init: "glSDL" in SDL_VIDEODRIVER starts the OpenGL back end on SDL's X11 driver.
 int Yandorix_StartSDL(Uint32 flags);

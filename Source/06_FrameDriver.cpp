@@ -9,6 +9,8 @@ namespace {
 
 const Uint8 kFrameEvent = SDL_USEREVENT + 6;   // the record Update fills when it has no event
 const int kToggleKeyOff = 1;                    // console feature bit: the toggle key is ignored
+const int kInputLineOff = 2;                    // console feature bit: no input line, no typed keys
+const int kHidden = 0, kFadingOut = 223;        // window visibility states
 
 void SetFrameEvent(SDL_Event* record) {
   memset(record, 0, sizeof *record);
@@ -29,9 +31,56 @@ Sint32 Elapsed(Uint32 now, Uint32 before) {
 
 }  // namespace
 
+// ---- Mouse events for the button service ----
+
+void Yandorix_RecordMouseEvent(const sMouseEvent& event) {
+  sMouseEventStore* store = &MainPrivate()->mouseevents;
+  if (event.kind == kMouseMotion && store->count > 0) {
+    // Only where a run of motions ends matters to a button: keep the room for presses and releases.
+    sMouseEvent& last = store->events[(store->first + store->count - 1) % kMouseEvents];
+    if (last.kind == kMouseMotion) {
+      last = event;
+      return;
+    }
+  }
+  if (store->count == kMouseEvents) {   // nobody took them for long: the oldest goes
+    store->first = (Uint16)((store->first + 1) % kMouseEvents);
+    store->count--;
+  }
+  store->events[(store->first + store->count) % kMouseEvents] = event;
+  store->count++;
+}
+
+bool Yandorix_NextMouseEvent(sMouseEvent* event) {
+  sMouseEventStore* store = &MainPrivate()->mouseevents;
+  if (store->count == 0) return false;
+  *event = store->events[store->first];
+  store->first = (Uint16)((store->first + 1) % kMouseEvents);
+  store->count--;
+  return true;
+}
+
+static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
+  sMouseEvent event = {kind, button, (Uint8)(library ? 1 : 0), (Sint16)x, (Sint16)y};
+  Yandorix_RecordMouseEvent(event);
+}
+
+// A console fading out was closed by the player: what is typed from then on is the game's.
+bool Yandorix_ConsoleTakesInput() {
+  cConsole* console = MainPrivate()->console;
+  if (!console || !console->isEnabled() || (console->Features(-1) & kInputLineOff)) return false;
+  return console->isVisible() != kHidden && console->isVisible() != kFadingOut;
+}
+
+bool Yandorix_ConsoleCovers(int x, int y) {
+  if (!Yandorix_ConsoleTakesInput()) return false;
+  const SDL_Rect* rect = MainPrivate()->console->GetRect();
+  return x >= rect->x && x < rect->x + rect->w && y >= rect->y && y < rect->y + rect->h;
+}
+
 // A button pressed and released between two snapshots still counts as down in the next one. A polled
 // release also ends the mask of a button held across CleanUp, so its next press is not taken for the old one.
-static void RememberMouseEvent(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
+static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   if (event.button < 1 || event.button > 8) return;
   Uint8 button = (Uint8)SDL_BUTTON(event.button);
   if (event.type == SDL_MOUSEBUTTONDOWN)
@@ -40,32 +89,38 @@ static void RememberMouseEvent(sMainPrivate* p, const SDL_MouseButtonEvent& even
     p->heldmousemask &= (Uint8)~button;
 }
 
+// A press on the shown debug window (where it happened) is the window's, not the buttons' under it.
+static bool DebugWindowCovers(sMainPrivate* p, int x, int y) {
+  cDebugWO* debug = p->debugwindow;
+  return debug && debug->isEnabled() && debug->isVisible() != 0 && InsideRect(debug->GetRect(), x, y);
+}
+
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
-// and button presses are remembered for the next snapshot and for GetKeyPressed.
+// presses are remembered for GetKeyPressed, mouse events for the next snapshot and the buttons.
 static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
   cDebugWO* debug = p->debugwindow;
   switch (event.type) {
-    case SDL_KEYDOWN:
-      if (p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
-          !(p->console->Features(-1) & kToggleKeyOff)) {
-        bool wasHidden = main.ConisVisible() == 0;
-        main.ConSetVisible(wasHidden);
-        // Keys pressed before the console opened were meant for the game, not for its input line.
-        if (wasHidden && main.ConisVisible() != 0) Yandorix_ForgetKeyPresses();
-      }
-      Yandorix_RememberKeyEvent(event);
+    case SDL_KEYDOWN: {
+      bool toggle = p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
+                    !(p->console->Features(-1) & kToggleKeyOff);
+      if (toggle) main.ConSetVisible(main.ConisVisible() == 0);
+      Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
       break;
+    }
     case SDL_KEYUP:
       Yandorix_RememberKeyEvent(event);
       break;
-    case SDL_MOUSEBUTTONDOWN:
-      RememberMouseEvent(p, event.button);
+    case SDL_MOUSEBUTTONDOWN: {
+      RememberMouseButton(p, event.button);
       if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
         p->dragging = 1;
         p->draglastx = main.mousex;
         p->draglasty = main.mousey;
       }
+      int x = event.button.x, y = event.button.y;
+      RecordMouse(kMousePress, event.button.button, x, y, DebugWindowCovers(p, x, y) || Yandorix_ConsoleCovers(x, y));
       break;
+    }
     case SDL_MOUSEMOTION:
       if (debug && debug->isEnabled() && p->dragging) {
         const SDL_Rect* rect = debug->GetRect();
@@ -73,10 +128,13 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
         p->draglastx = main.mousex;
         p->draglasty = main.mousey;
       }
+      RecordMouse(kMouseMotion, 0, event.motion.x, event.motion.y, false);
       break;
     case SDL_MOUSEBUTTONUP:
-      RememberMouseEvent(p, event.button);
+      RememberMouseButton(p, event.button);
       p->dragging = 0;
+      RecordMouse(kMouseRelease, event.button.button, event.button.x, event.button.y,
+                  Yandorix_ConsoleCovers(event.button.x, event.button.y));
       break;
   }
 }
@@ -92,7 +150,9 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   p->pressedmouse = 0;
   p->keystate = SDL_GetKeyState(NULL);
+  p->snapshots++;
   Yandorix_SyncKeysDown(p->keystate);
+  Yandorix_WatchKeyReaders();
   IButton->Update();
   if (p->console) p->console->Update();
   if (p->debugwindow) p->debugwindow->Update();
@@ -198,6 +258,9 @@ void Yandorix_Main::CleanUp() {
   p->heldmousemask = SDL_GetMouseState(NULL, NULL);
   p->pressedmouse = 0;
   p->keypresses = sKeyPressStore();
+  // Presses the buttons still follow end here; what was clicked before is forgotten.
+  p->mouseevents = sMouseEventStore();
+  RecordMouse(kMouseReset, 0, 0, 0, false);
   if (ITimeSystem) ITimeSystem->Init(1);
   p->logicstate = 0;
   p->cycletick = p->prevcycletick = 0;

@@ -291,13 +291,15 @@ char* Yandorix_Main::GetKeyName(int key) {
 //
 // A key tapped between two snapshots never shows in SDL's key array, and two keys held at once come out
 // of it in key-code order. So the presses Update polls wait here, with their own modifiers, until
-// GetKeyPressed hands them out; only then does a key still held repeat from the key array.
+// GetKeyPressed hands them out; only then does a key still held repeat from the key array. A press is
+// kept only for someone reading keys at the time it is made: keys a player types for the game never
+// surface later in a console or an input box that opens afterwards.
 
 namespace {
 
 enum { kFirstTypedKey = 8, kLastTypedKey = 295 };
-// Presses nobody took for this long were made while no one read keys: they are not typed later.
-const Sint32 kPressLifetime = 1000;
+// The application counts as reading keys this many logic frames after its last GetKeyPressed.
+const Uint32 kAppReadFrames = 2;
 
 bool KeyDown(const sKeyPressStore& store, int key) { return (store.down[key >> 3] >> (key & 7)) & 1; }
 
@@ -313,14 +315,9 @@ sKeyPress TakeOldest(sKeyPressStore* store) {
   return oldest;
 }
 
-// While a reader keeps taking presses nothing expires, however long the queue it works through.
-void DropStale(sKeyPressStore* store, Uint32 now) {
-  Sint32 sinceTaken = (Sint32)(now - store->lasthanded);
-  while (store->count > 0) {
-    Sint32 age = (Sint32)(now - store->presses[store->first].tick);
-    if (age <= kPressLifetime || sinceTaken <= kPressLifetime) break;
-    TakeOldest(store);
-  }
+bool SomeoneReadsKeys(const sMainPrivate* p) {
+  if (p->consolereading || Yandorix_InputBoxEditing()) return true;
+  return p->appreadskeys && p->snapshots - p->appkeyread <= kAppReadFrames;
 }
 
 // Whether SDL's queue still holds a press of `key` that Update has not polled: the key array already
@@ -343,9 +340,19 @@ class UnpolledPresses {
 
 }  // namespace
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event) {
+// Keys waiting when the console opens were typed for the game; those waiting when it closes were typed
+// for the console.
+void Yandorix_WatchKeyReaders() {
+  sMainPrivate* p = MainPrivate();
+  bool reading = Yandorix_ConsoleTakesInput();
+  if (reading != (p->consolereading != 0)) Yandorix_ForgetKeyPresses();
+  p->consolereading = reading;
+}
+
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
-  sKeyPressStore* store = &MainPrivate()->keypresses;
+  sMainPrivate* p = MainPrivate();
+  sKeyPressStore* store = &p->keypresses;
   int key = event.key.keysym.sym;
   if (key <= 0 || key >= SDLK_LAST) return;
   if (event.type == SDL_KEYUP) {
@@ -357,12 +364,17 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event) {
   SDL_GetKeyRepeat(&repeatDelay, &repeatInterval);
   bool repeat = repeatDelay > 0 && KeyDown(*store, key);
   SetKeyDown(store, key, true);
-  if (repeat || key < kFirstTypedKey || key > kLastTypedKey) return;
+  Yandorix_WatchKeyReaders();
+  if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
+  if (!typed) {
+    p->keytimes[key] = Yandorix_Ticks();   // while held, it repeats from the key array only after a delay
+    return;
+  }
+  if (!SomeoneReadsKeys(p)) return;
   if (store->count == kKeyPresses) TakeOldest(store);
   sKeyPress& press = store->presses[(store->first + store->count) % kKeyPresses];
   press.key = (Uint16)key;
   press.mod = (Uint16)event.key.keysym.mod;
-  press.tick = Yandorix_Ticks();
   store->count++;
 }
 
@@ -380,14 +392,13 @@ void Yandorix_ForgetKeyPresses() {
   store->count = 0;
 }
 
-int Yandorix_Main::GetKeyPressed(int delay) {
+int Yandorix_TypedKey(int delay) {
+  sMainPrivate* p = MainPrivate();
   if (!p->keystate) return 0;
   Uint32 now = Yandorix_Ticks();
   sKeyPressStore* store = &p->keypresses;
-  DropStale(store, now);
   if (store->count > 0) {
     sKeyPress press = TakeOldest(store);
-    store->lasthanded = now;
     p->keytimes[press.key] = now;   // a key still held repeats `delay` ms after its press was typed
     return TranslateKey(press.key, (SDLMod)press.mod);
   }
@@ -399,6 +410,12 @@ int Yandorix_Main::GetKeyPressed(int delay) {
     return TranslateKey(key, SDL_GetModState());
   }
   return 0;
+}
+
+int Yandorix_Main::GetKeyPressed(int delay) {
+  p->appreadskeys = 1;
+  p->appkeyread = p->snapshots;
+  return Yandorix_TypedKey(delay);
 }
 
 // ---- Diagnostic dumps ----

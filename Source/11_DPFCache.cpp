@@ -367,7 +367,10 @@ int Yandorix_IStuffDPF::Open(const char* path) {
 // ---- Create, Close, Flush ----
 
 int Yandorix_IStuffDPF::Create(const char* path) {
-  if (!path || !*path) return -1;
+  if (!path || !*path) {
+    ILogSystem.Msg(0, " . [IStuffDPF->Create('%s')] Error: no path was given.\n", Shown(path));
+    return -1;
+  }
   if (OpenSlotOfFile(p, path)) {
     ILogSystem.Msg(0, " . [IStuffDPF->Create('%s')] Error: the given DPF is already opened. We can not "
                    "create it.\n", path);
@@ -382,7 +385,11 @@ int Yandorix_IStuffDPF::Create(const char* path) {
   SealHeader(p, header, bytes);
   // Written beside the target and renamed over it: an existing file survives a failed create.
   ydxplat::ReplaceFile file;
-  if (!file.Begin(path) || !file.Write(bytes, sizeof bytes) || !file.Commit()) return -1;
+  if (!file.Begin(path) || !file.Write(bytes, sizeof bytes) || !file.Commit()) {
+    ILogSystem.Msg(0, " . [IStuffDPF->Create('%s')] Error: the file could not be written: %s\n", path,
+                   strerror(errno ? errno : EIO));
+    return -1;
+  }
   if (existed) ForgetFile(p, previous);
   return Open(path);
 }

@@ -105,6 +105,10 @@ class KeptPassword {
 // Refuses a rewrite of an archive that is open here; the file's identity when it may go on.
 bool MayRewrite(sStuffDPFPrivate* context, const char* operation, const char* verb, const char* path,
                 FileIdentity* identity) {
+  if (!path) {
+    ILogSystem.Msg(0, " . [IStuffDPF->%s('(null)')] Error: no path was given.\n", operation);
+    return false;
+  }
   if (!IdentityOfPath(path, identity)) {
     ILogSystem.Msg(0, " . [IStuffDPF->%s('%s')] Error: %s\n", operation, Shown(path), strerror(errno));
     return false;
@@ -130,12 +134,23 @@ int CopyWithProtection(Yandorix_IStuffDPF& service, sStuffDPFPrivate* context, i
   return result;
 }
 
+// Why a key cannot be a password, or NULL when it can.
+const char* KeyProblem(const unsigned char* key, unsigned char length) {
+  if (!key) return "no key was given";
+  if (length < kPasswordMin || length > kPasswordMax) return "a key has 8 to 56 bytes";
+  return NULL;
+}
+
 int ChangeProtection(Yandorix_IStuffDPF& service, sStuffDPFPrivate* context, const char* path,
                      const unsigned char* key, unsigned char length, bool protect) {
   const char* operation = protect ? "Protect" : "UnProtect";
   FileIdentity identity;
-  if (!path || !MayRewrite(context, operation, protect ? "protect" : "unprotect", path, &identity)) return 0;
-  if (!key || length < kPasswordMin || length > kPasswordMax) return 0;
+  if (!MayRewrite(context, operation, protect ? "protect" : "unprotect", path, &identity)) return 0;
+  if (const char* problem = KeyProblem(key, length)) {
+    ILogSystem.Msg(0, " . [IStuffDPF->%s('%s')] Error: the key of %d bytes was refused: %s.\n", operation, path,
+                   key ? length : 0, problem);
+    return 0;
+  }
   std::string target = DerivedPath(path, protect ? "_secure.dpf" : "_unsecure.dpf");
   if (OpenSlotOfFile(context, target.c_str())) {
     ILogSystem.Msg(0, " . [IStuffDPF->%s('%s')] Error: '%s' is opened and can not be replaced.\n", operation, path,
@@ -186,7 +201,12 @@ int ChangeProtection(Yandorix_IStuffDPF& service, sStuffDPFPrivate* context, con
 }  // namespace
 
 void Yandorix_IStuffDPF::SetPassword(const unsigned char* key, unsigned char length) {
-  if (!key || length < kPasswordMin || length > kPasswordMax) return;
+  if (const char* problem = KeyProblem(key, length)) {
+    // The password in force stays, so later loads would only say that the key was not set.
+    ILogSystem.Msg(0, " . [IStuffDPF->SetPassword(%d)] Error: the key was refused: %s. The password set before "
+                   "stays in force.\n", key ? length : 0, problem);
+    return;
+  }
   memcpy(p->password, key, length);
   p->passwordLength = length;
   RekeyArchiveCipher(p);
@@ -247,7 +267,7 @@ int LiveBlocksToKeep(Yandorix_IStuffDPF& service, sStuffDPFPrivate* context, int
 
 int Yandorix_IStuffDPF::Compact(const char* path) {
   FileIdentity identity;
-  if (!path || !MayRewrite(p, "Compact", "compact", path, &identity)) return 0;
+  if (!MayRewrite(p, "Compact", "compact", path, &identity)) return 0;
   int handle = Open(path);
   if (handle <= 0) return 0;
   Slot* slot = SlotOf(p, handle);

@@ -289,6 +289,36 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Documents in and out.
 
+bool HasInternalSubset(const TiXmlDocument* document) {
+  for (const TiXmlNode* node = document->FirstChild(); node; node = node->NextSibling())
+    if (node->ToUnknown() && StartsWith(node->Value(), "!DOCTYPE") && strchr(node->Value(), '[')) return true;
+  return false;
+}
+
+// Outside the elements TinyXML stops without an error at what it cannot read (the rest of an internal
+// DTD subset, text after the root) and keeps only what came before it. Such a document is refused:
+// no handle ever stands for part of one, which a save would then write out cut short.
+bool ReadWhole(const TiXmlDocument* document, const char* text, const char* stop, std::string* error) {
+  if (!stop || !*stop) return true;   // the parser skips white space after each node it reads
+  int line = 1;
+  const char* lineStart = text;
+  for (const char* c = text; c < stop; ++c)
+    if (*c == '\n') {
+      line++;
+      lineStart = c + 1;
+    }
+  int column = (int)(stop - lineStart) + 1;
+  char reason[200];
+  if (HasInternalSubset(document))
+    snprintf(reason, sizeof reason, "the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which "
+             "the XML reader cannot read: it stops at line %d, column %d.", line, column);
+  else
+    snprintf(reason, sizeof reason, "the XML reader stops at line %d, column %d and cannot read the document "
+             "whole.", line, column);
+  *error = reason;
+  return false;
+}
+
 // Parses prepared text; NULL with the reason when it is refused.
 TiXmlDocument* ParseDocument(const std::string& text, std::string* error) {
   XMLShape shape = XMLMeasure(text.c_str());
@@ -302,16 +332,17 @@ TiXmlDocument* ParseDocument(const std::string& text, std::string* error) {
     return NULL;
   }
   TiXmlDocument* document = NULL;
+  const char* stop = NULL;
   try {
     document = new TiXmlDocument();
-    document->Parse(text.c_str(), NULL, TIXML_DEFAULT_ENCODING);
+    stop = document->Parse(text.c_str(), NULL, TIXML_DEFAULT_ENCODING);
   } catch (const std::bad_alloc&) {
     delete document;
     *error = "out of memory.";
     return NULL;
   }
-  if (!document->Error()) return document;
-  *error = document->ErrorDesc();
+  if (document->Error()) *error = document->ErrorDesc();
+  else if (ReadWhole(document, text.c_str(), stop, error)) return document;
   delete document;
   return NULL;
 }
@@ -553,7 +584,10 @@ bool Acceptable(const char* problem, int h, const char* operation, const char* t
 // Documents.
 
 int Yandorix_Main::XMLOpen(const char* file) {
-  if (!file) return 0;
+  if (!file) {
+    ILogSystem.Msg(0, " . [Yandorix.XMLOpen('(null)')] Error: no file name was given.\n");
+    return 0;
+  }
   int index = FreeSlot(p);
   if (index < 0) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s')] Error: reached maximum limit of XML opened(%d)\n", file,
@@ -622,7 +656,10 @@ int Yandorix_Main::XMLCreate(const char* root) {
     ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: Yandorix was not initialized. Aborting the XML load.\n");
     return 0;
   }
-  if (!root) return 0;
+  if (!root) {
+    ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: no root name was given.\n");
+    return 0;
+  }
   int index = FreeSlot(p);
   if (index < 0) {
     ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: reached maximum limit of XML opened(%d)\n", (int)kXMLSlots);

@@ -76,23 +76,29 @@ int OneOf(int value, std::initializer_list<int> allowed, int fallback) {
   return fallback;
 }
 
-// Reads one attribute of the pointed element into `value`.
+// Reads one attribute of the pointed element into `value`; remembers what was missing.
 struct Reader {
   Yandorix_Main& main;
   int h;
   int value;
-  bool Get(const char* name) { return main.XMLAttributeGet(h, name, &value) == 1; }
+  const char* missing;
+  bool Get(const char* name) { return Found(main.XMLAttributeGet(h, name, &value) == 1, name); }
+  bool Section(const char* element) { return Found(main.XMLNodePointTo(h, 2, "setup", element) == 1, element); }
+  bool Found(bool found, const char* name) {
+    if (!found) missing = name;
+    return found;
+  }
 };
 
 bool ReadGeneral(Reader& in, sConfig* config) {
-  if (!in.main.XMLNodePointTo(in.h, 2, "setup", "general") || !in.Get("mtfriendly")) return false;
+  if (!in.Section("general") || !in.Get("mtfriendly")) return false;
   config->mtfriendly = (Sint8)Clamp(in.value, 0, 127);
-  if (in.Get("optcore")) SelectCPUCore(in.value);
+  if (in.main.XMLAttributeGet(in.h, "optcore", &in.value) == 1) SelectCPUCore(in.value);   // optional
   return true;
 }
 
 bool ReadVideo(Reader& in, sConfig* config) {
-  if (!in.main.XMLNodePointTo(in.h, 2, "setup", "video")) return false;
+  if (!in.Section("video")) return false;
   if (!in.Get("renderer")) return false;
   config->renderer = (Uint8)OneOf(in.value, {1, 8, 16, 64}, 1);   // the back ends this platform has
   if (!in.Get("resolutionx")) return false;
@@ -109,7 +115,7 @@ bool ReadVideo(Reader& in, sConfig* config) {
 }
 
 bool ReadAudio(Reader& in, sConfig* config) {
-  if (!in.main.XMLNodePointTo(in.h, 2, "setup", "audio")) return false;
+  if (!in.Section("audio")) return false;
   if (!in.Get("enable")) return false;
   config->audioenable = (Uint8)Clamp(in.value, 0, 1);
   if (!in.Get("format")) return false;
@@ -158,15 +164,22 @@ bool BuildDocument(Yandorix_Main& main, int h, const sConfig& config) {
 
 }  // namespace
 
-// Values read before a missing element or attribute are kept; the result then is 0.
+// Values read before a missing element or attribute are kept; the result then is 0, and the log names
+// what was missing.
 int Yandorix_Main::LoadConfig(const char* dpf, const char* name, sConfig* config) {
-  if (!name || !*name) return 0;
+  if (!name || !*name) {
+    ILogSystem.Msg(0, " . [Yandorix.LoadConfig()] Error: no file or block name was given.\n");
+    return 0;
+  }
   int h = dpf && *dpf ? XMLOpen(dpf, name) : XMLOpen(name);
   if (!h) return 0;
   sConfig values = config ? *config : FromMain(*this);
-  Reader in = {*this, h, 0};
+  Reader in = {*this, h, 0, NULL};
   bool complete = ReadGeneral(in, &values) && ReadVideo(in, &values) && ReadAudio(in, &values);
   XMLClose(h);
+  if (!complete)
+    ILogSystem.Msg(2, " . [Yandorix.LoadConfig('%s','%s')] Warning: '%s' is missing or not a whole number; the "
+                   "values from there on were not read.\n", dpf ? dpf : "", name, in.missing ? in.missing : "?");
   if (config)
     *config = values;
   else
@@ -175,7 +188,10 @@ int Yandorix_Main::LoadConfig(const char* dpf, const char* name, sConfig* config
 }
 
 int Yandorix_Main::SaveConfig(const char* dpf, const char* name, const sConfig* config) {
-  if (!name || !*name) return 0;
+  if (!name || !*name) {
+    ILogSystem.Msg(0, " . [Yandorix.SaveConfig()] Error: no file or block name was given.\n");
+    return 0;
+  }
   const sConfig values = config ? *config : FromMain(*this);
   int h = XMLCreate("setup");
   if (!h) return 0;

@@ -158,6 +158,7 @@ Yandorix_IButton::~Yandorix_IButton() {
     RemoveAll();
   }
   RemoveMaster(-1);
+  ForgetEditing();
   delete p;
   ILogSystem.Msg(5, " . [IButton] Interfaz deleted.\n");
 }
@@ -384,7 +385,7 @@ int Yandorix_IButton::GetNum() { return p->count; }
 void Yandorix_IButton::SetState(int id, char s) {
   sButton* b = FindUsed(p, id);
   if (!b || (s != kNormal && s != kSelected && s != kPressed && s != kAction && s != kDisabled)) return;
-  if (s == kDisabled) b->pending = 0;   // a disabled button does not act on a click it had not run yet
+  if (s == kDisabled) b->pending = b->clicks = b->heldby = 0;   // it acts on no click it had not run yet
   Uint8 stateBefore = b->state;
   int rangeBefore = b->range;
   if (b->kind != kCheck) {

@@ -65,8 +65,9 @@ struct sButton {
   void* param1;
   void* param2;
   Uint32 mousemask;
-  Uint32 pending;       // a mouse action waits for the button's next Draw to run its callback
-  Uint8 grabbed;        // a slider pressed inside follows the mouse until that press ends
+  Uint32 pending;       // mouse actions whose callbacks wait for the button's next Draw
+  Uint8 heldby;         // mouse buttons (SDL masks) whose press began on it and is not released yet
+  Uint8 clicks;         // clicks not shown as Action yet: one per logic frame, none lost
 };
 
 struct sButtonPrivate {
@@ -90,5 +91,10 @@ sButton* FindUsed(sButtonPrivate* p, int id);
 // The button's width and height: those of its normal tile (0 without it).
 int TileWidth(const Yandorix_CTile* tile);
 int TileHeight(const Yandorix_CTile* tile);
+// A slider's value with the mouse at x: whole steps of the track inside it, 0 and range at or past its
+// ends; the value it has when it has no track or no range.
+int SliderValueAt(const sButton& b, int mousex);
+// No input box is being edited any more (the service goes away).
+void ForgetEditing();
 
 }  // namespace ydxbut

@@ -9,13 +9,25 @@ using namespace ydxbut;
 
 namespace {
 
+// Clicks a button may owe before it shows them; and callbacks it may owe its next Draw.
+const Uint8 kMaxClicks = 255;
+const Uint32 kMaxPending = 1000;
+
+// Whether the last Draw edited an input box (typed keys are kept for it meanwhile).
+bool boxEditing = false;
+
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
 bool InsideHitBox(const sButton& b, int x, int y) { return b.y1 < y && y < b.y2 && b.x1 < x && x < b.x2; }
 
+// Buttons that take input: occupied and visible, on a visible layer, not disabled.
+bool TakesInput(const sButtonPrivate* p, int layer, const sButton& b) {
+  return p->layervisible[layer] && !b.free && b.visible && b.state != kDisabled;
+}
+
 // The shortcut key held now: Pressed, and Action once it was held longer than the repeat time.
-void ApplyKey(sButton* b, bool editing, Uint32 now) {
-  bool held = b->key != 0 && b->key < SDLK_LAST && !editing && Yandorix.GetKeystate(b->key);
+void ApplyKey(sButton* b, bool keysBlocked, Uint32 now) {
+  bool held = b->key != 0 && b->key < SDLK_LAST && !keysBlocked && Yandorix.GetKeystate(b->key);
   if (!held) {
     b->keytimer = 0;
     return;
@@ -29,42 +41,93 @@ void ApplyKey(sButton* b, bool editing, Uint32 now) {
   }
 }
 
-void UpdateButton(sButton* b, bool editing, Uint32 now) {
+void AddClick(sButton* b) {
+  if (b->clicks < kMaxClicks) b->clicks++;
+}
+
+// One mouse event, judged where it happened: a press that began on the button and its release on it
+// is a click; a slider follows every motion of a drag that began on it and ends it wherever released.
+void JudgeMouseEvent(sButton* b, const sMouseEvent& event) {
+  if (event.kind == kMouseReset) {
+    b->heldby = 0;
+    b->clicks = 0;
+    return;
+  }
+  bool slider = b->kind == kSlider;
+  if (event.kind == kMouseMotion) {
+    if (slider && b->heldby) b->value = ydxbut::SliderValueAt(*b, event.x);
+    return;
+  }
+  Uint8 mask = (Uint8)(event.button >= 1 && event.button <= 8 ? SDL_BUTTON(event.button) : 0);
+  if (!(mask & b->mousemask) || b->kind == kInput) return;
+  bool on = !event.library && InsideHitBox(*b, event.x, event.y);
+  if (event.kind == kMousePress) {
+    if (!on) return;
+    b->heldby |= mask;
+    if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
+  } else if (b->heldby & mask) {
+    b->heldby &= (Uint8)~mask;
+    if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
+    if (on || slider) AddClick(b);
+  }
+}
+
+void UpdateButton(sButton* b, bool keysBlocked, bool pointerOnConsole, Uint32 now) {
   b->laststate = b->state;
   b->state = kNormal;
-  bool down = (Yandorix.mousebuttons & b->mousemask) != 0;
-  bool wasDown = (Yandorix.prevmousebuttons & b->mousemask) != 0;
-  if (InsideHitBox(*b, Yandorix.mousex, Yandorix.mousey)) {
-    b->state = kSelected;
-    if (!down && wasDown) {
-      if (b->kind != kInput) {
-        b->state = kAction;
-        b->pending = 1;
-      }
-    } else if (down && b->kind != kInput) {
+  bool over = !pointerOnConsole && InsideHitBox(*b, Yandorix.mousex, Yandorix.mousey);
+  if (over) b->state = kSelected;
+  if (b->kind != kInput) {
+    if (b->clicks > 0) {
+      b->clicks--;
+      b->state = kAction;
+      if (b->pending < kMaxPending) b->pending++;
+      Yandorix.RenderNeeded(1);   // a click right after another one changes no state: its callback waits for a draw
+    } else if (b->heldby && (over || b->kind == kSlider)) {
       b->state = kPressed;
       if (b->kind == kSlider) Yandorix.RenderNeeded(1);
     }
-    if (b->kind == kSlider && down && !wasDown) b->grabbed = 1;
-  } else if (b->grabbed && down && b->laststate == kPressed) {
-    // A drag that left the slider keeps setting it: past an end it reads that end.
-    b->state = kPressed;
-    Yandorix.RenderNeeded(1);
   }
-  if (!down) b->grabbed = 0;
-  if (HasShortcutKey(b->kind)) ApplyKey(b, editing, now);
+  if (HasShortcutKey(b->kind)) ApplyKey(b, keysBlocked, now);
   if (b->state != b->laststate) Yandorix.RenderNeeded(1);
 }
 
 }  // namespace
 
+int ydxbut::SliderValueAt(const sButton& b, int mousex) {
+  int track = TileWidth(b.tile_n) - 2 * kSliderEnd;
+  if (track <= 0 || b.range <= 0) return b.value;
+  int position = mousex - b.x - kSliderEnd;
+  if (position <= 0) return 0;
+  if (position >= track) return b.range;
+  // Whole steps of the track inside it; the ends above, which whole steps cannot always reach.
+  int step = (int)((float)track / (float)b.range);
+  Sint64 along = (Sint64)(position + step * 0.5);
+  Sint64 value = (Sint64)b.range * along / track;
+  return value < 0 ? 0 : value > b.range ? b.range : (int)value;
+}
+
+bool Yandorix_InputBoxEditing() { return IButton && boxEditing; }
+void ydxbut::ForgetEditing() { boxEditing = false; }
+
 int Yandorix_IButton::Update() {
   Uint32 now = Yandorix_Ticks();
-  for (int layer = 0; layer < kLayers; ++layer) {
-    if (!p->layervisible[layer]) continue;
+  // Buttons that stopped taking input let go of the presses they followed and of their clicks.
+  for (int layer = 0; layer < kLayers; ++layer)
     for (sButton& b : p->layers[layer])
-      if (!b.free && b.visible && b.state != kDisabled) UpdateButton(&b, p->editing != 0, now);
-  }
+      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = 0;
+  sMouseEvent event;
+  while (Yandorix_NextMouseEvent(&event))
+    for (int layer = 0; layer < kLayers; ++layer)
+      for (sButton& b : p->layers[layer])
+        if (TakesInput(p, layer, b)) JudgeMouseEvent(&b, event);
+  // The open console owns what is typed and the pointer over it.
+  bool console = Yandorix_ConsoleTakesInput();
+  bool keysBlocked = p->editing != 0 || console;
+  bool pointerOnConsole = Yandorix_ConsoleCovers(Yandorix.mousex, Yandorix.mousey);
+  for (int layer = 0; layer < kLayers; ++layer)
+    for (sButton& b : p->layers[layer])
+      if (TakesInput(p, layer, b)) UpdateButton(&b, keysBlocked, pointerOnConsole, now);
   return 1;
 }
 
@@ -80,7 +143,7 @@ SDL_Rect TextArea(const sButton& b) {
 
 class ButtonPainter {
  public:
-  ButtonPainter(sButtonPrivate* p, sButton* b) : p(p), b(b) {}
+  ButtonPainter(sButtonPrivate* p, sButton* b, bool wasEditing) : p(p), b(b), wasEditing(wasEditing) {}
 
   // Draws the button by kind and state; true when it fired in this draw.
   bool Paint() {
@@ -107,16 +170,18 @@ class ButtonPainter {
   }
   void Put(Yandorix_CTile* tile) { Put(tile, b->x, b->y); }
 
-  // The callback of a mouse action; a check button then changes its check state, unless the
-  // callback already changed it, disabled the button or removed it.
+  // The callbacks of the mouse actions not run yet, in order; a check button changes its check state
+  // after each, unless the callback already changed it, disabled the button or removed it.
   bool Fire() {
-    if (!b->pending) return true;
-    b->pending = 0;
-    int id = b->id, checkState = b->range;
-    if (b->callback) b->callback(b->param1, b->param2);
-    bool untouched = !b->free && b->id == id && b->kind == kCheck && b->range == checkState;
-    if (untouched && (checkState == kNormal || checkState == kPressed))
-      b->range = checkState == kNormal ? kPressed : kNormal;
+    int id = b->id;
+    while (b->pending > 0) {
+      b->pending--;
+      int checkState = b->range;
+      if (b->callback) b->callback(b->param1, b->param2);
+      if (b->free || b->id != id) break;
+      if (b->kind == kCheck && b->range == checkState && (checkState == kNormal || checkState == kPressed))
+        b->range = checkState == kNormal ? kPressed : kNormal;
+    }
     return true;
   }
 
@@ -155,22 +220,6 @@ class ButtonPainter {
     Put(b->tile_p, b->x + offset + kSliderEnd, y);
   }
 
-  // The value under the mouse, in whole steps of the track; at or past an end of the track, that end's
-  // value, which whole steps cannot always reach (a range larger than the track).
-  void TakeValueFromMouse() {
-    int track = TileWidth(b->tile_n) - 2 * kSliderEnd;
-    if (track <= 0 || b->range <= 0) return;
-    int position = Yandorix.mousex - b->x - kSliderEnd;
-    if (position <= 0 || position >= track) {
-      b->value = position <= 0 ? 0 : b->range;
-      return;
-    }
-    int step = (int)((float)track / (float)b->range);
-    Sint64 along = (Sint64)(position + step * 0.5);
-    Sint64 value = (Sint64)b->range * along / track;
-    b->value = value < 0 ? 0 : value > b->range ? b->range : (int)value;
-  }
-
   bool PaintSlider() {
     if (b->state == kDisabled) {
       Put(b->tile_o);
@@ -178,7 +227,8 @@ class ButtonPainter {
     }
     Put(b->tile_n);
     bool fired = false;
-    if (b->state == kPressed) TakeValueFromMouse();
+    // A drag sets the value as the mouse moves; a slider pressed by SetState takes it from the pointer.
+    if (b->state == kPressed && !b->heldby) b->value = SliderValueAt(*b, Yandorix.mousex);
     if (b->state == kAction) fired = Fire();
     PaintKnob();
     return fired;
@@ -214,8 +264,13 @@ class ButtonPainter {
   }
 
   // Typing into the box while the mouse is over it: one key per repeat time, Backspace/Delete erase.
+  // An edit starts with nothing waiting; keys typed into the open console are the console's.
   void PaintEditingBox() {
-    int key = Yandorix.GetKeyPressed(150);
+    int key = 0;
+    if (!Yandorix_ConsoleTakesInput()) {
+      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses();
+      key = Yandorix_TypedKey(150);
+    }
     if (b->font) {
       size_t length = std::strlen(b->text);
       if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
@@ -246,6 +301,7 @@ class ButtonPainter {
 
   sButtonPrivate* p;
   sButton* b;
+  bool wasEditing;   // the previous Draw edited an input box
 };
 
 }  // namespace
@@ -264,9 +320,10 @@ int Yandorix_IButton::Draw() {
     for (sButton& b : p->layers[layer]) {
       if (b.free || !b.visible) continue;
       int id = b.id;   // a callback may remove its own button
-      if (ButtonPainter(p, &b).Paint()) result = id;
+      if (ButtonPainter(p, &b, wasEditing).Paint()) result = id;
     }
   }
+  boxEditing = p->editing != 0;
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
   if (wasEditing && !p->editing) {
     Yandorix.RenderNeeded(0);

@@ -19,7 +19,10 @@ namespace {
 const char kDefaultTitle[] = " Console for Yandorix SDK initialized";
 const char kSyntaxError[] = " Syntax error or command not found";
 const int kInputLineOff = 2;   // feature bit: no input line
+const unsigned char kFadingOut = 223;
 const int kKeyRepeat = 120;    // ms before a held key repeats
+// Keys the line takes in one logic frame at most: all that can wait, and each held key once.
+const int kMaxKeysPerFrame = kKeyPresses + 32;
 
 enum {
   kKeyBackspace = 8, kKeyEnter = 13, kKeyPercent = 37, kKeyToggle = 96, kKeyDelete = 127,
@@ -407,9 +410,17 @@ int cConsole::Update() {
     cursorshown = shown;
     Yandorix.RenderNeeded(1);
   }
-  int key = Yandorix.GetKeyPressed(kKeyRepeat);
-  if (key == 0 || key == kKeyToggle || !HasUsableFont()) return 1;
-  if (HandleKey(key)) Yandorix.RenderNeeded(1);
+  // Every key typed since the last logic frame, so the line keeps up with the typing; none once the
+  // player closed the console. A command run by Enter may hide, replace or delete this console: the
+  // keys after it wait for the next frame.
+  if (visibility == kFadingOut) return 1;
+  for (int taken = 0; taken < kMaxKeysPerFrame; ++taken) {
+    int key = Yandorix_TypedKey(kKeyRepeat);
+    if (key == 0) break;
+    if (key == kKeyToggle || !HasUsableFont()) continue;
+    if (HandleKey(key)) Yandorix.RenderNeeded(1);
+    if (key == kKeyEnter) break;
+  }
   return 1;
 }
 

@@ -77,8 +77,19 @@ void Yandorix_Main::ConNewCmdLine() {
   if (p->console) p->console->NewCmdLine();
 }
 
+// A command or watch a game believes registered but is not would only show as missing later: a refusal
+// says why in the log. 1 added, 0 refused.
+static int Registered(const char* operation, const char* name, const char* refusal) {
+  if (refusal) ILogSystem.Msg(0, " . [Yandorix.%s('%s')] Error: %s.\n", operation, name ? name : "(null)", refusal);
+  return refusal ? 0 : 1;
+}
+
 int Yandorix_Main::ConAddCmdHandler(const char* name, const char* help, int (*handler)(std::vector<std::string>*)) {
-  return p->console ? p->console->ConsoleAddCommand(name, help, handler) : 0;
+  const char* refusal = NULL;
+  if (!p->console) refusal = "there is no console before SetVideoMode";
+  else if (!name || !help || !handler) refusal = "a name, a help text and a handler are all needed";
+  else if (!p->console->ConsoleAddCommand(name, help, handler)) refusal = "a command of that name exists already";
+  return Registered("ConAddCmdHandler", name, refusal);
 }
 
 void Yandorix_Main::ConCmd(const char* line) {
@@ -88,7 +99,11 @@ void Yandorix_Main::ConCmd(const char* line) {
 int Yandorix_Main::ConFeatures(int v) { return p->console ? p->console->Features(v) : 0; }
 
 int Yandorix_Main::DwAddWatch(const char* name, int* ivalue, double* dvalue) {
-  return p->debugwindow ? p->debugwindow->DebugWinAddWatch(name, ivalue, dvalue) : 0;
+  const char* refusal = NULL;
+  if (!p->debugwindow) refusal = "there is no debug window before SetVideoMode";
+  else if (!name || (!ivalue && !dvalue)) refusal = "a name and at least one variable are needed";
+  else if (!p->debugwindow->DebugWinAddWatch(name, ivalue, dvalue)) refusal = "a watch of that name exists already";
+  return Registered("DwAddWatch", name, refusal);
 }
 
 int Yandorix_Main::DwRemoveWatch(const char* name) {

@@ -7,6 +7,8 @@
 #include <SDL_mixer.h>
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -91,7 +93,27 @@ bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string*
     *why = "the sound is too long for the mixer's format";
     return false;
   }
+  // The mixer plays no chunk shorter than one of its sample frames (music, given as 0, streams).
+  uint64_t soundFrame = (uint64_t)sound.channels * ((sound.sampleformat & 0xFF) / 8);
+  double converted = (double)(decodedBytes / soundFrame * soundFrame) * cvt.len_ratio;
+  if (decodedBytes > 0 && converted < (double)(channels * ((format & 0xFF) / 8))) {
+    *why = "the sound is too short to give the mixer one sample frame";
+    return false;
+  }
   return true;
+}
+
+// The mixer's loader reads a sound up to its end, never what follows it (bytes behind a VOC terminator
+// would go into a buffer sized without them): such a sound reaches it as a copy of its own bytes.
+Mix_Chunk* LoadUpToEnd(SDL_RWops* source, ydxsound::ByteSource& bytes, uint64_t soundEnd) {
+  if (!soundEnd || soundEnd >= bytes.Size()) return Mix_LoadWAV_RW(source, 0);
+  std::string sound((size_t)soundEnd, '\0');
+  if (bytes.ReadAt(0, &sound[0], sound.size()) != sound.size()) return NULL;
+  SDL_RWops* copy = SDL_RWFromConstMem(sound.data(), (int)sound.size());
+  if (!copy) return NULL;
+  Mix_Chunk* chunk = Mix_LoadWAV_RW(copy, 0);
+  SDL_RWclose(copy);
+  return chunk;
 }
 
 // Decodes a sound and closes its stream. Only data whose header holds together in a shape SDL's and
@@ -107,7 +129,7 @@ Mix_Chunk* LoadChunk(SDL_RWops* source, std::string* refusal) {
   ydxsound::SoundShape shape;
   if (ydxsound::SoundInfoOf(stream, &sound, &shape) != ydxsound::kInfoOk) *refusal = shape.refusal;
   else if (ConversionFits(sound, shape.decodedBytes, refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
-    chunk = Mix_LoadWAV_RW(source, 0);
+    chunk = LoadUpToEnd(source, stream, shape.soundEnd);
   SDL_RWclose(source);
   return chunk;
 }
@@ -238,6 +260,20 @@ bool ReadWholeFile(const char* path, char** data, int* size, int extra = 0) {
   return true;
 }
 
+// Loads and exports need the open mixer. Without it they say so in the log, naming the call (printf style).
+bool MixerOpen(int initialised, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool MixerOpen(int initialised, const char* format, ...) {
+  if (initialised) return true;
+  char call[600];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(call, sizeof call, format, args);
+  va_end(args);
+  ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the mixer is not open (ISoundFX->Init() opens it when audioenable "
+                 "is 1).\n", call);
+  return false;
+}
+
 // An archive file opened for one call of a handle form, closed again when the call is done.
 struct ArchiveFile {
   int handle = 0;
@@ -319,7 +355,11 @@ Yandorix_ISoundFX::~Yandorix_ISoundFX() {
 // ---- set-up ----
 
 int Yandorix_ISoundFX::Init() {
-  if (!Yandorix.audioenable) return 0;
+  if (!Yandorix.audioenable) {
+    // Sound switched off in the configuration is a choice, not an error; the log still tells why.
+    ILogSystem.Msg(5, " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n");
+    return 0;
+  }
   if (p->initialised) return 1;   // SDL_mixer counts opens: a second open would need a second close
   Uint16 format = Yandorix.audioformat == 8 ? AUDIO_S8 : AUDIO_S16LSB;
   if (Mix_OpenAudio(Yandorix.audiofrequency, format, Yandorix.audiomode, Yandorix.audiobuffer) < 0) {
@@ -484,7 +524,7 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 // ---- loading and freeing ----
 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
-  if (!p->initialised) return -1;
+  if (!MixerOpen(p->initialised, "SoundLoad('%s')", Text(file))) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
   std::string refusal;
   Mix_Chunk* chunk = LoadChunk(source, &refusal);
@@ -499,7 +539,8 @@ int Yandorix_ISoundFX::SoundLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  if (!MixerOpen(p->initialised, "SoundLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "SND", Text(name), &block) || !block.data) {
     IStuffDPF->FreeBlock(&block);
@@ -533,7 +574,7 @@ int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* file) {
-  if (!p->initialised) return -1;
+  if (!MixerOpen(p->initialised, "MusicLoad('%s')", Text(file))) return -1;
   char* data;
   int size;
   if (!ReadWholeFile(file, &data, &size)) {
@@ -550,7 +591,8 @@ int Yandorix_ISoundFX::MusicLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return -1;
+  if (!MixerOpen(p->initialised, "MusicLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
     IStuffDPF->FreeBlock(&block);
@@ -718,7 +760,9 @@ int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioTy
 // ---- export ----
 
 int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
-  if (!p->initialised || handle <= 0 || !IStuffDPF) return 0;
+  if (!MixerOpen(p->initialised, "Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file)))
+    return 0;
+  if (handle <= 0 || !IStuffDPF) return 0;
   const char* archive = ArchiveName(handle);
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, music ? "MUS" : "SND", Text(name), &block) || !block.data) {

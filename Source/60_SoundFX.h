@@ -59,18 +59,21 @@ class StreamSource : public ByteSource {
 
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 
-// What the header check learnt beyond the format record: why it refused, and how many bytes of
-// samples the loader will make (0 when the header does not tell, as with Ogg Vorbis).
+// What the header check learnt beyond the format record: why it refused, how many bytes of samples
+// the loader will make, and where the sound ends when bytes follow that the loader must not see (a
+// VOC terminator; 0 when the loader may read to the end of the data).
 struct SoundShape {
   const char* refusal = nullptr;
   uint64_t decodedBytes = 0;
+  uint64_t soundEnd = 0;
 };
 
 // Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format
 // text is written as soon as the magic is known, also when the header then turns out to be bad.
 // Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
 // kInfoOk also promises that the mixer's loader takes the data without harm and turns it into a chunk
-// for any mixer of 1, 2, 4 or 6 channels between 8000 and 48000 Hz: SDL's loaders and converter
+// with at least one sample frame (the mixer plays no other) for any mixer of 1, 2, 4 or 6 channels
+// between 8000 and 48000 Hz, given the data up to the shape's end: SDL's loaders and converter
 // crash or loop on some shapes (no channels, a rate of 0, ADPCM blocks of size 0, ...), so only data
 // that passes this check is ever handed to them.
 InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);

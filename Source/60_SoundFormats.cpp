@@ -76,6 +76,7 @@ struct Reader {
   bool ok = true;
   const char* refusal = nullptr;
   uint64_t decodedBytes = 0;
+  uint64_t soundEnd = 0;
   explicit Reader(ByteSource& s) : source(s) {}
   InfoResult Refuse(const char* why) {
     refusal = why;
@@ -311,7 +312,8 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
 // sequences that sound tools write, in forms that load cleanly, are taken: an 8-bit data block (after
 // an extended block for stereo) or a new-format block, continuations and further blocks of the same
 // kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown types), then the end of the
-// file or a terminator with nothing but zero bytes after it.
+// file or a terminator. Whatever follows a terminator (sox writes a few bytes there) is ignored, and
+// the loader is handed the file only up to it.
 enum { kVocEnd = 0, kVocData = 1, kVocMore = 2, kVocSilence = 3, kVocMarker = 4, kVocExtended = 8, kVocNewData = 9 };
 
 struct VocSound {
@@ -398,17 +400,6 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
   }
 }
 
-bool ZerosUpToEnd(Reader& r, uint64_t pos) {
-  char piece[4096];
-  for (uint64_t size = r.source.Size(); pos < size; pos += sizeof piece) {
-    size_t length = (size_t)std::min<uint64_t>(sizeof piece, size - pos);
-    if (!r.Bytes(pos, piece, length)) return false;
-    for (size_t i = 0; i < length; i++)
-      if (piece[i]) return false;
-  }
-  return true;
-}
-
 InfoResult VocInfo(Reader& r, sAudioType* out) {
   static const char kSignature[] = "Creative Voice File\x1A";
   char signature[20];
@@ -420,7 +411,7 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   while (pos < size) {
     uint8_t type = r.U8(pos);
     if (type == kVocEnd) {
-      if (!ZerosUpToEnd(r, pos + 1)) return r.Refuse("data after the VOC terminator");
+      r.soundEnd = pos + 1;
       break;
     }
     uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
@@ -501,25 +492,62 @@ bool ReadFirstOggPage(Reader& r, std::string* packet, uint32_t* serial, uint64_t
   return true;
 }
 
-// The second page must be there whole with its checksum right, belong to the same stream and open
-// with the comment header (the decoder refuses a stream whose header pages are damaged). The setup
-// header in it is not parsed: a minute of music must not cost more than a blip.
-bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial) {
+uint32_t OggSerial(const std::string& page) {
+  return (uint8_t)page[14] | (uint8_t)page[15] << 8 | (uint8_t)page[16] << 16 | (uint32_t)(uint8_t)page[17] << 24;
+}
+
+// The page at `pos`, whole, when it lies inside the data and its checksum holds.
+bool WholeOggPage(ByteSource& source, uint64_t pos, std::string* page) {
+  Reader r(source);
   uint8_t head[27];
-  if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0 || (head[5] & 0x01)) return false;
-  uint32_t pageSerial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
+  if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0) return false;
   uint8_t segments[255];
   size_t count = head[26];
-  if (pageSerial != serial || count == 0 || !r.Bytes(pos + 27, segments, count)) return false;
+  if (!r.Bytes(pos + 27, segments, count)) return false;
   uint64_t bodyLength = 0;
   for (size_t i = 0; i < count; i++) bodyLength += segments[i];
-  uint64_t body = pos + 27 + count;
-  if (body + bodyLength > r.source.Size()) return false;
-  std::string whole(27 + count + bodyLength, '\0');
-  if (!r.Bytes(pos, &whole[0], whole.size())) return false;
-  if (bodyLength < 7 || !PageChecksumHolds(&whole)) return false;
+  if (pos + 27 + count + bodyLength > source.Size()) return false;
+  page->assign(27 + count + bodyLength, '\0');
+  return r.Bytes(pos, &(*page)[0], page->size()) && PageChecksumHolds(page);
+}
+
+// The second page must be there whole with its checksum right, belong to the same stream and open
+// with the comment header (the decoder refuses a stream whose header pages are damaged). The setup
+// header in it is not parsed: a minute of music must not cost more than a blip. `end` is where it ends.
+bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial, uint64_t* end) {
+  std::string whole;
+  if (!WholeOggPage(r.source, pos, &whole) || (whole[5] & 0x01) || OggSerial(whole) != serial) return false;
+  size_t count = (uint8_t)whole[26];
+  if (count == 0 || whole.size() < 27 + count + 7) return false;
   const char* start = whole.data() + 27 + count;
+  *end = pos + whole.size();
   return start[0] == 3 && memcmp(start + 1, "vorbis", 6) == 0;
+}
+
+// The sample frames the decoder gives: the granule position of the stream's last page, looked for
+// from the end backwards as the decoder does (only the tail is read). 0 when no whole page after the
+// headers carries one, as in a file of headers without audio.
+uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd) {
+  const uint64_t size = source.Size(), kWindow = 65536;
+  int damaged = 0;   // capture patterns that lead to no whole page; a tail full of them is given up on
+  std::string window, page;
+  for (uint64_t end = size; end > headersEnd;) {
+    uint64_t begin = end - std::min(end - headersEnd, kWindow);
+    window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
+    if (source.ReadAt(begin, &window[0], window.size()) != window.size()) return 0;
+    for (size_t at = (size_t)(end - begin); at-- > 0;) {
+      if (at + 4 > window.size() || memcmp(window.data() + at, "OggS", 4) != 0) continue;
+      if (!WholeOggPage(source, begin + at, &page)) {
+        if (++damaged > 16) return 0;
+        continue;
+      }
+      int64_t granule = 0;
+      for (int i = 13; i >= 6; i--) granule = (int64_t)((uint64_t)granule << 8 | (uint8_t)page[i]);
+      if (OggSerial(page) == serial && granule != -1) return granule > 0 ? (uint64_t)granule : 0;
+    }
+    end = begin;
+  }
+  return 0;
 }
 
 InfoResult OggInfo(Reader& r, sAudioType* out) {
@@ -539,7 +567,10 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
   if (version != 0 || channels == 0 || rate == 0 || small < 6 || large > 13 || small > large ||
       (h.U8(29) & 1) == 0)
     return r.Refuse(kHeaders);
-  if (!SecondOggPageFits(r, end, serial)) return r.Refuse(kHeaders);
+  uint64_t headersEnd = 0;
+  if (!SecondOggPageFits(r, end, serial, &headersEnd)) return r.Refuse(kHeaders);
+  // Far more frames than any file holds are only a claim; kept below what 64 bits can multiply.
+  r.decodedBytes = std::min<uint64_t>(OggFrames(r.source, serial, headersEnd), 1ull << 48) * channels * 2;
   return Accept(r, out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
 }
 
@@ -553,8 +584,17 @@ InfoResult Finish(const Reader& r, InfoResult result, SoundShape* shape) {
   if (shape) {
     shape->refusal = result == kInfoOk ? nullptr : r.refusal ? r.refusal : "a damaged header";
     shape->decodedBytes = result == kInfoOk ? r.decodedBytes : 0;
+    shape->soundEnd = result == kInfoOk ? r.soundEnd : 0;
   }
   return result;
+}
+
+// The fewest sample frames a sound needs to keep one when the converter halves its rate, step by step,
+// down to the slowest common mixer (8000 Hz), comparing rates in hundreds of Hz as SDL does.
+uint64_t FramesForAnyMixer(uint32_t frequency) {
+  uint64_t needed = 1;
+  for (uint64_t low = 8000; low * 2 / 100 <= frequency / 100; low *= 2) needed *= 2;
+  return needed;
 }
 
 InfoResult SoundKind(Reader& r, sAudioType* out) {
@@ -585,6 +625,12 @@ InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
   Reader r(source);
   InfoResult result = SoundKind(r, out);
   if (result == kInfoUnknown) r.refusal = "not a sound file of a kind the mixer knows";
+  // The mixer refuses to play a chunk without a whole sample frame, so such a sound is no sound.
+  if (result == kInfoOk) {
+    uint64_t frameBytes = (uint64_t)out->channels * ((out->sampleformat & 0xFF) / 8);
+    if (r.decodedBytes / frameBytes < FramesForAnyMixer((uint32_t)out->frequency))
+      result = r.Refuse("too few samples to give the mixer one sample frame");
+  }
   return Finish(r, result, shape);
 }
 

@@ -76,6 +76,6 @@ void RawGlyphBlits(benchmark::State& state) {
 BENCHMARK(ConsoleRender);
 BENCHMARK(RawGlyphBlits);
 
-static int registered = (ydxbench::Ratio("ConsoleRender", "RawGlyphBlits", 1.5), 0);
+static int registered = (ydxbench::Ratio("ConsoleRender", "RawGlyphBlits"), 0);
 
 YDX_BENCH_MAIN()

@@ -112,15 +112,15 @@ int Register() {
   }
   benchmark::RegisterBenchmark("fx/ResizeNearest256to512", ResizeNearest);
   benchmark::RegisterBenchmark("sdl/SoftStretch256to512", SoftStretch);
-  ydxbench::Ratio("fx/ResizeNearest256to512", "sdl/SoftStretch256to512", 1.0);
+  ydxbench::Ratio("fx/ResizeNearest256to512", "sdl/SoftStretch256to512");
   benchmark::RegisterBenchmark("fx/Rotate30Zoom1.5/nearest", Rotate, 0);
   benchmark::RegisterBenchmark("fx/Rotate30Zoom1.5/bilinear", Rotate, 1);
 #ifdef YDX_HAVE_ROTOZOOM
   benchmark::RegisterBenchmark("gfx/rotozoom30Zoom1.5/nearest", RotoZoom, 0);
   benchmark::RegisterBenchmark("gfx/rotozoom30Zoom1.5/bilinear", RotoZoom, 1);
 #endif
-  ydxbench::Ratio("fx/Rotate30Zoom1.5/nearest", "gfx/rotozoom30Zoom1.5/nearest", 1.0);
-  ydxbench::Ratio("fx/Rotate30Zoom1.5/bilinear", "gfx/rotozoom30Zoom1.5/bilinear", 1.0);
+  ydxbench::Ratio("fx/Rotate30Zoom1.5/nearest", "gfx/rotozoom30Zoom1.5/nearest");
+  ydxbench::Ratio("fx/Rotate30Zoom1.5/bilinear", "gfx/rotozoom30Zoom1.5/bilinear");
   benchmark::RegisterBenchmark("fx/QuarterTurn512", QuarterTurn);
   benchmark::RegisterBenchmark("sdl/PlainCopy512", PlainCopy);
   ydxbench::Ratio("fx/QuarterTurn512", "sdl/PlainCopy512");

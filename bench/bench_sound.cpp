@@ -73,9 +73,9 @@ int registered = [] {
   benchmark::RegisterBenchmark("ours/music_info_ogg60", MusicInfo);
   benchmark::RegisterBenchmark("vorbisfile/full_decode_ogg60", FullDecode);   // one unit for every row: the ratios compare raw times
   benchmark::RegisterBenchmark("libc/read_ogg60", PlainRead);
-  ydxbench::Ratio("ours/sound_info_ogg60", "vorbisfile/full_decode_ogg60", 0.01);
-  ydxbench::Ratio("ours/sound_info_ogg60", "libc/read_ogg60", 1.0);
-  ydxbench::Ratio("ours/music_info_ogg60", "libc/read_ogg60", 1.0);
+  ydxbench::Ratio("ours/sound_info_ogg60", "vorbisfile/full_decode_ogg60");
+  ydxbench::Ratio("ours/sound_info_ogg60", "libc/read_ogg60");
+  ydxbench::Ratio("ours/music_info_ogg60", "libc/read_ogg60");
   return 0;
 }();
 

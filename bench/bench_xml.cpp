@@ -162,10 +162,10 @@ int registered = [] {
   benchmark::RegisterBenchmark("tinyxml/load_archive", TinyLoadArchive)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("ours/save_archive", OursSaveArchive)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("tinyxml/save_archive", TinySaveArchive)->Unit(benchmark::kMillisecond);
-  ydxbench::Ratio("ours/load_file", "tinyxml/load_file", 1.2);
-  ydxbench::Ratio("ours/save_file", "tinyxml/save_file", 1.2);
-  ydxbench::Ratio("ours/load_archive", "tinyxml/load_archive", 1.2);
-  ydxbench::Ratio("ours/save_archive", "tinyxml/save_archive", 1.2);
+  ydxbench::Ratio("ours/load_file", "tinyxml/load_file");
+  ydxbench::Ratio("ours/save_file", "tinyxml/save_file");
+  ydxbench::Ratio("ours/load_archive", "tinyxml/load_archive");
+  ydxbench::Ratio("ours/save_archive", "tinyxml/save_archive");
   return 0;
 }();
 

@@ -1,8 +1,8 @@
 // Fuzzes the agreement of sound information and sound loading: the same bytes go through the
 // information reader (in memory, as a file, as an archive block) and through the guarded loads with the
 // mixer open. SoundInfo must report 1 exactly when SoundLoad loads, with channels, a sample format and
-// a frequency, and nothing may crash; music the mixer decodes (Ogg Vorbis, WAV, AIFF) is loaded and
-// played too. YDXFUZZ_MIXER="rate,format,channels" picks another mixer than 22050 Hz, S16, stereo;
+// a frequency, what loads must play, and nothing may crash; music the mixer decodes (Ogg Vorbis, WAV,
+// AIFF) is loaded and played too. YDXFUZZ_MIXER="rate,format,channels" picks another mixer than 22050 Hz, S16, stereo;
 // outside 8000-48000 Hz, or 8-bit with four or six channels, loading may refuse more than information
 // (the mixer's own limits), so there only what loads must be informed of.
 #include "FuzzSupport.h"
@@ -40,6 +40,7 @@ void CheckAgreement(int archive, bool memoryVerdict) {
   int sound = archive ? ISoundFX->SoundLoad(archive, name) : ISoundFX->SoundLoad(name);
   ydxfuzz::Require(sound < 0 || informed == 1, "a sound loads that information refuses");
   ydxfuzz::Require(sound >= 0 || informed == 0 || !commonMixer, "information and loading disagree");
+  if (sound >= 0) ydxfuzz::Require(ISoundFX->SoundPlay(-1, sound, 0) >= 0, "a loaded sound the mixer will not play");
   ISoundFX->SoundFree(sound);
 }
 

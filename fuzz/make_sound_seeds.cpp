@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
       {"voc8", Voc8(10000, 40)},
       {"voc8-stereo", Voc8Stereo(11025, 40)},   {"voc16-pieces", VocContinued(16000, 60, 3)},
       {"voc16-short-length", soxVoc16},        {"ogg", OggVorbis(1, 8000, 0.05)},
+      {"voc16-sox-trailer", Voc16AsSox(2, 22050, 40)},
+      {"ogg-headers-only", OggVorbis(2, 44100, 0)},
   };
   for (const Seed& s : agreeSeeds) Save(agree + s.name, s.bytes);
   return 0;

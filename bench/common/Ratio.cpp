@@ -1,15 +1,20 @@
-// Collects real times per benchmark name and prints the registered ratios after the run.
+// Collects the time of every repetition of each benchmark and prints the registered ratios from each
+// side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
+// when it is set. Load from other processes only ever adds time, so the fastest repetition is the one
+// it disturbed least: its ratios wander less from run to run than those of medians or means.
 #include "Ratio.h"
+#include "RatioTable.h"
+#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <vector>
 #include <cstdlib>
+#include <map>
+#include <unistd.h>
+#include <vector>
 
 namespace ydxbench {
 
 struct Row {
   std::string ours, baseline;
-  double limit;
 };
 
 static std::vector<Row>& Rows() {
@@ -17,17 +22,42 @@ static std::vector<Row>& Rows() {
   return rows;
 }
 
-void Ratio(const std::string& ours, const std::string& baseline, double limit) {
-  Rows().push_back({ours, baseline, limit});
+void Ratio(const std::string& ours, const std::string& baseline, double) { Rows().push_back({ours, baseline}); }
+
+// The CPU time of the benchmark's thread, or its real time when it asked for that (its work runs on other
+// threads too, as the relay's and OpenGL's do). On a shared machine the real time of a single thread also
+// holds the time it waited for a core, which swings every ratio with the other processes' load. In
+// seconds, not the display unit: the two sides of a ratio may be shown in different units.
+double SecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
+  double seconds = run.run_name.time_type.empty() ? run.cpu_accumulated_time : run.real_accumulated_time;
+  return seconds / (double)run.iterations;
 }
 
+// Shows one line per benchmark (the median of its repetitions when it was repeated) and keeps every
+// repetition's time for the ratios.
 class Collector : public benchmark::ConsoleReporter {
  public:
-  std::map<std::string, double> times;
+  explicit Collector(OutputOptions options) : ConsoleReporter(options) {}
+  std::map<std::string, std::vector<double>> seconds;   // per iteration, one entry per repetition
+
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (!run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
+    std::vector<Run> shown;
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name == "median") shown.push_back(run);
+        continue;
+      }
+      if (!run.error_occurred && run.iterations > 0) seconds[run.benchmark_name()].push_back(SecondsPerIteration(run));
+      if (run.repetitions <= 1 || run.error_occurred) shown.push_back(run);
+    }
+    if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
+  }
+
+  bool Fastest(const std::string& name, double* fastest) const {
+    auto found = seconds.find(name);
+    if (found == seconds.end() || found->second.empty()) return false;
+    *fastest = *std::min_element(found->second.begin(), found->second.end());
+    return true;
   }
 };
 
@@ -35,23 +65,31 @@ int Main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   benchmark::Initialize(&argc, argv);
-  Collector collector;
+  Collector collector(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                            : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
   if (Rows().empty()) return 0;
+  std::vector<RatioRow> measured;
   printf("\n%-48s %-40s %8s\n", "measured", "baseline", "ratio");
   for (const Row& row : Rows()) {
-    auto a = collector.times.find(row.ours), b = collector.times.find(row.baseline);
-    if (a == collector.times.end() || b == collector.times.end() || b->second <= 0) {
+    double ours = 0, baseline = 0;
+    if (!collector.Fastest(row.ours, &ours) || !collector.Fastest(row.baseline, &baseline) || baseline <= 0) {
       printf("%-48s %-40s %8s\n", row.ours.c_str(), row.baseline.c_str(), "n/a");
       continue;
     }
-    double ratio = a->second / b->second;
-    if (row.limit > 0)
-      printf("%-48s %-40s %8.3f  (target <= %.2f: %s)\n", row.ours.c_str(), row.baseline.c_str(), ratio,
-             row.limit, ratio <= row.limit ? "met" : "MISSED");
-    else
-      printf("%-48s %-40s %8.3f\n", row.ours.c_str(), row.baseline.c_str(), ratio);
+    measured.push_back({row.ours, row.baseline, ours / baseline});
+    printf("%-48s %-40s %8.3f\n", row.ours.c_str(), row.baseline.c_str(), ours / baseline);
+  }
+  const char* keep = getenv("YDX_BENCH_RATIOS");
+  if (keep && *keep) {
+    FILE* out = fopen(keep, "a");
+    bool written = out && fputs(FormatRatios(measured).c_str(), out) >= 0;
+    if (out && fclose(out) != 0) written = false;
+    if (!written) {
+      fprintf(stderr, "could not append the ratios to %s\n", keep);
+      return 1;
+    }
   }
   return 0;
 }

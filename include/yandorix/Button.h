@@ -47,8 +47,9 @@ class YDX_API Yandorix_IButton {
   // Per logic frame (the frame driver calls it) and per render: Draw returns the id of the button that
   // fired in this draw, or -1 (also when no render is needed); Check the first button in Action.
   // Draw reports a button in Action on every render of that logic frame; act on Check in the logic step or
-  // on the callback, which runs once per click. A held shortcut key fires after 120 ms and then repeats,
-  // without the callback.
+  // on the callback, which runs once per click. A click is a press and a release on the button, judged
+  // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each.
+  // A held shortcut key fires after 120 ms and then repeats, without the callback.
   int Update();
   int Draw();
   int Check();

@@ -110,6 +110,8 @@ class YDX_API Yandorix_Main {
   void PrintVersion();
   char* GetKeyName(int key);     // NULL for keys without a name
   // Typed keys as characters, one per call, oldest first; a held key repeats every delay ms; 0 for none.
+  // Keys are kept only while someone reads them when they are typed: a caller of GetKeyPressed in the
+  // last two logic frames, the open console, or an input box being typed into.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();

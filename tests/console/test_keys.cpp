@@ -1,6 +1,6 @@
 // The console driven through the keyboard as the frame driver sees it: SDL's key array read at each
 // logic frame on the manual clock, and key events it polls. Line editing, the history, the line's length
-// limit, the backquote toggle with its fade, and the switched-off input line.
+// limit, the backquote toggle with its fade, and the switched-off, closing or hidden input line.
 #include "ConsoleTest.h"
 
 namespace {
@@ -103,6 +103,12 @@ TEST_F(ConsoleKeysTest, DeletingNeverShortensWhatTheLineCanHold) {
 }
 
 TEST_F(ConsoleKeysTest, NoKeysReachASwitchedOffLineOrAHiddenOrDisabledConsole) {
+  Yandorix.ConFeatures(4);   // fading again: keys typed once the player closed it are the game's
+  Yandorix.ConSetVisible(0);
+  Type("gh");
+  ASSERT_EQ(Yandorix.ConisVisible(), 223);
+  Yandorix.ConFeatures(4);
+  Pass(1000);
   Yandorix.ConFeatures(2);   // no input line
   Type("ab");
   Press(SDLK_RETURN);

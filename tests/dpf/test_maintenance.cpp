@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <ucl/ucl.h>
 
 namespace {
@@ -313,4 +314,52 @@ TEST_F(DPFMaintenance, FailedMigrationsLeaveTheVersion3FileAsItWas) {
   ydxplat::SetFaultHook(nullptr);
   EXPECT_EQ(ydxtest::ReadFile("c.dpf"), old);
   EXPECT_EQ(Files(), (std::vector<std::string>{"a.dpf", "a_v3.dpf", "b.dpf", "c.dpf", "test.log"}));
+}
+
+namespace {
+int AddedCommand(std::vector<std::string>*) { return 1; }
+}  // namespace
+
+// Calls that fail where a newcomer meets them first (a short key, no mixer, no screen yet) return their
+// failure value and say why in the log.
+TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
+  MakeMixedArchive("s.dpf");
+  ydxtest::WriteFile("plain.txt", "not a directory");
+  ydxtest::WriteFile("partial.xml", "<setup><general mtfriendly='1'/><video renderer='1'/></setup>");
+  const std::string key = "four";
+  int watched = 0;
+  const struct {
+    std::function<int()> call;
+    int result;
+    const char* line;
+  } cases[] = {
+      {[&] { return IStuffDPF->Protect("s.dpf", Bytes(key), 4); }, 0,
+       " . [IStuffDPF->Protect('s.dpf')] Error: the key of 4 bytes was refused: a key has 8 to 56 bytes.\n"},
+      {[&] {
+         IStuffDPF->SetPassword(Bytes(key), 3);
+         return (int)Yandorix_StuffDPFAccess::Of(*IStuffDPF)->passwordLength;
+       },
+       0, " . [IStuffDPF->SetPassword(3)] Error: the key was refused: a key has 8 to 56 bytes. The password set before "
+          "stays in force.\n"},
+      {[&] { return IStuffDPF->Create("plain.txt/a.dpf"); }, -1,
+       " . [IStuffDPF->Create('plain.txt/a.dpf')] Error: the file could not be written: Not a directory\n"},
+      {[&] { return ISoundFX->Init(); }, 0,
+       " . [ISoundFX->Init()] Info: audioenable is 0, so the mixer stays closed.\n"},
+      {[&] { return ISoundFX->SoundLoad("beep.wav"); }, -1,
+       " . [ISoundFX->SoundLoad('beep.wav')] Error: the mixer is not open (ISoundFX->Init() opens it when "
+       "audioenable is 1).\n"},
+      {[&] { return ISoundFX->MusicLoad("s.dpf", "tune"); }, -1,
+       " . [ISoundFX->MusicLoad('s.dpf','tune')] Error: the mixer is not open"},
+      {[&] { return Yandorix.ConAddCmdHandler("spawn", "spawn enemies", AddedCommand); }, 0,
+       " . [Yandorix.ConAddCmdHandler('spawn')] Error: there is no console before SetVideoMode.\n"},
+      {[&] { return Yandorix.DwAddWatch("score", &watched, NULL); }, 0,
+       " . [Yandorix.DwAddWatch('score')] Error: there is no debug window before SetVideoMode.\n"},
+      {[&] { return Yandorix.LoadConfig(NULL, "partial.xml", NULL); }, 0,
+       " . [Yandorix.LoadConfig('','partial.xml')] Warning: 'resolutionx' is missing or not a whole number; the "
+       "values from there on were not read.\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.call(), c.result) << c.line;
+    EXPECT_TRUE(Logged(c.line)) << c.line;
+  }
 }

@@ -2,6 +2,7 @@
 // loading give the same verdict from files and from archive blocks, refused loads say why, and the
 // open mixer's own limits are kept.
 #include "SoundTest.h"
+#include <SDL_mixer.h>
 #include <cstring>
 
 namespace {
@@ -52,7 +53,8 @@ std::vector<ShapeCase> Shapes() {
       {"u8.wav", ydxsnd::Wav(8, 1, 11025, 40), 1, AUDIO_U8, 11025},
       {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
       {"lowest-rate.wav", WavShape(1, 1, 1000, 16, 2), 1, AUDIO_S16LSB, 1000},
-      {"highest-rate.wav", WavShape(1, 6, 384000, 16, 12), 6, AUDIO_S16LSB, 384000},
+      {"highest-rate.wav", WavShape(1, 6, 384000, 16, 12, 32 * 12), 6, AUDIO_S16LSB, 384000},
+      {"too-short-for-8000-hz.wav", WavShape(1, 6, 384000, 16, 12, 31 * 12), 0, 0, 0},
       {"no-channels.wav", WavShape(1, 0, 22050, 16, 2), 0, 0, 0},
       {"three-channels.wav", WavShape(1, 3, 22050, 16, 6), 0, 0, 0},
       {"rate-0.wav", WavShape(1, 1, 0, 16, 2), 0, 0, 0},
@@ -79,7 +81,8 @@ std::vector<ShapeCase> Shapes() {
       {"extended-mono.voc", WithByte(Voc8Stereo(11025, 40), kVocBlock + 7, 0), 0, 0, 0},
       {"marker.voc", WithByte(voc16, kVocBlock, 4), 0, 0, 0},
       {"zero-padded.voc", voc16 + std::string(16, '\0'), 1, AUDIO_S16LSB, 8000},
-      {"after-terminator.voc", voc16 + std::string("\x02\x04\0\0\x10\x20\x30\x40", 8), 0, 0, 0},
+      {"sox16.voc", Voc16AsSox(2, 22050, 40), 2, AUDIO_S16LSB, 22050},
+      {"after-terminator.voc", voc16 + std::string("\x02\x04\0\0\x10\x20\x30\x40", 8), 1, AUDIO_S16LSB, 8000},
       {"s16.aiff", Aiff(16, 2, 44100, 40), 2, AUDIO_S16MSB, 44100},
       {"three-channels.aiff", Aiff(8, 3, 22050, 40), 0, 0, 0},
       {"padded-chunk.aiff", aiff.substr(0, kAfterComm) + std::string("ANNO\0\0\0\3abc\0", 12) + aiff.substr(kAfterComm),
@@ -91,6 +94,9 @@ std::vector<ShapeCase> Shapes() {
       {"rate-0.8svx", Svx8(0, 41), 0, 0, 0},
       {"mono.ogg", OggVorbis(1, 11025, 0.1), 1, AUDIO_S16LSB, 11025},
       {"three-channels.ogg", OggVorbis(3, 11025, 0.1), 0, 0, 0},
+      {"headers-only.ogg", OggVorbis(2, 44100, 0), 0, 0, 0},
+      {"four-frames.ogg", OggVorbis(2, 44100, 0.0001), 2, AUDIO_S16LSB, 44100},
+      {"half-a-frame.wav", WavShape(1, 2, 22050, 16, 4, 2), 0, 0, 0},
   };
 }
 
@@ -109,6 +115,9 @@ TEST_F(ShapeTest, InformationAndLoadingGiveOneVerdictForEveryShape) {
       int sound = fromArchive ? ISoundFX->SoundLoad(archive, C(c.name)) : ISoundFX->SoundLoad(c.name);
       EXPECT_EQ(informed, c.channels ? 1 : 0);
       EXPECT_EQ(sound >= 0, informed == 1);
+      if (sound >= 0) {
+        EXPECT_GE(ISoundFX->SoundPlay(-1, sound, 0), 0);   // no chunk the mixer refuses to play
+      }
       if (c.channels) {
         EXPECT_EQ(info.channels, c.channels);
         EXPECT_EQ(info.sampleformat, c.sampleformat);
@@ -118,6 +127,23 @@ TEST_F(ShapeTest, InformationAndLoadingGiveOneVerdictForEveryShape) {
     }
   }
   IStuffDPF->Close(archive);
+}
+
+// Bytes after a VOC terminator are ignored, and the mixer's loader never sees them: the sound loads,
+// from a file and from an archive, exactly as it does without them.
+TEST_F(ShapeTest, WhatFollowsAVocTerminatorNeverReachesTheLoader) {
+  OpenMixer();
+  SaveAndImport(IStuffDPF->Create("voc.dpf"), "sox.voc", ydxsnd::Voc16AsSox(2, 22050, 40));
+  SaveAndImport(IStuffDPF->Open("voc.dpf"), "plain.voc", ydxsnd::Voc16(2, 22050, 40));
+  std::vector<Uint32> lengths;
+  for (const char* name : {"sox.voc", "plain.voc"}) {
+    for (int sound : {ISoundFX->SoundLoad(name), ISoundFX->SoundLoad(C("voc.dpf"), C(name))}) {
+      int channel = ISoundFX->SoundPlay(-1, sound, -1);
+      ASSERT_GE(channel, 0) << name;
+      lengths.push_back(Mix_GetChunk(channel)->alen);
+    }
+  }
+  EXPECT_EQ(lengths, std::vector<Uint32>(4, lengths[0]));
 }
 
 TEST_F(ShapeTest, RefusedDataIsNamedWithItsReason) {

@@ -82,8 +82,16 @@ class UiTest : public ResourceTest {
     return d;
   }
 
-  // One logic frame of input as the frame driver takes it, then `ms` milliseconds pass.
+  // One logic frame of input as the frame driver takes it, then `ms` milliseconds pass: the mouse moved
+  // to (x, y), and the buttons that changed since the last frame were pressed or released there.
   static void Frame(int x, int y, Uint8 buttons, Uint32 ms = 50) {
+    Yandorix_RecordMouseEvent(sMouseEvent{kMouseMotion, 0, 0, (Sint16)x, (Sint16)y});
+    for (Uint8 button = 1; button <= 3; ++button) {
+      Uint8 mask = (Uint8)SDL_BUTTON(button), changed = (Uint8)(buttons ^ Yandorix.mousebuttons);
+      if (changed & mask)
+        Yandorix_RecordMouseEvent(sMouseEvent{(Uint8)(buttons & mask ? kMousePress : kMouseRelease), button, 0,
+                                              (Sint16)x, (Sint16)y});
+    }
     Yandorix.prevmousebuttons = Yandorix.mousebuttons;
     Yandorix.mousex = x;
     Yandorix.mousey = y;

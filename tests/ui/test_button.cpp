@@ -163,7 +163,8 @@ TEST_F(ButtonTest, SliderKnobMovesIn18PixelSteps) {
 }
 
 // A range larger than the track: whole steps never reach the ends, the ends themselves do; a drag that
-// began on the slider keeps setting it outside the hit box, one that began elsewhere does not.
+// began on the slider keeps setting it outside the hit box and acts where it is released, one that
+// began elsewhere does not touch it.
 TEST_F(ButtonTest, SliderFollowsADragItStartedAndReachesBothEnds) {
   SaveButtonTiles(handle, "s", 160, 20, false, 10, 10);
   IButtonNew d = Desc(8, 100, 100, 128, 64);
@@ -174,9 +175,9 @@ TEST_F(ButtonTest, SliderFollowsADragItStartedAndReachesBothEnds) {
     Uint8 buttons;
     int state, value;
   } frames[] = {
-      {180, 110, 1, 4, 64},  {234, 110, 1, 4, 126}, {235, 110, 1, 4, 128}, {600, 150, 1, 4, 128},
-      {20, 110, 1, 4, 0},    {126, 110, 1, 4, 1},   {130, 110, 0, 8, 1},    {600, 110, 1, 1, 1},
-      {180, 110, 1, 4, 64},  {600, 110, 1, 1, 64},  {600, 110, 0, 1, 64},
+      {180, 110, 1, 4, 64}, {234, 110, 1, 4, 126}, {235, 110, 1, 4, 128}, {600, 150, 1, 4, 128},
+      {20, 110, 1, 4, 0},   {126, 110, 1, 4, 1},   {130, 110, 0, 8, 5},    {600, 110, 1, 1, 5},
+      {180, 110, 1, 2, 5},  {600, 110, 0, 1, 5},   {180, 110, 1, 4, 64},   {700, 300, 0, 8, 128},
   };
   for (const auto& f : frames) {
     Frame(f.x, f.y, f.buttons);

@@ -416,6 +416,39 @@ int failWrites(ydxplat::FaultOp op, const char*, size_t* length) {
 }
 }  // namespace
 
+namespace {
+// A type database in the shape of the shared MIME-info files: its grammar in an internal DTD subset,
+// whose declarations hold '>' and comments, then the root with its entries.
+const char kTypeDatabase[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE type-list [\n<!ELEMENT type-list (type)+>\n"
+    "<!ATTLIST type-list xmlns CDATA #FIXED \"http://example.org/types\">\n"
+    "<!-- the text that names a type --><!ELEMENT note (#PCDATA)>\n<!ELEMENT type (note+, pattern*)>\n"
+    "<!ATTLIST type name CDATA #REQUIRED>\n<!ELEMENT pattern EMPTY>\n<!ATTLIST pattern text CDATA #REQUIRED>\n]>\n"
+    "<type-list xmlns=\"http://example.org/types\">\n  <type name=\"image/x-tile\"><note>a tile</note>"
+    "<pattern text=\"*.tile\"/></type>\n  <type name=\"audio/x-beep\"><note>a beep</note></type>\n</type-list>\n";
+}  // namespace
+
+// A document the reader cannot read whole is refused when it is opened, with the place where the
+// reader stopped: no handle ever stands for part of it.
+TEST_F(XmlTest, DocumentsTheReaderCannotReadWholeAreRefused) {
+  const struct {
+    const char* file;
+    std::string text;
+    const char* reason;
+  } cases[] = {
+      {"types.xml", kTypeDatabase,
+       "Error: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader cannot read: it "
+       "stops at line 10, column 1.\n"},
+      {"tail.xml", "<a>\n  <b/>\n</a>\n  trailing words",
+       "Error: the XML reader stops at line 4, column 3 and cannot read the document whole.\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OpenText(c.text, c.file), 0) << c.file;
+    EXPECT_TRUE(Logged(std::string(" . [Yandorix.XMLOpen('") + c.file + "')] " + c.reason)) << c.file;
+  }
+  EXPECT_EQ(OpenSlots(), 0);
+}
+
 TEST_F(XmlTest, AFailedSaveReturnsFailureAndKeepsTheOldFile) {
   int h = Yandorix.XMLCreate("new");
   ydxtest::WriteFile("kept.xml", "<old/>");

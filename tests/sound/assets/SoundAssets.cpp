@@ -274,6 +274,10 @@ std::string Voc8Stereo(int rate, int samples) {
   return s;
 }
 
+std::string Voc16AsSox(int channels, int rate, int samples) {
+  return Voc16(channels, rate, samples) + std::string("\x02\x04\x01\x01\x10\x20\x30\x40", 8);
+}
+
 std::string VocContinued(int rate, int samples, int pieces) {
   std::string pcm = Pcm(16, 1, samples, false);
   size_t step = (pcm.size() / (size_t)pieces + 1) & ~(size_t)1;

@@ -33,9 +33,12 @@ std::string Voc8(int rate, int samples);
 std::string Voc16(int channels, int rate, int samples);
 // 8-bit stereo: an extended block ahead of the data block.
 std::string Voc8Stereo(int rate, int samples);
+// 16-bit sound shaped as sox writes it: after the terminator come 8 more bytes, none of them zero.
+std::string Voc16AsSox(int channels, int rate, int samples);
 // 16-bit mono sound split into a new-format block and `pieces` - 1 continuation blocks.
 std::string VocContinued(int rate, int samples, int pieces);
-// Ogg Vorbis of a sine tone; the stream serial is fixed, so equal arguments give equal bytes.
+// Ogg Vorbis of a sine tone; the stream serial is fixed, so equal arguments give equal bytes. 0 seconds
+// gives the headers and an end page without audio.
 std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f);
 // A 4-channel "M.K." module with one looping square-wave sample playing on row 0.
 std::string ModModule();

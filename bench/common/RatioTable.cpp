@@ -1,0 +1,134 @@
+// Reading and writing the kept ratios and the target table, and judging one run against both.
+#include "RatioTable.h"
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace ydxbench {
+
+namespace {
+
+// A finite positive number that fills the whole text.
+bool ParseNumber(const std::string& text, double* value) {
+  char* end = nullptr;
+  *value = strtod(text.c_str(), &end);
+  return !text.empty() && end && *end == '\0' && *value > 0 && *value < 1e300;
+}
+
+template <typename Row>
+const Row* FindPair(const std::vector<Row>& rows, const std::string& ours, const std::string& baseline) {
+  for (const Row& row : rows)
+    if (row.ours == ours && row.baseline == baseline) return &row;
+  return nullptr;
+}
+
+std::string Printed(const char* format, double value) {
+  char text[32];
+  snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string FormatRatios(const std::vector<RatioRow>& rows) {
+  std::string text;
+  for (const RatioRow& row : rows) text += row.ours + "\t" + row.baseline + "\t" + Printed("%.6g", row.value) + "\n";
+  return text;
+}
+
+std::vector<RatioRow> ParseRatios(const std::string& text) {
+  std::vector<RatioRow> rows;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    size_t first = line.find('\t');
+    if (first == std::string::npos || first == 0) continue;
+    size_t second = line.find('\t', first + 1);
+    if (second == std::string::npos || second == first + 1) continue;
+    RatioRow row{line.substr(0, first), line.substr(first + 1, second - first - 1), 0};
+    if (ParseNumber(line.substr(second + 1), &row.value)) rows.push_back(row);
+  }
+  return rows;
+}
+
+bool ParseTargets(const std::string& text, std::vector<Target>* targets, std::string* error) {
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); number++) {
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    std::string ours, baseline, limit, extra;
+    if (!(words >> ours)) continue;   // blank or comment only
+    Target target{ours, "", 0};
+    if (!(words >> baseline >> limit) || (words >> extra) || !ParseNumber(limit, &target.limit)) {
+      *error = "line " + std::to_string(number) + ": expected 'ours baseline limit'";
+      return false;
+    }
+    target.baseline = baseline;
+    targets->push_back(target);
+  }
+  return true;
+}
+
+std::vector<Verdict> Judge(const std::vector<RatioRow>& now, const std::vector<RatioRow>& last,
+                           const std::vector<Target>& targets, double tolerance) {
+  std::vector<Verdict> verdicts;
+  for (const RatioRow& row : now) {
+    if (FindPair(verdicts, row.ours, row.baseline)) continue;   // a pair registered twice counts once
+    Verdict verdict;
+    verdict.ours = row.ours;
+    verdict.baseline = row.baseline;
+    verdict.measured = true;
+    verdict.now = row.value;
+    if (const RatioRow* before = FindPair(last, row.ours, row.baseline)) {
+      verdict.hasLast = true;
+      verdict.last = before->value;
+      verdict.worsened = row.value > before->value * (1 + tolerance);
+    }
+    if (const Target* target = FindPair(targets, row.ours, row.baseline)) {
+      verdict.hasTarget = true;
+      verdict.target = target->limit;
+      verdict.missed = row.value > target->limit;
+    }
+    verdicts.push_back(verdict);
+  }
+  for (const Target& target : targets) {
+    if (FindPair(verdicts, target.ours, target.baseline)) continue;
+    Verdict verdict;
+    verdict.ours = target.ours;
+    verdict.baseline = target.baseline;
+    verdict.hasTarget = true;
+    verdict.target = target.limit;
+    verdict.missed = true;   // a renamed or failed benchmark must not drop out of sight
+    verdicts.push_back(verdict);
+  }
+  return verdicts;
+}
+
+std::string Report(const std::vector<Verdict>& verdicts, double tolerance) {
+  std::string text;
+  char line[512];
+  snprintf(line, sizeof line, "%-90s %8s %8s %8s %9s  %s\n", "ratio (ours / baseline)", "last", "now", "change",
+           "target", "flags");
+  text += line;
+  int flagged = 0;
+  for (const Verdict& v : verdicts) {
+    std::string name = v.ours + " / " + v.baseline;
+    std::string last = v.hasLast ? Printed("%.3f", v.last) : "-";
+    std::string now = v.measured ? Printed("%.3f", v.now) : "-";
+    std::string change = v.measured && v.hasLast ? Printed("%+.1f%%", (v.now / v.last - 1) * 100) : "";
+    std::string target = v.hasTarget ? Printed("<= %.2f", v.target) : "";
+    std::string flags;
+    if (v.worsened) flags += Printed("WORSE by more than %.0f%%", tolerance * 100);
+    if (v.missed) flags += std::string(flags.empty() ? "" : ", ") + (v.measured ? "MISSED" : "NOT MEASURED");
+    if (!flags.empty()) flagged++;
+    snprintf(line, sizeof line, "%-90s %8s %8s %8s %9s  %s\n", name.c_str(), last.c_str(), now.c_str(),
+             change.c_str(), target.c_str(), flags.c_str());
+    text += line;
+  }
+  text += flagged ? std::to_string(flagged) + " of " + std::to_string(verdicts.size()) + " ratios flagged.\n"
+                  : "No ratio flagged.\n";
+  return text;
+}
+
+}  // namespace ydxbench

@@ -1,0 +1,96 @@
+// How `make bench` judges a run: against the last run's ratios (worse by more than 15% is flagged)
+// and against the target table (above a target, or a target left unmeasured, is flagged).
+#include "RatioTable.h"
+#include "YdxTest.h"
+#include <algorithm>
+
+namespace {
+
+using ydxbench::RatioRow;
+using ydxbench::Target;
+
+struct JudgeCase {
+  const char* what;
+  double last;     // 0: no last run
+  double now;      // 0: not measured
+  double target;   // 0: no target
+  bool worsened, missed;
+};
+
+TEST(RatioTable, JudgesEachRatioAgainstTheLastRunAndItsTarget) {
+  const JudgeCase cases[] = {
+      {"first run, no target", 0, 1.30, 0, false, false},
+      {"14% worse stays quiet", 1.00, 1.14, 0, false, false},
+      {"16% worse is flagged", 1.00, 1.16, 0, true, false},
+      {"better is never flagged", 1.40, 0.70, 0, false, false},
+      {"exactly at the target meets it", 0, 1.10, 1.10, false, false},
+      {"above the target misses it", 1.09, 1.11, 1.10, false, true},
+      {"worse and missed at once", 1.20, 1.50, 1.40, true, true},
+      {"a target left unmeasured", 1.00, 0, 2.00, false, true},
+  };
+  for (const JudgeCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<RatioRow> now, last;
+    std::vector<Target> targets;
+    if (c.now > 0) now.push_back({"ours/x", "base/x", c.now});
+    if (c.last > 0) last.push_back({"ours/x", "base/x", c.last});
+    if (c.target > 0) targets.push_back({"ours/x", "base/x", c.target});
+    now.push_back({"ours/other", "base/x", 1.0});   // other rows never disturb the verdict on this one
+    std::vector<ydxbench::Verdict> verdicts = ydxbench::Judge(now, last, targets, 0.15);
+    auto mine = std::find_if(verdicts.begin(), verdicts.end(),
+                             [](const ydxbench::Verdict& v) { return v.ours == "ours/x"; });
+    ASSERT_NE(mine, verdicts.end());
+    EXPECT_EQ(mine->worsened, c.worsened);
+    EXPECT_EQ(mine->missed, c.missed);
+    EXPECT_EQ(mine->measured, c.now > 0);
+    std::string report = ydxbench::Report(verdicts, 0.15);
+    EXPECT_NE(report.find(c.worsened || c.missed ? "1 of 2 ratios flagged." : "No ratio flagged."), std::string::npos)
+        << report;
+  }
+}
+
+TEST(RatioTable, KeptRatiosReadBackAndDamagedLinesAreSkipped) {
+  std::vector<RatioRow> rows = {{"net/relay_slow_reader/1048576/real_time", "net/relay/1048576/real_time", 1.3217},
+                                {"Ours_SavePNG", "Base_LibpngSave", 0.98}};
+  std::string text = ydxbench::FormatRatios(rows) + "half a line\nx\ty\tnot-a-number\n\t\t1.0\nx\ty\t-1\n";
+  std::vector<RatioRow> back = ydxbench::ParseRatios(text);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].ours, rows[0].ours);
+  EXPECT_EQ(back[0].baseline, rows[0].baseline);
+  EXPECT_DOUBLE_EQ(back[0].value, 1.3217);
+  EXPECT_DOUBLE_EQ(back[1].value, 0.98);
+}
+
+TEST(RatioTable, TargetTableTakesCommentsAndRefusesBrokenLines) {
+  const struct {
+    const char* text;
+    bool ok;
+    size_t count;
+  } cases[] = {
+      {"# header\n\na b 1.5   # why\n  c d 2\n", true, 2},
+      {"a b\n", false, 0},
+      {"a b 1.5 extra\n", false, 0},
+      {"a b fast\n", false, 0},
+      {"a b 0\n", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<Target> targets;
+    std::string error;
+    EXPECT_EQ(ydxbench::ParseTargets(c.text, &targets, &error), c.ok);
+    if (c.ok) EXPECT_EQ(targets.size(), c.count);
+    else EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+  }
+}
+
+TEST(RatioTable, TheProjectsTargetTableParsesAndTracksTheSlowReaderRelay) {
+  std::vector<Target> targets;
+  std::string error;
+  ASSERT_TRUE(ydxbench::ParseTargets(ydxtest::ReadFile(YDX_SOURCE_DIR "/bench/targets.txt"), &targets, &error))
+      << error;
+  EXPECT_TRUE(std::any_of(targets.begin(), targets.end(), [](const Target& t) {
+    return t.ours == "net/relay_slow_reader/1048576/real_time" && t.limit == 2.0;
+  }));
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// Quick players through the X test extension, several events inside one logic frame: every click counts
+// where it happened, sliders follow the whole drag, and typed keys and clicks go to whoever was reading
+// when they were made. A case ends with a click on a marker button: once its callback ran, all was judged.
+#include "InputTest.h"
+#include "XTestInput.h"
+#include <functional>
+
+namespace {
+
+void CountCall(void* counter, void*) { ++*static_cast<int*>(counter); }
+int sliderId = -1, sliderCalls = 0, sliderValue = -1;
+void SliderMoved(void*, void*) { sliderCalls++, sliderValue = IButton->GetValue(sliderId); }
+void OpenConsole(void*, void*) { Yandorix.ConSetVisible(1); }
+std::vector<std::string> runs;   // the lines the "score" command ran
+int Score(std::vector<std::string>* words) {
+  runs.push_back(words->size() > 1 ? (*words)[1] : "");
+  return 1;
+}
+typedef std::function<void(XTestInput&)> Sequence;
+
+class XTestGame : public InputTest {
+ protected:
+  void SetUp() override {
+    InputTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    SaveButtonTiles(handle, "ok", 80, 40);
+    Button(1, 500, 300, &markers);
+    ASSERT_TRUE(x.Open()) << "no X test extension or no window";
+  }
+  void TearDown() override {
+    x.Close();
+    InputTest::TearDown();
+  }
+  int Button(int kind, int left, int top, int* counter) {
+    IButtonNew d = Desc(kind, left, top);
+    int id = IButton->Create(&d, "ok", 0, handle);
+    EXPECT_GT(id, 0);
+    if (counter) IButton->SetFunction(id, CountCall, counter, NULL);
+    return id;
+  }
+  // The loop until `condition` holds; each logic step counts the key button's actions and the typed
+  // keys left waiting.
+  bool Await(const std::function<bool()>& condition) {
+    return ydxtest::WaitUntil(condition, 60000, [this] {
+      LoopOnce();
+      keyActions += keyButton > 0 && IButton->Check() == keyButton;
+      waiting = std::max(waiting, (int)MainPrivate()->keypresses.count);
+    });
+  }
+  // Plays what was queued and a click on the marker, until its callback ran and no button fires.
+  bool Settle(const std::function<bool()>& done) {
+    int before = markers;
+    x.Click(540, 320, 20).Send();
+    return Await([&] { return markers > before && IButton->Check() == -1 && done(); });
+  }
+
+  XTestInput x;
+  int markers = 0, keyButton = -1, keyActions = 0, waiting = 0;
+};
+
+}  // namespace
+
+TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
+  int taps = 0;
+  Button(1, 100, 100, &taps);   // strictly inside: 101..178 x 101..138
+  auto clicks = [](unsigned spacing) -> Sequence {
+    return [spacing](XTestInput& in) {
+      for (int i = 0; i < 10; i++) in.Click(140, 120, i ? spacing - 5 : 20);
+    };
+  };
+  const struct {
+    const char* what;
+    Sequence play;
+    int callbacks;
+  } cases[] = {
+      {"30 ms apart", clicks(30), 10},
+      {"60 ms apart", clicks(60), 10},
+      {"80 ms apart", clicks(80), 10},
+      {"150 ms apart", clicks(150), 10},
+      {"pressed elsewhere, released on it",
+       [](XTestInput& in) { in.Move(300, 250, 20).Button(true).Move(140, 120, 60).Button(false, 60); }, 0},
+      {"clicked elsewhere, moved onto it in the frame",
+       [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); }, 0},
+      {"clicked on it, moved off in the frame", [](XTestInput& in) { in.Click(140, 120, 20).Move(300, 250, 5); }, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    taps = 0;
+    c.play(x);
+    ASSERT_TRUE(Settle([&] { return taps >= c.callbacks; }));
+    EXPECT_EQ(taps, c.callbacks);
+  }
+}
+
+TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
+  // Range 128 on a 160-pixel track: 110 pixels between its ends at 125 and 235; 64 puts the knob at 175.
+  SaveButtonTiles(handle, "wide", 160, 20, false, 10, 10);
+  IButtonNew wide = Desc(8, 100, 200, 128, 64);
+  sliderId = IButton->Create(&wide, "wide", 0, handle);
+  IButton->SetFunction(sliderId, SliderMoved, NULL, NULL);
+  auto drag = [](int x, int y) -> Sequence {
+    return [x, y](XTestInput& in) { in.Move(180, 210, 20).Button(true).Move(x, y, 60).Button(false, 60); };
+  };
+  const struct {
+    const char* what;
+    Sequence play;
+    int value;
+  } drags[] = {
+      {"flicked past the right end in a frame",
+       [](XTestInput& in) { in.Move(180, 210, 20).Button(true).Move(400, 210, 5).Button(false, 5); }, 128},
+      {"released past the left end, outside", drag(20, 300), 0},
+      {"released below, 75 pixels along", drag(200, 350), 87},
+      {"tapped 5 pixels along", [](XTestInput& in) { in.Click(130, 210, 20); }, 5},
+  };
+  for (const auto& d : drags) {
+    SCOPED_TRACE(d.what);
+    IButton->SetValue(sliderId, 64);
+    sliderCalls = 0;
+    d.play(x);
+    ASSERT_TRUE(Settle([] { return sliderCalls > 0; }));
+    EXPECT_EQ(sliderCalls, 1);
+    EXPECT_EQ(sliderValue, d.value);
+  }
+
+  // Keys typed while nothing reads them never reach the console a button opens.
+  Yandorix.ConEnable();
+  Yandorix.ConFeatures(4);   // shown and hidden at once
+  ASSERT_EQ(Yandorix.ConAddCmdHandler("score", "keeps its line", Score), 1);
+  IButton->SetFunction(Button(1, 300, 200, NULL), OpenConsole, NULL, NULL);
+  x.Type("score 9", 40).Click(340, 220, 40).Send();
+  ASSERT_TRUE(Await([] { return Yandorix.ConisVisible() == 1; }));
+  x.Key("Return", 20).Type("score 7", 40).Key("Return", 40).Send();
+  ASSERT_TRUE(Await([] { return !runs.empty(); }));
+  EXPECT_EQ(runs, std::vector<std::string>{"7"});
+
+  // The open console owns its keys and clicks: a shortcut key held while typing does not act, nor does
+  // a click on it reach the button under it.
+  int under = 0;
+  Button(1, 100, 40, &under);
+  keyButton = Button(1, 300, 360, NULL);
+  IButton->SetKey(keyButton, SDLK_j);
+  runs.clear();
+  x.Click(140, 60, 20).Type("score ", 40).Key("j", 40, 600).Key("Return", 20);
+  ASSERT_TRUE(Settle([] { return !runs.empty(); }));
+  EXPECT_EQ(runs[0].substr(0, 1), "j") << "typed, then repeated while held";
+  EXPECT_EQ(keyActions, 0);
+  EXPECT_EQ(under, 0);
+
+  // 50 characters at 25 a second: every key is taken in the logic frame it arrived in.
+  std::string word;
+  for (int i = 0; i < 44; i++) word += (char)('a' + i % 26);
+  runs.clear();
+  waiting = 0;
+  x.Type("score " + word, 35).Key("Return", 35).Send();
+  ASSERT_TRUE(Await([] { return !runs.empty(); }));
+  EXPECT_EQ(runs, std::vector<std::string>{word});
+  EXPECT_EQ(waiting, 0);
+
+  // Keys typed with the pointer elsewhere never appear in an input box it moves onto later; the
+  // backquote opening and closing the console over it is typed into neither.
+  Yandorix.ConSetVisible(0);
+  int box = Button(64, 100, 250, NULL);
+  IButton->SetTextFont(box, Yandorix.ConGetFont());
+  x.Move(560, 380, 20).Type("wasd", 40).Move(140, 270, 40).Send();
+  ASSERT_TRUE(Await([box] { return IButton->GetState(box) == 2 && Yandorix_InputBoxEditing(); }));
+  x.Type("x", 20).Send();
+  ASSERT_TRUE(Await([box] { return IButton->GetText(box)[0] != '\0'; }));
+  EXPECT_STREQ(IButton->GetText(box), "x");
+  x.Key("grave", 20).Send();
+  ASSERT_TRUE(Await([] { return Yandorix.ConisVisible() == 1; }));
+  x.Key("grave", 40).Type("y", 40).Send();
+  ASSERT_TRUE(Await([box] { return strlen(IButton->GetText(box)) >= 2; }));
+  EXPECT_STREQ(IButton->GetText(box), "xy");
+}
