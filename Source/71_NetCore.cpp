@@ -14,6 +14,12 @@
 
 Uint32 NetWallTicks() { return SDL_GetTicks(); }
 
+static NetLimits limits;
+
+NetLimits NetGetLimits() { return limits; }
+
+void NetSetLimits(const NetLimits& chosen) { limits = chosen; }
+
 // ---- sockets ----
 
 namespace {
@@ -55,7 +61,7 @@ timeval Milliseconds(Uint32 ms) {
 
 }  // namespace
 
-int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
+int NetTuneSocket(TCPsocket socket, Uint32 boundMs) {
   int fd = ConnectedDescriptor(socket);
   if (fd < 0) {
     static std::atomic<bool> warned{false};
@@ -64,12 +70,11 @@ int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs) {
                         "reading are not bounded.\n");
     return -1;
   }
-  timeval sendBound = Milliseconds(sendBoundMs);
   // Reads only follow readiness; the receive bound is a safety net should one ever block.
-  timeval receiveBound = Milliseconds(kNetMessageBoundMs);
+  timeval bound = Milliseconds(boundMs);
   int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendBound, sizeof sendBound);
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &receiveBound, sizeof receiveBound);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   int flags = fcntl(fd, F_GETFL);
   if (flags >= 0 && (flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -144,9 +149,28 @@ int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char*
 
 // ---- server's outgoing queues ----
 
+void NetHeldBytes::Add(const NetFrame& frame) {
+  total_ += kNetHeaderBytes;
+  if (frame.block && holders_[frame.block.get()]++ == 0) total_ += frame.header.Size;
+}
+
+void NetHeldBytes::Remove(const NetFrame& frame) {
+  total_ -= kNetHeaderBytes;
+  if (!frame.block) return;
+  auto holder = holders_.find(frame.block.get());
+  if (holder == holders_.end() || --holder->second) return;
+  holders_.erase(holder);
+  total_ -= frame.header.Size;
+}
+
 void NetSendQueue::Push(NetFrame frame) {
   backlog_ += frame.WireSize();
+  if (held_) held_->Add(frame);
   frames_.push_back(std::move(frame));
+}
+
+void NetSendQueue::Drop(const NetFrame& frame) {
+  if (held_) held_->Remove(frame);
 }
 
 void NetSendQueue::Advance(size_t count, NetTraffic& done) {
@@ -163,6 +187,7 @@ void NetSendQueue::Advance(size_t count, NetTraffic& done) {
       done.systemOut++;
     else
       done.userOut++;
+    Drop(head);
     frames_.pop_front();
     headWritten_ = 0;
   }
@@ -213,9 +238,23 @@ NetSendQueue::Status NetSendQueue::WriteBlocking(TCPsocket socket, NetTraffic& d
 }
 
 void NetSendQueue::Clear() {
+  for (const NetFrame& frame : frames_) Drop(frame);
   frames_.clear();
   headWritten_ = 0;
   backlog_ = 0;
+}
+
+Uint64 NetSendQueue::Cut() {
+  size_t keepFirst = headWritten_ ? 1 : 0;
+  if (frames_.size() <= keepFirst + 1) return 0;
+  Uint64 dropped = 0;
+  for (size_t i = keepFirst; i + 1 < frames_.size(); i++) {
+    dropped += frames_[i].WireSize();
+    Drop(frames_[i]);
+  }
+  frames_.erase(frames_.begin() + (long)keepFirst, frames_.end() - 1);
+  backlog_ -= dropped;
+  return dropped;
 }
 
 // ---- reading ----
@@ -223,12 +262,13 @@ void NetSendQueue::Clear() {
 static int Chunk(size_t wanted) { return wanted > (1u << 20) ? (1 << 20) : (int)wanted; }
 
 NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound) {
-  if (bound && !reader.Started()) deadline = NetWallTicks() + bound;
   size_t wanted = reader.Wanted();
   if (wanted == 0) return reader.Advance(0);
   errno = 0;
   int got = SDLNet_TCP_Recv(socket, reader.Space(), Chunk(wanted));
   if (got <= 0) return reader.Fail();
+  // A slow link may take long over a large message: only one that stops arriving fails.
+  if (bound) deadline = NetWallTicks() + bound;
   NetReader::Status status = reader.Advance((size_t)got);
   // The rest of the message is often there already: take it without another wait.
   while (status == NetReader::kNeedMore && fd >= 0) {
@@ -464,7 +504,7 @@ int NetClientThread(void* argument) {
     }
     NetReader::Status status = NetReader::kNeedMore;
     if (ready > 0 && SDLNet_SocketReady(core.clientSocket))
-      status = NetPump(core.clientSocket, core.clientFd, reader, deadline, kNetMessageBoundMs);
+      status = NetPump(core.clientSocket, core.clientFd, reader, deadline, core.clientStallMs);
     if (status == NetReader::kNeedMore && reader.Started() && NetPassed(deadline, NetWallTicks()))
       status = reader.Fail();   // a message that stalled half-way counts as a failed read
     if (status == NetReader::kNeedMore) continue;

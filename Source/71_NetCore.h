@@ -8,22 +8,38 @@
 #include <memory>
 #include <mutex>
 #include <signal.h>
+#include <unordered_map>
 #include <vector>
 
 enum { kNetRoleClient = 0, kNetRoleServer = 1 };
 
 enum : Uint32 {
   kNetLoginBoundMs = 3000,        // a new connection has this long to deliver its login request
-  kNetMessageBoundMs = 5000,      // a message that started arriving must be complete within this
-  kNetClientSendBoundMs = 5000,   // a send that makes no progress for this long fails
-  kNetServerSendBoundMs = 2000,   // a client that accepts nothing of its waiting bytes this long is dropped
-  kNetCloseFlushMs = 400,         // a closing server gives its clients this long to take their last bytes
+  kNetBlockingSendBoundMs = 2000, // a blocking send of the server (a refusal, or where a socket's
+                                  // descriptor is out of reach) that makes no progress this long fails
   kNetMaxPending = 32,            // connections accepted but not logged in yet
   kNetMaxClosing = 32,            // logged-out connections still taking their last bytes
   kNetWaitMs = 200,               // longest wait of either thread, so stop requests act promptly
   kNetPingPeriodMs = 1000,
   kNetPingSamples = 10,
 };
+
+// How far a client may fall behind before the server logs it out, how long a connection may make no
+// progress, and how long a closing connection gets for its last bytes. A burst the server can hold
+// never logs out a client that reads: only one that stays far behind, that takes nothing for long,
+// or that is so far behind that holding more would cost the others the server's memory.
+struct NetLimits {
+  Uint64 hardBytes = 64u << 20;    // waiting for one client: past this it is logged out at once
+  Uint64 softBytes = 8u << 20;     // waiting for one client: past this for softMs, it is logged out
+  Uint32 softMs = 10000;
+  Uint32 stallMs = 15000;          // no byte taken of what waits, or no byte more of a message begun
+  Uint64 totalBytes = 128u << 20;  // held for all clients, a payload shared by several counted once
+  Uint32 closeFlushMs = 1000;      // a closing connection takes what waits for it this long...
+  Uint32 closeNoticeMs = 500;      // ...then, if it reads, only the message in progress and the notice
+};
+// The limits that servers and connections started from now on keep to; tests shorten the times.
+NetLimits NetGetLimits();
+void NetSetLimits(const NetLimits& limits);
 
 // Traffic counters of one role.
 struct NetTraffic {
@@ -66,22 +82,38 @@ class NetQueue {
   Uint64 bytes_ = 0;
 };
 
-// Bytes the server holds for one client beyond what its socket took: one message of the largest size
-// and as much again, a few seconds of a busy game. A client further behind than that does not catch up
-// with the others; it is dropped, which also keeps the server's memory bounded.
-const Uint64 kNetBacklogLimit = (Uint64)kNetWireLimit + (4u << 20);
+// The bytes the server's queues hold, each shared payload counted once however many queues hold it:
+// what they cost in memory.
+class NetHeldBytes {
+ public:
+  void Add(const NetFrame& frame);
+  void Remove(const NetFrame& frame);
+  Uint64 Total() const { return total_; }
+
+ private:
+  std::unordered_map<const void*, Uint32> holders_;   // payload -> queues holding it
+  Uint64 total_ = 0;
+};
 
 // The frames waiting for one connection, in the order they were stamped, written as its socket accepts
 // them so the server never waits for one client.
 class NetSendQueue {
  public:
   enum Status { kDrained, kWaiting, kFailed };
+  NetSendQueue() = default;
+  NetSendQueue(const NetSendQueue&) = delete;
+  NetSendQueue& operator=(const NetSendQueue&) = delete;
+  ~NetSendQueue() { Clear(); }
+  // The server's tally that this queue's frames count in (NULL: none).
+  void Track(NetHeldBytes* held) { held_ = held; }
   void Push(NetFrame frame);
   // Writes what the socket takes without waiting (a descriptor of -1: SDL_net's blocking send of each
   // whole frame); frames written in full are counted in `done`. Stops at the first error.
   Status Write(int fd, TCPsocket socket, NetTraffic& done);
   bool Empty() const { return frames_.empty(); }
   Uint64 Backlog() const { return backlog_; }
+  // Drops the frames not begun but the last one (a closing connection's logout notice); the bytes dropped.
+  Uint64 Cut();
   // The frame being written and how much of it went out (for a failure's log lines).
   const DataNet& Head() const { return frames_.front().header; }
   size_t HeadWritten() const { return headWritten_; }
@@ -90,9 +122,11 @@ class NetSendQueue {
  private:
   Status WriteBlocking(TCPsocket socket, NetTraffic& done);
   void Advance(size_t count, NetTraffic& done);
+  void Drop(const NetFrame& frame);
   std::deque<NetFrame> frames_;
   size_t headWritten_ = 0;
   Uint64 backlog_ = 0;
+  NetHeldBytes* held_ = nullptr;
 };
 
 // One connection on the server: logged in (a slot) or still expected to log in (pending).
@@ -106,10 +140,18 @@ struct NetPeer {
   bool pingOutstanding = false;
   bool broken = false;             // a send failed or the client fell behind: log it out
   int fd = -1;                     // the socket's descriptor, -1 when out of reach
-  Uint32 deadline = 0;             // when the message in progress (or the login) must be complete
+  Uint32 deadline = 0;             // reading: when the login must be complete, or the message in
+                                   // progress must have moved on; closing: when its time is up
   bool readable = false, writable = false;   // what the server's last wait found
   NetSendQueue outgoing;
   Uint32 lastProgress = 0;         // wall clock: the last time its socket took bytes (or the queue filled)
+  bool overSoft = false;           // more than the soft limit waits for it, since overSoftSince
+  Uint32 overSoftSince = 0;
+  // Once logged out: taking what waited, then only the message in progress and the notice, then
+  // (all written) the socket's own bytes.
+  enum Closing { kSending, kNotice, kFinishing } closing = kSending;
+  int takes = 0;                   // times its socket took bytes since it was logged out
+  bool hungUp = false;             // the peer closed its side
   NetTokens tokens;
   NetReader reader;
 };
@@ -121,6 +163,8 @@ struct sNetCore {
   std::mutex clientSendLock;
 
   std::atomic<int (*)(void*, int)> callback{nullptr};
+  NetLimits serverLimits;          // taken when the server starts
+  Uint32 clientStallMs = 0;        // taken when the client connects
 
   std::mutex socketLock, queueLock, listLock, sentLock, receivedLock, settingsLock;
   std::timed_mutex acceptLock;
@@ -149,6 +193,7 @@ struct sNetCore {
   SDLNet_SocketSet serverSet = nullptr, clientSet = nullptr;
 
   // Server state, written by the server thread only; slots and their count change under the list lock.
+  NetHeldBytes held;               // before the connections, whose queues count in it
   Uint8 numClients = 0;
   std::unique_ptr<NetPeer> slots[kNetMaxClients];
   std::vector<std::unique_ptr<NetPeer>> pending;
@@ -185,8 +230,8 @@ int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux,
 int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
 
 // Reads what a ready socket holds for the message in progress (never more); with the descriptor it goes
-// on reading what has already arrived. `deadline` is set when a message starts arriving (bound 0: leave
-// it as it is).
+// on reading what has already arrived. Every byte read moves `deadline` to `bound` ms ahead (bound 0:
+// leave it as it is).
 NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound);
 // Reads one whole message before `deadline` (wall clock).
 enum NetReadOutcome { kNetReadComplete, kNetReadFailed, kNetReadTimedOut, kNetReadWaitFailed };

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <strings.h>
 #include <utility>
 #include <sys/socket.h>
@@ -79,12 +81,15 @@ bool Flush(sNetCore& core, NetPeer& peer) {
   return false;
 }
 
-// A client that cannot keep up is logged out rather than let the others wait or the memory grow.
+// A client that cannot keep up is logged out rather than let the others wait or the memory grow; the
+// line says which limit it passed and by how much.
 void FallenBehind(NetPeer& peer, const char* why) {
   ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' %s. Removing client.\n", peer.name, why);
   peer.broken = true;
   peer.outgoing.Clear();
 }
+
+typedef unsigned long long Figure;   // byte counts as the log lines print them
 
 // Queues one message for one client and writes what its socket takes at once (behind bytes that
 // already wait, the socket has no room: the wait says when it has). False when the connection failed
@@ -96,10 +101,11 @@ bool SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
   if (idle) peer.lastProgress = NetWallTicks();
   peer.outgoing.Push(std::move(frame));
   if (idle && !Flush(core, peer)) return false;
-  if (peer.outgoing.Backlog() > kNetBacklogLimit) {
-    char why[96];
-    snprintf(why, sizeof why, "is too far behind (%llu bytes waiting, limit %llu)",
-             (unsigned long long)peer.outgoing.Backlog(), (unsigned long long)kNetBacklogLimit);
+  Uint64 hard = core.serverLimits.hardBytes;
+  if (peer.outgoing.Backlog() > hard) {
+    char why[112];
+    snprintf(why, sizeof why, "is too far behind (%llu bytes waiting, hard limit %llu)",
+             (Figure)peer.outgoing.Backlog(), (Figure)hard);
     FallenBehind(peer, why);
   }
   return true;
@@ -128,22 +134,26 @@ void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int on
   if (message.Prepare(kNetSystem, cmd, 0, data, size) == 0) SendToClients(core, message, cmd, only, skip);
 }
 
-// A logged-out client whose last bytes (its kill signal) still wait stays open until they are out, for
-// the send bound at most. What such connections hold stays within one client's backlog limit: the
-// oldest go first.
-void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer) {
-  if (peer->broken || peer->outgoing.Empty() || peer->fd < 0) {
+// A logged-out connection that must give way before it took its last bytes (`why`).
+void CloseOldestClosing(sNetCore& core, const char* why) {
+  NetPeer& peer = *core.closing.front();
+  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' is closed before it took its last %llu bytes (%s).\n",
+                 peer.name, (Figure)peer.outgoing.Backlog(), why);
+  CloseSocket(core, peer.socket);
+  core.closing.erase(core.closing.begin());
+}
+
+// A logged-out client that is owed its last bytes (its kill signal, and what waited before it) stays
+// open a while to take them (ServeClosing); what such connections hold counts in the server's tally.
+void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
+  if (peer->broken || (!notice && peer->outgoing.Empty()) || peer->fd < 0) {
     CloseSocket(core, peer->socket);
     return;
   }
-  for (;;) {
-    Uint64 held = peer->outgoing.Backlog();
-    for (auto& connection : core.closing) held += connection->outgoing.Backlog();
-    if (core.closing.empty() || (core.closing.size() < kNetMaxClosing && held <= kNetBacklogLimit)) break;
-    CloseSocket(core, core.closing.front()->socket);
-    core.closing.erase(core.closing.begin());
-  }
-  peer->deadline = NetWallTicks() + kNetServerSendBoundMs;
+  if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core, "too many connections closing");
+  peer->closing = NetPeer::kSending;
+  peer->takes = 0;
+  peer->deadline = NetWallTicks() + core.serverLimits.closeFlushMs;
   core.closing.push_back(std::move(peer));
 }
 
@@ -161,7 +171,7 @@ void Logout(ServerPass& pass, int index, bool notice) {
   unsigned shown = (unsigned)(uintptr_t)peer->socket;
   char name[kNetNameBytes];
   memcpy(name, peer->name, sizeof name);
-  Retire(core, std::move(peer));
+  Retire(core, std::move(peer), notice);
   ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
   pass.setDirty = true;
   SendSystem(core, kNetQuit, name, (Uint32)strlen(name) + 1, -1, -1);
@@ -282,7 +292,7 @@ void AcceptConnections(ServerPass& pass) {
       socket = SDLNet_TCP_Accept(core.listener);
     }
     if (!socket) return;
-    int fd = NetTuneSocket(socket, kNetServerSendBoundMs);
+    int fd = NetTuneSocket(socket, kNetBlockingSendBoundMs);
     if (core.pending.size() >= kNetMaxPending) {   // a flood of idle connections: the oldest goes
       core.log->Msg(2, " [SERVER] Warning: too many connections waiting to log in, the oldest is closed.\n");
       CloseSocket(core, core.pending.front()->socket);
@@ -294,6 +304,7 @@ void AcceptConnections(ServerPass& pass) {
     connection->address = PeerAddress(socket);
     connection->deadline = NetWallTicks() + kNetLoginBoundMs;
     connection->reader.Configure(true, nullptr);
+    connection->outgoing.Track(&core.held);
     core.pending.push_back(std::move(connection));
     pass.setDirty = true;
   }
@@ -416,15 +427,24 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
   }
 }
 
+// A client that stopped half-way through a message is out of step for good.
+NetReader::Status Stalled(const sNetCore& core, NetPeer& peer, Uint32 now) {
+  Uint32 limit = core.serverLimits.stallMs;
+  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' sent nothing more of a message for %u ms (limit %u ms). "
+                    "Removing client.\n", peer.name, now - (peer.deadline - limit), limit);
+  return peer.reader.Fail();
+}
+
 void ServeClients(ServerPass& pass) {
   sNetCore& core = pass.core;
   Uint32 now = NetWallTicks();
   for (int i = 0; i < core.numClients && !pass.closeRequested;) {
     NetPeer& peer = *core.slots[i];
     NetReader::Status status = NetReader::kNeedMore;
-    if (std::exchange(peer.readable, false)) status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, kNetMessageBoundMs);
+    if (std::exchange(peer.readable, false))
+      status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, core.serverLimits.stallMs);
     if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now))
-      status = peer.reader.Fail();   // stalled half-way through a message
+      status = Stalled(core, peer, now);
     if (status == NetReader::kNeedMore) {
       i++;
       continue;
@@ -473,6 +493,12 @@ void MarkReady(NetPeer& peer, short found) {
   peer.writable = found & (POLLOUT | POLLERR | POLLHUP);
 }
 
+// What to wait for on a connection: bytes to read (until its peer has closed its side), and room in
+// its socket while bytes wait for it.
+short Wanted(const NetPeer& peer) {
+  return (short)((peer.hungUp ? 0 : POLLIN) | (peer.outgoing.Empty() ? 0 : POLLOUT));
+}
+
 // Waits up to one wait period for a connection, bytes to read, or room in the socket of a client with
 // bytes waiting. Sets the flags of every connection; returns how many connections to accept or
 // clients have something to read, -1 when the wait failed.
@@ -502,7 +528,7 @@ int Wait(ServerPass& pass) {
   std::vector<pollfd>& watched = pass.watched;
   watched.clear();
   watched.push_back({core.listenerFd, POLLIN, 0});
-  for (NetPeer* peer : peers) watched.push_back({peer->fd, (short)(POLLIN | (peer->outgoing.Empty() ? 0 : POLLOUT)), 0});
+  for (NetPeer* peer : peers) watched.push_back({peer->fd, Wanted(*peer), 0});
   int ready;
   do ready = poll(watched.data(), watched.size(), kNetWaitMs);
   while (ready < 0 && errno == EINTR);
@@ -516,57 +542,139 @@ int Wait(ServerPass& pass) {
   return readable;
 }
 
+// Logs out a client that stays past the soft limit, or that takes none of its waiting bytes, for long.
+void HoldToLimits(const NetLimits& limits, NetPeer& peer, Uint32 now) {
+  Uint64 waiting = peer.outgoing.Backlog();
+  if (waiting <= limits.softBytes) {
+    peer.overSoft = false;
+  } else if (!peer.overSoft) {
+    peer.overSoft = true;
+    peer.overSoftSince = now;
+  }
+  char why[160];
+  if (peer.overSoft && NetPassed(peer.overSoftSince + limits.softMs, now))
+    snprintf(why, sizeof why, "stayed too far behind (over the soft limit of %llu bytes for %u ms, %llu bytes waiting)",
+             (Figure)limits.softBytes, now - peer.overSoftSince, (Figure)waiting);
+  else if (waiting && NetPassed(peer.lastProgress + limits.stallMs, now))
+    snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting, limit %u ms)", now - peer.lastProgress,
+             (Figure)waiting, limits.stallMs);
+  else
+    return;
+  FallenBehind(peer, why);
+}
+
+// The server's memory: past its limit, connections already logged out lose their last bytes first,
+// then the client furthest behind goes.
+void HoldToTotal(sNetCore& core) {
+  const Uint64 limit = core.serverLimits.totalBytes;
+  while (core.held.Total() > limit) {
+    if (!core.closing.empty()) {
+      CloseOldestClosing(core, "the server holds too much for its clients");
+      continue;
+    }
+    NetPeer* furthest = nullptr;
+    for (int i = 0; i < core.numClients; i++) {
+      NetPeer& peer = *core.slots[i];
+      if (!peer.broken && (!furthest || peer.outgoing.Backlog() > furthest->outgoing.Backlog())) furthest = &peer;
+    }
+    if (!furthest || furthest->outgoing.Empty()) return;
+    char why[160];
+    snprintf(why, sizeof why, "is the furthest behind (%llu bytes waiting) while the server holds %llu bytes for its "
+             "clients, limit %llu", (Figure)furthest->outgoing.Backlog(), (Figure)core.held.Total(), (Figure)limit);
+    FallenBehind(*furthest, why);
+  }
+}
+
 // Reads away what a logged-out connection still sends, so closing it does not reset the connection
-// before its last bytes arrive; then writes those.
+// before its last bytes arrive; then writes those. A full socket signals room only once a third of it
+// is free, so the few last bytes are tried on every pass.
 NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
   char discard[4096];
-  for (int rounds = 0; peer.readable && rounds < 16; rounds++)
-    if (recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT) <= 0) break;
-  return peer.writable ? WriteQueued(core, peer) : NetSendQueue::kWaiting;
+  for (int rounds = 0; peer.readable && !peer.hungUp && rounds < 16; rounds++) {
+    ssize_t got = recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
+    if (got <= 0) break;
+  }
+  if (peer.outgoing.Empty()) return NetSendQueue::kDrained;
+  Uint64 before = peer.outgoing.Backlog();
+  NetSendQueue::Status status = WriteQueued(core, peer);
+  if (peer.outgoing.Backlog() != before) peer.takes++;
+  return status;
+}
+
+// Every byte written has reached the peer: closing cannot lose any of them.
+bool Acknowledged(const NetPeer& peer) {
+  int unacknowledged = 0;
+  return ioctl(peer.fd, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+}
+
+// Moves a logged-out connection on: what waited goes out for the flush time; then a peer that reads
+// gets only the message in progress and the last one (its logout notice) for a moment more; once all
+// is written the connection closes when the peer has it all or has gone, or when its time is up.
+// Returns false when it is to be closed.
+bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uint32 now) {
+  NetSendQueue::Status status = FlushClosing(core, peer);
+  if (status == NetSendQueue::kFailed) return false;
+  if (status == NetSendQueue::kDrained) {
+    if (peer.closing != NetPeer::kFinishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
+    peer.closing = NetPeer::kFinishing;
+    return !(peer.hungUp || Acknowledged(peer) || NetPassed(peer.deadline, now));
+  }
+  if (!NetPassed(peer.deadline, now)) return true;
+  Uint64 waiting = peer.outgoing.Backlog();
+  // One whose buffers merely filled up took bytes once at most; one that reads, again and again. A
+  // reader taken for deaf would lose its notice, a deaf one taken for a reader costs a moment.
+  if (peer.closing == NetPeer::kSending && peer.takes > 1) {
+    if (Uint64 dropped = peer.outgoing.Cut())
+      ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its logout; "
+                        "%llu of them were dropped ahead of its last message.\n",
+                     peer.name, (Figure)waiting, limits.closeFlushMs, (Figure)dropped);
+    peer.closing = NetPeer::kNotice;
+    peer.deadline = now + limits.closeNoticeMs;
+    return true;
+  }
+  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' did not take its last %llu bytes within %u ms of its "
+                    "logout; its connection is closed.\n",
+                 peer.name, (Figure)waiting,
+                 limits.closeFlushMs + (peer.closing == NetPeer::kNotice ? limits.closeNoticeMs : 0));
+  return false;
 }
 
 void ServeClosing(sNetCore& core, Uint32 now) {
   for (size_t i = 0; i < core.closing.size();) {
-    NetPeer& peer = *core.closing[i];
-    NetSendQueue::Status status = FlushClosing(core, peer);
-    if (status == NetSendQueue::kWaiting && !NetPassed(peer.deadline, now)) {
+    if (ServeOneClosing(core.serverLimits, core, *core.closing[i], now)) {
       i++;
       continue;
     }
-    CloseSocket(core, peer.socket);
+    CloseSocket(core, core.closing[i]->socket);
     core.closing.erase(core.closing.begin() + (long)i);
   }
 }
 
-// Writes where the wait found room; a client that took nothing of its waiting bytes for the send
-// bound is logged out. Connections that were logged out go once their last bytes are out.
+// Writes where the wait found room; holds every client to its limits and the server to its memory.
+// Connections that were logged out go once their last bytes are out.
 void ServeWrites(sNetCore& core) {
   Uint32 now = NetWallTicks();
   for (int i = 0; i < core.numClients; i++) {
     NetPeer& peer = *core.slots[i];
-    if (peer.broken || peer.outgoing.Empty()) continue;
-    if (peer.writable && !Flush(core, peer)) {
+    if (peer.broken) continue;
+    if (peer.writable && !peer.outgoing.Empty() && !Flush(core, peer)) {
       ReportSendFailure(core, peer);
       continue;
     }
-    if (!peer.outgoing.Empty() && NetPassed(peer.lastProgress + kNetServerSendBoundMs, now)) {
-      char why[64];
-      snprintf(why, sizeof why, "took no data for %d ms", (int)kNetServerSendBoundMs);
-      FallenBehind(peer, why);
-    }
+    HoldToLimits(core.serverLimits, peer, now);
   }
+  HoldToTotal(core);
   ServeClosing(core, now);
 }
 
-// A closing server gives logged-out connections a moment to take their kill signal.
+// A closing server lets logged-out connections take their last bytes: every one has a bounded time.
 void DrainClosing(sNetCore& core) {
-  Uint32 deadline = NetWallTicks() + kNetCloseFlushMs;
+  std::vector<pollfd> watched;
   while (!core.closing.empty()) {
-    Sint32 left = (Sint32)(deadline - NetWallTicks());
-    if (left <= 0) break;
-    std::vector<pollfd> watched;
-    for (auto& peer : core.closing) watched.push_back({peer->fd, POLLIN | POLLOUT, 0});
-    if (poll(watched.data(), watched.size(), left < 50 ? left : 50) < 0 && errno != EINTR) break;
+    watched.clear();
+    for (auto& peer : core.closing) watched.push_back({peer->fd, Wanted(*peer), 0});
+    if (poll(watched.data(), watched.size(), 50) < 0 && errno != EINTR) break;
     for (size_t i = 0; i < watched.size(); i++) MarkReady(*core.closing[i], watched[i].revents);
     ServeClosing(core, NetWallTicks());
   }

@@ -151,7 +151,9 @@ void Yandorix_INetwork::Quit() {
   if (p->serverRunning || p->serverState == 1) {
     ILogSystem.Msg(2, " [INetwork::Quit] Warning: we are closing the server!\n");
     p->serverRunning = 0;
-    bool smooth = AwaitEnd(p->serverState, 750);
+    // Its clients take what was queued for them first, for a bounded time.
+    const NetLimits& limits = p->serverLimits;
+    bool smooth = AwaitEnd(p->serverState, 750 + (Sint32)(limits.closeFlushMs + limits.closeNoticeMs));
     ILogSystem.Msg(2, " [INetwork::Quit] Warning: server closed using the %s way.\n", smooth ? "smooth" : "brute");
   }
   // Both threads end by themselves within their bounded waits: they are joined, never killed.
@@ -229,6 +231,7 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
   }
   if (!error) {
     ClearServerTables(*p);
+    p->serverLimits = NetGetLimits();
     p->password = password;
     p->lastPingCycle = 0;
     p->serverState = 0;
@@ -396,7 +399,8 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
     } else if (!socket) {
       result = 7, text = SDLNet_GetError();
     } else {
-      int fd = NetTuneSocket(socket, kNetClientSendBoundMs);
+      p->clientStallMs = NetGetLimits().stallMs;
+      int fd = NetTuneSocket(socket, p->clientStallMs);
       {
         std::lock_guard<std::mutex> lock(p->socketLock);
         p->clientSocket = socket;

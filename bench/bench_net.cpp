@@ -239,8 +239,12 @@ OurRelay& Ours() {
   atexit(StopAll);
   Yandorix.Init(SDL_INIT_TIMER);
   INetwork->Init(0);
-  uint16_t port = FreePort();
-  if (INetwork->CreateServer(port, kPassword, 0) != 1) return *ours;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 10 && !port; attempt++) {   // a port free a moment ago may be taken since
+    port = FreePort();
+    if (INetwork->CreateServer(port, kPassword, 0) != 1) port = 0;
+  }
+  if (!port) return *ours;
   ours->sender = Connect(port);
   int seed = LoginRaw(ours->sender, "sender");
   if (seed < 0) return *ours;
@@ -396,12 +400,12 @@ BENCHMARK(DecodeMessage)->Name("net/decode_1MiB")->Unit(benchmark::kMicrosecond)
 BENCHMARK(Memcpy)->Name("memcpy/1MiB")->Unit(benchmark::kMicrosecond);
 BENCHMARK(ZlibCRC)->Name("zlib/crc32_1MiB")->Unit(benchmark::kMicrosecond);
 
-// Time ratios: a relay at 0.5x the plain relay's throughput takes twice its time (the floor); 0.8x
-// would be 1.25.
+// Time ratios (their targets are in bench/targets.txt): a relay at 0.5x the plain relay's throughput
+// takes twice its time; 0.8x would be 1.25.
 const int kRegistered = [] {
-  ydxbench::Ratio("net/relay/65536/real_time", "tcp/relay/65536/real_time", 2.0);
-  ydxbench::Ratio("net/relay/1048576/real_time", "tcp/relay/1048576/real_time", 2.0);
-  ydxbench::Ratio("net/relay_slow_reader/1048576/real_time", "net/relay/1048576/real_time", 2.0);
+  ydxbench::Ratio("net/relay/65536/real_time", "tcp/relay/65536/real_time");
+  ydxbench::Ratio("net/relay/1048576/real_time", "tcp/relay/1048576/real_time");
+  ydxbench::Ratio("net/relay_slow_reader/1048576/real_time", "net/relay/1048576/real_time");
   ydxbench::Ratio("net/encode_1MiB", "memcpy/1MiB");
   ydxbench::Ratio("net/encode_1MiB", "zlib/crc32_1MiB");
   ydxbench::Ratio("net/decode_1MiB", "memcpy/1MiB");

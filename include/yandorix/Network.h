@@ -25,6 +25,8 @@ class YDX_API Yandorix_INetwork {
   // Starts SDL_net and opens "Network.log" with the given output bits. 1 initialised, 0 not.
   // "Network.log" is written in the working directory: two programs there share the file.
   int Init(char outputs);
+  // Stops the client, then the server, which first gives each client about a second for what was
+  // queued for it, then its logout notice ','.
   void Quit();
 
   // Listens on every interface; logins must carry the low 16 bits of `password`. With block not 0 it

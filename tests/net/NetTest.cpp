@@ -1,6 +1,8 @@
 // The network tests' raw protocol client, written apart from the library's codec so each checks the
 // other, and the fixture that starts the library with its network.
 #include "NetTest.h"
+#include "71_NetCore.h"
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -122,6 +124,7 @@ bool RawClient::ReadExactly(char* into, size_t count, int timeoutMs) {
     pollfd wait{fd, POLLIN, 0};
     if (poll(&wait, 1, left) <= 0) continue;
     ssize_t got = recv(fd, into + done, count - done, 0);
+    if (got < 0 && errno == ECONNRESET) reset = true;
     if (got <= 0) return false;
     done += (size_t)got;
   }
@@ -178,6 +181,7 @@ bool RawClient::ClosedWithin(int timeoutMs) {
     pollfd wait{fd, POLLIN, 0};
     if (poll(&wait, 1, left) <= 0) continue;
     ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+    if (got < 0 && errno == ECONNRESET) reset = true;
     if (got <= 0) return true;
   }
 }
@@ -213,14 +217,13 @@ void FakeServer::Serve() {
   close(peer);
 }
 
-bool WaitFor(const std::function<bool()>& condition, int ms) {
-  uint32_t deadline = NowMs() + (uint32_t)ms;
-  for (;;) {
-    if (condition()) return true;
-    if ((int)(deadline - NowMs()) <= 0) return false;
-    usleep(2000);
-  }
+bool LoggedIn(const char* name) {
+  sClientInfo* list = nullptr;
+  int count = INetwork->GetClientsInfo(&list);
+  return std::any_of(list, list + count, [&](const sClientInfo& info) { return strcmp(info.name, name) == 0; });
 }
+
+bool WaitFor(const std::function<bool()>& condition, int ms) { return ydxtest::WaitUntil(condition, ms); }
 
 int ThreadCount() {
   int count = 0;
@@ -244,6 +247,7 @@ void NetTest::SetUp() {
 
 void NetTest::TearDown() {
   Yandorix.Quit();
+  NetSetLimits(NetLimits());
   YdxTest::TearDown();
 }
 

@@ -11,6 +11,9 @@
 
 namespace nettest {
 
+// How long a test waits for what must happen: it only bounds a hang, a busy machine just waits longer.
+const int kPatienceMs = 60000;
+
 // The wire image of one message as this test encoder writes it.
 std::string Scramble(std::string bytes);
 std::string Header(uint8_t type, uint8_t cmd, int16_t aux, uint32_t size, uint32_t check);
@@ -36,15 +39,16 @@ class RawClient {
   // Login: 1 accepted (generators seeded), else -(refusal code) - 1 (so code 0 is -1), 0 on a bad read.
   int Login(const std::string& name, uint32_t password);
   // One whole message; user messages must pass their check value and token. False on timeout or close.
-  bool Read(RawMessage& message, int timeoutMs = 3000);
+  bool Read(RawMessage& message, int timeoutMs = kPatienceMs);
   // Reads until a message with this type and command arrives (answering pings on the way).
-  bool ReadUntil(uint8_t type, uint8_t cmd, RawMessage& message, int timeoutMs = 3000);
-  // Bytes are waiting (a whole message then follows promptly).
+  bool ReadUntil(uint8_t type, uint8_t cmd, RawMessage& message, int timeoutMs = kPatienceMs);
+  // Bytes are waiting (a whole message then follows promptly), or the connection has ended.
   bool Readable();
   // True when the server closed the connection within the time (messages before it are skipped).
-  bool ClosedWithin(int timeoutMs);
+  bool ClosedWithin(int timeoutMs = kPatienceMs);
   bool answerPings = true;
   bool badMessage = false;   // a user message failed its check value or token
+  bool reset = false;        // the connection ended with a reset rather than a close
   std::mt19937 sending, receiving;
   int fd = -1;
 
@@ -67,8 +71,10 @@ class FakeServer {
   std::thread thread_;
 };
 
+// This process's server has a client of that name logged in.
+bool LoggedIn(const char* name);
 // Polls `condition` every few milliseconds until it holds or `ms` pass.
-bool WaitFor(const std::function<bool()>& condition, int ms = 3000);
+bool WaitFor(const std::function<bool()>& condition, int ms = kPatienceMs);
 // Threads of this process right now.
 int ThreadCount();
 
@@ -76,15 +82,17 @@ int ThreadCount();
 
 // The library and the network started; the log at every level in "test.log".
 class NetTest : public YdxTest {
- protected:
-  void SetUp() override;
-  void TearDown() override;
+ public:
   // Starts a server on a free loopback port; returns the port (0 on failure).
   uint16_t StartServer(uint32_t password = 0x1234);
   // Stops this process's server and waits until its thread has ended (no client may be connected).
   void StopServer();
   // Takes the next message of the library's own client within `ms` (0 when none); `dataOnly` skips
   // the joined, left, list and ping notices on the way.
-  int NextMessage(std::string* payload = nullptr, int ms = 3000, bool dataOnly = false);
+  int NextMessage(std::string* payload = nullptr, int ms = nettest::kPatienceMs, bool dataOnly = false);
+
+ protected:
+  void SetUp() override;
+  void TearDown() override;
   int baseThreads = 0;
 };

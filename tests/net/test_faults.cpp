@@ -2,6 +2,7 @@
 // names, silent and stalled connections, unknown commands, empty messages, and a server whose list and
 // names break the rules. Each time only that peer is dropped; the others carry on.
 #include "NetTest.h"
+#include "71_NetCore.h"
 #include <sys/socket.h>
 
 using nettest::FakeServer;
@@ -19,6 +20,9 @@ class NetFaults : public NetTest {
  protected:
   void SetUp() override {
     NetTest::SetUp();
+    NetLimits limits;
+    limits.stallMs = 5000;   // a message stalled half-way drops its sender sooner than by default
+    NetSetLimits(limits);
     port = StartServer(kPassword);
     ASSERT_NE(port, 0);
     ASSERT_TRUE(witness.Connect(port));
@@ -66,7 +70,7 @@ TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
     RawMessage joined;
     ASSERT_TRUE(witness.ReadUntil(' ', '(', joined));
     ASSERT_TRUE(sender.SendBytes(c.message(sender)));
-    EXPECT_TRUE(sender.ClosedWithin(2000)) << c.name;
+    EXPECT_TRUE(sender.ClosedWithin()) << c.name;
     ExpectLeftAndServerAlive(c.name);
   }
   std::string log = ydxtest::LogText();
@@ -97,16 +101,15 @@ TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
     RawClient peer;
     ASSERT_TRUE(peer.Connect(port));
     ASSERT_TRUE(peer.SendBytes(c.bytes));
+    // A server that awaited the payload would never answer: the login time would pass first.
     RawMessage answer;
-    Uint32 start = SDL_GetTicks();
-    ASSERT_TRUE(peer.Read(answer, 1000)) << c.what << ": answered at once, no payload awaited";
-    EXPECT_LT(SDL_GetTicks() - start, 1000u);
+    ASSERT_TRUE(peer.Read(answer)) << c.what << ": answered, no payload awaited";
     if (c.answer == 1) {
       EXPECT_EQ(answer.cmd, '$') << c.what;
     } else {
       EXPECT_EQ(answer.cmd, '"') << c.what;
       EXPECT_EQ(-answer.aux - 1, c.answer) << c.what;
-      EXPECT_TRUE(peer.ClosedWithin(1000)) << c.what;
+      EXPECT_TRUE(peer.ClosedWithin()) << c.what;
     }
   }
   std::string log = ydxtest::LogText();
@@ -128,17 +131,20 @@ TEST_F(NetFaults, SilentAndStalledPeersDoNotHoldUpTheOthers) {
   Uint32 start = SDL_GetTicks();
   for (int i = 0; i < 5; i++) {
     std::string data = "tick " + std::to_string(i);
-    Uint32 sent = SDL_GetTicks();
     ASSERT_EQ(INetwork->SendData(data.data(), (int)data.size(), 0), 1);
     RawMessage message;
-    ASSERT_TRUE(witness.ReadUntil('@', '@', message, 1000)) << i;
+    ASSERT_TRUE(witness.ReadUntil('@', '@', message)) << i;
     EXPECT_EQ(message.payload, data);
-    EXPECT_LT(SDL_GetTicks() - sent, 1000u) << "relayed while others stall";
+    // Relayed while the others stall: none of them has been dropped (within seconds) yet.
+    EXPECT_TRUE(nettest::LoggedIn("stalled")) << i;
+    EXPECT_FALSE(silent.Readable() || halfLogin.Readable()) << i;
   }
-  EXPECT_TRUE(silent.ClosedWithin(4000)) << "a connection that never logs in is closed";
-  EXPECT_TRUE(halfLogin.ClosedWithin(1000));
-  EXPECT_TRUE(stalled.ClosedWithin(6000)) << "a message stalled half-way drops its sender";
+  EXPECT_TRUE(silent.ClosedWithin()) << "a connection that never logs in is closed";
+  EXPECT_TRUE(halfLogin.ClosedWithin());
+  EXPECT_TRUE(stalled.ClosedWithin()) << "a message stalled half-way drops its sender";
   EXPECT_GE(SDL_GetTicks() - start, 4500u);
+  EXPECT_NE(ydxtest::LogText().find(" [INetwork Server] Warning: client 'stalled' sent nothing more of a message for "),
+            std::string::npos);
   RawMessage left;
   ASSERT_TRUE(witness.ReadUntil(' ', '*', left));
   EXPECT_EQ(left.payload, Named("stalled"));
@@ -160,7 +166,7 @@ TEST_F(NetFaults, UnknownCommandsAndEmptyMessagesStayWithTheirSender) {
   EXPECT_EQ(message.payload, "after empty");
   ASSERT_TRUE(odd.SendSystem('Z'));     // no such client command: that client goes, not the server
   EXPECT_TRUE(odd.ReadUntil(' ', ',', message)) << "told it is dropped";
-  EXPECT_TRUE(odd.ClosedWithin(2000));
+  EXPECT_TRUE(odd.ClosedWithin());
   ExpectLeftAndServerAlive("odd");
   EXPECT_EQ(INetwork->IsServer(), 1);
   EXPECT_NE(ydxtest::ReadFile("Network.log").find("Warning: empty data from 'odd' was ignored."), std::string::npos);

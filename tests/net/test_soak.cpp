@@ -45,22 +45,30 @@ const int kAhead = 128;
 void RawPeer(RawClient& client, int id, Tally& tally, const Tally& library, std::atomic<bool>& failed) {
   const int expected = (kClients - 1) * kPerClient;
   int sent = 0;
-  Uint32 deadline = SDL_GetTicks() + 15000;
+  Uint32 deadline = SDL_GetTicks() + nettest::kPatienceMs;
   while ((sent < kPerClient || tally.total < expected) && (Sint32)(SDL_GetTicks() - deadline) < 0) {
     if (sent < kPerClient && sent - library.next[id] < kAhead && !client.SendUser('H', Payload(id, sent++))) break;
     if (sent < kPerClient && sent - library.next[id] >= kAhead && !client.Readable()) usleep(200);
     while ((client.Readable() || (sent == kPerClient && tally.total < expected)) &&
            (Sint32)(SDL_GetTicks() - deadline) < 0) {
       RawMessage message;
-      if (!client.Read(message, 2000)) break;
+      if (!client.Read(message)) break;
       if (message.type == '@') tally.Take(message.payload);
     }
   }
   if (client.badMessage) failed = true;
 }
 
+// Malformed connections that logged in, and the client lists the library's client has taken. Each
+// brings that client four messages: joined, left, and the list it asks for after each (which a busy
+// server may answer in one burst). They wait for it to keep up, as its queue of 512 also holds the
+// others' messages.
+std::atomic<int> malformedLogins{0}, listsTaken{0};
+const int kMalformedAhead = 8;
+
 // One malformed connection of kind `kind`; returns once the server has answered or closed it.
 void Malformed(uint16_t port, int index) {
+  if (index % 6 == 4) nettest::WaitFor([] { return 2 * malformedLogins - listsTaken < 2 * kMalformedAhead; });
   RawClient peer;
   if (!peer.Connect(port)) return;
   std::string name = "bad" + std::to_string(index);
@@ -78,6 +86,7 @@ void Malformed(uint16_t port, int index) {
       break;
     case 4:   // logged in, then out of step
       if (peer.Login(name, kPassword) == 1) {
+        malformedLogins++;
         peer.sending();
         peer.SendUser('H', "out of step");
       }
@@ -86,7 +95,7 @@ void Malformed(uint16_t port, int index) {
       peer.SendBytes(nettest::Scramble(nettest::Header(' ', '&', 0, 4, 0)).substr(0, 6));
       break;
   }
-  if (index % 6 != 0 && index % 6 != 5) peer.ClosedWithin(3000);
+  if (index % 6 != 0 && index % 6 != 5) peer.ClosedWithin();
 }
 
 }  // namespace
@@ -98,6 +107,7 @@ TEST_F(NetTest, SoakOfMessagesAndMalformedConnections) {
   std::atomic<bool> failed{false};
   Tally tallies[kClients];
   std::vector<std::thread> threads;
+  std::atomic<int> malformedDone{0};
   RawClient silent[4];   // idle connections that never log in, closed by the server in time
   for (RawClient& idle : silent) ASSERT_TRUE(idle.Connect(port));
   RawClient peers[kClients];   // all logged in before anyone sends
@@ -109,15 +119,17 @@ TEST_F(NetTest, SoakOfMessagesAndMalformedConnections) {
     threads.emplace_back(RawPeer, std::ref(peers[id]), id, std::ref(tallies[id]), std::cref(tallies[0]),
                          std::ref(failed));
   for (int half = 0; half < 2; half++)
-    threads.emplace_back([port, half] {
+    threads.emplace_back([port, half, &malformedDone] {
       for (int i = half; i < kMalformed; i += 2) Malformed(port, i);
+      malformedDone++;
     });
 
   // The library's client sends its share while draining what arrives.
   Uint32 start = SDL_GetTicks();
   const int expected = (kClients - 1) * kPerClient;
   int sent = 0;
-  while ((sent < kPerClient || tallies[0].total < expected) && SDL_GetTicks() - start < 15000) {
+  while ((sent < kPerClient || tallies[0].total < expected || malformedDone < 2) &&
+         SDL_GetTicks() - start < (Uint32)nettest::kPatienceMs) {
     if (sent < kPerClient) {
       std::string data = Payload(0, sent++);
       ASSERT_EQ(INetwork->SendData(data.data(), (int)data.size(), 0), 1);
@@ -127,9 +139,10 @@ TEST_F(NetTest, SoakOfMessagesAndMalformedConnections) {
     int cmd;
     while ((cmd = INetwork->ReceiveData(&data, &size)) != 0 && cmd != 0x80) {
       if (cmd == '@') tallies[0].Take(std::string(data, size));
+      if (cmd == '.') listsTaken++;
       INetwork->FreeData(data);
     }
-    if (sent == kPerClient) usleep(500);
+    if (sent == kPerClient) usleep(500);   // the frame loop of a game that has sent its share
   }
   for (std::thread& thread : threads) thread.join();
   for (int id = 0; id < kClients; id++) {
@@ -139,13 +152,12 @@ TEST_F(NetTest, SoakOfMessagesAndMalformedConnections) {
     EXPECT_EQ(tallies[id].errors, 0) << "client " << id;
   }
   EXPECT_FALSE(failed);
-  for (RawClient& idle : silent) EXPECT_TRUE(idle.ClosedWithin(4000));
+  for (RawClient& idle : silent) EXPECT_TRUE(idle.ClosedWithin());
   RawClient late;
   ASSERT_TRUE(late.Connect(port));
   EXPECT_EQ(late.Login("late", kPassword), 1) << "still accepting";
   late.Close();
   INetwork->Quit();
   EXPECT_EQ(nettest::ThreadCount(), baseThreads);
-  EXPECT_LT(SDL_GetTicks() - start, 20000u);
   EXPECT_EQ(ydxtest::ReadFile("Network.log").find("dropped an incoming"), std::string::npos);
 }
