@@ -2,6 +2,7 @@
 #   make run    build and start example_tiled (under Xvfb with a screenshot when there is no display)
 #   make test   build, run the suite, then the same suite in an ASan+UBSan build
 #   make bench  build the benchmarks in Release and print their ratios
+# The test suite is compiled only for the test targets: `make build` and an installed SDK compile none.
 JOBS ?= 8
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -16,17 +17,21 @@ all: build
 setup:
 	@./scripts/setup.sh
 
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	$(CONFIGURE) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-test-plain: build
+test-plain: setup
+	$(CONFIGURE) -DYDX_TESTS=ON >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest $(CTEST_FLAGS)
 
 # Mesa's dynamically loaded modules leave stale dynamic-TLS entries that the leak checker's thread walk
 # can trip over at exit: dynamic TLS is not walked (static TLS still is).
 test-asan: setup
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DYDX_SANITIZE=ON >/dev/null
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DYDX_SANITIZE=ON -DYDX_TESTS=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \

@@ -1,19 +1,72 @@
 // What the two example programs share: start-up (log, library, 640x400 window, 60 render and 20 logic
 // frames per second, the engine drawing into the screen), the main loop and the shutdown.
 #include "ExampleApp.h"
+#include <cstdlib>
+#include <vector>
 
 cQBTE_TileEngine* engine = NULL;
 
 namespace {
 
 bool quitRequested = false;
+// What Update hands back when it polled no event; its code is 1 when it drew a frame.
+const Uint8 kFrameEvent = SDL_USEREVENT + 6;
+// Lines a test follows the program by. The log leaves them out unless YDX_EXAMPLE_LOG_LEVEL raises its
+// level: a test waits for what the program did instead of guessing how long it takes.
+const char kReportLevel = 5;
 
 void RenderFrame(int) { engine->RenderLayers(-1); }
+
+char LogLevel() {
+  const char* level = getenv("YDX_EXAMPLE_LOG_LEVEL");
+  return (char)(level && *level ? atoi(level) : 2);
+}
+
+// The state a test waits for, reported when it changes: the mouse and the layer positions at each logic
+// frame, the console with the frame that shows it.
+class Reported {
+ public:
+  explicit Reported(int layers) : positions((size_t)layers) {
+    for (size_t id = 0; id < positions.size(); ++id) LayerMoved(id);
+  }
+
+  void LogicFrame() {
+    if (Yandorix.mousex != mouseX || Yandorix.mousey != mouseY) {
+      mouseX = Yandorix.mousex;
+      mouseY = Yandorix.mousey;
+      ILogSystem->Msg(kReportLevel, " [Example] Info: mouse at (%d,%d).\n", mouseX, mouseY);
+    }
+    for (size_t id = 0; id < positions.size(); ++id)
+      if (LayerMoved(id))
+        ILogSystem->Msg(kReportLevel, " [Example] Info: layer %d at (%.2f,%.2f).\n", (int)id, positions[id].first,
+                        positions[id].second);
+  }
+
+  void FrameDrawn() {
+    if (Yandorix.ConisVisible() != console) {
+      console = Yandorix.ConisVisible();
+      ILogSystem->Msg(kReportLevel, " [Example] Info: console %d.\n", console);
+    }
+    ILogSystem->Msg(kReportLevel, " [Example] Info: frame drawn.\n");
+  }
+
+ private:
+  bool LayerMoved(size_t id) {
+    std::pair<float, float> now(0.0f, 0.0f);
+    engine->GetLayerPosition((int)id, &now.first, &now.second);
+    bool moved = now != positions[id];
+    positions[id] = now;
+    return moved;
+  }
+
+  int mouseX = -1, mouseY = -1, console = 0;
+  std::vector<std::pair<float, float>> positions;
+};
 
 }  // namespace
 
 int StartExample(const ExampleProgram& program) {
-  ILogSystem->Init(program.logFile, 2, 2, program.title, NULL, NULL, NULL);
+  ILogSystem->Init(program.logFile, 2, LogLevel(), program.title, NULL, NULL, NULL);
   if (Yandorix.Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
     ILogSystem->Msg(2, " [LOG] - Couldn't initialize Yandorix: %s\n", SDL_GetError());
     return 0;
@@ -41,6 +94,7 @@ int StartExample(const ExampleProgram& program) {
 
 void RunExample(const ExampleProgram& program) {
   SDL_Event event;
+  Reported reported(program.layers);
   while (!quitRequested) {
     engine->UpdateLayers(-1);
     while (Yandorix.Update(&event)) {
@@ -51,8 +105,11 @@ void RunExample(const ExampleProgram& program) {
           quitRequested = true;
         else
           program.onKeyDown(event.key.keysym.sym);
+      } else if (event.type == kFrameEvent && event.user.code == 1) {
+        reported.FrameDrawn();
       }
     }
+    reported.LogicFrame();
     program.onLogicFrame();
   }
 }
@@ -71,6 +128,12 @@ int EndExample() {
 int Toggle(int* toggle) {
   *toggle = -*toggle;
   return (Sint8)*toggle;
+}
+
+bool KeyHeld(int key) {
+  if (!Yandorix.GetKeystate(key)) return false;
+  ILogSystem->Msg(kReportLevel, " [Example] Info: key %d held.\n", key);
+  return true;
 }
 
 void ReportMouseCell(int layer) {

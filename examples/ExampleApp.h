@@ -28,6 +28,8 @@ int EndExample();
 // The value a toggle passes to SetLayerFlags: negated on every press from -1, so presses alternate
 // between setting (1) and clearing (-1, a negative byte) the flag.
 int Toggle(int* toggle);
+// Whether a key is down in the logic frame's snapshot; a test sees each such frame in the log.
+bool KeyHeld(int key);
 // Logs the cell and the map pixel of a layer under the mouse (-1 when the point is outside the layer).
 void ReportMouseCell(int layer);
 

@@ -30,8 +30,8 @@ void OnKeyDown(int key) {
 }
 
 void OnLogicFrame() {
-  if (Yandorix.GetKeystate(SDLK_UP)) engine->MoveLayer(1, 0.0f, -2.0f);
-  if (Yandorix.GetKeystate(SDLK_DOWN)) engine->MoveLayer(1, 0.0f, 2.0f);
+  if (KeyHeld(SDLK_UP)) engine->MoveLayer(1, 0.0f, -2.0f);
+  if (KeyHeld(SDLK_DOWN)) engine->MoveLayer(1, 0.0f, 2.0f);
 }
 
 }  // namespace

@@ -22,10 +22,10 @@ void OnKeyDown(int key) {
 }
 
 void OnLogicFrame() {
-  if (Yandorix.GetKeystate(SDLK_UP)) engine->MoveLayer(0, 0.0f, -16.0f);
-  if (Yandorix.GetKeystate(SDLK_DOWN)) engine->MoveLayer(0, 0.0f, 16.0f);
-  if (Yandorix.GetKeystate(SDLK_LEFT)) engine->MoveLayer(0, -16.0f, 0.0f);
-  if (Yandorix.GetKeystate(SDLK_RIGHT)) engine->MoveLayer(0, 16.0f, 0.0f);
+  if (KeyHeld(SDLK_UP)) engine->MoveLayer(0, 0.0f, -16.0f);
+  if (KeyHeld(SDLK_DOWN)) engine->MoveLayer(0, 0.0f, 16.0f);
+  if (KeyHeld(SDLK_LEFT)) engine->MoveLayer(0, -16.0f, 0.0f);
+  if (KeyHeld(SDLK_RIGHT)) engine->MoveLayer(0, 16.0f, 0.0f);
 }
 
 // The level converted to TMX and imported again: shows that a level survives the round trip.

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +22,11 @@ bool OnPath(const char* tool) {
 int StartXvfb(const char* screen) {
   int pipefd[2];
   if (pipe(pipefd) != 0) return -1;
+  pid_t parent = getpid();
   server = fork();
   if (server == 0) {
+    // The server ends with the test process, also when a timeout killed that.
+    if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent) _exit(127);
     close(pipefd[0]);
     int devnull = open("/dev/null", O_WRONLY);
     if (devnull >= 0) {
@@ -41,7 +45,7 @@ int StartXvfb(const char* screen) {
   }
   std::string number;
   struct pollfd wait = {pipefd[0], POLLIN, 0};
-  while (poll(&wait, 1, 20000) > 0) {
+  while (poll(&wait, 1, 60000) > 0) {   // the deadline only bounds a hang
     char c;
     if (read(pipefd[0], &c, 1) != 1 || c == '\n') break;
     number += c;

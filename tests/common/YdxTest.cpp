@@ -42,7 +42,11 @@ void PushKey(Uint8 type, SDLKey key, SDLMod modifiers) {
 }
 
 uint16_t FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  // The socket stays bound, not listening, until the process ends: meanwhile the kernel hands its port to
+  // no other bind and no outgoing connection, while a server (SO_REUSEADDR, as SDL_net sets it) may listen.
+  int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int reuse = 1;
+  setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -51,7 +55,7 @@ uint16_t FreePort() {
   if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
     port = ntohs(address.sin_port);
-  close(probe);
+  if (port == 0) close(probe);
   return port;
 }
 

@@ -26,7 +26,8 @@ bool FileExists(const std::string& path);
 // Puts a key event into SDL's queue, as the keyboard would (SDL's key array is left alone).
 void PushKey(Uint8 type, SDLKey key, SDLMod modifiers = KMOD_NONE);
 
-// A TCP port on the loopback interface that was free a moment ago (0 when none could be found).
+// A free TCP port that stays kept for this test process: nothing else on the machine is given it while
+// the process runs, and the test's own servers listen on it (0 when none could be found).
 uint16_t FreePort();
 
 // Starts the log into "test.log" in the test directory with every level, and returns its path.

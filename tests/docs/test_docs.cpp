@@ -4,6 +4,7 @@
 // listing also in a virtual X display with OpenGL, and the sound listing also with a movie to play.
 #include "YdxTest.h"
 #include "SoundAssets.h"
+#include "XvfbServer.h"
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -49,15 +50,19 @@ const Listing* FindListing(const std::string& flag) {
   return nullptr;
 }
 
-// Starts `argv` in `dir` with stdout and stderr in files there; the process id, or -1.
-pid_t Start(const std::string& dir, const std::vector<std::string>& argv) {
+// Starts `argv` in `dir` with stdout and stderr in files there; the process id, or -1. The program sees
+// no X display unless `display` names one.
+pid_t Start(const std::string& dir, const std::vector<std::string>& argv, const std::string& display = "") {
   pid_t child = fork();
   if (child != 0) return child;
   int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (chdir(dir.c_str()) != 0 || out < 0 || err < 0) _exit(126);
-  // No X display of the developer's: what the pages show is a run without one (xvfb-run brings its own).
-  unsetenv("DISPLAY");
+  // No X display of the developer's: what the pages show is a run without one, or in the test's own.
+  if (display.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", display.c_str(), 1);
   dup2(out, 1);
   dup2(err, 2);
   std::vector<char*> args;
@@ -67,13 +72,12 @@ pid_t Start(const std::string& dir, const std::vector<std::string>& argv) {
   _exit(127);
 }
 
-// Waits for the process; its exit code, or -1 when it had to be killed after `seconds` or crashed.
+// Waits for the process; its exit code, or -1 when it crashed or had to be killed after `seconds`, a
+// bound that only ends a hang.
 int Finish(pid_t child, int seconds) {
   int status = 0;
-  for (int waited = 0; waited < seconds * 20; ++waited) {
-    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    usleep(50000);
-  }
+  if (ydxtest::WaitUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, seconds * 1000))
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   kill(child, SIGKILL);
   waitpid(child, &status, 0);
   return -1;
@@ -117,8 +121,6 @@ int RunListing(const Listing& listing, const std::string& dir, const std::vector
   return child < 0 ? -1 : Finish(child, seconds);
 }
 
-bool Have(const char* tool) { return system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
 }  // namespace
 
 // One test per program, named after it (Listing.first_game, ...). Programs that need a partner run in
@@ -149,7 +151,13 @@ const bool listingsRegistered = [] {
   return true;
 }();
 
-class DocsTest : public YdxTest {};
+class DocsTest : public YdxTest {
+ protected:
+  void TearDown() override {
+    ydxtest::StopXvfb();
+    YdxTest::TearDown();
+  }
+};
 
 TEST_F(DocsTest, TheGuideHasAtLeastSixCompletePrograms) {
   int inGuide = 0;
@@ -170,7 +178,8 @@ TEST_F(DocsTest, TheChatRunsAsTwoProgramsInTwoDirectories) {
   ASSERT_GT(hostProcess, 0);
   // The guest joins once the host has joined its own server, as a player would wait for it.
   const std::string hosting = "alice hosts on port " + port + "\n";
-  for (int waited = 0; waited < 400 && ydxtest::ReadFile(host + "/stdout.txt") != hosting; ++waited) usleep(50000);
+  EXPECT_TRUE(ydxtest::WaitUntil([&] { return ydxtest::ReadFile(host + "/stdout.txt") == hosting; }))
+      << Describe(*chat, host);
   EXPECT_EQ(RunListing(*chat, guest, {port, "bob", "127.0.0.1"}), 0) << Describe(*chat, guest);
   EXPECT_EQ(Finish(hostProcess, 30), 0) << Describe(*chat, host);
   EXPECT_EQ(ydxtest::ReadFile(host + "/stdout.txt"), hosting + "bob joined\nbob: hello everyone\nbob left\n");
@@ -183,16 +192,16 @@ TEST_F(DocsTest, TheChatRunsAsTwoProgramsInTwoDirectories) {
 TEST_F(DocsTest, TheRendererListingDrawsWithOpenGLInAVirtualDisplay) {
   const Listing* listing = FindListing("xvfb");
   ASSERT_NE(listing, nullptr) << "no listing is marked to run in a virtual X display";
-  if (!Have("xvfb-run")) GTEST_SKIP() << "xvfb-run is missing (make setup installs it): OpenGL is not tried";
+  if (!ydxtest::OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is missing (make setup installs it): OpenGL is not tried";
+  int display = ydxtest::StartXvfb("800x600x24");
+  ASSERT_GE(display, 0) << "Xvfb did not start";
   // Mesa's modules unloaded at exit hold allocations the leak checker cannot name (see tests/examples).
   const char* sanitizer = getenv("ASAN_OPTIONS");
   std::string options = std::string(sanitizer ? sanitizer : "") + (sanitizer ? ":" : "") + "detect_leaks=0";
-  pid_t child = Start(dir, {"env", "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=" + options, "xvfb-run", "-a", "-s",
-                            "-screen 0 800x600x24 -noreset", listing->program});
+  pid_t child = Start(dir, {"env", "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=" + options, listing->program},
+                      ":" + std::to_string(display));
   ASSERT_GT(child, 0);
   int code = Finish(child, 120);
-  if (code != 0 && ydxtest::ReadFile(dir + "/stderr.txt").find("Xvfb failed to start") != std::string::npos)
-    GTEST_SKIP() << "Xvfb did not start: OpenGL is not tried";
   ASSERT_EQ(code, 0) << Describe(*listing, dir);
   std::string printed = ydxtest::ReadFile(dir + "/stdout.txt");
   if (printed.find("drawing with software") != std::string::npos &&

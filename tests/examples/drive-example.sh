@@ -1,21 +1,28 @@
 #!/bin/sh
-# Drives an example program inside a virtual X display (run it under xvfb-run): starts the program in
-# the current directory, waits for its window, plays a list of actions through the X test extension
-# and writes the program's exit code to "exit-code".
+# Drives an example program in the X display DISPLAY names: starts the program in the current directory,
+# plays a list of actions through the X test extension and writes the program's exit code to
+# "exit-code". The program runs with its report lines on (YDX_EXAMPLE_LOG_LEVEL=5), so every action can
+# wait for what the program did; nothing waits for a fixed time.
 #   drive-example.sh program window-title log-file action...
 # Actions:
-#   wait:N:TEXT     wait until the log holds TEXT at least N times
-#   key:NAME        press and release a key (xdotool key names: c, Escape, Right, ...)
-#   hold:NAME:SEC   hold a key down for SEC seconds
+#   wait:N:TEXT     wait until the log holds TEXT on at least N lines
+#   wait:+N:TEXT    wait until the log holds TEXT on N lines more than when this action began
+#   file:NAME       wait until the program has written the file NAME
+#   key:NAMES       press and release keys, one after the other (xdotool key names: c, Escape, Right, ...)
+#   down:NAME       press a key and keep it down
+#   up:NAME         release a key
 #   move:X:Y        move the mouse to (X, Y) inside the window
 #   shot:FILE       dump the window to FILE (X window dump format)
-#   sleep:SEC       wait
 #   term            send SIGTERM (the program must end as on a quit event)
+# Each wait gives up after 60 s: that bound only ends a hang, however busy the machine is.
 program="$1" title="$2" log="$3"
 shift 3
 export SDL_VIDEODRIVER="${EXAMPLE_VIDEODRIVER:-x11}"   # glSDL: the OpenGL renderer
+export YDX_EXAMPLE_LOG_LEVEL=5
+rm -f -- "$log"   # a log of an earlier run must not answer this run's waits
 "$program" > program.out 2>&1 &
 pid=$!
+window=""
 
 fail() {
   echo "drive-example: $*" >&2
@@ -24,9 +31,30 @@ fail() {
   exit 1
 }
 
-window=$(timeout 30 xdotool search --sync --name "$title" 2>/dev/null | head -n 1)
-[ -n "$window" ] || fail "no window named '$title'"
-xdotool windowfocus "$window" 2>/dev/null
+# Runs `condition` (a shell command) until it succeeds; fails the run after 60 s or when the program ended.
+wait_for() {
+  what="$1" condition="$2"
+  deadline=$(($(date +%s) + 60))
+  until eval "$condition"; do
+    [ "$(date +%s)" -lt "$deadline" ] || fail "$what: not within 60 s"
+    kill -0 "$pid" 2>/dev/null || fail "$what: the program ended"
+    sleep 0.05
+  done
+}
+
+lines() {
+  found=$(grep -aF -c -- "$1" "$log" 2>/dev/null)
+  echo "${found:-0}"
+}
+
+# The program's window, looked up when an action first needs it: by then the program has said it is
+# ready, so this is the mapped window it draws into, not one its start-up replaced.
+need_window() {
+  [ -n "$window" ] && return
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" 2>/dev/null | head -n 1)
+  [ -n "$window" ] || fail "no visible window named '$title'"
+  timeout 60 xdotool windowfocus --sync "$window" || fail "could not focus the window"
+}
 
 for action in "$@"; do
   kind=${action%%:*}
@@ -35,33 +63,25 @@ for action in "$@"; do
     wait)
       count=${rest%%:*}
       text=${rest#*:}
-      tries=0
-      while :; do
-        found=$(grep -aF -c -- "$text" "$log" 2>/dev/null)
-        [ "${found:-0}" -lt "$count" ] || break
-        tries=$((tries + 1))
-        [ $tries -le 600 ] || fail "'$text' did not appear $count times in $log"
-        kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
-        sleep 0.05
-      done ;;
-    key) xdotool key "$rest" ;;
-    hold)
-      xdotool keydown "${rest%%:*}"
-      sleep "${rest#*:}"
-      xdotool keyup "${rest%%:*}" ;;
-    move) xdotool mousemove --window "$window" "${rest%%:*}" "${rest#*:}" ;;
-    shot) xwd -silent -id "$window" -out "$rest" || fail "no window dump" ;;
-    sleep) sleep "$rest" ;;
+      case "$count" in
+        +*) count=$(($(lines "$text") + ${count#+})) ;;
+      esac
+      wait_for "'$text' on $count lines of $log" '[ "$(lines "$text")" -ge "$count" ]' ;;
+    file) wait_for "the file '$rest'" '[ -f "$rest" ]' ;;
+    key) need_window; timeout 60 xdotool key --delay 0 $rest || fail "xdotool key $rest" ;;
+    down) need_window; timeout 60 xdotool keydown "$rest" || fail "xdotool keydown $rest" ;;
+    up) need_window; timeout 60 xdotool keyup "$rest" || fail "xdotool keyup $rest" ;;
+    move) need_window; timeout 60 xdotool mousemove --window "$window" "${rest%%:*}" "${rest#*:}" || fail "xdotool mousemove" ;;
+    shot) need_window; timeout 60 xwd -silent -id "$window" -out "$rest" || fail "no window dump" ;;
     term) kill -TERM "$pid" ;;
     *) fail "unknown action '$action'" ;;
   esac
 done
 
-# The program ends by itself after Escape or SIGTERM; give it a while, then stop it hard.
-tries=0
+# The program ends by itself after Escape or SIGTERM.
+deadline=$(($(date +%s) + 60))
 while kill -0 "$pid" 2>/dev/null; do
-  tries=$((tries + 1))
-  [ $tries -le 300 ] || fail "the program did not end"
+  [ "$(date +%s)" -lt "$deadline" ] || fail "the program did not end within 60 s"
   sleep 0.05
 done
 wait "$pid"

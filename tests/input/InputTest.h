@@ -5,6 +5,7 @@
 #pragma once
 #include "../ui/UiTest.h"
 #include "XvfbServer.h"
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,8 +43,9 @@ class InputTest : public UiTest {
   }
 
   // Plays xdotool `actions` (shell commands; $w is the library's window, focused) while the game loop
-  // runs, then runs the loop `settle` ms more; true when every action succeeded.
-  bool Play(const std::string& actions, Uint32 settle = 600) {
+  // runs, then runs the loop until `done` holds; true when every action succeeded and `done` came
+  // within the deadline, which only bounds a hang.
+  bool Play(const std::string& actions, const std::function<bool()>& done) {
     std::string script = std::string("w=$(timeout 20 xdotool search --sync --name '^") + kTitle +
                          "$' | head -n 1); [ -n \"$w\" ] || exit 3; xdotool windowfocus --sync $w || exit 4; " +
                          "set -e; " + actions;
@@ -55,8 +57,8 @@ class InputTest : public UiTest {
     if (child < 0) return false;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) LoopOnce();
-    for (Uint32 start = SDL_GetTicks(); SDL_GetTicks() - start < settle;) LoopOnce();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+    return ydxtest::WaitUntil(done, 60000, LoopOnce);
   }
   // One turn of the game loop: every event and frame up to the next logic frame, then the logic step.
   static void LoopOnce() {

@@ -53,18 +53,21 @@ TEST_F(InputTest, EveryTapOnAPushButtonRunsItsCallbackOnce) {
   IButton->SetFunction(id, CountTap, NULL, NULL);
   taps = 0;
   ASSERT_TRUE(Play("xdotool mousemove --window $w 140 120; sleep 0.3; "
-                   "for i in 1 2 3 4 5; do xdotool click 1; sleep 0.3; done"));
+                   "for i in 1 2 3 4 5; do xdotool click 1; sleep 0.3; done",
+                   [] { return taps >= 5; }));
   EXPECT_EQ(taps, 5);
 }
 
 TEST_F(TypingTest, TypingReachesTheConsoleWholeAndInOrderAndHeldKeysRepeat) {
-  ASSERT_TRUE(Play("xdotool type --delay 30 'score 12345 aBc'; xdotool key Return"));
+  ASSERT_TRUE(Play("xdotool type --delay 30 'score 12345 aBc'; xdotool key Return",
+                   [] { return !scoreWords.empty(); }));
   EXPECT_EQ(scoreWords, (std::vector<std::string>{"score", "12345", "aBc"}));
   // Two keys held over each other come out in the order they went down, not in key-code order.
-  ASSERT_TRUE(Play("xdotool keydown b keydown a keyup b keyup a; xdotool key Return"));
+  ASSERT_TRUE(Play("xdotool keydown b keydown a keyup b keyup a; xdotool key Return",
+                   [] { return Entered().size() >= 2; }));
   // A held key: its press, then one more 'a' every 120 ms (taken at 50 ms logic frames), about seven in
   // a second; a busy machine may give fewer, never a doubled press.
-  ASSERT_TRUE(Play("xdotool keydown a sleep 1 keyup a; xdotool key Return"));
+  ASSERT_TRUE(Play("xdotool keydown a sleep 1 keyup a; xdotool key Return", [] { return Entered().size() >= 3; }));
   std::vector<std::string> lines = Entered();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], "ba");
@@ -84,18 +87,22 @@ TEST_F(InputTest, SlidersReachBothEndsAndFollowADragOutsideThem) {
   IButtonNew ten = Desc(8, 100, 200, 10, 5);
   int t = IButton->Create(&ten, "ten", 0, handle);
   ASSERT_GT(t, 0);
-  // Press, move (or stay), hold, release; the value the slider is left with.
+  // Press, move (or stay), hold, release; the value the slider is left with, once its release was taken.
   const struct {
-    int id, fromx, fromy, tox, toy;
-  } drags[] = {{w, 180, 110, 600, 140}, {w, 180, 110, 5, 110}, {t, 126, 210, 126, 210}, {t, 324, 210, 324, 210}};
+    int id, fromx, fromy, tox, toy, value;
+  } drags[] = {{w, 180, 110, 600, 140, 128}, {w, 180, 110, 5, 110, 0}, {t, 126, 210, 126, 210, 0},
+               {t, 324, 210, 324, 210, 10}};
   std::vector<int> values;
   for (const auto& drag : drags) {
     char actions[256];
     snprintf(actions, sizeof actions,
              "xdotool mousemove --window $w %d %d mousedown 1; sleep 0.2; xdotool mousemove --window $w %d %d; "
-             "sleep 0.3; xdotool mouseup 1; sleep 0.2",
+             "sleep 0.3; xdotool mouseup 1",
              drag.fromx, drag.fromy, drag.tox, drag.toy);
-    ASSERT_TRUE(Play(actions, 300));
+    int id = drag.id, value = drag.value;
+    EXPECT_TRUE(Play(actions, [id, value] {
+      return !(Yandorix.mousebuttons & SDL_BUTTON(1)) && IButton->GetValue(id) == value;
+    }));
     values.push_back(IButton->GetValue(drag.id));
   }
   EXPECT_EQ(values, (std::vector<int>{128, 0, 0, 10}));
