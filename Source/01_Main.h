@@ -91,6 +91,8 @@ struct sMainPrivate {
   Uint8 appreadskeys;              // the application has called GetKeyPressed
   Uint8 consolereading;            // the console took typed keys when last looked at
   SDL_Event frameevent;            // Update's own record when the caller passes none
+  void (*eventwatch)(const SDL_Event& event);   // sees each event Update polls (NULL: none), so a
+                                                // wait that runs the frame loop sees Escape and quit
 };
 
 // The library's access to the main object's private block.

@@ -207,6 +207,7 @@ static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record)
 int Yandorix_Main::Update(SDL_Event* event) {
   SDL_Event* record = event ? event : &p->frameevent;
   if (SDL_PollEvent(record)) {
+    if (p->eventwatch) p->eventwatch(*record);
     ApplyBindings(*this, p, *record);
     if (event) return 1;
   } else {

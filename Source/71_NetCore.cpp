@@ -283,26 +283,6 @@ NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& d
   return status;
 }
 
-NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline) {
-  Uint32 unused = 0;
-  for (;;) {
-    Sint32 left = (Sint32)(deadline - NetWallTicks());
-    if (left <= 0) {
-      reader.Fail();
-      return kNetReadTimedOut;
-    }
-    int ready = SDLNet_CheckSockets(set, (Uint32)left);
-    if (ready < 0) {
-      reader.Fail();
-      return kNetReadWaitFailed;
-    }
-    if (ready == 0 || !SDLNet_SocketReady(socket)) continue;
-    NetReader::Status status = NetPump(socket, fd, reader, unused, 0);
-    if (status == NetReader::kComplete) return kNetReadComplete;
-    if (status == NetReader::kFailed) return kNetReadFailed;
-  }
-}
-
 void NetFinishRead(sNetCore& core, const NetReader& reader, int role) {
   const DataNet& header = reader.Header();
   if (reader.ReadInFull()) {

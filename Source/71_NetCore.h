@@ -233,9 +233,6 @@ int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char*
 // on reading what has already arrived. Every byte read moves `deadline` to `bound` ms ahead (bound 0:
 // leave it as it is).
 NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound);
-// Reads one whole message before `deadline` (wall clock).
-enum NetReadOutcome { kNetReadComplete, kNetReadFailed, kNetReadTimedOut, kNetReadWaitFailed };
-NetReadOutcome NetReadBefore(TCPsocket socket, int fd, SDLNet_SocketSet set, NetReader& reader, Uint32 deadline);
 // After a read ended: counts it (when read in full) and logs its errors.
 void NetFinishRead(sNetCore& core, const NetReader& reader, int role);
 void NetDump(sNetCore& core, const DataNet& message);

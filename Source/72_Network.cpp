@@ -1,6 +1,6 @@
 // The network interface the application calls: start and stop, server creation, connect and login,
 // sending, the reception queue, the client list and settings. Everything runs on the application's
-// thread; the threads it starts live in the network core.
+// thread but ConnectTo's short-lived connection attempts; the long-running threads live in the core.
 #include "71_NetCore.h"
 #include "01_Main.h"
 #include <cstring>
@@ -8,9 +8,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <time.h>
+#include <pthread.h>
+#include <string>
 #include <unistd.h>
-#include <sys/syscall.h>
 
 namespace {
 
@@ -261,76 +261,203 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
 
 namespace {
 
-void KeepRunning(int) {}
+// ---- waiting without freezing the game ----
 
-// SDL_net connects in one blocking call, which an address that never answers holds for the system's
-// TCP time-out (minutes). A one-shot timer aimed at this thread interrupts that call once `limitMs`
-// is spent; SDL_net then closes its socket and reports no connection.
-TCPsocket OpenWithin(IPaddress* address, Uint32 limitMs) {
-  const int interrupt = SIGRTMAX - 1;
-  struct sigaction quiet, previous;
-  memset(&quiet, 0, sizeof quiet);
-  quiet.sa_handler = KeepRunning;   // without SA_RESTART, so the waiting connect gives up
-  sigemptyset(&quiet.sa_mask);
-  sigevent event;
-  memset(&event, 0, sizeof event);
-  event.sigev_notify = SIGEV_THREAD_ID;
-  event.sigev_signo = interrupt;
-  event._sigev_un._tid = (pid_t)syscall(SYS_gettid);
-  timer_t timer;
-  if (sigaction(interrupt, &quiet, &previous) != 0) return SDLNet_TCP_Open(address);
-  if (timer_create(CLOCK_MONOTONIC, &event, &timer) != 0) {
-    sigaction(interrupt, &previous, NULL);
-    return SDLNet_TCP_Open(address);
+// What the player did while ConnectTo waited: Escape cancels it; a request to quit is the game's.
+struct ConnectWatch {
+  bool escape = false;
+  bool quit = false;
+  SDL_Event quitEvent;
+};
+ConnectWatch watch;   // used on the application's thread only
+
+void NoteEvent(const SDL_Event& event) {
+  if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) watch.escape = true;
+  if (event.type == SDL_QUIT && !watch.quit) {
+    watch.quit = true;
+    watch.quitEvent = event;
   }
-  sigset_t wanted, kept;
-  sigemptyset(&wanted);
-  sigaddset(&wanted, interrupt);
-  pthread_sigmask(SIG_UNBLOCK, &wanted, &kept);
-  itimerspec due;
-  memset(&due, 0, sizeof due);
-  due.it_value.tv_sec = limitMs / 1000;
-  due.it_value.tv_nsec = (long)(limitMs % 1000) * 1000000L + 1;
-  timer_settime(timer, 0, &due, NULL);
-  TCPsocket socket = SDLNet_TCP_Open(address);
-  // Deleting the timer is a system call: a signal it raised before is delivered on its way back, to
-  // the quiet handler, so the previous handler never sees one.
-  timer_delete(timer);
-  pthread_sigmask(SIG_SETMASK, &kept, NULL);
-  sigaction(interrupt, &previous, NULL);
-  return socket;
 }
 
-// Tries to connect until the time-out passes, paced, keeping the application's frame loop and the
-// Escape key alive. Returns the socket (NULL: timed out, or *cancelled).
-TCPsocket OpenConnection(sNetCore& core, IPaddress& address, bool& cancelled, bool& locked) {
-  Uint32 start = NetWallTicks();
-  const Uint32 kPaceMs = 75;
+// For the length of a ConnectTo the frame driver shows this file every event it polls, whoever
+// drains it; a request to quit polled meanwhile is queued again for the game afterwards.
+class WatchEvents {
+ public:
+  WatchEvents() : previous_(MainPrivate()->eventwatch) {
+    watch = ConnectWatch();
+    MainPrivate()->eventwatch = NoteEvent;
+  }
+  ~WatchEvents() {
+    MainPrivate()->eventwatch = previous_;
+    if (watch.quit) SDL_PushEvent(&watch.quitEvent);
+  }
+
+ private:
+  void (*previous_)(const SDL_Event&);
+};
+
+enum WaitEnd { kWaitReady, kWaitTimedOut, kWaitEscaped };
+
+// Waits until `ready()` holds or the deadline passes. With a screen the game's frame loop runs all
+// along (Update renders at the game's own rate); without one the events are watched. Escape ends the
+// wait at once.
+template <class Ready>
+WaitEnd WaitResponsive(Uint32 deadline, Ready ready) {
+  const Uint32 kIdleStepMs = 5;
   for (;;) {
-    if (Yandorix.screen)
-      while (Yandorix.Update(NULL) != 0 && NetWallTicks() - start < (Uint32)core.timeout) {
+    if (watch.escape) return kWaitEscaped;
+    if (ready()) return kWaitReady;
+    Uint32 now = NetWallTicks();
+    if (NetPassed(deadline, now)) return kWaitTimedOut;
+    if (Yandorix.screen) {
+      Yandorix.Update(NULL);
+      continue;
+    }
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) NoteEvent(event);
+    Uint32 left = deadline - now;
+    if (!watch.escape) SDL_Delay(left < kIdleStepMs ? left : kIdleStepMs);
+  }
+}
+
+// ---- connecting ----
+
+int InterruptSignal() { return SIGRTMAX - 1; }
+void KeepRunning(int) {}
+
+// The quiet handler of the interrupt, installed while connection attempts may need interrupting.
+// Without SA_RESTART, so an interrupted connect gives up instead of going on.
+class InterruptHandler {
+ public:
+  InterruptHandler() {
+    struct sigaction quiet;
+    memset(&quiet, 0, sizeof quiet);
+    quiet.sa_handler = KeepRunning;
+    sigemptyset(&quiet.sa_mask);
+    installed = sigaction(InterruptSignal(), &quiet, &previous_) == 0;
+  }
+  ~InterruptHandler() {
+    if (installed) sigaction(InterruptSignal(), &previous_, NULL);
+  }
+  bool installed;
+
+ private:
+  struct sigaction previous_;
+};
+
+// One connection attempt on a thread of its own: SDL_net connects in one blocking call, which an
+// address that never answers holds for the system's TCP time-out (minutes). The application's thread
+// keeps the game going meanwhile, and gives up by interrupting that call with a signal aimed at the
+// attempt's thread alone; SDL_net then closes its socket and reports no connection.
+class ConnectAttempt {
+ public:
+  explicit ConnectAttempt(const IPaddress& address) : address_(address) {
+    thread_ = SDL_CreateThread(Run, this);
+    if (!thread_) {
+      snprintf(error_, sizeof error_, "%s", SDL_GetError());
+      done_ = true;
+    }
+  }
+  ConnectAttempt(const ConnectAttempt&) = delete;
+  ConnectAttempt& operator=(const ConnectAttempt&) = delete;
+  ~ConnectAttempt() { Finish(false); }
+  bool Done() const { return done_; }
+  // Waits for the attempt to end, first interrupting a connect still waiting when `interrupt`, and
+  // hands over its socket (NULL: none, Error() says why).
+  TCPsocket Finish(bool interrupt) {
+    if (thread_) {
+      // A signal that lands just before the connect begins is lost: it is repeated until the end.
+      while (!done_) {
+        if (interrupt && started_) pthread_kill(self_, InterruptSignal());
+        SDL_Delay(1);
       }
+      SDL_WaitThread(thread_, NULL);
+      thread_ = nullptr;
+    }
+    TCPsocket socket = socket_;
+    socket_ = nullptr;
+    return socket;
+  }
+  const char* Error() const { return error_; }
+
+ private:
+  static int Run(void* data) {
+    ConnectAttempt& attempt = *static_cast<ConnectAttempt*>(data);
+    attempt.self_ = pthread_self();
+    sigset_t wanted;
+    sigemptyset(&wanted);
+    sigaddset(&wanted, InterruptSignal());
+    pthread_sigmask(SIG_UNBLOCK, &wanted, NULL);
+    attempt.started_ = true;
+    attempt.socket_ = SDLNet_TCP_Open(&attempt.address_);
+    if (!attempt.socket_) snprintf(attempt.error_, sizeof attempt.error_, "%s", SDLNet_GetError());
+    attempt.done_ = true;
+    return 0;
+  }
+  IPaddress address_;
+  SDL_Thread* thread_ = nullptr;
+  pthread_t self_;
+  std::atomic<bool> started_{false}, done_{false};
+  TCPsocket socket_ = nullptr;   // written before done_, read after it
+  char error_[256] = "";
+};
+
+// Tries to connect until the time-out passes, one paced attempt after another, while the game keeps
+// running. Returns the socket; NULL when the time ran out (`error` says why) or Escape was pressed.
+TCPsocket OpenConnection(sNetCore& core, const IPaddress& address, bool& locked, std::string& error) {
+  const Uint32 kPaceMs = 75;
+  InterruptHandler interrupt;
+  Uint32 deadline = NetWallTicks() + (Uint32)core.timeout;
+  for (;;) {
     if (core.serverEverStarted && !locked) {
       core.acceptLock.lock();
       locked = true;
     }
-    Uint32 spent = NetWallTicks() - start;
-    TCPsocket socket = OpenWithin(&address, spent < (Uint32)core.timeout ? (Uint32)core.timeout - spent : 1);
-    if (socket) {
+    ConnectAttempt attempt(address);
+    WaitEnd end = WaitResponsive(deadline, [&] { return attempt.Done(); });
+    TCPsocket socket = attempt.Finish(interrupt.installed);
+    if (socket && end != kWaitEscaped) {
       ILogSystem.Msg(2, "connected!\n");
       return socket;
     }
+    if (socket) {
+      std::lock_guard<std::mutex> lock(core.socketLock);
+      SDLNet_TCP_Close(socket);
+    }
+    error = attempt.Error();
     if (locked) core.acceptLock.unlock();
     locked = false;
     ILogSystem.Msg(2, ".");
-    SDL_Event event;
-    while (SDL_PollEvent(&event))
-      if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) cancelled = true;
-    Uint32 elapsed = NetWallTicks() - start;
-    if (cancelled || elapsed >= (Uint32)core.timeout) return nullptr;
-    Uint32 left = (Uint32)core.timeout - elapsed;
-    SDL_Delay(left < kPaceMs ? left : kPaceMs);
+    if (end != kWaitReady) return nullptr;
+    Uint32 next = NetWallTicks() + kPaceMs;
+    WaitResponsive(NetPassed(deadline, next) ? deadline : next, [] { return false; });
+    if (watch.escape || NetPassed(deadline, NetWallTicks())) return nullptr;
   }
+}
+
+enum LoginOutcome { kLoginAnswered, kLoginBroken, kLoginNoAnswer, kLoginWaitFailed };
+
+// Waits for the server's answer to the login request: three waits of up to a second each, ending at
+// the first whole message or a failed read, while the game keeps running.
+LoginOutcome AwaitLoginAnswer(sNetCore& core) {
+  const int kWaits = 3;
+  const Uint32 kWaitMs = 1000;
+  LoginOutcome outcome = kLoginNoAnswer;
+  auto arrived = [&] {
+    int ready = SDLNet_CheckSockets(core.clientSet, 0);
+    if (ready < 0) {
+      outcome = kLoginWaitFailed;
+    } else if (ready > 0 && SDLNet_SocketReady(core.clientSocket)) {
+      Uint32 unused = 0;
+      NetReader::Status status = NetPump(core.clientSocket, core.clientFd, core.clientReader, unused, 0);
+      if (status != NetReader::kNeedMore) outcome = status == NetReader::kComplete ? kLoginAnswered : kLoginBroken;
+    }
+    return outcome != kLoginNoAnswer;
+  };
+  for (int wait = 0; wait < kWaits; wait++)
+    if (WaitResponsive(NetWallTicks() + kWaitMs, arrived) != kWaitTimedOut) break;
+  if (outcome == kLoginNoAnswer || outcome == kLoginWaitFailed) core.clientReader.Fail();
+  return outcome;
 }
 
 Uint8 RefusalResult(Sint16 code) {
@@ -363,6 +490,8 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
   const char* text = "";
   bool answered = false;   // the login went out: a failure from here on is a denied access
   Uint32 shown = 0;
+  std::string connectError;
+  WatchEvents watching;
   if (!p->initialised) {
     text = "you must init network interface.";
   } else if (p->clientConnected) {
@@ -391,13 +520,13 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
     char ip[16];
     PrintIP(ip, sizeof ip, shown);
     ILogSystem.Msg(2, " [INetwork Client] Info: connecting to '%s:%d' (timeout %dms)...", ip, port, p->timeout);
-    bool cancelled = false, locked = false;
-    TCPsocket socket = OpenConnection(*p, address, cancelled, locked);
+    bool locked = false;
+    TCPsocket socket = OpenConnection(*p, address, locked, connectError);
     ILogSystem.Msg(2, "\n");
-    if (cancelled) {
+    if (watch.escape) {
       result = 255;
     } else if (!socket) {
-      result = 7, text = SDLNet_GetError();
+      result = 7, text = connectError.c_str();
     } else {
       p->clientStallMs = NetGetLimits().stallMs;
       int fd = NetTuneSocket(socket, p->clientStallMs);
@@ -419,20 +548,26 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
       if (locked) p->acceptLock.unlock();
     }
   }
+  LoginOutcome outcome = kLoginNoAnswer;
+  if (!result && p->initialised) {
+    outcome = AwaitLoginAnswer(*p);
+    if (watch.escape) {
+      p->clientReader.Reset();
+      result = 255;
+    }
+  }
   if (!result && p->initialised) {
     answered = true;
-    NetReadOutcome outcome = NetReadBefore(p->clientSocket, p->clientFd, p->clientSet, p->clientReader,
-                                           NetWallTicks() + kNetLoginBoundMs);
     // A header that arrived (even without its payload) is an answer, though a broken one.
     bool started = p->clientReader.ReadInFull() || p->clientReader.PhaseBytes() > 0 ||
                    (p->clientReader.Errors() & kNetErrPayload);
     NetFinishRead(*p, p->clientReader, kNetRoleClient);
     DataNet answer = p->clientReader.Take();
-    if (outcome == kNetReadTimedOut && !started)
+    if (outcome == kLoginNoAnswer && !started)
       text = "no answer from the server to the login request.";   // result 0
-    else if (outcome == kNetReadWaitFailed)
+    else if (outcome == kLoginWaitFailed)
       result = 19, text = "broken server pipe.";
-    else if (outcome != kNetReadComplete)
+    else if (outcome != kLoginAnswered)
       result = 17, text = "DataNet received was invalid.";
     else if (answer.Type == kNetSystem && answer.Cmd == kNetAccepted)
       result = 1;
