@@ -802,8 +802,8 @@ int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioTy
 // ---- export ----
 
 int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
-  if (!MixerOpen(p->initialised, CallText("Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file))))
-    return 0;
+  std::string call = CallText("Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file));
+  if (!MixerOpen(p->initialised, call)) return 0;
   if (handle <= 0 || !IStuffDPF) return 0;
   const char* archive = ArchiveName(handle);
   DPF_BlockData block = DPF_BlockData();

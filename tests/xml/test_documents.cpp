@@ -447,10 +447,11 @@ TEST_F(XmlTest, DocumentsTheReaderCannotReadWholeAreRefused) {
        "Error: the document holds a NUL byte at line 2, column 15, which the XML reader takes for its end.\n"},
       {"lost.xml", std::string("<x>..</x>\n\0<y>lost</y>", 23),
        "Error: the document holds a NUL byte at line 2, column 1, which the XML reader takes for its end.\n"},
-      {"declaration.xml", "<?xml version=\"1.0\"?>\n<!-- nothing else -->\n", "Error: the document has no root element.\n"},
+      {"declaration.xml", "<?xml version=\"1.0\"?>\n<!-- nothing else -->\n",
+       "Error: the document has no root element.\n"},
       {"text.xml", "<x>Tom & Jerry</x>", std::string("Error: line 1, column 8 ") + kAmpersand},
-      {"unknown.xml", "<x>\n&lt;&#65;&#x42;&quot;&apos;&gt;&amp;&foo;</x>", std::string("Error: line 2, column 37 ") +
-                                                                               kAmpersand},
+      {"unknown.xml", "<x>\n&lt;&#65;&#x42;&quot;&apos;&gt;&amp;&foo;</x>",
+       std::string("Error: line 2, column 37 ") + kAmpersand},
       {"value.xml", "<x a='&#;'/>", std::string("Error: line 1, column 7 ") + kAmpersand},
   };
   int dpf = IStuffDPF->Create("docs.dpf");
