@@ -1,6 +1,8 @@
 // POSIX implementation of the library's file layer (the Windows runtime's calls in portable form).
 #include "00_Platform.h"
+#include <Yandorix.h>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -168,12 +170,47 @@ PathParts SplitPath(const char* path) {
   return parts;
 }
 
+// The file a path finally names, symbolic links followed (a relative link from its own directory), so
+// that a replaced file stays where the link points and the link stays a link. A path that does not
+// exist yet names itself. False when the links go round in circles or one cannot be read.
+static bool FollowLinks(const std::string& path, std::string* real) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; hops++) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *real = current;
+      return true;
+    }
+    char link[PATH_MAX];
+    ssize_t length = ::readlink(current.c_str(), link, sizeof link);
+    if (length <= 0 || (size_t)length >= sizeof link) return false;
+    std::string to(link, (size_t)length);
+    current = to[0] == '/' ? to : SplitPath(current.c_str()).dir + to;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// Only a regular file is replaced: renaming over a FIFO, a device or a directory would swap out
+// something that is no document at all.
+static bool Replaceable(const char* given, const std::string& real) {
+  struct stat st;
+  if (::lstat(real.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+  if (real == NativePath(given))
+    ILogSystem.Msg(0, " . [Yandorix] Error: '%s' is not a regular file, so it is not replaced.\n", given);
+  else
+    ILogSystem.Msg(0, " . [Yandorix] Error: '%s' leads to '%s', which is not a regular file, so it is not replaced.\n",
+                   given, real.c_str());
+  errno = EINVAL;
+  return false;
+}
+
 ReplaceFile::~ReplaceFile() { Abort(); }
 
 bool ReplaceFile::Begin(const char* targetPath) {
   Abort();
   if (!targetPath || !*targetPath) return false;
-  target = NativePath(targetPath);
+  if (!FollowLinks(NativePath(targetPath), &target) || !Replaceable(targetPath, target)) return false;
   PathParts parts = SplitPath(target.c_str());
   std::string pattern = parts.dir + ".ydx-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());

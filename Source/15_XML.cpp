@@ -83,12 +83,12 @@ class ShapeScan {
   const char* Markup(const char* at);
   const char* Declaration(const char* at);
   const char* StartTag(const char* at);
-  const char* Attribute(const char* at) const;
+  const char* Attribute(const char* at);
   const char* EndTag(const char* at);
-  const char* Text(const char* at) const;
-  const char* Quoted(const char* at, char quote) const;
-  const char* NextChar(const char* at) const;
-  static const char* EntityEnd(const char* at);
+  const char* Text(const char* at);
+  const char* Quoted(const char* at, char quote);
+  const char* NextChar(const char* at);
+  const char* EntityEnd(const char* at);
 };
 
 // Every step returns where the parser goes on, or NULL where it gives up (it then reads no further).
@@ -166,7 +166,7 @@ const char* ShapeScan::StartTag(const char* at) {
   }
 }
 
-const char* ShapeScan::Attribute(const char* at) const {
+const char* ShapeScan::Attribute(const char* at) {
   const char* c = Skip(at);
   if (!ParserRules::NameStart(*c, encoding)) return NULL;
   while (*c && ParserRules::NameChar(*c, encoding)) ++c;
@@ -200,7 +200,7 @@ static const char* SkipPlain(const char* c, char stop) {
   return c;
 }
 
-const char* ShapeScan::Text(const char* at) const {
+const char* ShapeScan::Text(const char* at) {
   const char* c = at;
   if (condensed) c = Skip(c);
   for (;;) {
@@ -213,7 +213,7 @@ const char* ShapeScan::Text(const char* at) const {
   return c;
 }
 
-const char* ShapeScan::Quoted(const char* at, char quote) const {
+const char* ShapeScan::Quoted(const char* at, char quote) {
   const char* c = at;
   for (;;) {
     c = SkipPlain(c, quote);
@@ -227,7 +227,7 @@ const char* ShapeScan::Quoted(const char* at, char quote) const {
 
 // One character of text as the parser takes it: a whole UTF-8 sequence (its lead byte decides the
 // length, whatever follows), or an entity.
-const char* ShapeScan::NextChar(const char* at) const {
+const char* ShapeScan::NextChar(const char* at) {
   int length = ParserRules::CharLength(*at, encoding);
   if (length == 1) return *at == '&' ? EntityEnd(at) : at + 1;
   if (length <= 0) return NULL;
@@ -235,15 +235,24 @@ const char* ShapeScan::NextChar(const char* at) const {
 }
 
 // A numeric reference runs to the next ';' as long as the digits walking back from it are valid, so it
-// can hide markup ("&#x<x41;"); named and unknown entities hold none.
+// can hide markup ("&#x<x41;"); named and unknown entities hold none. The parser knows the five
+// predefined entities only: any other '&', and a reference without digits, it drops.
 const char* ShapeScan::EntityEnd(const char* at) {
-  if (at[1] != '#' || !at[2]) return at + 1;
+  if (at[1] != '#' || !at[2]) {
+    static const char* const kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
+    bool known = false;
+    for (const char* entity : kEntities) known = known || StartsWith(at, entity);
+    if (!known && !shape.strayAmpersand) shape.strayAmpersand = at;
+    return at + 1;
+  }
   bool hex = at[2] == 'x';
   if (hex && !at[3]) return NULL;
-  const char* semicolon = strchr(at + (hex ? 3 : 2), ';');
+  const char* digits = at + (hex ? 3 : 2);
+  const char* semicolon = strchr(digits, ';');
   if (!semicolon) return NULL;
   for (const char* d = semicolon - 1; *d != (hex ? 'x' : '#'); --d)
     if (hex ? !IsHexDigit(*d) : !(*d >= '0' && *d <= '9')) return NULL;
+  if (semicolon == digits && !shape.strayAmpersand) shape.strayAmpersand = at;
   return semicolon + 1;
 }
 
@@ -295,19 +304,25 @@ bool HasInternalSubset(const TiXmlDocument* document) {
   return false;
 }
 
+// Line and column (both from 1) of a place in prepared text, for the reasons a document is refused.
+void Where(const char* text, const char* at, int* line, int* column) {
+  *line = 1;
+  const char* lineStart = text;
+  for (const char* c = text; c < at; ++c)
+    if (*c == '\n') {
+      ++*line;
+      lineStart = c + 1;
+    }
+  *column = (int)(at - lineStart) + 1;
+}
+
 // Outside the elements TinyXML stops without an error at what it cannot read (the rest of an internal
 // DTD subset, text after the root) and keeps only what came before it. Such a document is refused:
 // no handle ever stands for part of one, which a save would then write out cut short.
 bool ReadWhole(const TiXmlDocument* document, const char* text, const char* stop, std::string* error) {
   if (!stop || !*stop) return true;   // the parser skips white space after each node it reads
-  int line = 1;
-  const char* lineStart = text;
-  for (const char* c = text; c < stop; ++c)
-    if (*c == '\n') {
-      line++;
-      lineStart = c + 1;
-    }
-  int column = (int)(stop - lineStart) + 1;
+  int line, column;
+  Where(text, stop, &line, &column);
   char reason[200];
   if (HasInternalSubset(document))
     snprintf(reason, sizeof reason, "the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which "
@@ -319,8 +334,45 @@ bool ReadWhole(const TiXmlDocument* document, const char* text, const char* stop
   return false;
 }
 
-// Parses prepared text; NULL with the reason when it is refused.
-TiXmlDocument* ParseDocument(const std::string& text, std::string* error) {
+// The parser takes a NUL byte for the end of the document. NULs and white space may end a file; a NUL
+// with more of the document after it would leave a handle to its first part only.
+bool EndsAtNul(const std::string& bytes) {
+  size_t nul = bytes.find('\0');
+  return nul != std::string::npos && bytes.find_first_not_of(std::string(" \t\r\n\0", 5), nul) != std::string::npos;
+}
+
+// Refusals found on a parsed document, in the order a reader meets them; false with the reason.
+bool WholeDocument(const TiXmlDocument* document, const char* text, const char* stop, const char* strayAmpersand,
+                   std::string* error) {
+  if (!ReadWhole(document, text, stop, error)) return false;
+  if (!strayAmpersand && document->RootElement()) return true;
+  if (!strayAmpersand) {
+    *error = "the document has no root element.";
+    return false;
+  }
+  int line, column;
+  Where(text, strayAmpersand, &line, &column);
+  char reason[160];
+  snprintf(reason, sizeof reason, "line %d, column %d holds an '&' that starts no entity reference (\"&amp;\" "
+           "writes the character itself).", line, column);
+  *error = reason;
+  return false;
+}
+
+// Parses a document's bytes (prepared in place); NULL with the reason when it is refused.
+TiXmlDocument* ParseDocument(std::string* bytes, std::string* error) {
+  bool cutAtNul = EndsAtNul(*bytes);
+  XMLPrepareText(bytes);
+  const std::string& text = *bytes;
+  if (cutAtNul) {
+    int line, column;
+    Where(text.c_str(), text.c_str() + strlen(text.c_str()), &line, &column);
+    char reason[160];
+    snprintf(reason, sizeof reason, "the document holds a NUL byte at line %d, column %d, which the XML reader "
+             "takes for its end.", line, column);
+    *error = reason;
+    return NULL;
+  }
   XMLShape shape = XMLMeasure(text.c_str());
   if (shape.depth > kXMLMaxDepth || shape.attributes > kXMLMaxAttributes) {
     char reason[80];
@@ -342,7 +394,7 @@ TiXmlDocument* ParseDocument(const std::string& text, std::string* error) {
     return NULL;
   }
   if (document->Error()) *error = document->ErrorDesc();
-  else if (ReadWhole(document, text.c_str(), stop, error)) return document;
+  else if (WholeDocument(document, text.c_str(), stop, shape.strayAmpersand, error)) return document;
   delete document;
   return NULL;
 }
@@ -596,10 +648,7 @@ int Yandorix_Main::XMLOpen(const char* file) {
   }
   std::string bytes, error;
   TiXmlDocument* document = NULL;
-  if (ReadWholeFile(file, &bytes, &error)) {
-    XMLPrepareText(&bytes);
-    document = ParseDocument(bytes, &error);
-  }
+  if (ReadWholeFile(file, &bytes, &error)) document = ParseDocument(&bytes, &error);
   if (!document) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s')] Error: %s\n", file, error.c_str());
     return 0;
@@ -628,8 +677,15 @@ int Yandorix_Main::XMLOpen(int dpf, const char* name) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s','%s')] Error: block not found in the given DPF.\n", path, name);
     return 0;
   }
-  std::string error;
-  TiXmlDocument* document = ParseDocument(XMLPrepareText(block.data, (size_t)size), &error);
+  std::string bytes, error;
+  TiXmlDocument* document = NULL;
+  try {
+    bytes.reserve((size_t)size + kPadding);
+    bytes.assign(block.data, (size_t)size);
+    document = ParseDocument(&bytes, &error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory.";
+  }
   IStuffDPF->FreeBlock(&block);
   if (!document) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s','%s')] Error: %s\n", path, name, error.c_str());

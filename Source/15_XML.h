@@ -22,5 +22,8 @@ void XMLPrepareText(std::string* text);   // in place
 struct XMLShape {
   int depth;
   int attributes;
+  // The first '&' in a text or quoted attribute value that starts no entity reference, which the
+  // parser would drop without a word ("Tom & Jerry" would read "Tom  Jerry"); NULL when there is none.
+  const char* strayAmpersand = nullptr;
 };
 XMLShape XMLMeasure(const char* text, int depthLimit = kXMLMaxDepth, int attributeLimit = kXMLMaxAttributes);

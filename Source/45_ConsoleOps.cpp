@@ -3,6 +3,7 @@
 // never touches the console object; it is queued for the console's own thread.
 #include "01_Main.h"
 #include "43_Console.h"
+#include <cctype>
 
 // The operations both windows share, once for each window.
 #define YDX_WINDOW_OPERATIONS(Prefix, window)                                                          \
@@ -84,10 +85,19 @@ static int Registered(const char* operation, const char* name, const char* refus
   return refusal ? 0 : 1;
 }
 
+// Typed lines are split into words at white space, so only a name of one word can ever be typed.
+static bool UsableCommandName(const char* name) {
+  if (!*name) return false;
+  for (const char* c = name; *c; ++c)
+    if (isspace((unsigned char)*c)) return false;
+  return true;
+}
+
 int Yandorix_Main::ConAddCmdHandler(const char* name, const char* help, int (*handler)(std::vector<std::string>*)) {
   const char* refusal = NULL;
   if (!p->console) refusal = "there is no console before SetVideoMode";
   else if (!name || !help || !handler) refusal = "a name, a help text and a handler are all needed";
+  else if (!UsableCommandName(name)) refusal = "a command name is one word: not empty, without white space";
   else if (!p->console->ConsoleAddCommand(name, help, handler)) refusal = "a command of that name exists already";
   return Registered("ConAddCmdHandler", name, refusal);
 }

@@ -103,12 +103,45 @@ bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string*
   return true;
 }
 
+// The operation and its arguments as log lines name them (printf style).
+std::string CallText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string CallText(const char* format, ...) {
+  char call[600];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(call, sizeof call, format, args);
+  va_end(args);
+  return call;
+}
+
+// The open mixer's rate, 0 when it is closed.
+uint32_t MixerRate() {
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  return Mix_QuerySpec(&rate, &format, &channels) && rate > 0 ? (uint32_t)rate : 0;
+}
+
+// The sound check of a load or an information call. A sound must keep a sample frame at the open
+// mixer's rate; without a mixer, or with one slower than any usual one, at the slowest usual rate (a
+// load then also checks the mixer's own limits).
+ydxsound::InfoResult CheckSound(ydxsound::ByteSource& bytes, sAudioType* out, ydxsound::SoundShape* shape) {
+  return ydxsound::SoundInfoOf(bytes, out, shape, std::max(MixerRate(), ydxsound::kSlowestMixerRate));
+}
+
+// Bytes at the end that were left out of an accepted sound are worth a warning: the file may be cut.
+void WarnOfIgnoredBytes(const std::string& call, const ydxsound::SoundShape& shape) {
+  if (shape.ignoredBytes)
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the sound ends at a VOC block that cannot continue it; the last "
+                   "%llu bytes of the file were ignored.\n", call.c_str(), (unsigned long long)shape.ignoredBytes);
+}
+
 // The mixer's loader reads a sound up to its end, never what follows it (bytes behind a VOC terminator
-// would go into a buffer sized without them): such a sound reaches it as a copy of its own bytes.
+// would go into a buffer sized without them): such a sound reaches it as a copy of its own bytes,
+// ended by a terminator.
 Mix_Chunk* LoadUpToEnd(SDL_RWops* source, ydxsound::ByteSource& bytes, uint64_t soundEnd) {
   if (!soundEnd || soundEnd >= bytes.Size()) return Mix_LoadWAV_RW(source, 0);
-  std::string sound((size_t)soundEnd, '\0');
-  if (bytes.ReadAt(0, &sound[0], sound.size()) != sound.size()) return NULL;
+  std::string sound((size_t)soundEnd + 1, '\0');
+  if (bytes.ReadAt(0, &sound[0], (size_t)soundEnd) != soundEnd) return NULL;
   SDL_RWops* copy = SDL_RWFromConstMem(sound.data(), (int)sound.size());
   if (!copy) return NULL;
   Mix_Chunk* chunk = Mix_LoadWAV_RW(copy, 0);
@@ -120,17 +153,22 @@ Mix_Chunk* LoadUpToEnd(SDL_RWops* source, ydxsound::ByteSource& bytes, uint64_t 
 // SDL_mixer's loaders survive, and that converts to the open mixer, reaches Mix_LoadWAV_RW: they
 // crash or loop on others (see SoundInfoOf). The mixer's loader also gives up on data of no known
 // kind without releasing the stream or its own chunk, and some of its format loaders keep the stream
-// on failure: the stream is always closed here. `refusal` says why data was refused before loading.
-Mix_Chunk* LoadChunk(SDL_RWops* source, std::string* refusal) {
+// on failure: the stream is always closed here. Data refused before loading is named with its reason
+// under `call`.
+Mix_Chunk* LoadChunk(SDL_RWops* source, const std::string& call) {
   if (!source) return NULL;
   Mix_Chunk* chunk = NULL;
   ydxsound::StreamSource stream(source);
   sAudioType sound;
   ydxsound::SoundShape shape;
-  if (ydxsound::SoundInfoOf(stream, &sound, &shape) != ydxsound::kInfoOk) *refusal = shape.refusal;
-  else if (ConversionFits(sound, shape.decodedBytes, refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+  std::string refusal;
+  if (CheckSound(stream, &sound, &shape) != ydxsound::kInfoOk) refusal = shape.refusal;
+  else if (ConversionFits(sound, shape.decodedBytes, &refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
     chunk = LoadUpToEnd(source, stream, shape.soundEnd);
   SDL_RWclose(source);
+  if (!refusal.empty())
+    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: sound refused before decoding (%s).\n", call.c_str(), refusal.c_str());
+  if (chunk) WarnOfIgnoredBytes(call, shape);
   return chunk;
 }
 
@@ -260,17 +298,11 @@ bool ReadWholeFile(const char* path, char** data, int* size, int extra = 0) {
   return true;
 }
 
-// Loads and exports need the open mixer. Without it they say so in the log, naming the call (printf style).
-bool MixerOpen(int initialised, const char* format, ...) __attribute__((format(printf, 2, 3)));
-bool MixerOpen(int initialised, const char* format, ...) {
+// Loads and exports need the open mixer. Without it they say so in the log, naming the call.
+bool MixerOpen(int initialised, const std::string& call) {
   if (initialised) return true;
-  char call[600];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(call, sizeof call, format, args);
-  va_end(args);
   ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the mixer is not open (ISoundFX->Init() opens it when audioenable "
-                 "is 1).\n", call);
+                 "is 1).\n", call.c_str());
   return false;
 }
 
@@ -524,14 +556,11 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 // ---- loading and freeing ----
 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
-  if (!MixerOpen(p->initialised, "SoundLoad('%s')", Text(file))) return -1;
+  std::string call = CallText("SoundLoad('%s')", Text(file));
+  if (!MixerOpen(p->initialised, call)) return -1;
   SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
-  std::string refusal;
-  Mix_Chunk* chunk = LoadChunk(source, &refusal);
+  Mix_Chunk* chunk = LoadChunk(source, call);
   if (!chunk) {
-    if (!refusal.empty())
-      ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound refused before decoding (%s).\n", Text(file),
-                     refusal.c_str());
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
     return -1;
   }
@@ -539,7 +568,8 @@ int Yandorix_ISoundFX::SoundLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
-  if (!MixerOpen(p->initialised, "SoundLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  std::string call = CallText("SoundLoad('%s','%s')", ArchiveName(handle), Text(name));
+  if (!MixerOpen(p->initialised, call)) return -1;
   if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "SND", Text(name), &block) || !block.data) {
@@ -554,13 +584,9 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
     IStuffDPF->FreeBlock(&block);
     return -1;
   }
-  std::string refusal;
-  Mix_Chunk* chunk = LoadChunk(source, &refusal);
+  Mix_Chunk* chunk = LoadChunk(source, call);
   IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
   if (!chunk) {
-    if (!refusal.empty())
-      ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound refused before decoding (%s).\n",
-                     ArchiveName(handle), Text(name), refusal.c_str());
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound format unknown.\n", ArchiveName(handle),
                    Text(name));
     return -1;
@@ -574,7 +600,7 @@ int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* file) {
-  if (!MixerOpen(p->initialised, "MusicLoad('%s')", Text(file))) return -1;
+  if (!MixerOpen(p->initialised, CallText("MusicLoad('%s')", Text(file)))) return -1;
   char* data;
   int size;
   if (!ReadWholeFile(file, &data, &size)) {
@@ -591,7 +617,7 @@ int Yandorix_ISoundFX::MusicLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
-  if (!MixerOpen(p->initialised, "MusicLoad('%s','%s')", ArchiveName(handle), Text(name))) return -1;
+  if (!MixerOpen(p->initialised, CallText("MusicLoad('%s','%s')", ArchiveName(handle), Text(name)))) return -1;
   if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
@@ -690,34 +716,44 @@ namespace {
 
 // The info operations share everything but their texts and the format rules.
 struct InfoTexts {
+  const char* operation;
   const char* type;
   const char* notFound;
   const char* loadFailed;
   const char* unknown;
-  bool quietOggFailure;   // music: a bad Ogg Vorbis header is refused without a message
+  bool music;   // music: modules by their signatures, and no load-failed line for bad Ogg Vorbis headers
 };
 
 const InfoTexts kSoundTexts = {
-    "SND", " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound not found.\n",
+    "SoundInfo", "SND", " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound not found.\n",
     " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound load failed.\n",
     " . [ISoundFX->SoundInfo('%s','%s',0x%x] Error: sound format unknown.\n", false};
 const InfoTexts kMusicTexts = {
-    "MUS", " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music not found.\n",
+    "MusicInfo", "MUS", " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music not found.\n",
     " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music load failed.\n",
     " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music format unknown.\n", true};
 
+ydxsound::InfoResult InfoOf(ydxsound::ByteSource& bytes, sAudioType* out, ydxsound::SoundShape* shape, bool music) {
+  return music ? ydxsound::MusicInfoOf(bytes, out, shape) : CheckSound(bytes, out, shape);
+}
+
+// The load-failed line is the same for every cause; a line before it says which one it was.
 int Info(int handle, const char* name, sAudioType* out, const InfoTexts& texts) {
   if (!out) return 0;
   const char* archive = ArchiveName(handle);
   unsigned where = Address(out);
+  std::string call = CallText("%s('%s','%s')", texts.operation, archive, Text(name));
+  ydxsound::SoundShape shape;
   ydxsound::InfoResult result;
   if (handle == 0) {
     ydxsound::FileSource file(name);
     if (!file.Ok()) {
+      ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the file is missing, unreadable or not a regular file.\n",
+                     call.c_str());
       ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
       return 0;
     }
-    result = texts.quietOggFailure ? ydxsound::MusicInfoOf(file, out) : ydxsound::SoundInfoOf(file, out);
+    result = InfoOf(file, out, &shape, texts.music);
     if (result == ydxsound::kInfoOk) out->length = (Uint32)file.Size();
   } else {
     DPF_BlockData block = DPF_BlockData();
@@ -727,13 +763,19 @@ int Info(int handle, const char* name, sAudioType* out, const InfoTexts& texts) 
       return 0;
     }
     ydxsound::MemorySource memory(block.data, (size_t)block.size);
-    result = texts.quietOggFailure ? ydxsound::MusicInfoOf(memory, out) : ydxsound::SoundInfoOf(memory, out);
+    result = InfoOf(memory, out, &shape, texts.music);
     if (result == ydxsound::kInfoOk) out->length = (Uint32)block.size;
     IStuffDPF->FreeBlock(&block);
   }
-  if (result == ydxsound::kInfoUnknown) ILogSystem.Msg(0, texts.unknown, archive, Text(name), where);
-  else if (result == ydxsound::kInfoFailed && !texts.quietOggFailure)
-    ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
+  if (result == ydxsound::kInfoUnknown) {
+    ILogSystem.Msg(0, texts.unknown, archive, Text(name), where);
+  } else if (result == ydxsound::kInfoFailed) {
+    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: %s refused (%s).\n", call.c_str(), texts.music ? "music" : "sound",
+                   shape.refusal);
+    if (!texts.music) ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
+  } else {
+    WarnOfIgnoredBytes(call, shape);
+  }
   return result == ydxsound::kInfoOk;
 }
 
@@ -760,8 +802,8 @@ int Yandorix_ISoundFX::MusicInfo(const char* archive, const char* name, sAudioTy
 // ---- export ----
 
 int Yandorix_ISoundFX::Export(int handle, const char* name, char music, const char* file) {
-  if (!MixerOpen(p->initialised, "Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file)))
-    return 0;
+  std::string call = CallText("Export('%s','%s',%d,'%s')", ArchiveName(handle), Text(name), music, Text(file));
+  if (!MixerOpen(p->initialised, call)) return 0;
   if (handle <= 0 || !IStuffDPF) return 0;
   const char* archive = ArchiveName(handle);
   DPF_BlockData block = DPF_BlockData();

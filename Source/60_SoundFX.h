@@ -60,12 +60,15 @@ class StreamSource : public ByteSource {
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 
 // What the header check learnt beyond the format record: why it refused, how many bytes of samples
-// the loader will make, and where the sound ends when bytes follow that the loader must not see (a
-// VOC terminator; 0 when the loader may read to the end of the data).
+// the loader will make, and where the sound ends when bytes follow that the loader must not see: the
+// loader then gets the bytes up to there and a VOC terminator (0 when it may read the data as it is).
+// `ignoredBytes` counts the bytes after the sound that looked like more of it but could not be (the
+// game is warned); a terminator and what follows it are not counted.
 struct SoundShape {
   const char* refusal = nullptr;
   uint64_t decodedBytes = 0;
   uint64_t soundEnd = 0;
+  uint64_t ignoredBytes = 0;
 };
 
 // Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format
@@ -73,10 +76,14 @@ struct SoundShape {
 // Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
 // kInfoOk also promises that the mixer's loader takes the data without harm and turns it into a chunk
 // with at least one sample frame (the mixer plays no other) for any mixer of 1, 2, 4 or 6 channels
-// between 8000 and 48000 Hz, given the data up to the shape's end: SDL's loaders and converter
+// between `mixerRate` and 48000 Hz, given the data up to the shape's end: SDL's loaders and converter
 // crash or loop on some shapes (no channels, a rate of 0, ADPCM blocks of size 0, ...), so only data
 // that passes this check is ever handed to them.
-InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);
+// A sound must keep at least one sample frame at the mixer's rate once converted (each halving of
+// the rate halves the frames): `mixerRate` is the open mixer's, or the slowest usual one without a mixer.
+const uint32_t kSlowestMixerRate = 8000;
+InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr,
+                       uint32_t mixerRate = kSlowestMixerRate);
 // The channel counts and rates accepted by that check: those SDL's converter turns into any such mixer.
 bool ChannelsConvertible(int channels);
 const uint32_t kLowestRate = 1000, kHighestRate = 384000;

@@ -77,6 +77,7 @@ struct Reader {
   const char* refusal = nullptr;
   uint64_t decodedBytes = 0;
   uint64_t soundEnd = 0;
+  uint64_t ignoredBytes = 0;
   explicit Reader(ByteSource& s) : source(s) {}
   InfoResult Refuse(const char* why) {
     refusal = why;
@@ -312,8 +313,11 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
 // sequences that sound tools write, in forms that load cleanly, are taken: an 8-bit data block (after
 // an extended block for stereo) or a new-format block, continuations and further blocks of the same
 // kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown types), then the end of the
-// file or a terminator. Whatever follows a terminator (sox writes a few bytes there) is ignored, and
-// the loader is handed the file only up to it.
+// file or a terminator. Whatever follows a terminator is ignored. sox writes the length of its
+// 16-bit block 8 bytes short, so that its last samples and the terminator look like one more block,
+// mostly one that runs past the end of the file: as sox and ffmpeg do, a sound under way ends at the
+// first block that cannot continue it, and the rest of the file is ignored. The loader is handed the
+// sound up to its end and a terminator.
 enum { kVocEnd = 0, kVocData = 1, kVocMore = 2, kVocSilence = 3, kVocMarker = 4, kVocExtended = 8, kVocNewData = 9 };
 
 struct VocSound {
@@ -408,21 +412,32 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   uint64_t pos = r.LE16(20);
   if (!r.ok || pos < 26) return r.Refuse("a VOC header whose first block lies inside it");
   VocSound v;
+  uint64_t end = size;   // where the sound's blocks end
   while (pos < size) {
     uint8_t type = r.U8(pos);
     if (type == kVocEnd) {
-      r.soundEnd = pos + 1;
+      end = pos;
       break;
     }
     uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
     uint64_t body = pos + 4;
-    if (!r.ok || body + length > size) return r.Refuse("a VOC block that runs past the end of the file");
-    if (VocBlockOf(r, v, type, body, length) != kInfoOk) return kInfoFailed;
-    if (!r.ok) return r.Refuse("a VOC block that runs past the end of the file");
-    pos = body + length;
+    bool whole = r.ok && body + length <= size;
+    if (whole && VocBlockOf(r, v, type, body, length) == kInfoOk && r.ok) {
+      pos = body + length;
+      continue;
+    }
+    if (!whole || !r.ok) r.Refuse("a VOC block that runs past the end of the file");
+    // Before any sound, or between an extended block and its data, the block's fault is the file's.
+    if (v.kind == 0 || v.extendedPending) return kInfoFailed;
+    r.ok = true;
+    r.refusal = nullptr;
+    end = pos;
+    r.ignoredBytes = size - pos;
+    break;
   }
   if (v.kind == 0) return r.Refuse("a VOC file without sound");
   if (v.extendedPending) return r.Refuse("a VOC extended block without its data block");
+  if (r.ignoredBytes > 0 || end + 1 < size) r.soundEnd = end;
   r.decodedBytes = v.bytes;
   return Accept(r, out, v.channels, v.bits == 16 ? AUDIO_S16LSB : AUDIO_U8, v.frequency);
 }
@@ -585,15 +600,16 @@ InfoResult Finish(const Reader& r, InfoResult result, SoundShape* shape) {
     shape->refusal = result == kInfoOk ? nullptr : r.refusal ? r.refusal : "a damaged header";
     shape->decodedBytes = result == kInfoOk ? r.decodedBytes : 0;
     shape->soundEnd = result == kInfoOk ? r.soundEnd : 0;
+    shape->ignoredBytes = result == kInfoOk ? r.ignoredBytes : 0;
   }
   return result;
 }
 
 // The fewest sample frames a sound needs to keep one when the converter halves its rate, step by step,
-// down to the slowest common mixer (8000 Hz), comparing rates in hundreds of Hz as SDL does.
-uint64_t FramesForAnyMixer(uint32_t frequency) {
+// down to the mixer's, comparing rates in hundreds of Hz as SDL does.
+uint64_t FramesForMixer(uint32_t frequency, uint32_t mixerRate) {
   uint64_t needed = 1;
-  for (uint64_t low = 8000; low * 2 / 100 <= frequency / 100; low *= 2) needed *= 2;
+  for (uint64_t low = std::max<uint32_t>(mixerRate, 1); low * 2 / 100 <= frequency / 100; low *= 2) needed *= 2;
   return needed;
 }
 
@@ -621,14 +637,14 @@ InfoResult SoundKind(Reader& r, sAudioType* out) {
 
 }  // namespace
 
-InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
+InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape, uint32_t mixerRate) {
   Reader r(source);
   InfoResult result = SoundKind(r, out);
   if (result == kInfoUnknown) r.refusal = "not a sound file of a kind the mixer knows";
   // The mixer refuses to play a chunk without a whole sample frame, so such a sound is no sound.
   if (result == kInfoOk) {
     uint64_t frameBytes = (uint64_t)out->channels * ((out->sampleformat & 0xFF) / 8);
-    if (r.decodedBytes / frameBytes < FramesForAnyMixer((uint32_t)out->frequency))
+    if (r.decodedBytes / frameBytes < FramesForMixer((uint32_t)out->frequency, mixerRate))
       result = r.Refuse("too few samples to give the mixer one sample frame");
   }
   return Finish(r, result, shape);

@@ -7,6 +7,7 @@
 // (the mixer's own limits), so there only what loads must be informed of.
 #include "FuzzSupport.h"
 #include "60_SoundFX.h"
+#include <algorithm>
 #include <ftw.h>
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 char directory[] = "/tmp/ydxfuzz-agree-XXXXXX";
 std::string soundFile, archiveFile;
 bool commonMixer = true;   // one that takes every sound the information reader accepts
+uint32_t judgedRate = ydxsound::kSlowestMixerRate;   // the rate short sounds are judged by with this mixer
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
 void RemoveDirectory() { nftw(directory, RemoveEntry, 4, FTW_DEPTH | FTW_PHYS); }
@@ -72,6 +74,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (const char* mixer = getenv("YDXFUZZ_MIXER")) sscanf(mixer, "%d,%i,%d", &rate, &format, &channels);
   if (ISoundFX->Init(rate, (Uint16)format, channels, 1024) != 1) abort();
   commonMixer = rate >= 8000 && rate <= 48000 && ((format & 0xFF) == 16 || channels <= 2);
+  judgedRate = std::max<uint32_t>((uint32_t)rate, ydxsound::kSlowestMixerRate);
   return 0;
 }
 
@@ -82,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ydxsound::MemorySource memory(bytes.data(), bytes.size());
   sAudioType fromMemory;
   memset(&fromMemory, 0, sizeof fromMemory);
-  bool memoryVerdict = ydxsound::SoundInfoOf(memory, &fromMemory) == ydxsound::kInfoOk;
+  bool memoryVerdict = ydxsound::SoundInfoOf(memory, &fromMemory, nullptr, judgedRate) == ydxsound::kInfoOk;
   if (memoryVerdict) RequireSane(fromMemory, "information without channels, sample format or frequency");
 
   if (!Write(soundFile, data, size)) return 0;

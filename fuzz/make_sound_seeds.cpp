@@ -57,8 +57,11 @@ int main(int argc, char** argv) {
       {"voc8", Voc8(10000, 40)},
       {"voc8-stereo", Voc8Stereo(11025, 40)},   {"voc16-pieces", VocContinued(16000, 60, 3)},
       {"voc16-short-length", soxVoc16},        {"ogg", OggVorbis(1, 8000, 0.05)},
-      {"voc16-sox-trailer", Voc16AsSox(2, 22050, 40)},
+      {"voc16-sox-trailer", Voc16(2, 22050, 40) + std::string("\x02\x04\x01\x01\x10\x20\x30\x40", 8)},
+      {"voc16-sox-past-the-end", Voc16AsSox(2, 22050, 40, std::string("\x2f\xa7\x8a\xb2\x33\xc6\xf5\xe1", 8))},
+      {"voc16-sox-empty-block", Voc16AsSox(1, 22050, 40, std::string("\1\0\0\0\xff\xff\0\0", 8))},
       {"ogg-headers-only", OggVorbis(2, 44100, 0)},
+      {"ogg-one-frame", OggVorbis(2, 44100, 1.5 / 44100)},
   };
   for (const Seed& s : agreeSeeds) Save(agree + s.name, s.bytes);
   return 0;

@@ -1,8 +1,10 @@
 // The file layer: paths written with '\' reach the same files as with '/', through the layer itself and
-// through the library's operations that take file names; replaced files appear only when complete.
+// through the library's operations that take file names; replaced files appear only when complete, a
+// link keeps pointing at the replaced file, and what is not a regular file is never replaced.
 #include "CoreTest.h"
 #include "00_Platform.h"
 #include <sys/stat.h>
+#include <unistd.h>
 
 class PlatformTest : public CoreTest {};
 
@@ -42,4 +44,36 @@ TEST_F(PlatformTest, TheLogFileAcceptsBackslashPaths) {
   ILogSystem.Msg(0, "a line\n");
   EXPECT_NE(ydxtest::ReadFile("logs/game.log").find("a line\n"), std::string::npos);
   EXPECT_FALSE(ydxtest::FileExists("ILogSysError.txt"));
+}
+
+TEST_F(PlatformTest, ReplacedFilesFollowLinksAndOnlyRegularFilesAreReplaced) {
+  StartLibrary();
+  ASSERT_EQ(mkdir("real", 0777), 0);
+  ASSERT_TRUE(ydxtest::WriteFile("real/doc.xml", "<old/>"));
+  ASSERT_EQ(symlink("real/doc.xml", "link.xml"), 0);
+  ASSERT_EQ(symlink("doc.xml", "real/relative.xml"), 0);   // relative to the link's own directory
+  ASSERT_EQ(symlink("fifo", "fifo-link"), 0);
+  ASSERT_EQ(mkfifo("fifo", 0644), 0);
+  const struct {
+    const char* path;
+    int saved;
+    const char* line;   // the refusal's line
+  } cases[] = {
+      {"link.xml", 1, ""},
+      {"real/relative.xml", 1, ""},
+      {"fifo", 0, " . [Yandorix] Error: 'fifo' is not a regular file, so it is not replaced.\n"},
+      {"fifo-link", 0, " . [Yandorix] Error: 'fifo-link' leads to 'fifo', which is not a regular file, so it is not "
+                       "replaced.\n"},
+  };
+  int h = Yandorix.XMLCreate("new");
+  for (const auto& c : cases) {
+    EXPECT_EQ(Yandorix.XMLSave(h, c.path), c.saved) << c.path;
+    EXPECT_TRUE(Contains(ydxtest::LogText(), c.line)) << c.path;
+  }
+  Yandorix.XMLClose(h);
+  struct stat st;
+  for (const char* link : {"link.xml", "real/relative.xml", "fifo-link"})
+    EXPECT_TRUE(lstat(link, &st) == 0 && S_ISLNK(st.st_mode)) << link;
+  EXPECT_TRUE(lstat("fifo", &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_NE(ydxtest::ReadFile("real/doc.xml").find("<new />"), std::string::npos);
 }

@@ -318,6 +318,13 @@ TEST_F(DPFMaintenance, FailedMigrationsLeaveTheVersion3FileAsItWas) {
 
 namespace {
 int AddedCommand(std::vector<std::string>*) { return 1; }
+bool OpenScreen() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;   // the archive tests start without video
+  Yandorix.colordepth = 32;
+  Yandorix.resolutionx = 320;
+  Yandorix.resolutiony = 200;
+  return Yandorix.SetVideoMode() == 1;
+}
 }  // namespace
 
 // Calls that fail where a newcomer meets them first (a short key, no mixer, no screen yet) return their
@@ -357,6 +364,12 @@ TEST_F(DPFMaintenance, FailedCallsSayWhyInTheLog) {
       {[&] { return Yandorix.LoadConfig(NULL, "partial.xml", NULL); }, 0,
        " . [Yandorix.LoadConfig('','partial.xml')] Warning: 'resolutionx' is missing or not a whole number; the "
        "values from there on were not read.\n"},
+      // With a console: names that no typed line could ever call.
+      {[&] { return OpenScreen() ? Yandorix.ConAddCmdHandler("", "never typed", AddedCommand) : -1; }, 0,
+       " . [Yandorix.ConAddCmdHandler('')] Error: a command name is one word: not empty, without white space.\n"},
+      {[&] { return Yandorix.ConAddCmdHandler("two words", "never typed", AddedCommand); }, 0,
+       " . [Yandorix.ConAddCmdHandler('two words')] Error: a command name is one word: not empty, without white "
+       "space.\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(), c.result) << c.line;

@@ -167,18 +167,25 @@ TEST_F(InfoTest, UnknownShortAndDamagedFilesAreRefused) {
     int result = c.music ? ISoundFX->MusicInfo(0, C(c.file), &info) : ISoundFX->SoundInfo(0, C(c.file), &info);
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(Logged(std::string(c.file) + "',0x") && Logged(c.message));
+    // Load failures name their cause on a line of their own first.
+    bool failed = strstr(c.message, "load failed") != NULL;
+    EXPECT_EQ(Logged(std::string("[ISoundFX->SoundInfo('(null)','") + c.file + "')] Error: sound refused ("), failed);
     if (!c.music) {   // what SDL's loaders make of the same bytes
       SDL_AudioSpec spec;
       EXPECT_FALSE(c.bytes.size() >= 4 && LoaderSpec(c.bytes, &spec));
     }
   }
-  // A damaged Ogg Vorbis music file is refused without a message of its own.
+  // A damaged Ogg Vorbis music file is refused with its cause only.
   Save("bad.ogg", damagedOgg);
   sAudioType info;
   EXPECT_EQ(ISoundFX->MusicInfo(0, C("bad.ogg"), &info), 0);
-  EXPECT_FALSE(Logged("MusicInfo('(null)','bad.ogg'"));
+  EXPECT_TRUE(Logged(" . [ISoundFX->MusicInfo('(null)','bad.ogg')] Error: music refused (damaged Ogg Vorbis "
+                     "headers).\n"));
+  EXPECT_FALSE(Logged("MusicInfo('(null)','bad.ogg',0x"));
   // Missing files and blocks.
   EXPECT_EQ(ISoundFX->SoundInfo(0, C("missing.wav"), &info), 0);
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundInfo('(null)','missing.wav')] Error: the file is missing, unreadable or "
+                     "not a regular file.\n"));
   char expected[128];
   snprintf(expected, sizeof expected, " . [ISoundFX->SoundInfo('(null)','missing.wav',0x%x] Error: sound load failed.\n",
            (unsigned)(uintptr_t)&info);

@@ -43,6 +43,11 @@ struct ShapeCase {
 // file's "COMM" chunk.
 const size_t kBlockAlign = 32, kMsFirstBlock = 12 + 58 + 12 + 8, kVocBlock = 26, kVocLength = 27, kAfterComm = 38;
 
+// The last 8 sample bytes of sox files, which its short block length turns into a block header: one that
+// runs past the end of the file, an empty 8-bit block (then one past the end), a terminator.
+const std::string kSoxPastTheEnd("\x2f\xa7\x8a\xb2\x33\xc6\xf5\xe1", 8), kSoxEmptyBlock("\1\0\0\0\xff\xff\0\0", 8),
+    kSoxTerminator("\0\0\x05\0\x02\0\x01\0", 8);
+
 std::vector<ShapeCase> Shapes() {
   using namespace ydxsnd;
   std::string ms = WavAdpcm(true, 1, 22050, 2), ima = WavAdpcm(false, 2, 8000, 2);
@@ -54,7 +59,8 @@ std::vector<ShapeCase> Shapes() {
       {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
       {"lowest-rate.wav", WavShape(1, 1, 1000, 16, 2), 1, AUDIO_S16LSB, 1000},
       {"highest-rate.wav", WavShape(1, 6, 384000, 16, 12, 32 * 12), 6, AUDIO_S16LSB, 384000},
-      {"too-short-for-8000-hz.wav", WavShape(1, 6, 384000, 16, 12, 31 * 12), 0, 0, 0},
+      {"enough-for-22050-hz.wav", WavShape(1, 6, 384000, 16, 12, 16 * 12), 6, AUDIO_S16LSB, 384000},
+      {"too-short-for-22050-hz.wav", WavShape(1, 6, 384000, 16, 12, 15 * 12), 0, 0, 0},
       {"no-channels.wav", WavShape(1, 0, 22050, 16, 2), 0, 0, 0},
       {"three-channels.wav", WavShape(1, 3, 22050, 16, 6), 0, 0, 0},
       {"rate-0.wav", WavShape(1, 1, 0, 16, 2), 0, 0, 0},
@@ -76,12 +82,14 @@ std::vector<ShapeCase> Shapes() {
       {"stereo.voc", Voc8Stereo(11025, 40), 2, AUDIO_U8, 11025},
       {"s16.voc", Voc16(2, 16000, 40), 2, AUDIO_S16LSB, 16000},
       {"s16-pieces.voc", VocContinued(22050, 100, 3), 1, AUDIO_S16LSB, 22050},
-      {"s16-short-length.voc", WithByte(voc16, kVocLength, (char)(voc16[kVocLength] - 8)), 0, 0, 0},
+      {"s16-short-length.voc", WithByte(voc16, kVocLength, (char)(voc16[kVocLength] - 8)), 1, AUDIO_S16LSB, 8000},
       {"s16-no-channels.voc", WithByte(voc16, kVocBlock + 9, 0), 0, 0, 0},
       {"extended-mono.voc", WithByte(Voc8Stereo(11025, 40), kVocBlock + 7, 0), 0, 0, 0},
       {"marker.voc", WithByte(voc16, kVocBlock, 4), 0, 0, 0},
       {"zero-padded.voc", voc16 + std::string(16, '\0'), 1, AUDIO_S16LSB, 8000},
-      {"sox16.voc", Voc16AsSox(2, 22050, 40), 2, AUDIO_S16LSB, 22050},
+      {"sox16.voc", Voc16AsSox(2, 22050, 40, kSoxPastTheEnd), 2, AUDIO_S16LSB, 22050},
+      {"sox16-empty-block.voc", Voc16AsSox(1, 22050, 40, kSoxEmptyBlock), 1, AUDIO_S16LSB, 22050},
+      {"sox16-cut-first-block.voc", Voc16AsSox(1, 22050, 40, kSoxPastTheEnd).substr(0, 60), 0, 0, 0},
       {"after-terminator.voc", voc16 + std::string("\x02\x04\0\0\x10\x20\x30\x40", 8), 1, AUDIO_S16LSB, 8000},
       {"s16.aiff", Aiff(16, 2, 44100, 40), 2, AUDIO_S16MSB, 44100},
       {"three-channels.aiff", Aiff(8, 3, 22050, 40), 0, 0, 0},
@@ -129,21 +137,41 @@ TEST_F(ShapeTest, InformationAndLoadingGiveOneVerdictForEveryShape) {
   IStuffDPF->Close(archive);
 }
 
-// Bytes after a VOC terminator are ignored, and the mixer's loader never sees them: the sound loads,
-// from a file and from an archive, exactly as it does without them.
-TEST_F(ShapeTest, WhatFollowsAVocTerminatorNeverReachesTheLoader) {
+// Bytes after a VOC terminator, and the last samples that sox's short block length leaves outside its
+// block, are ignored, and the mixer's loader never sees them: from a file and from an archive, the sound
+// loads exactly as one whose block ends there. Only the bytes that looked like a block are warned of.
+TEST_F(ShapeTest, WhatFollowsTheLastWholeVocBlockNeverReachesTheLoader) {
   OpenMixer();
-  SaveAndImport(IStuffDPF->Create("voc.dpf"), "sox.voc", ydxsnd::Voc16AsSox(2, 22050, 40));
-  SaveAndImport(IStuffDPF->Open("voc.dpf"), "plain.voc", ydxsnd::Voc16(2, 22050, 40));
-  std::vector<Uint32> lengths;
-  for (const char* name : {"sox.voc", "plain.voc"}) {
-    for (int sound : {ISoundFX->SoundLoad(name), ISoundFX->SoundLoad(C("voc.dpf"), C(name))}) {
+  const char kWarning[] = "Warning: the sound ends at a VOC block that cannot continue it; the last 9 bytes of the "
+                          "file were ignored.\n";
+  const struct {
+    const char* name;
+    std::string bytes;
+    int frames;   // as loaded: the frames of the blocks as declared
+    bool warned;
+  } cases[] = {
+      {"trailer.voc", ydxsnd::Voc16(2, 22050, 40) + std::string("\x02\x04\x01\x01\x10\x20\x30\x40", 8), 40, false},
+      {"sox-past-the-end.voc", ydxsnd::Voc16AsSox(2, 22050, 40, kSoxPastTheEnd), 38, true},
+      {"sox-empty-block.voc", ydxsnd::Voc16AsSox(2, 22050, 40, kSoxEmptyBlock), 38, true},
+      {"sox-terminator.voc", ydxsnd::Voc16AsSox(2, 22050, 40, kSoxTerminator), 38, false},
+  };
+  int archive = IStuffDPF->Create("voc.dpf");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SaveAndImport(archive, c.name, c.bytes);
+    Save("plain.voc", ydxsnd::Voc16(2, 22050, c.frames));
+    std::vector<Uint32> lengths;
+    for (int sound : {ISoundFX->SoundLoad(c.name), ISoundFX->SoundLoad(archive, C(c.name)),
+                      ISoundFX->SoundLoad("plain.voc")}) {
       int channel = ISoundFX->SoundPlay(-1, sound, -1);
-      ASSERT_GE(channel, 0) << name;
+      ASSERT_GE(channel, 0);
       lengths.push_back(Mix_GetChunk(channel)->alen);
+      ISoundFX->ChannelStop(channel);
+      ISoundFX->SoundFree(sound);
     }
+    EXPECT_EQ(lengths, std::vector<Uint32>(3, lengths[2]));
+    EXPECT_EQ(Logged(std::string("[ISoundFX->SoundLoad('") + c.name + "')] " + kWarning), c.warned);
   }
-  EXPECT_EQ(lengths, std::vector<Uint32>(4, lengths[0]));
 }
 
 TEST_F(ShapeTest, RefusedDataIsNamedWithItsReason) {
@@ -213,6 +241,17 @@ TEST_F(ShapeTest, TheOpenMixersLimitsAreKept) {
   EXPECT_GE(sound, 0);
   ISoundFX->SoundFree(sound);
   ISoundFX->Quit();
+  // A sound of a single sample frame keeps it at the open mixer's rate; with no mixer open it is judged
+  // by the slowest usual one, where it would keep none.
+  ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 512), 1);
+  Save("one.ogg", ydxsnd::OggVorbis(2, 44100, 1.5 / 44100));
+  EXPECT_EQ(ISoundFX->SoundInfo(0, C("one.ogg"), &info), 1);
+  sound = ISoundFX->SoundLoad("one.ogg");
+  EXPECT_GE(ISoundFX->SoundPlay(-1, sound, 0), 0);
+  ISoundFX->SoundFree(sound);
+  ISoundFX->Quit();
+  EXPECT_EQ(ISoundFX->SoundInfo(0, C("one.ogg"), &info), 0);
+  EXPECT_TRUE(Logged("'one.ogg')] Error: sound refused (too few samples to give the mixer one sample frame).\n"));
   // SDL spreads one or two 8-bit channels over four or six by writing before its buffer.
   ASSERT_EQ(ISoundFX->Init(22050, AUDIO_S8, 6, 512), 1);
   EXPECT_EQ(ISoundFX->SoundLoad("short.wav"), -1);

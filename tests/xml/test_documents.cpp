@@ -372,8 +372,8 @@ TEST_F(XmlTest, ElementsWithHundredsOfThousandsOfAttributesAreRefused) {
   EXPECT_GT(Yandorix.XMLOpen("full.xml"), 0);
 }
 
-TEST_F(XmlTest, LineEndsAreNormalisedAndANulEndsTheDocument) {
-  int h = OpenText(std::string("<r v='a\r\nb\rc'>x</r>\0<broken", 25));
+TEST_F(XmlTest, LineEndsAreNormalisedAndNulsMayOnlyEndTheFile) {
+  int h = OpenText(std::string("<r v='a\r\nb\rc'>x</r>\0\n\0 ", 23));
   ASSERT_GT(h, 0);
   ASSERT_EQ(Yandorix.XMLNodeFirst(h), 1);
   const char* v = nullptr;
@@ -428,24 +428,41 @@ const char kTypeDatabase[] =
     "<pattern text=\"*.tile\"/></type>\n  <type name=\"audio/x-beep\"><note>a beep</note></type>\n</type-list>\n";
 }  // namespace
 
-// A document the reader cannot read whole is refused when it is opened, with the place where the
-// reader stopped: no handle ever stands for part of it.
+// A document the reader cannot read whole, or not as written, is refused when it is opened, from a file
+// or an archive block, with the place where the reading goes wrong: no handle ever stands for part of
+// it, and no text is changed behind the game's back.
 TEST_F(XmlTest, DocumentsTheReaderCannotReadWholeAreRefused) {
+  const char kAmpersand[] = "holds an '&' that starts no entity reference (\"&amp;\" writes the character itself).\n";
   const struct {
     const char* file;
     std::string text;
-    const char* reason;
+    std::string reason;
   } cases[] = {
       {"types.xml", kTypeDatabase,
        "Error: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader cannot read: it "
        "stops at line 10, column 1.\n"},
       {"tail.xml", "<a>\n  <b/>\n</a>\n  trailing words",
        "Error: the XML reader stops at line 4, column 3 and cannot read the document whole.\n"},
+      {"scores.xml", std::string("<?xml version=\"1.0\"?>\n<!-- saved -->\0\n<scores><s v='1'/></scores>\n", 60),
+       "Error: the document holds a NUL byte at line 2, column 15, which the XML reader takes for its end.\n"},
+      {"lost.xml", std::string("<x>..</x>\n\0<y>lost</y>", 23),
+       "Error: the document holds a NUL byte at line 2, column 1, which the XML reader takes for its end.\n"},
+      {"declaration.xml", "<?xml version=\"1.0\"?>\n<!-- nothing else -->\n",
+       "Error: the document has no root element.\n"},
+      {"text.xml", "<x>Tom & Jerry</x>", std::string("Error: line 1, column 8 ") + kAmpersand},
+      {"unknown.xml", "<x>\n&lt;&#65;&#x42;&quot;&apos;&gt;&amp;&foo;</x>",
+       std::string("Error: line 2, column 37 ") + kAmpersand},
+      {"value.xml", "<x a='&#;'/>", std::string("Error: line 1, column 7 ") + kAmpersand},
   };
+  int dpf = IStuffDPF->Create("docs.dpf");
   for (const auto& c : cases) {
     EXPECT_EQ(OpenText(c.text, c.file), 0) << c.file;
     EXPECT_TRUE(Logged(std::string(" . [Yandorix.XMLOpen('") + c.file + "')] " + c.reason)) << c.file;
+    ASSERT_GT(IStuffDPF->AddFile(dpf, c.file), 0);
+    EXPECT_EQ(Yandorix.XMLOpen(dpf, c.file), 0) << c.file;
+    EXPECT_TRUE(Logged(std::string(" . [Yandorix.XMLOpen('docs.dpf','") + c.file + "')] " + c.reason)) << c.file;
   }
+  IStuffDPF->Close(dpf);
   EXPECT_EQ(OpenSlots(), 0);
 }
 

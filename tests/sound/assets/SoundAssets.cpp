@@ -274,8 +274,12 @@ std::string Voc8Stereo(int rate, int samples) {
   return s;
 }
 
-std::string Voc16AsSox(int channels, int rate, int samples) {
-  return Voc16(channels, rate, samples) + std::string("\x02\x04\x01\x01\x10\x20\x30\x40", 8);
+std::string Voc16AsSox(int channels, int rate, int samples, const std::string& lastBytes) {
+  std::string s = Voc16(channels, rate, samples);
+  s.replace(s.size() - 9, 8, lastBytes.substr(0, 8));
+  uint32_t length = ((uint8_t)s[27] | (uint8_t)s[28] << 8 | (uint8_t)s[29] << 16) - 8;
+  for (int i = 0; i < 3; i++) s[27 + i] = (char)(length >> (8 * i));
+  return s;
 }
 
 std::string VocContinued(int rate, int samples, int pieces) {

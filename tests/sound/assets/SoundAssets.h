@@ -33,8 +33,9 @@ std::string Voc8(int rate, int samples);
 std::string Voc16(int channels, int rate, int samples);
 // 8-bit stereo: an extended block ahead of the data block.
 std::string Voc8Stereo(int rate, int samples);
-// 16-bit sound shaped as sox writes it: after the terminator come 8 more bytes, none of them zero.
-std::string Voc16AsSox(int channels, int rate, int samples);
+// 16-bit sound shaped as sox writes it: the block's length 8 bytes short, so that its last 8 sample
+// bytes (`lastBytes`) and the terminator look like one more block.
+std::string Voc16AsSox(int channels, int rate, int samples, const std::string& lastBytes);
 // 16-bit mono sound split into a new-format block and `pieces` - 1 continuation blocks.
 std::string VocContinued(int rate, int samples, int pieces);
 // Ogg Vorbis of a sine tone; the stream serial is fixed, so equal arguments give equal bytes. 0 seconds
