@@ -2,6 +2,7 @@
 // (console toggle key, debug-window drag), and paces logic frames and render frames by their own rates.
 // A pass allocates nothing and waits only for `mtfriendly`.
 #include "01_Main.h"
+#include "43_Console.h"
 #include <cmath>
 #include <cstring>
 
@@ -65,6 +66,12 @@ static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   Yandorix_RecordMouseEvent(event);
 }
 
+Uint32 Yandorix_FramesMs(int frames, bool render) {
+  if (!ITimeSystem) return 0;
+  int rate = render ? ITimeSystem->GetDesiredRFR() : ITimeSystem->GetDesiredLFR();
+  return rate > 0 ? (Uint32)(frames * 1000 / rate) : 0;
+}
+
 // A console fading out was closed by the player: what is typed from then on is the game's.
 bool Yandorix_ConsoleTakesInput() {
   cConsole* console = MainPrivate()->console;
@@ -103,7 +110,12 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
     case SDL_KEYDOWN: {
       bool toggle = p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
                     !(p->console->Features(-1) & kToggleKeyOff);
-      if (toggle) main.ConSetVisible(main.ConisVisible() == 0);
+      if (toggle) {
+        // Keys typed into the console before the key that closes it are the console's: it takes them first.
+        int visible = main.ConisVisible();
+        if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
+        main.ConSetVisible(visible == 0);
+      }
       Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
       break;
     }
@@ -150,7 +162,6 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   p->pressedmouse = 0;
   p->keystate = SDL_GetKeyState(NULL);
-  p->snapshots++;
   Yandorix_SyncKeysDown(p->keystate);
   Yandorix_WatchKeyReaders();
   IButton->Update();

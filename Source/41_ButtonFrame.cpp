@@ -3,6 +3,7 @@
 // mouse actions run.
 #include "01_Main.h"
 #include "41_Button.h"
+#include <algorithm>
 #include <cstring>
 
 using namespace ydxbut;
@@ -13,8 +14,11 @@ namespace {
 const Uint8 kMaxClicks = 255;
 const Uint32 kMaxPending = 1000;
 
-// Whether the last Draw edited an input box (typed keys are kept for it meanwhile).
+// Whether the last Draw edited an input box, and when: typed keys are kept for the box while it is
+// drawn as edited, and for a frame or two after, not for a scene that stopped drawing it.
 bool boxEditing = false;
+Uint32 boxEditTick = 0;
+const Uint32 kBoxReadMs = 100;
 
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
@@ -107,7 +111,11 @@ int ydxbut::SliderValueAt(const sButton& b, int mousex) {
   return value < 0 ? 0 : value > b.range ? b.range : (int)value;
 }
 
-bool Yandorix_InputBoxEditing() { return IButton && boxEditing; }
+bool Yandorix_InputBoxEditing() {
+  if (!IButton || !boxEditing) return false;
+  Uint32 window = std::max(kBoxReadMs, std::max(Yandorix_FramesMs(2, false), Yandorix_FramesMs(2, true)));
+  return Yandorix_Ticks() - boxEditTick <= window;
+}
 void ydxbut::ForgetEditing() { boxEditing = false; }
 
 int Yandorix_IButton::Update() {
@@ -268,8 +276,8 @@ class ButtonPainter {
   void PaintEditingBox() {
     int key = 0;
     if (!Yandorix_ConsoleTakesInput()) {
-      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses();
-      key = Yandorix_TypedKey(150);
+      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses(kReaderInputBox);
+      key = Yandorix_TypedKey(kReaderInputBox, 150);
     }
     if (b->font) {
       size_t length = std::strlen(b->text);
@@ -324,6 +332,7 @@ int Yandorix_IButton::Draw() {
     }
   }
   boxEditing = p->editing != 0;
+  if (boxEditing) boxEditTick = Yandorix_Ticks();
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
   if (wasEditing && !p->editing) {
     Yandorix.RenderNeeded(0);
