@@ -90,6 +90,8 @@ struct sMainPrivate {
   Uint8 warnednotinit;             // Update's "not initialised" warning was given
   Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
   Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
+  Uint8 mousedown;                 // buttons down as the events Update polled tell
+  Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed
