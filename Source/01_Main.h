@@ -16,20 +16,26 @@ struct sXMLSlot {
 
 enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64, kMouseEvents = 128 };
 
-// A key press seen as an event: the key and the modifiers it was pressed with.
+// Who a typed key is kept for: whoever read keys when it was typed. A key pressed while nobody read is
+// the game's as far as its held repeat goes (GetKeyPressed polls held keys); the console's toggle key
+// belongs to nobody.
+enum { kReaderNobody = 0, kReaderGame = 1, kReaderConsole = 2, kReaderInputBox = 3 };
+
+// A key press seen as an event: the key, the modifiers it was pressed with, and its reader.
 struct sKeyPress {
   Uint16 key;
   Uint16 mod;
+  Uint8 reader;
 };
 
-// Key presses waiting for GetKeyPressed, oldest first, so a key tapped between two logic frames is
-// still typed and keys come out in the order they were pressed. Only presses made while someone reads
-// keys are kept. A fixed ring: the frame driver records into it without allocating.
+// Key presses waiting for their reader, oldest first, so a key tapped between two logic frames is
+// still typed and keys come out in the order they were pressed. Fixed in size: the frame driver
+// records into it without allocating.
 struct sKeyPressStore {
   sKeyPress presses[kKeyPresses];
-  Uint8 first;                          // index of the oldest press
   Uint8 count;
   Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
+  Uint8 owner[SDLK_LAST];               // the reader the press of each key down went to: only it sees the key repeat
 };
 
 // What a polled mouse event did. A reset (CleanUp) lets go of every press still followed.
@@ -84,10 +90,11 @@ struct sMainPrivate {
   Uint8 warnednotinit;             // Update's "not initialised" warning was given
   Uint8 heldmousemask;             // buttons held at CleanUp, masked until released
   Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
+  Uint8 mousedown;                 // buttons down as the events Update polled tell
+  Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
-  Uint32 snapshots;                // input snapshots taken so far
-  Uint32 appkeyread;               // `snapshots` when the application last called GetKeyPressed
+  Uint32 appkeyread;               // the tick of the application's last GetKeyPressed
   Uint8 appreadskeys;              // the application has called GetKeyPressed
   Uint8 consolereading;            // the console took typed keys when last looked at
   SDL_Event frameevent;            // Update's own record when the caller passes none
@@ -115,27 +122,33 @@ int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);
 
-// Remembers a key press or release polled by Update, for GetKeyPressed: a press only while someone
-// reads typed keys (the open console, an input box being typed into, or the application, which called
-// GetKeyPressed in the last two logic frames); `typed` false keeps no press, only that the key is down.
+// Remembers a key press or release polled by Update, for GetKeyPressed: a press is kept only for the
+// reader taking keys when it is made (the open console, else an input box being typed into, else the
+// application when it called GetKeyPressed lately); `typed` false keeps no press and lets the key
+// repeat for nobody (the console's toggle key).
 void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true);
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);
-// Drops the key presses not handed out yet (a reset keyboard, a reader that starts afresh).
-void Yandorix_ForgetKeyPresses();
-// Looks whether the console began or stopped taking typed keys since the last look: it starts with
-// nothing waiting, whichever way it was opened, and leaves nothing of its own behind.
+// Drops the presses waiting for `reader` (it stopped reading, or starts afresh).
+void Yandorix_ForgetKeyPresses(int reader);
+// Drops what waits for readers that stopped reading: the application's window passed, no input box
+// was edited lately, the console closed. The console also starts with nothing waiting for it.
 void Yandorix_WatchKeyReaders();
-// GetKeyPressed for the library's own readers (console, input boxes): it does not count as the
-// application reading keys.
-int Yandorix_TypedKey(int delay);
+// GetKeyPressed for one reader: the presses kept for it, oldest first, then the held keys whose press
+// went to it (or that no polled press announced), each at most once per `delay` ms.
+int Yandorix_TypedKey(int reader, int delay);
+// Only the oldest press kept for `reader`, no held key; 0 when none waits.
+int Yandorix_WaitingKey(int reader);
+// Milliseconds that `frames` logic frames (render frames when `render`) last at the desired rates; 0
+// while they run free.
+Uint32 Yandorix_FramesMs(int frames, bool render);
 
 // Whether the console is open and takes typed keys (enabled, shown or fading in, input line on), and
 // whether it covers the screen point (x, y) while it does.
 bool Yandorix_ConsoleTakesInput();
 bool Yandorix_ConsoleCovers(int x, int y);
-// Whether the last IButton->Draw had an input box taking typed keys.
+// Whether an input box took typed keys in a Draw of the last frame or two.
 bool Yandorix_InputBoxEditing();
 
 // The mouse events Update polled, for the button service: records one, and hands out the oldest

@@ -2,6 +2,7 @@
 // (console toggle key, debug-window drag), and paces logic frames and render frames by their own rates.
 // A pass allocates nothing and waits only for `mtfriendly`.
 #include "01_Main.h"
+#include "43_Console.h"
 #include <cmath>
 #include <cstring>
 
@@ -65,6 +66,12 @@ static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   Yandorix_RecordMouseEvent(event);
 }
 
+Uint32 Yandorix_FramesMs(int frames, bool render) {
+  if (!ITimeSystem) return 0;
+  int rate = render ? ITimeSystem->GetDesiredRFR() : ITimeSystem->GetDesiredLFR();
+  return rate > 0 ? (Uint32)(frames * 1000 / rate) : 0;
+}
+
 // A console fading out was closed by the player: what is typed from then on is the game's.
 bool Yandorix_ConsoleTakesInput() {
   cConsole* console = MainPrivate()->console;
@@ -83,16 +90,44 @@ bool Yandorix_ConsoleCovers(int x, int y) {
 static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   if (event.button < 1 || event.button > 8) return;
   Uint8 button = (Uint8)SDL_BUTTON(event.button);
-  if (event.type == SDL_MOUSEBUTTONDOWN)
+  if (event.type == SDL_MOUSEBUTTONDOWN) {
     p->pressedmouse |= button;
-  else
+    p->mousedown |= button;
+  } else {
     p->heldmousemask &= (Uint8)~button;
+    p->mousedown &= (Uint8)~button;
+  }
 }
 
 // A press on the shown debug window (where it happened) is the window's, not the buttons' under it.
 static bool DebugWindowCovers(sMainPrivate* p, int x, int y) {
   cDebugWO* debug = p->debugwindow;
   return debug && debug->isEnabled() && debug->isVisible() != 0 && InsideRect(debug->GetRect(), x, y);
+}
+
+static void MouseButtonUp(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
+  RememberMouseButton(p, event);
+  p->dragging = 0;
+  RecordMouse(kMouseRelease, event.button, event.x, event.y, Yandorix_ConsoleCovers(event.x, event.y));
+}
+
+static void MouseButtonDown(Yandorix_Main& main, sMainPrivate* p, const SDL_MouseButtonEvent& event) {
+  if (event.button >= 1 && event.button <= 8 && (p->mousedown & SDL_BUTTON(event.button))) {
+    // A second press of a button still down: its release never reached Update. It ends here.
+    SDL_MouseButtonEvent release = event;
+    release.type = SDL_MOUSEBUTTONUP;
+    release.state = SDL_RELEASED;
+    MouseButtonUp(p, release);
+  }
+  RememberMouseButton(p, event);
+  cDebugWO* debug = p->debugwindow;
+  if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
+    p->dragging = 1;
+    p->draglastx = main.mousex;
+    p->draglasty = main.mousey;
+  }
+  RecordMouse(kMousePress, event.button, event.x, event.y,
+              DebugWindowCovers(p, event.x, event.y) || Yandorix_ConsoleCovers(event.x, event.y));
 }
 
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
@@ -103,24 +138,21 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
     case SDL_KEYDOWN: {
       bool toggle = p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
                     !(p->console->Features(-1) & kToggleKeyOff);
-      if (toggle) main.ConSetVisible(main.ConisVisible() == 0);
+      if (toggle) {
+        // Keys typed into the console before the key that closes it are the console's: it takes them first.
+        int visible = main.ConisVisible();
+        if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
+        main.ConSetVisible(visible == 0);
+      }
       Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
       break;
     }
     case SDL_KEYUP:
       Yandorix_RememberKeyEvent(event);
       break;
-    case SDL_MOUSEBUTTONDOWN: {
-      RememberMouseButton(p, event.button);
-      if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
-        p->dragging = 1;
-        p->draglastx = main.mousex;
-        p->draglasty = main.mousey;
-      }
-      int x = event.button.x, y = event.button.y;
-      RecordMouse(kMousePress, event.button.button, x, y, DebugWindowCovers(p, x, y) || Yandorix_ConsoleCovers(x, y));
+    case SDL_MOUSEBUTTONDOWN:
+      MouseButtonDown(main, p, event.button);
       break;
-    }
     case SDL_MOUSEMOTION:
       if (debug && debug->isEnabled() && p->dragging) {
         const SDL_Rect* rect = debug->GetRect();
@@ -131,11 +163,43 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
       RecordMouse(kMouseMotion, 0, event.motion.x, event.motion.y, false);
       break;
     case SDL_MOUSEBUTTONUP:
-      RememberMouseButton(p, event.button);
-      p->dragging = 0;
-      RecordMouse(kMouseRelease, event.button.button, event.button.x, event.button.y,
-                  Yandorix_ConsoleCovers(event.button.x, event.button.y));
+      MouseButtonUp(p, event.button);
       break;
+  }
+}
+
+// Mouse buttons with a press or release still in SDL's queue.
+static Uint8 QueuedMouseButtons() {
+  SDL_Event queued[128];   // SDL 1.2's queue holds no more
+  int count = SDL_PeepEvents(queued, 128, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWNMASK | SDL_MOUSEBUTTONUPMASK);
+  Uint8 buttons = 0;
+  for (int i = 0; i < count; ++i)
+    if (queued[i].button.button >= 1 && queued[i].button.button <= 8) buttons |= (Uint8)SDL_BUTTON(queued[i].button.button);
+  return buttons;
+}
+
+// Presses and releases Update never polled (the game, a movie or the network's connect wait took the
+// events, or SDL's queue overflowed during a stall) would leave a press followed for ever, or none at
+// all. When SDL's real button state disagrees with the polled events at two snapshots in a row, and
+// nothing of that button is still queued, the press ends (or begins) where the pointer is now.
+static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 real) {
+  Uint8 mismatch = (Uint8)((p->mousedown ^ real) & ~p->heldmousemask);
+  Uint8 due = mismatch & p->mousemismatch;
+  if (due) due &= (Uint8)~QueuedMouseButtons();
+  p->mousemismatch = (Uint8)(mismatch & ~due);
+  for (Uint8 button = 1; due && button <= 8; ++button) {
+    if (!(due & SDL_BUTTON(button))) continue;
+    SDL_MouseButtonEvent event = SDL_MouseButtonEvent();
+    bool down = real & SDL_BUTTON(button);
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button = button;
+    event.x = (Uint16)main.mousex;
+    event.y = (Uint16)main.mousey;
+    if (down)
+      MouseButtonDown(main, p, event);
+    else
+      MouseButtonUp(p, event);
   }
 }
 
@@ -148,9 +212,9 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   Uint8 buttons = SDL_GetMouseState(&main.mousex, &main.mousey);
   p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
-  p->pressedmouse = 0;
+  ReconcileMouseButtons(main, p, buttons);
+  p->pressedmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
   p->keystate = SDL_GetKeyState(NULL);
-  p->snapshots++;
   Yandorix_SyncKeysDown(p->keystate);
   Yandorix_WatchKeyReaders();
   IButton->Update();
@@ -257,7 +321,7 @@ void Yandorix_Main::CleanUp() {
   if (keys && keyCount > 0) memset(keys, 0, (size_t)keyCount);
   SDL_SetModState(KMOD_NONE);
   p->heldmousemask = SDL_GetMouseState(NULL, NULL);
-  p->pressedmouse = 0;
+  p->pressedmouse = p->mousedown = p->mousemismatch = 0;
   p->keypresses = sKeyPressStore();
   // Presses the buttons still follow end here; what was clicked before is forgotten.
   p->mouseevents = sMouseEventStore();

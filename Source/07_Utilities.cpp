@@ -292,14 +292,16 @@ char* Yandorix_Main::GetKeyName(int key) {
 // A key tapped between two snapshots never shows in SDL's key array, and two keys held at once come out
 // of it in key-code order. So the presses Update polls wait here, with their own modifiers, until
 // GetKeyPressed hands them out; only then does a key still held repeat from the key array. A press is
-// kept only for someone reading keys at the time it is made: keys a player types for the game never
-// surface later in a console or an input box that opens afterwards.
+// kept only for the reader taking keys when it is made, and only while that reader goes on reading:
+// keys typed for the game never surface in a console or an input box that opens afterwards, and keys
+// typed for a reader that stopped never surface anywhere later.
 
 namespace {
 
 enum { kFirstTypedKey = 8, kLastTypedKey = 295 };
-// The application counts as reading keys this many logic frames after its last GetKeyPressed.
-const Uint32 kAppReadFrames = 2;
+// The application counts as reading keys for this long after its last GetKeyPressed, and at least
+// two logic frames: a game that reads at its own pace keeps what is typed between its reads.
+const Uint32 kGameReadMs = 500;
 
 bool KeyDown(const sKeyPressStore& store, int key) { return (store.down[key >> 3] >> (key & 7)) & 1; }
 
@@ -308,16 +310,34 @@ void SetKeyDown(sKeyPressStore* store, int key, bool down) {
   store->down[key >> 3] = (Uint8)(down ? store->down[key >> 3] | bit : store->down[key >> 3] & ~bit);
 }
 
-sKeyPress TakeOldest(sKeyPressStore* store) {
-  sKeyPress oldest = store->presses[store->first];
-  store->first = (Uint8)((store->first + 1) % kKeyPresses);
+void RemovePress(sKeyPressStore* store, int index) {
+  memmove(&store->presses[index], &store->presses[index + 1], (size_t)(store->count - index - 1) * sizeof(sKeyPress));
   store->count--;
-  return oldest;
 }
 
-bool SomeoneReadsKeys(const sMainPrivate* p) {
-  if (p->consolereading || Yandorix_InputBoxEditing()) return true;
-  return p->appreadskeys && p->snapshots - p->appkeyread <= kAppReadFrames;
+// The oldest press kept for `reader`, taken out of the store; false when none waits.
+bool TakePress(sKeyPressStore* store, int reader, sKeyPress* press) {
+  for (int index = 0; index < store->count; ++index)
+    if (store->presses[index].reader == reader) {
+      *press = store->presses[index];
+      RemovePress(store, index);
+      return true;
+    }
+  return false;
+}
+
+bool GameReads(const sMainPrivate* p) {
+  if (!p->appreadskeys) return false;
+  Uint32 window = std::max(kGameReadMs, Yandorix_FramesMs(2, false));
+  return Yandorix_Ticks() - p->appkeyread <= window;
+}
+
+// The reader a key pressed now is for: the open console owns what is typed, an input box being typed
+// into comes next, then the game.
+int ActiveReader(const sMainPrivate* p) {
+  if (p->consolereading) return kReaderConsole;
+  if (Yandorix_InputBoxEditing()) return kReaderInputBox;
+  return GameReads(p) ? kReaderGame : kReaderNobody;
 }
 
 // Whether SDL's queue still holds a press of `key` that Update has not polled: the key array already
@@ -340,13 +360,13 @@ class UnpolledPresses {
 
 }  // namespace
 
-// Keys waiting when the console opens were typed for the game; those waiting when it closes were typed
-// for the console.
 void Yandorix_WatchKeyReaders() {
   sMainPrivate* p = MainPrivate();
-  bool reading = Yandorix_ConsoleTakesInput();
-  if (reading != (p->consolereading != 0)) Yandorix_ForgetKeyPresses();
-  p->consolereading = reading;
+  bool console = Yandorix_ConsoleTakesInput();
+  if (console != (p->consolereading != 0)) Yandorix_ForgetKeyPresses(kReaderConsole);
+  p->consolereading = console;
+  if (!Yandorix_InputBoxEditing()) Yandorix_ForgetKeyPresses(kReaderInputBox);
+  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
 }
 
 void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
@@ -366,16 +386,11 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   SetKeyDown(store, key, true);
   Yandorix_WatchKeyReaders();
   if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
-  if (!typed) {
-    p->keytimes[key] = Yandorix_Ticks();   // while held, it repeats from the key array only after a delay
-    return;
-  }
-  if (!SomeoneReadsKeys(p)) return;
-  if (store->count == kKeyPresses) TakeOldest(store);
-  sKeyPress& press = store->presses[(store->first + store->count) % kKeyPresses];
-  press.key = (Uint16)key;
-  press.mod = (Uint16)event.key.keysym.mod;
-  store->count++;
+  int reader = typed ? ActiveReader(p) : kReaderNobody;
+  store->owner[key] = (Uint8)(typed && reader == kReaderNobody ? kReaderGame : reader);
+  if (reader == kReaderNobody) return;
+  if (store->count == kKeyPresses) RemovePress(store, 0);
+  store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint8)reader};
 }
 
 void Yandorix_SyncKeysDown(const Uint8* keystate) {
@@ -386,26 +401,35 @@ void Yandorix_SyncKeysDown(const Uint8* keystate) {
       if (!keystate[key]) SetKeyDown(store, key, false);
 }
 
-void Yandorix_ForgetKeyPresses() {
+void Yandorix_ForgetKeyPresses(int reader) {
   sKeyPressStore* store = &MainPrivate()->keypresses;
-  store->first = 0;
-  store->count = 0;
+  int kept = 0;
+  for (int index = 0; index < store->count; ++index)
+    if (store->presses[index].reader != reader) store->presses[kept++] = store->presses[index];
+  store->count = (Uint8)kept;
 }
 
-int Yandorix_TypedKey(int delay) {
+int Yandorix_WaitingKey(int reader) {
+  sMainPrivate* p = MainPrivate();
+  sKeyPress press;
+  if (!p->keystate || !TakePress(&p->keypresses, reader, &press)) return 0;
+  p->keytimes[press.key] = Yandorix_Ticks();   // a key still held repeats `delay` ms after its press was typed
+  return TranslateKey(press.key, (SDLMod)press.mod);
+}
+
+int Yandorix_TypedKey(int reader, int delay) {
   sMainPrivate* p = MainPrivate();
   if (!p->keystate) return 0;
+  int waiting = Yandorix_WaitingKey(reader);
+  if (waiting) return waiting;
   Uint32 now = Yandorix_Ticks();
-  sKeyPressStore* store = &p->keypresses;
-  if (store->count > 0) {
-    sKeyPress press = TakeOldest(store);
-    p->keytimes[press.key] = now;   // a key still held repeats `delay` ms after its press was typed
-    return TranslateKey(press.key, (SDLMod)press.mod);
-  }
   Uint32 wait = delay < 0 ? 0 : (Uint32)delay;
+  const sKeyPressStore& store = p->keypresses;
   UnpolledPresses unpolled;
   for (int key = kFirstTypedKey; key <= kLastTypedKey; key++) {
-    if (!p->keystate[key] || now - p->keytimes[key] <= wait || unpolled.Hold(key)) continue;
+    if (!p->keystate[key] || now - p->keytimes[key] <= wait) continue;
+    if (KeyDown(store, key) && store.owner[key] != reader) continue;   // its press went to another reader
+    if (unpolled.Hold(key)) continue;
     p->keytimes[key] = now;
     return TranslateKey(key, SDL_GetModState());
   }
@@ -413,9 +437,10 @@ int Yandorix_TypedKey(int delay) {
 }
 
 int Yandorix_Main::GetKeyPressed(int delay) {
+  Yandorix_WatchKeyReaders();   // a game that stopped reading for a while finds nothing kept from then
   p->appreadskeys = 1;
-  p->appkeyread = p->snapshots;
-  return Yandorix_TypedKey(delay);
+  p->appkeyread = Yandorix_Ticks();
+  return Yandorix_TypedKey(kReaderGame, delay);
 }
 
 // ---- Diagnostic dumps ----

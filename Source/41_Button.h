@@ -70,6 +70,14 @@ struct sButton {
   Uint8 clicks;         // clicks not shown as Action yet: one per logic frame, none lost
 };
 
+// Layer slots (layer x 32 + slot) in the order things happened to them, oldest first. Fixed in size:
+// the frame driver's pass fills it without allocating.
+struct sSlotQueue {
+  Uint8 slots[ydxbut::kLayers * ydxbut::kSlots];
+  Uint16 first;
+  Uint16 count;
+};
+
 struct sButtonPrivate {
   Uint8 layervisible[ydxbut::kLayers];
   sButton layers[ydxbut::kLayers][ydxbut::kSlots];
@@ -77,6 +85,10 @@ struct sButtonPrivate {
   Uint8 currentlayer;
   Uint8 editing;      // an input box was being edited in the last Draw
   int count;          // occupied layer slots
+  // Clicks on all buttons in the order they happened: shown as Action one per logic frame, and their
+  // callbacks run in that order.
+  sSlotQueue clicks;  // clicks not shown yet
+  sSlotQueue fired;   // clicks shown whose callbacks have not run yet
   Yandorix_IButton* self;
 };
 

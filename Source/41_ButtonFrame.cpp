@@ -3,6 +3,7 @@
 // mouse actions run.
 #include "01_Main.h"
 #include "41_Button.h"
+#include <algorithm>
 #include <cstring>
 
 using namespace ydxbut;
@@ -13,8 +14,11 @@ namespace {
 const Uint8 kMaxClicks = 255;
 const Uint32 kMaxPending = 1000;
 
-// Whether the last Draw edited an input box (typed keys are kept for it meanwhile).
+// Whether the last Draw edited an input box, and when: typed keys are kept for the box while it is
+// drawn as edited, and for a frame or two after, not for a scene that stopped drawing it.
 bool boxEditing = false;
+Uint32 boxEditTick = 0;
+const Uint32 kBoxReadMs = 100;
 
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
@@ -41,44 +45,72 @@ void ApplyKey(sButton* b, bool keysBlocked, Uint32 now) {
   }
 }
 
-void AddClick(sButton* b) {
-  if (b->clicks < kMaxClicks) b->clicks++;
+bool PushSlot(sSlotQueue* queue, int index) {
+  if (queue->count == sizeof queue->slots) return false;
+  queue->slots[(queue->first + queue->count) % sizeof queue->slots] = (Uint8)index;
+  queue->count++;
+  return true;
+}
+
+bool PopSlot(sSlotQueue* queue, int* index) {
+  if (queue->count == 0) return false;
+  *index = queue->slots[queue->first];
+  queue->first = (Uint16)((queue->first + 1) % sizeof queue->slots);
+  queue->count--;
+  return true;
+}
+
+sButton* SlotButton(sButtonPrivate* p, int index) { return &p->layers[index / kSlots][index % kSlots]; }
+
+void AddClick(sButtonPrivate* p, int index) {
+  sButton* b = SlotButton(p, index);
+  if (b->clicks < kMaxClicks && PushSlot(&p->clicks, index)) b->clicks++;
+}
+
+// The button whose click comes next in the order they happened, or -1; clicks of buttons that let go
+// of them meanwhile (hidden, disabled, removed) are passed over.
+int NextClick(sButtonPrivate* p) {
+  int index;
+  while (PopSlot(&p->clicks, &index))
+    if (TakesInput(p, index / kSlots, *SlotButton(p, index)) && SlotButton(p, index)->clicks > 0) return index;
+  return -1;
 }
 
 // One mouse event, judged where it happened: a press that began on the button and its release on it
-// is a click; a slider follows every motion of a drag that began on it and ends it wherever released.
-void JudgeMouseEvent(sButton* b, const sMouseEvent& event) {
+// is a click (true); a slider follows every motion of a drag that began on it and ends it wherever released.
+bool JudgeMouseEvent(sButton* b, const sMouseEvent& event) {
   if (event.kind == kMouseReset) {
     b->heldby = 0;
     b->clicks = 0;
-    return;
+    return false;
   }
   bool slider = b->kind == kSlider;
   if (event.kind == kMouseMotion) {
     if (slider && b->heldby) b->value = ydxbut::SliderValueAt(*b, event.x);
-    return;
+    return false;
   }
   Uint8 mask = (Uint8)(event.button >= 1 && event.button <= 8 ? SDL_BUTTON(event.button) : 0);
-  if (!(mask & b->mousemask) || b->kind == kInput) return;
+  if (!(mask & b->mousemask) || b->kind == kInput) return false;
   bool on = !event.library && InsideHitBox(*b, event.x, event.y);
   if (event.kind == kMousePress) {
-    if (!on) return;
+    if (!on) return false;
     b->heldby |= mask;
     if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
-  } else if (b->heldby & mask) {
-    b->heldby &= (Uint8)~mask;
-    if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
-    if (on || slider) AddClick(b);
+    return false;
   }
+  if (!(b->heldby & mask)) return false;
+  b->heldby &= (Uint8)~mask;
+  if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
+  return on || slider;
 }
 
-void UpdateButton(sButton* b, bool keysBlocked, bool pointerOnConsole, Uint32 now) {
+void UpdateButton(sButton* b, bool clicked, bool keysBlocked, bool pointerOnConsole, Uint32 now) {
   b->laststate = b->state;
   b->state = kNormal;
   bool over = !pointerOnConsole && InsideHitBox(*b, Yandorix.mousex, Yandorix.mousey);
   if (over) b->state = kSelected;
   if (b->kind != kInput) {
-    if (b->clicks > 0) {
+    if (clicked) {
       b->clicks--;
       b->state = kAction;
       if (b->pending < kMaxPending) b->pending++;
@@ -107,7 +139,11 @@ int ydxbut::SliderValueAt(const sButton& b, int mousex) {
   return value < 0 ? 0 : value > b.range ? b.range : (int)value;
 }
 
-bool Yandorix_InputBoxEditing() { return IButton && boxEditing; }
+bool Yandorix_InputBoxEditing() {
+  if (!IButton || !boxEditing) return false;
+  Uint32 window = std::max(kBoxReadMs, std::max(Yandorix_FramesMs(2, false), Yandorix_FramesMs(2, true)));
+  return Yandorix_Ticks() - boxEditTick <= window;
+}
 void ydxbut::ForgetEditing() { boxEditing = false; }
 
 int Yandorix_IButton::Update() {
@@ -118,16 +154,19 @@ int Yandorix_IButton::Update() {
       if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = 0;
   sMouseEvent event;
   while (Yandorix_NextMouseEvent(&event))
-    for (int layer = 0; layer < kLayers; ++layer)
-      for (sButton& b : p->layers[layer])
-        if (TakesInput(p, layer, b)) JudgeMouseEvent(&b, event);
+    for (int index = 0; index < kLayers * kSlots; ++index)
+      if (TakesInput(p, index / kSlots, *SlotButton(p, index)) && JudgeMouseEvent(SlotButton(p, index), event))
+        AddClick(p, index);
+  // One click shown per logic frame, across all buttons, in the order they happened.
+  int clicked = NextClick(p);
   // The open console owns what is typed and the pointer over it.
   bool console = Yandorix_ConsoleTakesInput();
   bool keysBlocked = p->editing != 0 || console;
   bool pointerOnConsole = Yandorix_ConsoleCovers(Yandorix.mousex, Yandorix.mousey);
-  for (int layer = 0; layer < kLayers; ++layer)
-    for (sButton& b : p->layers[layer])
-      if (TakesInput(p, layer, b)) UpdateButton(&b, keysBlocked, pointerOnConsole, now);
+  for (int index = 0; index < kLayers * kSlots; ++index)
+    if (TakesInput(p, index / kSlots, *SlotButton(p, index)))
+      UpdateButton(SlotButton(p, index), index == clicked, keysBlocked, pointerOnConsole, now);
+  if (clicked >= 0) PushSlot(&p->fired, clicked);
   return 1;
 }
 
@@ -139,6 +178,43 @@ namespace {
 SDL_Rect TextArea(const sButton& b) {
   int w = b.textrect[2] < 0 ? 0 : b.textrect[2], h = b.textrect[3] < 0 ? 0 : b.textrect[3];
   return SDL_Rect{(Sint16)(b.x + b.textrect[0]), (Sint16)(b.y + b.textrect[1]), (Uint16)w, (Uint16)h};
+}
+
+// Buttons whose mouse actions run callbacks in Draw: drawn and able to fire.
+bool FiresCallbacks(const sButton& b) {
+  return !b.free && b.visible && b.state != kDisabled && b.kind != kBar && b.kind != kInput;
+}
+
+// One mouse action's callback; a check button changes its check state after it, unless the callback
+// already changed it, disabled the button or removed it.
+void RunCallback(sButton* b) {
+  int id = b->id;
+  b->pending--;
+  int checkState = b->range;
+  if (b->callback) b->callback(b->param1, b->param2);
+  if (b->free || b->id != id) return;
+  if (b->kind == kCheck && b->range == checkState && (checkState == kNormal || checkState == kPressed))
+    b->range = checkState == kNormal ? kPressed : kNormal;
+}
+
+// The callbacks of the clicks shown so far, in the order of the clicks, for the buttons drawn now;
+// those of buttons not drawn wait for a draw that shows them. A callback may run the frame loop, draw
+// the buttons or remove them: each click is taken out before its callback runs.
+void RunCallbacks(sButtonPrivate* p) {
+  int index;
+  for (int left = p->fired.count; left > 0 && PopSlot(&p->fired, &index); --left) {
+    sButton* b = SlotButton(p, index);
+    if (b->pending == 0) continue;   // run already, or let go with the button
+    if (p->layervisible[index / kSlots] && FiresCallbacks(*b))
+      RunCallback(b);
+    else
+      PushSlot(&p->fired, index);
+  }
+  // Actions the queue had no room for run in slot order.
+  for (index = 0; index < kLayers * kSlots; ++index) {
+    sButton* b = SlotButton(p, index);
+    while (b->pending > 0 && p->layervisible[index / kSlots] && FiresCallbacks(*b)) RunCallback(b);
+  }
 }
 
 class ButtonPainter {
@@ -157,9 +233,8 @@ class ButtonPainter {
       case kCheck: fired = PaintCheck(); break;
       case kInput: PaintInput(); break;
     }
-    // A mouse action whose logic frame no render fell in runs here, once.
-    if (b->pending && b->state != kDisabled && b->kind != kBar && b->kind != kInput) fired = Fire();
-    return fired;
+    // A mouse action whose logic frame no render fell in fires in this draw.
+    return fired || (b->pending && FiresCallbacks(*b));
   }
 
  private:
@@ -169,21 +244,6 @@ class ButtonPainter {
     tile->Draw(NULL, 1);   // a tileset tile shows its first tile
   }
   void Put(Yandorix_CTile* tile) { Put(tile, b->x, b->y); }
-
-  // The callbacks of the mouse actions not run yet, in order; a check button changes its check state
-  // after each, unless the callback already changed it, disabled the button or removed it.
-  bool Fire() {
-    int id = b->id;
-    while (b->pending > 0) {
-      b->pending--;
-      int checkState = b->range;
-      if (b->callback) b->callback(b->param1, b->param2);
-      if (b->free || b->id != id) break;
-      if (b->kind == kCheck && b->range == checkState && (checkState == kNormal || checkState == kPressed))
-        b->range = checkState == kNormal ? kPressed : kNormal;
-    }
-    return true;
-  }
 
   bool PaintPush() {
     switch (b->state) {
@@ -195,7 +255,7 @@ class ButtonPainter {
                                       b->selectcolor);
         break;
       case kPressed: Put(b->tile_p); break;
-      case kAction: Put(b->tile_n); return Fire();
+      case kAction: Put(b->tile_n); return true;
       case kDisabled: Put(b->tile_o); break;
     }
     return false;
@@ -206,7 +266,7 @@ class ButtonPainter {
       case kNormal: Put(b->tile_n); break;
       case kSelected: Put(b->tile_s); break;
       case kPressed: Put(b->tile_p); break;
-      case kAction: Put(b->tile_n); return Fire();
+      case kAction: Put(b->tile_n); return true;
       case kDisabled: Put(b->tile_o); break;
     }
     return false;
@@ -226,12 +286,10 @@ class ButtonPainter {
       return false;
     }
     Put(b->tile_n);
-    bool fired = false;
     // A drag sets the value as the mouse moves; a slider pressed by SetState takes it from the pointer.
     if (b->state == kPressed && !b->heldby) b->value = SliderValueAt(*b, Yandorix.mousex);
-    if (b->state == kAction) fired = Fire();
     PaintKnob();
-    return fired;
+    return b->state == kAction;
   }
 
   void PaintCells(Yandorix_CTile* filled, Yandorix_CTile* empty) {
@@ -252,8 +310,8 @@ class ButtonPainter {
       Put(b->tile_o);
       return false;
     }
-    Put(b->range == kNormal ? b->tile_n : b->tile_p);
-    return b->state == kAction ? Fire() : false;
+    Put(b->range == kNormal ? b->tile_n : b->tile_p);   // its check state before the click's callback
+    return b->state == kAction;
   }
 
   void PaintIdleBox() {
@@ -268,8 +326,8 @@ class ButtonPainter {
   void PaintEditingBox() {
     int key = 0;
     if (!Yandorix_ConsoleTakesInput()) {
-      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses();
-      key = Yandorix_TypedKey(150);
+      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses(kReaderInputBox);
+      key = Yandorix_TypedKey(kReaderInputBox, 150);
     }
     if (b->font) {
       size_t length = std::strlen(b->text);
@@ -319,16 +377,17 @@ int Yandorix_IButton::Draw() {
     if (!p->layervisible[layer]) continue;
     for (sButton& b : p->layers[layer]) {
       if (b.free || !b.visible) continue;
-      int id = b.id;   // a callback may remove its own button
-      if (ButtonPainter(p, &b, wasEditing).Paint()) result = id;
+      if (ButtonPainter(p, &b, wasEditing).Paint()) result = b.id;
     }
   }
   boxEditing = p->editing != 0;
+  if (boxEditing) boxEditTick = Yandorix_Ticks();
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
   if (wasEditing && !p->editing) {
     Yandorix.RenderNeeded(0);
     Yandorix.RenderNeeded(1);
   }
+  RunCallbacks(p);   // once every button is drawn: a callback may change or remove any of them
   return result;
 }
 

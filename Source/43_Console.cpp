@@ -23,6 +23,8 @@ const unsigned char kFadingOut = 223;
 const int kKeyRepeat = 120;    // ms before a held key repeats
 // Keys the line takes in one logic frame at most: all that can wait, and each held key once.
 const int kMaxKeysPerFrame = kKeyPresses + 32;
+// The toggle key is closing the console: it takes only the keys waiting for it, past each command.
+bool takingBeforeClosing = false;
 
 enum {
   kKeyBackspace = 8, kKeyEnter = 13, kKeyPercent = 37, kKeyToggle = 96, kKeyDelete = 127,
@@ -412,16 +414,27 @@ int cConsole::Update() {
   }
   // Every key typed since the last logic frame, so the line keeps up with the typing; none once the
   // player closed the console. A command run by Enter may hide, replace or delete this console: the
-  // keys after it wait for the next frame.
+  // keys after it wait for the next frame, unless the console is about to close and takes them now.
   if (visibility == kFadingOut) return 1;
+  bool closing = takingBeforeClosing;
+  takingBeforeClosing = false;   // a command that runs the frame loop meanwhile takes keys as usual
   for (int taken = 0; taken < kMaxKeysPerFrame; ++taken) {
-    int key = Yandorix_TypedKey(kKeyRepeat);
+    int key = closing ? Yandorix_WaitingKey(kReaderConsole) : Yandorix_TypedKey(kReaderConsole, kKeyRepeat);
     if (key == 0) break;
     if (key == kKeyToggle || !HasUsableFont()) continue;
-    if (HandleKey(key)) Yandorix.RenderNeeded(1);
-    if (key == kKeyEnter) break;
+    bool command = key == kKeyEnter && input[1] != '\0';
+    bool changed = HandleKey(key);
+    if (command && !changed) break;   // the command deleted this console
+    if (changed) Yandorix.RenderNeeded(1);
+    if (key == kKeyEnter && !(closing && MainPrivate()->console == this && Yandorix_ConsoleTakesInput())) break;
   }
   return 1;
+}
+
+void ydxcon::TakeKeysBeforeClosing(cConsole* console) {
+  takingBeforeClosing = true;
+  console->Update();
+  takingBeforeClosing = false;   // also when the console had nothing to take
 }
 
 void cConsole::Render() {

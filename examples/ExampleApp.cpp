@@ -17,6 +17,12 @@ const char kReportLevel = 5;
 
 void RenderFrame(int) { engine->RenderLayers(-1); }
 
+// Keys typed while the console is open (shown or fading in) are the console's, not the program's.
+bool ConsoleTakesKeys() {
+  int console = Yandorix.ConisVisible();
+  return console == 1 || console == 33;
+}
+
 char LogLevel() {
   const char* level = getenv("YDX_EXAMPLE_LOG_LEVEL");
   return (char)(level && *level ? atoi(level) : 2);
@@ -100,7 +106,7 @@ void RunExample(const ExampleProgram& program) {
     while (Yandorix.Update(&event)) {
       if (event.type == SDL_QUIT) {
         quitRequested = true;
-      } else if (event.type == SDL_KEYDOWN) {
+      } else if (event.type == SDL_KEYDOWN && !ConsoleTakesKeys()) {
         if (event.key.keysym.sym == SDLK_ESCAPE)
           quitRequested = true;
         else
@@ -110,7 +116,7 @@ void RunExample(const ExampleProgram& program) {
       }
     }
     reported.LogicFrame();
-    program.onLogicFrame();
+    if (!ConsoleTakesKeys()) program.onLogicFrame();
   }
 }
 

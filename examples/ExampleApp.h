@@ -12,6 +12,7 @@ struct ExampleProgram {
   const char* logFile;
   const char* title;
   int layers;
+  // Neither runs while the console is open: what is typed then is the console's.
   void (*onKeyDown)(int key);  // a key-down event (SDL key symbol)
   void (*onLogicFrame)();      // once per logic frame, after the events: held keys
 };

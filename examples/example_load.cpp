@@ -1,7 +1,7 @@
 // example_load: loads the level "mylevel.qbm", scrolls its two layers automatically, and on exit
 // saves the level again (only when it loaded whole) and exports layer 1 as "layer1-image.png".
-// Keys: Up/Down move layer 1, c reports the cell under the mouse, p pauses, s smooth scrolling,
-// a automatic scrolling, Escape quits.
+// Keys, while the console is closed: Up/Down move layer 1, c reports the cell under the mouse, p pauses,
+// s smooth scrolling, a automatic scrolling, Escape quits.
 #include "ExampleApp.h"
 #include "QBTE_Level.h"
 #include "QBTE_LayerImage.h"

@@ -1,6 +1,7 @@
 // example_tiled: imports the Tiled map "desert.tmx" (or, when that fails, converts the level
 // "mylevel.qbm" to "mylevel.tmx" and imports that) and scrolls the first layer with the arrow keys.
-// Keys: arrows scroll, c reports the cell under the mouse, p pauses layer 0, s smooth scrolling, Escape quits.
+// Keys, while the console is closed: arrows scroll, c reports the cell under the mouse, p pauses layer 0,
+// s smooth scrolling, Escape quits.
 #include "ExampleApp.h"
 #include "QBTE_Level.h"
 #include "QBTE_TMX.h"

@@ -48,8 +48,9 @@ class YDX_API Yandorix_IButton {
   // fired in this draw, or -1 (also when no render is needed); Check the first button in Action.
   // Draw reports a button in Action on every render of that logic frame; act on Check in the logic step or
   // on the callback, which runs once per click. A click is a press and a release on the button, judged
-  // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each.
-  // A held shortcut key fires after 120 ms and then repeats, without the callback.
+  // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each, in
+  // the order they happened across all buttons. A held shortcut key fires once held more than 120 ms,
+  // judged at logic frames (at 20 a second: 150 ms, then every 200 ms), without the callback.
   int Update();
   int Draw();
   int Check();

@@ -225,16 +225,26 @@ TEST_F(KeyPressTest, PressesWaitOnlyForAReaderAndAreBounded) {
   }
   expected.push_back(0);
   EXPECT_EQ(Typed(65), expected);
-  // Two logic frames after its last read it still counts as reading; at the third it no longer does, and
-  // what is typed then never surfaces, until it reads again.
-  Snapshot();
-  Snapshot();
-  Tap(SDLK_x);
-  Snapshot();
-  Tap(SDLK_y);
-  EXPECT_EQ(Typed(2), (std::vector<int>{'x', 0}));
-  Tap(SDLK_z);
-  EXPECT_EQ(Typed(2), (std::vector<int>{'z', 0}));
+  // A game counts as reading for 500 ms after its last read, and at least two logic frames: what is
+  // typed meanwhile waits for its next read, unless that comes after the window passed.
+  const struct {
+    int logicRate;
+    Uint32 typedAfter, readAfter;   // ms after the last read, then after the tap
+    int read;
+  } rows[] = {
+      {20, 100, 300, 'x'},    // a game reading at its own pace, every 400 ms
+      {20, 50, 5000, 0},      // a chat that stopped reading: its key never surfaces later
+      {20, 600, 10, 0},       // typed while nobody read
+      {1, 1500, 400, 'x'},    // one logic frame a second: two of them
+  };
+  for (const auto& row : rows) {
+    ITimeSystem->SetRate(0, row.logicRate);
+    EXPECT_EQ(Yandorix.GetKeyPressed(100), 0);
+    ydxtest::ManualClock::Advance(row.typedAfter);
+    Tap(SDLK_x);
+    ydxtest::ManualClock::Advance(row.readAfter);
+    EXPECT_EQ(Typed(2), (std::vector<int>{row.read, 0})) << row.typedAfter << " " << row.readAfter;
+  }
 }
 
 TEST_F(KeyPressTest, RepeatsSentBySDLModifierKeysAndForgottenPressesTypeNothing) {

@@ -265,8 +265,9 @@ TEST_F(ExampleTest, LoadKeepsALevelThatDidNotLoadWholeAndSIGTERMEndsIt) {
 }
 
 // The console of both programs: the backquote key fades it in over the top third of the screen, and a
-// command typed into it runs ("con save a" writes what it shows). Keys are typed once the console is
-// shown, each released at once, so none is held long enough to repeat.
+// command typed into it runs ("con save a" writes what it shows) and is no key of the program's (its
+// 'c' reports no cell). Keys are typed once the console is shown, each released at once, so none is
+// held long enough to repeat; Escape quits once the console is closed.
 TEST_F(ExampleTest, BackquoteOpensAWorkingConsoleInBothPrograms) {
   const struct {
     const char* program;
@@ -278,11 +279,12 @@ TEST_F(ExampleTest, BackquoteOpensAWorkingConsoleInBothPrograms) {
   for (const auto& program : programs) {
     const std::vector<std::string> actions = {program.ready, "wait:1:frame drawn.", "shot:closed.xwd", "key:grave",
                                               "wait:1:console 1.", "shot:open.xwd",
-                                              "key:c o n space s a v e space a Return", "file:a", "key:Escape"};
+                                              "key:c o n space s a v e space a Return", "file:a", "key:grave Escape"};
     unlink("a");
     ASSERT_EQ(Drive(program.program, program.title, program.log, actions), 0)
         << ydxtest::ReadFile("drive.out") << ydxtest::ReadFile("program.out");
     EXPECT_EQ(ydxtest::ReadFile("a"), " Console for Yandorix SDK initialized\n\ncon save a\n") << program.program;
+    EXPECT_EQ(Log(program.log).find("Screen2LayerCell"), std::string::npos) << program.program;
     if (std::string(program.program) != "example_tiled") continue;   // example_load's layers scroll
     Screenshot closed, open;
     ASSERT_TRUE(ReadWindowDump(ydxtest::ReadFile("closed.xwd"), &closed));

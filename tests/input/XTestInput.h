@@ -38,11 +38,12 @@ class XTestInput {
     return *this;
   }
   XTestInput& Click(int x, int y, unsigned after = 0) { return Move(x, y, after).Button(true).Button(false, 5); }
-  XTestInput& Key(const char* name, unsigned after = 0, unsigned hold = 5) {   // an X key name: "a", "Return"
-    KeyCode code = XKeysymToKeycode(display, XStringToKeysym(name));
-    XTestFakeKeyEvent(display, code, True, after);
-    XTestFakeKeyEvent(display, code, False, hold);
+  XTestInput& KeyEvent(const char* name, bool down, unsigned after = 0) {   // an X key name: "a", "Return"
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(name)), down, after);
     return *this;
+  }
+  XTestInput& Key(const char* name, unsigned after = 0, unsigned hold = 5) {
+    return KeyEvent(name, true, after).KeyEvent(name, false, hold);
   }
   XTestInput& Type(const std::string& text, unsigned gap) {
     for (char c : text) Key(c == ' ' ? "space" : std::string(1, c).c_str(), gap);

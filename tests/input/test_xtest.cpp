@@ -8,6 +8,7 @@
 namespace {
 
 void CountCall(void* counter, void*) { ++*static_cast<int*>(counter); }
+void Note(void* order, void* name) { *static_cast<std::string*>(order) += static_cast<const char*>(name); }
 int sliderId = -1, sliderCalls = 0, sliderValue = -1;
 void SliderMoved(void*, void*) { sliderCalls++, sliderValue = IButton->GetValue(sliderId); }
 void OpenConsole(void*, void*) { Yandorix.ConSetVisible(1); }
@@ -47,6 +48,14 @@ class XTestGame : public InputTest {
       waiting = std::max(waiting, (int)MainPrivate()->keypresses.count);
     });
   }
+  // The game takes the events itself, as a movie or a cut scene does, until `condition` holds.
+  static bool TakeEvents(const std::function<bool()>& condition) {
+    return ydxtest::WaitUntil(condition, 60000, [] {
+      SDL_Event event;
+      while (SDL_PollEvent(&event)) {
+      }
+    });
+  }
   // Plays what was queued and a click on the marker, until its callback ran and no button fires.
   bool Settle(const std::function<bool()>& done) {
     int before = markers;
@@ -62,7 +71,7 @@ class XTestGame : public InputTest {
 
 TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
   int taps = 0;
-  Button(1, 100, 100, &taps);   // strictly inside: 101..178 x 101..138
+  int first = Button(1, 100, 100, &taps);   // strictly inside: 101..178 x 101..138
   auto clicks = [](unsigned spacing) -> Sequence {
     return [spacing](XTestInput& in) {
       for (int i = 0; i < 10; i++) in.Click(140, 120, i ? spacing - 5 : 20);
@@ -82,6 +91,15 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
       {"clicked elsewhere, moved onto it in the frame",
        [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); }, 0},
       {"clicked on it, moved off in the frame", [](XTestInput& in) { in.Click(140, 120, 20).Move(300, 250, 5); }, 1},
+      {"released off it while the game took the events, then pressed elsewhere and released on it",
+       [this](XTestInput& in) {
+         in.Move(140, 120, 20).Button(true).Send();
+         ASSERT_TRUE(Await([] { return (Yandorix.mousebuttons & 1) != 0; }));
+         in.Move(300, 250, 20).Button(false, 20).Send();
+         ASSERT_TRUE(TakeEvents([] { return !(SDL_GetMouseState(NULL, NULL) & 1); }));
+         in.Button(true, 20).Move(140, 120, 60).Button(false, 60);
+       },
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -90,6 +108,14 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
     ASSERT_TRUE(Settle([&] { return taps >= c.callbacks; }));
     EXPECT_EQ(taps, c.callbacks);
   }
+
+  // Clicks on two buttons act in the order they happened, several inside one logic frame.
+  std::string order;
+  IButton->SetFunction(first, Note, &order, (void*)"A");
+  IButton->SetFunction(Button(1, 200, 100, NULL), Note, &order, (void*)"B");
+  for (int i = 0; i < 10; i++) x.Click(140, 120, 25).Click(240, 120, 25);
+  ASSERT_TRUE(Settle([&] { return order.size() >= 20; }));
+  EXPECT_EQ(order, "ABABABABABABABABABAB");
 }
 
 TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
@@ -155,6 +181,15 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
   ASSERT_TRUE(Await([] { return !runs.empty(); }));
   EXPECT_EQ(runs, std::vector<std::string>{word});
   EXPECT_EQ(waiting, 0);
+
+  // What is typed before the toggle key closes the console is the console's; a key held while the
+  // console opens was the game's and does not repeat into it.
+  runs.clear();
+  x.Type("score 3", 35).Key("Return", 35).Key("grave", 5).Send();
+  ASSERT_TRUE(Await([] { return !runs.empty() && Yandorix.ConisVisible() == 0; }));
+  x.KeyEvent("w", true, 20).Key("grave", 100).KeyEvent("w", false, 700).Type("score 5", 40).Key("Return", 40);
+  ASSERT_TRUE(Settle([] { return true; }));
+  EXPECT_EQ(runs, (std::vector<std::string>{"3", "5"}));
 
   // Keys typed with the pointer elsewhere never appear in an input box it moves onto later; the
   // backquote opening and closing the console over it is typed into neither.
