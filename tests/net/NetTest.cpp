@@ -121,14 +121,34 @@ bool RawClient::ReadExactly(char* into, size_t count, int timeoutMs) {
   while (done < count) {
     int left = (int)(deadline - NowMs());
     if (left <= 0) return false;
+    size_t wanted = std::min(count - done, Allowance());
+    if (wanted == 0) {
+      usleep(1000);
+      continue;
+    }
     pollfd wait{fd, POLLIN, 0};
     if (poll(&wait, 1, left) <= 0) continue;
-    ssize_t got = recv(fd, into + done, count - done, 0);
+    ssize_t got = recv(fd, into + done, wanted, 0);
     if (got < 0 && errno == ECONNRESET) reset = true;
     if (got <= 0) return false;
     done += (size_t)got;
+    if (rate > 0) paced += (double)got;
   }
   return true;
+}
+
+size_t RawClient::Allowance() {
+  double pace = rate;
+  if (pace <= 0) return SIZE_MAX;
+  auto now = std::chrono::steady_clock::now();
+  if (paced == 0) paceStart = now;
+  double allowed = pace * std::chrono::duration<double>(now - paceStart).count() - paced;
+  // A link does not save up what it did not carry while nothing came: a tenth of a second at most.
+  if (allowed > pace / 10) {
+    paced += allowed - pace / 10;
+    allowed = pace / 10;
+  }
+  return allowed < 1 ? (paced == 0 ? 1 : 0) : (size_t)allowed;
 }
 
 bool RawClient::Read(RawMessage& message, int timeoutMs) {
