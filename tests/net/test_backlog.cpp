@@ -254,7 +254,7 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
       ASSERT_TRUE(WaitFor([&] { return AllHave(good, expected, false); })) << "round " << each;
     }
     EXPECT_TRUE(WaitFor([&] { return LogHas(limit.line); }));
-    EXPECT_TRUE(NetworkLogHas(limit.line));
+    EXPECT_TRUE(WaitFor([&] { return NetworkLogHas(limit.line); }));
     EXPECT_TRUE(WaitFor([&] { return !LoggedIn("victim0"); }));
     if (limit.notice) {
       victim[0]->Release();   // what the sockets still hold need not come at the slow pace
