@@ -63,6 +63,7 @@ uint32_t CheckValue(uint8_t type, uint8_t cmd, int16_t aux, const std::string& p
 
 bool RawClient::Connect(uint16_t port) {
   Close();
+  paceStart = std::chrono::steady_clock::now();
   fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -140,15 +141,8 @@ bool RawClient::ReadExactly(char* into, size_t count, int timeoutMs) {
 size_t RawClient::Allowance() {
   double pace = rate;
   if (pace <= 0) return SIZE_MAX;
-  auto now = std::chrono::steady_clock::now();
-  if (paced == 0) paceStart = now;
-  double allowed = pace * std::chrono::duration<double>(now - paceStart).count() - paced;
-  // A link does not save up what it did not carry while nothing came: a tenth of a second at most.
-  if (allowed > pace / 10) {
-    paced += allowed - pace / 10;
-    allowed = pace / 10;
-  }
-  return allowed < 1 ? (paced == 0 ? 1 : 0) : (size_t)allowed;
+  double allowed = pace * std::chrono::duration<double>(std::chrono::steady_clock::now() - paceStart).count() - paced;
+  return allowed < 1 ? 0 : (size_t)allowed;
 }
 
 bool RawClient::Read(RawMessage& message, int timeoutMs) {
