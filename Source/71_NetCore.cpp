@@ -180,6 +180,7 @@ void NetSendQueue::Advance(size_t count, NetTraffic& done) {
     if (part > count) part = count;
     headWritten_ += part;
     backlog_ -= part;
+    sent_ += part;
     count -= part;
     if (headWritten_ < head.WireSize()) break;
     done.bytesOut += head.WireSize();
@@ -244,15 +245,16 @@ void NetSendQueue::Clear() {
   backlog_ = 0;
 }
 
-Uint64 NetSendQueue::Cut() {
-  size_t keepFirst = headWritten_ ? 1 : 0;
-  if (frames_.size() <= keepFirst + 1) return 0;
+Uint64 NetSendQueue::Cut(bool keepLast) {
+  size_t first = headWritten_ ? 1 : 0, end = frames_.size();
+  if (keepLast && end > first) end--;
+  if (end <= first) return 0;
   Uint64 dropped = 0;
-  for (size_t i = keepFirst; i + 1 < frames_.size(); i++) {
+  for (size_t i = first; i < end; i++) {
     dropped += frames_[i].WireSize();
     Drop(frames_[i]);
   }
-  frames_.erase(frames_.begin() + (long)keepFirst, frames_.end() - 1);
+  frames_.erase(frames_.begin() + (long)first, frames_.begin() + (long)end);
   backlog_ -= dropped;
   return dropped;
 }

@@ -19,6 +19,7 @@ enum : Uint32 {
                                   // descriptor is out of reach) that makes no progress this long fails
   kNetMaxPending = 32,            // connections accepted but not logged in yet
   kNetMaxClosing = 32,            // logged-out connections still taking their last bytes
+  kNetUnsentBytes = 1 << 20,      // a client's socket on the server holds about this much not yet sent
   kNetWaitMs = 200,               // longest wait of either thread, so stop requests act promptly
   kNetPingPeriodMs = 1000,
   kNetPingSamples = 10,
@@ -27,15 +28,20 @@ enum : Uint32 {
 // How far a client may fall behind before the server logs it out, how long a connection may make no
 // progress, and how long a closing connection gets for its last bytes. A burst the server can hold
 // never logs out a client that reads: only one that stays far behind, that takes nothing for long,
-// or that is so far behind that holding more would cost the others the server's memory.
+// or that is so far behind that holding more would cost the others the server's memory. Progress is
+// what the peer's machine acknowledged, not what went into this machine's socket buffer, which hides
+// a slow reader for megabytes.
 struct NetLimits {
   Uint64 hardBytes = 64u << 20;    // waiting for one client: past this it is logged out at once
   Uint64 softBytes = 8u << 20;     // waiting for one client: past this for softMs, it is logged out
   Uint32 softMs = 10000;
   Uint32 stallMs = 15000;          // no byte taken of what waits, or no byte more of a message begun
-  Uint64 totalBytes = 128u << 20;  // held for all clients, a payload shared by several counted once
-  Uint32 closeFlushMs = 1000;      // a closing connection takes what waits for it this long...
-  Uint32 closeNoticeMs = 500;      // ...then, if it reads, only the message in progress and the notice
+  Uint64 totalBytes = 96u << 20;   // held for all clients, a payload shared by several counted once; with
+                                   // the host's own reception queue (64 MiB) a process stays under 200 MB
+  Uint32 closeFlushMs = 1000;      // a closing connection takes all that waits for it this long...
+  Uint32 closeTakingMs = 500;      // ...then, while it took bytes this recently, the message in progress
+  Uint32 closeCapMs = 6000;        // and the notice, until this long after its logout: a 4 MiB message
+                                   // on a link of 1 MiB/s
 };
 // The limits that servers and connections started from now on keep to; tests shorten the times.
 NetLimits NetGetLimits();
@@ -112,8 +118,11 @@ class NetSendQueue {
   Status Write(int fd, TCPsocket socket, NetTraffic& done);
   bool Empty() const { return frames_.empty(); }
   Uint64 Backlog() const { return backlog_; }
-  // Drops the frames not begun but the last one (a closing connection's logout notice); the bytes dropped.
-  Uint64 Cut();
+  // Drops the frames not begun, but the last one when `keepLast` (a closing connection's logout
+  // notice); the bytes dropped.
+  Uint64 Cut(bool keepLast);
+  // Bytes written to the socket since the queue began.
+  Uint64 Sent() const { return sent_; }
   // The frame being written and how much of it went out (for a failure's log lines).
   const DataNet& Head() const { return frames_.front().header; }
   size_t HeadWritten() const { return headWritten_; }
@@ -126,6 +135,7 @@ class NetSendQueue {
   std::deque<NetFrame> frames_;
   size_t headWritten_ = 0;
   Uint64 backlog_ = 0;
+  Uint64 sent_ = 0;
   NetHeldBytes* held_ = nullptr;
 };
 
@@ -141,16 +151,21 @@ struct NetPeer {
   bool broken = false;             // a send failed or the client fell behind: log it out
   int fd = -1;                     // the socket's descriptor, -1 when out of reach
   Uint32 deadline = 0;             // reading: when the login must be complete, or the message in
-                                   // progress must have moved on; closing: when its time is up
+                                   // progress must have moved on
   bool readable = false, writable = false;   // what the server's last wait found
   NetSendQueue outgoing;
-  Uint32 lastProgress = 0;         // wall clock: the last time its socket took bytes (or the queue filled)
+  Uint64 acknowledged = 0;         // of the bytes written, what the peer's machine has taken
+  Uint64 unacknowledged = 0;       // written, not taken yet (in this machine's socket or on the way)
+  Uint32 lastProgress = 0;         // wall clock: the peer last took bytes, or nothing waited for it
   bool overSoft = false;           // more than the soft limit waits for it, since overSoftSince
   Uint32 overSoftSince = 0;
-  // Once logged out: taking what waited, then only the message in progress and the notice, then
-  // (all written) the socket's own bytes.
-  enum Closing { kSending, kNotice, kFinishing } closing = kSending;
-  int takes = 0;                   // times its socket took bytes since it was logged out
+  bool farewell = false;           // logged out by a limit while it may still read: it gets the message
+                                   // in progress and the logout notice
+  // Once logged out: taking what waited, then only the message in progress and the notice; all
+  // written, the socket's own bytes.
+  enum Closing { kSending, kNotice } closing = kSending;
+  bool finishing = false;          // all written and its side shut: the peer is taking the last bytes
+  Uint32 closedAt = 0;             // wall clock of its logout
   bool hungUp = false;             // the peer closed its side
   NetTokens tokens;
   NetReader reader;

@@ -4,10 +4,13 @@
 // stalled or slow peer never holds up the others.
 #include "71_NetCore.h"
 #include "01_Main.h"
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <strings.h>
@@ -56,10 +59,8 @@ bool RebuildSet(ServerPass& pass) {
 
 // Writes what a connection's socket takes now, without waiting, and counts the messages gone out whole.
 NetSendQueue::Status WriteQueued(sNetCore& core, NetPeer& peer) {
-  Uint64 before = peer.outgoing.Backlog();
   NetTraffic done;
   NetSendQueue::Status status = peer.outgoing.Write(peer.fd, peer.socket, done);
-  if (peer.outgoing.Backlog() != before) peer.lastProgress = NetWallTicks();
   if (done.bytesOut) {
     std::lock_guard<std::mutex> lock(core.sentLock);
     NetTraffic& traffic = core.traffic[kNetRoleServer];
@@ -81,12 +82,35 @@ bool Flush(sNetCore& core, NetPeer& peer) {
   return false;
 }
 
+// Why a connection is dropped goes to the library's log and to the network's own (warning level).
+void LogBoth(sNetCore& core, const char* text) {
+  ILogSystem.Msg(2, " [INetwork Server] %s", text);
+  core.log->Msg(2, " [SERVER] %s", text);
+}
+
+void LogRemoval(sNetCore& core, const char* name, const char* why) {
+  char text[256];
+  snprintf(text, sizeof text, "Warning: client '%s' %s. Removing client.\n", name, why);
+  LogBoth(core, text);
+}
+
 // A client that cannot keep up is logged out rather than let the others wait or the memory grow; the
-// line says which limit it passed and by how much.
-void FallenBehind(NetPeer& peer, const char* why) {
-  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' %s. Removing client.\n", peer.name, why);
+// line says which limit it passed and by how much. What waits for it goes at once; one that may still
+// read (`notice`) keeps the message it is in the middle of, followed by the logout notice, so a
+// library client reports a logout and not a lost connection.
+void FallenBehind(sNetCore& core, NetPeer& peer, const char* why, bool notice) {
+  LogRemoval(core, peer.name, why);
   peer.broken = true;
-  peer.outgoing.Clear();
+  if (!notice) {
+    peer.outgoing.Clear();
+    return;
+  }
+  peer.outgoing.Cut(false);
+  NetOutgoing farewell;
+  NetFrame frame;
+  if (farewell.Prepare(kNetSystem, kNetClose, 0, nullptr, 0) == 0 && farewell.Frame(kNetClose, nullptr, frame))
+    peer.outgoing.Push(std::move(frame));
+  peer.farewell = true;
 }
 
 typedef unsigned long long Figure;   // byte counts as the log lines print them
@@ -98,7 +122,6 @@ bool SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
   NetFrame frame;
   if (!message.Frame(cmd, &peer.tokens.sending, frame)) return true;
   bool idle = peer.outgoing.Empty();
-  if (idle) peer.lastProgress = NetWallTicks();
   peer.outgoing.Push(std::move(frame));
   if (idle && !Flush(core, peer)) return false;
   Uint64 hard = core.serverLimits.hardBytes;
@@ -106,7 +129,7 @@ bool SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
     char why[112];
     snprintf(why, sizeof why, "is too far behind (%llu bytes waiting, hard limit %llu)",
              (Figure)peer.outgoing.Backlog(), (Figure)hard);
-    FallenBehind(peer, why);
+    FallenBehind(core, peer, why, true);
   }
   return true;
 }
@@ -145,15 +168,16 @@ void CloseOldestClosing(sNetCore& core, const char* why) {
 
 // A logged-out client that is owed its last bytes (its kill signal, and what waited before it) stays
 // open a while to take them (ServeClosing); what such connections hold counts in the server's tally.
+// One logged out by a limit has only the message in progress and the notice left.
 void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
-  if (peer->broken || (!notice && peer->outgoing.Empty()) || peer->fd < 0) {
+  notice = notice || peer->farewell;
+  if ((peer->broken && !peer->farewell) || (!notice && peer->outgoing.Empty()) || peer->fd < 0) {
     CloseSocket(core, peer->socket);
     return;
   }
   if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core, "too many connections closing");
-  peer->closing = NetPeer::kSending;
-  peer->takes = 0;
-  peer->deadline = NetWallTicks() + core.serverLimits.closeFlushMs;
+  peer->closing = peer->farewell ? NetPeer::kNotice : NetPeer::kSending;
+  peer->closedAt = NetWallTicks();
   core.closing.push_back(std::move(peer));
 }
 
@@ -293,6 +317,10 @@ void AcceptConnections(ServerPass& pass) {
     }
     if (!socket) return;
     int fd = NetTuneSocket(socket, kNetBlockingSendBoundMs);
+    // What the socket holds beyond what is on its way is kept small: the queue then shows how far behind
+    // the client is, and a closing client's message in progress is not stuck behind megabytes.
+    int unsent = kNetUnsentBytes;
+    if (fd >= 0) setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsent, sizeof unsent);
     if (core.pending.size() >= kNetMaxPending) {   // a flood of idle connections: the oldest goes
       core.log->Msg(2, " [SERVER] Warning: too many connections waiting to log in, the oldest is closed.\n");
       CloseSocket(core, core.pending.front()->socket);
@@ -303,11 +331,23 @@ void AcceptConnections(ServerPass& pass) {
     connection->fd = fd;
     connection->address = PeerAddress(socket);
     connection->deadline = NetWallTicks() + kNetLoginBoundMs;
+    connection->lastProgress = NetWallTicks();
     connection->reader.Configure(true, nullptr);
     connection->outgoing.Track(&core.held);
     core.pending.push_back(std::move(connection));
     pass.setDirty = true;
   }
+}
+
+// A connection that has not logged in within the login bound is closed; the line says so, the read's
+// own error line follows.
+NetReader::Status LoginTooLate(sNetCore& core, NetPeer& connection) {
+  Uint32 a = connection.address;
+  char text[160];
+  snprintf(text, sizeof text, "Warning: a connection from %u.%u.%u.%u sent no whole login request within %u ms; "
+           "it is closed.\n", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, (unsigned)kNetLoginBoundMs);
+  LogBoth(core, text);
+  return connection.reader.Fail();
 }
 
 void ServePending(ServerPass& pass) {
@@ -318,7 +358,7 @@ void ServePending(ServerPass& pass) {
     NetReader::Status status = NetReader::kNeedMore;
     // Readiness is used once: a connection that moves on to a slot is not read again this pass.
     if (std::exchange(connection.readable, false)) status = NetPump(connection.socket, connection.fd, connection.reader, connection.deadline, 0);
-    if (status == NetReader::kNeedMore && NetPassed(connection.deadline, now)) status = connection.reader.Fail();
+    if (status == NetReader::kNeedMore && NetPassed(connection.deadline, now)) status = LoginTooLate(core, connection);
     if (status == NetReader::kNeedMore) {
       i++;
       continue;
@@ -428,10 +468,12 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
 }
 
 // A client that stopped half-way through a message is out of step for good.
-NetReader::Status Stalled(const sNetCore& core, NetPeer& peer, Uint32 now) {
+NetReader::Status Stalled(sNetCore& core, NetPeer& peer, Uint32 now) {
   Uint32 limit = core.serverLimits.stallMs;
-  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' sent nothing more of a message for %u ms (limit %u ms). "
-                    "Removing client.\n", peer.name, now - (peer.deadline - limit), limit);
+  char why[96];
+  snprintf(why, sizeof why, "sent nothing more of a message for %u ms (limit %u ms)", now - (peer.deadline - limit),
+           limit);
+  LogRemoval(core, peer.name, why);
   return peer.reader.Fail();
 }
 
@@ -443,14 +485,17 @@ void ServeClients(ServerPass& pass) {
     NetReader::Status status = NetReader::kNeedMore;
     if (std::exchange(peer.readable, false))
       status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, core.serverLimits.stallMs);
-    if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now))
-      status = Stalled(core, peer, now);
+    bool stalled = status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now);
+    if (stalled) status = Stalled(core, peer, now);
     if (status == NetReader::kNeedMore) {
       i++;
       continue;
     }
     NetFinishRead(core, peer.reader, kNetRoleServer);
     if (status == NetReader::kFailed) {
+      if (!stalled)
+        core.log->Msg(2, " [SERVER] Warning: client '%s' is logged out: its connection ended or what it sent was "
+                         "refused (error %d).\n", peer.name, peer.reader.Errors());
       pass.last = peer.reader.Header();
       peer.reader.Reset();
       Logout(pass, i, false);
@@ -481,6 +526,7 @@ void PingCycle(sNetCore& core) {
     if (SendTo(core, peer, ping, kNetPing)) continue;
     ILogSystem.Msg(2, " [INetwork Server] Error: client '%s' doesn't respond to Ping signal. Removing client.\n",
                    peer.name);
+    core.log->Msg(2, " [SERVER] Error: client '%s' doesn't respond to Ping signal. Removing client.\n", peer.name);
   }
 }
 
@@ -542,8 +588,27 @@ int Wait(ServerPass& pass) {
   return readable;
 }
 
-// Logs out a client that stays past the soft limit, or that takes none of its waiting bytes, for long.
-void HoldToLimits(const NetLimits& limits, NetPeer& peer, Uint32 now) {
+// Follows what the peer's machine has taken of the bytes written to it (the socket's unacknowledged
+// bytes going down), so a slow reader shows its progress however much this machine's socket buffer
+// holds; without a descriptor, what the socket took counts. While nothing waits for the peer anywhere
+// on this side, the clock of its last progress stands at now.
+void WatchProgress(NetPeer& peer, Uint32 now) {
+  Uint64 sent = peer.outgoing.Sent();
+  int inSocket = 0;
+  if (sent != peer.acknowledged && (peer.fd < 0 || ioctl(peer.fd, SIOCOUTQ, &inSocket) != 0)) inSocket = 0;
+  peer.unacknowledged = std::min<Uint64>(sent, (Uint64)std::max(inSocket, 0));
+  if (sent - peer.unacknowledged > peer.acknowledged) {
+    peer.acknowledged = sent - peer.unacknowledged;
+    peer.lastProgress = now;
+  }
+  if (peer.outgoing.Empty() && !peer.unacknowledged) peer.lastProgress = now;
+}
+
+// Logs out a client that stays past the soft limit, or that takes none of the bytes waiting for it,
+// for long. One that takes nothing is closed at once; one that is slow gets its logout notice.
+void HoldToLimits(sNetCore& core, NetPeer& peer, Uint32 now) {
+  const NetLimits& limits = core.serverLimits;
+  WatchProgress(peer, now);
   Uint64 waiting = peer.outgoing.Backlog();
   if (waiting <= limits.softBytes) {
     peer.overSoft = false;
@@ -551,16 +616,16 @@ void HoldToLimits(const NetLimits& limits, NetPeer& peer, Uint32 now) {
     peer.overSoft = true;
     peer.overSoftSince = now;
   }
-  char why[160];
-  if (peer.overSoft && NetPassed(peer.overSoftSince + limits.softMs, now))
+  char why[192];
+  if (NetPassed(peer.lastProgress + limits.stallMs, now)) {
+    snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting and %llu sent but not taken, limit %u ms)",
+             now - peer.lastProgress, (Figure)waiting, (Figure)peer.unacknowledged, limits.stallMs);
+    FallenBehind(core, peer, why, false);
+  } else if (peer.overSoft && NetPassed(peer.overSoftSince + limits.softMs, now)) {
     snprintf(why, sizeof why, "stayed too far behind (over the soft limit of %llu bytes for %u ms, %llu bytes waiting)",
              (Figure)limits.softBytes, now - peer.overSoftSince, (Figure)waiting);
-  else if (waiting && NetPassed(peer.lastProgress + limits.stallMs, now))
-    snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting, limit %u ms)", now - peer.lastProgress,
-             (Figure)waiting, limits.stallMs);
-  else
-    return;
-  FallenBehind(peer, why);
+    FallenBehind(core, peer, why, true);
+  }
 }
 
 // The server's memory: past its limit, connections already logged out lose their last bytes first,
@@ -581,7 +646,7 @@ void HoldToTotal(sNetCore& core) {
     char why[160];
     snprintf(why, sizeof why, "is the furthest behind (%llu bytes waiting) while the server holds %llu bytes for its "
              "clients, limit %llu", (Figure)furthest->outgoing.Backlog(), (Figure)core.held.Total(), (Figure)limit);
-    FallenBehind(*furthest, why);
+    FallenBehind(core, *furthest, why, true);
   }
 }
 
@@ -595,48 +660,39 @@ NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
     if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
     if (got <= 0) break;
   }
-  if (peer.outgoing.Empty()) return NetSendQueue::kDrained;
-  Uint64 before = peer.outgoing.Backlog();
-  NetSendQueue::Status status = WriteQueued(core, peer);
-  if (peer.outgoing.Backlog() != before) peer.takes++;
-  return status;
+  return peer.outgoing.Empty() ? NetSendQueue::kDrained : WriteQueued(core, peer);
 }
 
-// Every byte written has reached the peer: closing cannot lose any of them.
-bool Acknowledged(const NetPeer& peer) {
-  int unacknowledged = 0;
-  return ioctl(peer.fd, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
-}
-
-// Moves a logged-out connection on: what waited goes out for the flush time; then a peer that reads
-// gets only the message in progress and the last one (its logout notice) for a moment more; once all
-// is written the connection closes when the peer has it all or has gone, or when its time is up.
-// Returns false when it is to be closed.
+// Moves a logged-out connection on. It gets all that waited for it for the flush time; after that,
+// while it keeps taking bytes, only the message in progress and the logout notice, up to the cap, so a
+// reader on a slow link gets the message whole and the notice; one that takes nothing is closed. Once
+// all is written its side is shut, and it closes when the peer has every byte or has gone. Returns
+// false when it is to be closed.
 bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uint32 now) {
   NetSendQueue::Status status = FlushClosing(core, peer);
   if (status == NetSendQueue::kFailed) return false;
+  WatchProgress(peer, now);
   if (status == NetSendQueue::kDrained) {
-    if (peer.closing != NetPeer::kFinishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
-    peer.closing = NetPeer::kFinishing;
-    return !(peer.hungUp || Acknowledged(peer) || NetPassed(peer.deadline, now));
+    if (!peer.finishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
+    peer.finishing = true;
+    if (peer.hungUp || !peer.unacknowledged) return false;
   }
-  if (!NetPassed(peer.deadline, now)) return true;
+  Uint32 elapsed = now - peer.closedAt;
+  if (peer.closing == NetPeer::kSending && elapsed < limits.closeFlushMs) return true;
   Uint64 waiting = peer.outgoing.Backlog();
-  // One whose buffers merely filled up took bytes once at most; one that reads, again and again. A
-  // reader taken for deaf would lose its notice, a deaf one taken for a reader costs a moment.
-  if (peer.closing == NetPeer::kSending && peer.takes > 1) {
-    if (Uint64 dropped = peer.outgoing.Cut())
-      ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its logout; "
-                        "%llu of them were dropped ahead of its last message.\n",
-                     peer.name, (Figure)waiting, limits.closeFlushMs, (Figure)dropped);
-    peer.closing = NetPeer::kNotice;
-    peer.deadline = now + limits.closeNoticeMs;
+  if (!NetPassed(peer.lastProgress + limits.closeTakingMs, now) && elapsed < limits.closeCapMs) {
+    if (peer.closing == NetPeer::kSending) {
+      if (Uint64 dropped = peer.outgoing.Cut(true))
+        ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its "
+                          "logout; %llu of them were dropped ahead of its last message.\n",
+                       peer.name, (Figure)waiting, elapsed, (Figure)dropped);
+      peer.closing = NetPeer::kNotice;
+    }
     return true;
   }
   ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' did not take its last %llu bytes within %u ms of its "
                     "logout; its connection is closed.\n",
-                 peer.name, (Figure)waiting,
-                 limits.closeFlushMs + (peer.closing == NetPeer::kNotice ? limits.closeNoticeMs : 0));
+                 peer.name, (Figure)(waiting + peer.unacknowledged), elapsed);
   return false;
 }
 
@@ -662,7 +718,7 @@ void ServeWrites(sNetCore& core) {
       ReportSendFailure(core, peer);
       continue;
     }
-    HoldToLimits(core.serverLimits, peer, now);
+    HoldToLimits(core, peer, now);
   }
   HoldToTotal(core);
   ServeClosing(core, now);

@@ -152,8 +152,7 @@ void Yandorix_INetwork::Quit() {
     ILogSystem.Msg(2, " [INetwork::Quit] Warning: we are closing the server!\n");
     p->serverRunning = 0;
     // Its clients take what was queued for them first, for a bounded time.
-    const NetLimits& limits = p->serverLimits;
-    bool smooth = AwaitEnd(p->serverState, 750 + (Sint32)(limits.closeFlushMs + limits.closeNoticeMs));
+    bool smooth = AwaitEnd(p->serverState, 750 + (Sint32)p->serverLimits.closeCapMs);
     ILogSystem.Msg(2, " [INetwork::Quit] Warning: server closed using the %s way.\n", smooth ? "smooth" : "brute");
   }
   // Both threads end by themselves within their bounded waits: they are joined, never killed.

@@ -63,6 +63,7 @@ uint32_t CheckValue(uint8_t type, uint8_t cmd, int16_t aux, const std::string& p
 
 bool RawClient::Connect(uint16_t port) {
   Close();
+  paceStart = std::chrono::steady_clock::now();
   fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -121,14 +122,27 @@ bool RawClient::ReadExactly(char* into, size_t count, int timeoutMs) {
   while (done < count) {
     int left = (int)(deadline - NowMs());
     if (left <= 0) return false;
+    size_t wanted = std::min(count - done, Allowance());
+    if (wanted == 0) {
+      usleep(1000);
+      continue;
+    }
     pollfd wait{fd, POLLIN, 0};
     if (poll(&wait, 1, left) <= 0) continue;
-    ssize_t got = recv(fd, into + done, count - done, 0);
+    ssize_t got = recv(fd, into + done, wanted, 0);
     if (got < 0 && errno == ECONNRESET) reset = true;
     if (got <= 0) return false;
     done += (size_t)got;
+    if (rate > 0) paced += (double)got;
   }
   return true;
+}
+
+size_t RawClient::Allowance() {
+  double pace = rate;
+  if (pace <= 0) return SIZE_MAX;
+  double allowed = pace * std::chrono::duration<double>(std::chrono::steady_clock::now() - paceStart).count() - paced;
+  return allowed < 1 ? 0 : (size_t)allowed;
 }
 
 bool RawClient::Read(RawMessage& message, int timeoutMs) {

@@ -3,6 +3,8 @@
 // that can speak the protocol correctly or break it on purpose.
 #pragma once
 #include "YdxTest.h"
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -47,6 +49,8 @@ class RawClient {
   // True when the server closed the connection within the time (messages before it are skipped).
   bool ClosedWithin(int timeoutMs = kPatienceMs);
   bool answerPings = true;
+  // Bytes a second it reads at most, steadily as a slow link takes them (0: as fast as it can).
+  std::atomic<double> rate{0};
   bool badMessage = false;   // a user message failed its check value or token
   bool reset = false;        // the connection ended with a reset rather than a close
   std::mt19937 sending, receiving;
@@ -54,6 +58,10 @@ class RawClient {
 
  private:
   bool ReadExactly(char* into, size_t count, int timeoutMs);
+  // How many bytes the rate lets it read now.
+  size_t Allowance();
+  std::chrono::steady_clock::time_point paceStart;
+  double paced = 0;   // bytes read under a rate
 };
 
 // A stand-in server on a free loopback port that answers one login with the given bytes (or keeps

@@ -5,7 +5,6 @@
 #include "71_NetCore.h"
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <map>
 #include <poll.h>
@@ -29,8 +28,8 @@ std::string Stamped(int sender, uint32_t sequence, size_t size) {
   return payload;
 }
 
-// How a reader reads: `rate` bytes a second (0: as fast as it can); with a `budget` (not -1) it takes
-// that many messages, then waits to be released (a budget of 0: it never reads).
+// How a reader reads: `rate` bytes a second, taken steadily (0: as fast as it can); with a `budget`
+// (not -1) it takes that many messages, then waits to be released (a budget of 0: it never reads).
 struct Pace {
   double rate;
   int budget;
@@ -40,9 +39,8 @@ struct Pace {
 // sender's messages come whole and in order, and that nothing follows the logout notice. Released, it
 // reads as fast as it can. Other threads may send on its connection.
 struct Reader {
-  explicit Reader(Pace how) : rate(how.rate), budget(how.budget) {}
+  explicit Reader(Pace how) : budget(how.budget) { client.rate = how.rate; }
   RawClient client;
-  const double rate;
   const int budget;
   std::atomic<bool> release{false}, stop{false}, ended{false}, noticed{false};
   std::atomic<int> relayed{0}, errors{0};
@@ -53,6 +51,10 @@ struct Reader {
     thread = std::thread([this] { Run(); });
     return true;
   }
+  void Release() {
+    client.rate = 0;
+    release = true;
+  }
   ~Reader() {
     stop = true;
     if (thread.joinable()) thread.join();
@@ -60,12 +62,8 @@ struct Reader {
 
  private:
   void Run() {
-    auto start = std::chrono::steady_clock::now();
-    double taken = 0;
     while (!stop) {
-      auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                             std::chrono::duration<double>(rate > 0 ? taken / rate : 0));
-      if (!release && ((budget >= 0 && relayed >= budget) || std::chrono::steady_clock::now() < due)) {
+      if (!release && budget >= 0 && relayed >= budget) {
         usleep(2000);
         continue;
       }
@@ -73,7 +71,6 @@ struct Reader {
       if (poll(&wait, 1, 50) <= 0) continue;
       RawMessage message;
       if (!client.Read(message)) break;
-      taken += 12.0 + message.size;
       if (message.type == '@' || noticed) Take(message.payload);
       if (message.type == ' ' && message.cmd == ',') noticed = true;
     }
@@ -119,17 +116,22 @@ bool AllHave(const Readers& readers, int count, bool budgeted) {
 
 // A burst: `count` messages of `size` bytes sent at once, by the library's own client (the host, the
 // server and a client in one program) or by a raw client, to readers at their paces. A reader with a
-// budget must still be within it once the others have everything.
+// budget must still be within it once the others have everything; it is released once it has taken
+// its budget. `stallMs` (not 0) shortens the time a client may take nothing.
 struct Burst {
   const char* what;
   bool fromHost;
   int count;
   size_t size;
   std::vector<Pace> readers;
+  Uint32 stallMs = 0;
 };
 
 void Deliver(NetTest& test, const Burst& burst) {
   SCOPED_TRACE(burst.what);
+  NetLimits limits;
+  if (burst.stallMs) limits.stallMs = burst.stallMs;
+  NetSetLimits(limits);
   uint16_t port = test.StartServer(kPassword);
   ASSERT_NE(port, 0);
   Readers readers;
@@ -152,7 +154,8 @@ void Deliver(NetTest& test, const Burst& burst) {
   for (auto& reader : readers) {
     if (reader->budget < 0) continue;
     EXPECT_LE(reader->relayed, reader->budget) << "the others did not wait for the slow reader";
-    reader->release = true;
+    EXPECT_TRUE(WaitFor([&] { return reader->relayed >= reader->budget; }));
+    reader->Release();
   }
   EXPECT_TRUE(WaitFor([&] { return AllHave(readers, burst.count, true); })) << "the slow reader catches up";
   for (auto& reader : readers) {
@@ -174,10 +177,14 @@ TEST_F(NetTest, ASlowReaderLeavesTheFastOnesTheirSpeed) {
 
 TEST_F(NetTest, BurstsPastTheOldBoundReachEveryClientThatReads) {
   const Pace fast{0, -1}, link20{20.0 * kMiB, -1}, link8{8.0 * kMiB, -1};
+  // Seconds of a slow link with more waiting than the sockets hold: the reader shows progress though
+  // the server's socket buffer takes long to free room.
+  const Pace slowLink{256 * kKiB, 12};
   const Burst bursts[] = {
       {"a level sent by the host", true, 10, 4000000, {link20, link20, fast}},
       {"many smaller messages from the host", true, 800, 64 * kKiB, {fast, fast, fast}},
       {"a relayed burst to an ordinary link", false, 16, kMiB, {link8, fast}},
+      {"a slow link under a short stall time", false, 96, 64 * kKiB, {slowLink}, 2000},
   };
   for (const Burst& burst : bursts) Deliver(*this, burst);
 }
@@ -186,7 +193,7 @@ namespace {
 
 // One limit lowered; good clients each send `count` messages of `size` bytes in rounds of `window`,
 // every round read by all of them before the next (so they never fall behind), while a victim reads
-// at its pace; the victim alone is logged out, with the given line.
+// at its pace; the victim alone is logged out, with the given line in both logs.
 struct Limit {
   const char* what;
   std::function<void(NetLimits&)> lower;
@@ -195,6 +202,7 @@ struct Limit {
   Pace victim;
   const char* line;
   bool boundsMemory;   // the victim is aimed at far more than the limit: the server's memory stays near it
+  bool notice = false;   // the victim reads: it gets its message in progress and the logout notice
 };
 
 }  // namespace
@@ -205,8 +213,14 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
   const Limit limits[] = {
       {"takes nothing", [](NetLimits& l) { l.stallMs = 1500; }, 4, 1000, 100, 2 * kKiB, deaf,
        " [INetwork Server] Warning: client 'victim0' took no data for ", false},
-      {"stays past the soft limit", [](NetLimits& l) { l.softBytes = kMiB, l.softMs = 1500; }, 2, 12, 2, kMiB, slow,
-       " [INetwork Server] Warning: client 'victim0' stayed too far behind (over the soft limit of 1048576 bytes for ", false},
+      // Less than the server's socket buffers hold: only the victim's own machine stops taking bytes.
+      {"takes nothing under light traffic", [](NetLimits& l) { l.stallMs = 1500; }, 2, 100, 10, 2 * kKiB, deaf,
+       " [INetwork Server] Warning: client 'victim0' took no data for ", false},
+      {"stays past the soft limit",
+       [](NetLimits& l) { l.softBytes = kMiB, l.softMs = 1500, l.closeTakingMs = 10000, l.closeCapMs = 60000; }, 2, 12,
+       2, kMiB, slow,
+       " [INetwork Server] Warning: client 'victim0' stayed too far behind (over the soft limit of 1048576 bytes for ",
+       false, true},
       {"passes the hard limit", [](NetLimits& l) { l.hardBytes = 8 * kMiB; }, 2, large, 4, 256 * kKiB, deaf,
        " [INetwork Server] Warning: client 'victim0' is too far behind (", true},
       {"holds more than the server's memory limit", [](NetLimits& l) { l.totalBytes = 8 * kMiB; }, 2, large, 4,
@@ -233,7 +247,14 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
       ASSERT_TRUE(WaitFor([&] { return AllHave(good, expected, false); })) << "round " << each;
     }
     EXPECT_TRUE(WaitFor([&] { return LogHas(limit.line); }));
+    const std::string own = std::string(" [SERVER]") + (strchr(limit.line, ']') + 1);   // the network's own log
+    EXPECT_TRUE(WaitFor([&] { return ydxtest::ReadFile("Network.log").find(own) != std::string::npos; }));
     EXPECT_TRUE(WaitFor([&] { return !LoggedIn("victim0"); }));
+    if (limit.notice) {
+      victim[0]->Release();   // what the sockets still hold need not come at the slow pace
+      EXPECT_TRUE(WaitFor([&] { return victim[0]->ended.load(); }));
+      EXPECT_TRUE(victim[0]->noticed && victim[0]->errors == 0) << "the message in progress whole, then the notice";
+    }
     uint64_t growth = PeakBytes() - std::min(before, PeakBytes());
     if (limit.boundsMemory && !YDX_SANITIZED) {   // the sanitizer holds freed memory back on purpose
       EXPECT_LT(growth, 32 * kMiB) << (limit.count * limit.size * limit.goodClients >> 20)
@@ -248,11 +269,14 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
   }
 }
 
+namespace {
+
 // The host quits while a burst still waits for a client that reads slowly and for one that reads
-// nothing: the reader gets what it can take for a moment, then the logout notice and an orderly end;
-// the other does not hold Quit up.
-TEST_F(NetTest, QuitLetsQueuedDataGoBeforeTheLogoutNotice) {
-  uint16_t port = StartServer(kPassword);
+// nothing: the reader gets what it can take for a moment, then the message in progress whole (however
+// large), the logout notice and an orderly end; the other does not hold Quit up.
+void QuitWithQueued(NetTest& test, uint32_t count, size_t size) {
+  SCOPED_TRACE(size);
+  uint16_t port = test.StartServer(kPassword);
   ASSERT_NE(port, 0);
   Reader reader(Pace{kMiB, -1});
   ASSERT_TRUE(reader.Join(port, "reader"));
@@ -260,17 +284,25 @@ TEST_F(NetTest, QuitLetsQueuedDataGoBeforeTheLogoutNotice) {
   ASSERT_TRUE(deaf.Connect(port));
   ASSERT_EQ(deaf.Login("deaf", kPassword), 1);
   ASSERT_EQ(INetwork->ConnectTo("127.0.0.1", port, "host", kPassword), 1);
-  for (uint32_t sequence = 0; sequence < 250; sequence++) {
-    std::string payload = Stamped(0, sequence, 32 * kKiB);
+  for (uint32_t sequence = 0; sequence < count; sequence++) {
+    std::string payload = Stamped(0, sequence, size);
     ASSERT_EQ(INetwork->SendData(payload.data(), (int)payload.size(), 0), 1);
   }
   ASSERT_TRUE(WaitFor([&] { return reader.relayed > 0; }));
   INetwork->Quit();
-  reader.release = true;   // what the sockets still hold need not come at the slow pace
+  reader.Release();   // what the sockets still hold need not come at the slow pace
   EXPECT_TRUE(deaf.ClosedWithin());
   ASSERT_TRUE(WaitFor([&] { return reader.ended.load(); }));
   EXPECT_TRUE(reader.noticed) << "the logout notice came after what it got";
   EXPECT_FALSE(reader.client.reset) << "an orderly end, not a reset";
   EXPECT_EQ(reader.errors, 0) << "what it got came whole and in order, and nothing after the notice";
   EXPECT_GT(reader.relayed, 0);
+}
+
+}  // namespace
+
+TEST_F(NetTest, QuitLetsQueuedDataGoBeforeTheLogoutNotice) {
+  QuitWithQueued(*this, 250, 32 * kKiB);
+  ASSERT_EQ(INetwork->Init(2), 1);   // again after Quit
+  QuitWithQueued(*this, 3, 4000000);   // a message in progress larger than a slow link takes in seconds
 }
