@@ -92,6 +92,7 @@ struct sMainPrivate {
   Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
   Uint8 mousedown;                 // buttons down as the events Update polled tell
   Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
+  Uint8 polledmouse;               // buttons with a press or release Update polled since the last snapshot
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed

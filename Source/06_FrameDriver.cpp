@@ -90,6 +90,7 @@ bool Yandorix_ConsoleCovers(int x, int y) {
 static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   if (event.button < 1 || event.button > 8) return;
   Uint8 button = (Uint8)SDL_BUTTON(event.button);
+  p->polledmouse |= button;
   if (event.type == SDL_MOUSEBUTTONDOWN) {
     p->pressedmouse |= button;
     p->mousedown |= button;
@@ -180,11 +181,13 @@ static Uint8 QueuedMouseButtons() {
 
 // Presses and releases Update never polled (the game, a movie or the network's connect wait took the
 // events, or SDL's queue overflowed during a stall) would leave a press followed for ever, or none at
-// all. When SDL's real button state disagrees with the polled events at two snapshots in a row, and
-// nothing of that button is still queued, the press ends (or begins) where the pointer is now.
+// all. When SDL's real button state disagrees with the polled events and nothing of that button is
+// still queued, the press ends (or begins) where the pointer is now: at once when Update polled no
+// press or release of it since the last snapshot (a game that takes the events itself keeps its quick
+// clicks), else once the disagreement outlasts a second snapshot.
 static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 real) {
   Uint8 mismatch = (Uint8)((p->mousedown ^ real) & ~p->heldmousemask);
-  Uint8 due = mismatch & p->mousemismatch;
+  Uint8 due = mismatch & (Uint8)(p->mousemismatch | ~p->polledmouse);
   if (due) due &= (Uint8)~QueuedMouseButtons();
   p->mousemismatch = (Uint8)(mismatch & ~due);
   for (Uint8 button = 1; due && button <= 8; ++button) {
@@ -213,7 +216,7 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   ReconcileMouseButtons(main, p, buttons);
-  p->pressedmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
+  p->pressedmouse = p->polledmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
   p->keystate = SDL_GetKeyState(NULL);
   Yandorix_SyncKeysDown(p->keystate);
   Yandorix_WatchKeyReaders();
@@ -321,7 +324,7 @@ void Yandorix_Main::CleanUp() {
   if (keys && keyCount > 0) memset(keys, 0, (size_t)keyCount);
   SDL_SetModState(KMOD_NONE);
   p->heldmousemask = SDL_GetMouseState(NULL, NULL);
-  p->pressedmouse = p->mousedown = p->mousemismatch = 0;
+  p->pressedmouse = p->mousedown = p->mousemismatch = p->polledmouse = 0;
   p->keypresses = sKeyPressStore();
   // Presses the buttons still follow end here; what was clicked before is forgotten.
   p->mouseevents = sMouseEventStore();

@@ -100,6 +100,15 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
          in.Button(true, 20).Move(140, 120, 60).Button(false, 60);
        },
        0},
+      {"a quick click the game took itself, shown down at one snapshot only",
+       [](XTestInput& in) {
+         for (bool down : {true, false}) {
+           in.Move(140, 120, 20).Button(down).Send();
+           ASSERT_TRUE(TakeEvents([down] { return ((SDL_GetMouseState(NULL, NULL) & 1) != 0) == down; }));
+           LoopOnce();
+         }
+       },
+       1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
