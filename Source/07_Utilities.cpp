@@ -301,7 +301,7 @@ namespace {
 enum { kFirstTypedKey = 8, kLastTypedKey = 295 };
 // The application counts as reading keys for this long after its last GetKeyPressed, and at least
 // two logic frames: a game that reads at its own pace keeps what is typed between its reads.
-const Uint32 kGameReadMs = 500;
+const Uint32 kGameReadMs = 1000;
 
 bool KeyDown(const sKeyPressStore& store, int key) { return (store.down[key >> 3] >> (key & 7)) & 1; }
 
@@ -437,7 +437,8 @@ int Yandorix_TypedKey(int reader, int delay) {
 }
 
 int Yandorix_Main::GetKeyPressed(int delay) {
-  Yandorix_WatchKeyReaders();   // a game that stopped reading for a while finds nothing kept from then
+  // What waited for a game that stopped reading went at the snapshots meanwhile; a hitch in the game's
+  // own step since its last read (no snapshot) drops nothing typed before it.
   p->appreadskeys = 1;
   p->appkeyread = Yandorix_Ticks();
   return Yandorix_TypedKey(kReaderGame, delay);

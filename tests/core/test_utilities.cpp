@@ -225,17 +225,20 @@ TEST_F(KeyPressTest, PressesWaitOnlyForAReaderAndAreBounded) {
   }
   expected.push_back(0);
   EXPECT_EQ(Typed(65), expected);
-  // A game counts as reading for 500 ms after its last read, and at least two logic frames: what is
-  // typed meanwhile waits for its next read, unless that comes after the window passed.
+  // A game counts as reading for a second after its last read, and at least two logic frames: what is
+  // typed meanwhile waits for its next read, unless the snapshots found the window passed first.
   const struct {
     int logicRate;
     Uint32 typedAfter, readAfter;   // ms after the last read, then after the tap
+    bool hitch;                     // that time passes inside the game's own step: no snapshot
     int read;
   } rows[] = {
-      {20, 100, 300, 'x'},    // a game reading at its own pace, every 400 ms
-      {20, 50, 5000, 0},      // a chat that stopped reading: its key never surfaces later
-      {20, 600, 10, 0},       // typed while nobody read
-      {1, 1500, 400, 'x'},    // one logic frame a second: two of them
+      {20, 100, 300, false, 'x'},    // a game reading at its own pace, every 450 ms
+      {20, 300, 600, false, 'x'},    // and less often than twice a second
+      {20, 50, 5000, false, 0},      // a chat that stopped reading: its key never surfaces later
+      {20, 50, 1500, true, 'x'},     // polled just before the game's step hitched
+      {20, 1100, 10, false, 0},      // typed while nobody read
+      {1, 1500, 400, false, 'x'},    // one logic frame a second: two of them
   };
   for (const auto& row : rows) {
     ITimeSystem->SetRate(0, row.logicRate);
@@ -243,6 +246,7 @@ TEST_F(KeyPressTest, PressesWaitOnlyForAReaderAndAreBounded) {
     ydxtest::ManualClock::Advance(row.typedAfter);
     Tap(SDLK_x);
     ydxtest::ManualClock::Advance(row.readAfter);
+    if (!row.hitch) Snapshot();
     EXPECT_EQ(Typed(2), (std::vector<int>{row.read, 0})) << row.typedAfter << " " << row.readAfter;
   }
 }
