@@ -36,6 +36,7 @@ struct sKeyPressStore {
   Uint8 count;
   Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
   Uint8 owner[SDLK_LAST];               // the reader the press of each key down went to: only it sees the key repeat
+  Uint8 handed;   // the newest press went to the caller in its event while nobody read: the game's for one pass
 };
 
 // What a polled mouse event did. A reset (CleanUp) lets go of every press still followed.
@@ -126,8 +127,11 @@ char* IntToBinaryText(int value, char* buffer);
 // Remembers a key press or release polled by Update, for GetKeyPressed: a press is kept only for the
 // reader taking keys when it is made (the open console, else an input box being typed into, else the
 // application when it called GetKeyPressed lately); `typed` false keeps no press and lets the key
-// repeat for nobody (the console's toggle key).
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true);
+// repeat for nobody (the console's toggle key). A press that nobody reads but that Update hands the
+// caller in its record (`toCaller`) is kept for the game until the next Update pass.
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true, bool toCaller = false);
+// At the start of an Update pass: the press handed to the caller last pass stays only if the game reads.
+void Yandorix_EndHandedKey();
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);

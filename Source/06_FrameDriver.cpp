@@ -133,7 +133,8 @@ static void MouseButtonDown(Yandorix_Main& main, sMainPrivate* p, const SDL_Mous
 
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
 // presses are remembered for GetKeyPressed, mouse events for the next snapshot and the buttons.
-static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
+// `toCaller`: the event goes on into the caller's record.
+static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event, bool toCaller) {
   cDebugWO* debug = p->debugwindow;
   switch (event.type) {
     case SDL_KEYDOWN: {
@@ -145,7 +146,7 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
         if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
         main.ConSetVisible(visible == 0);
       }
-      Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
+      Yandorix_RememberKeyEvent(event, !toggle, toCaller);   // the toggle key is typed into nothing it opens or uncovers
       break;
     }
     case SDL_KEYUP:
@@ -273,9 +274,10 @@ static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record)
 
 int Yandorix_Main::Update(SDL_Event* event) {
   SDL_Event* record = event ? event : &p->frameevent;
+  Yandorix_EndHandedKey();
   if (SDL_PollEvent(record)) {
     if (p->eventwatch) p->eventwatch(*record);
-    ApplyBindings(*this, p, *record);
+    ApplyBindings(*this, p, *record, event != NULL);
     if (event) return 1;
   } else {
     SetFrameEvent(record);

@@ -369,7 +369,7 @@ void Yandorix_WatchKeyReaders() {
   if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
 }
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
   sMainPrivate* p = MainPrivate();
   sKeyPressStore* store = &p->keypresses;
@@ -388,9 +388,22 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
   int reader = typed ? ActiveReader(p) : kReaderNobody;
   store->owner[key] = (Uint8)(typed && reader == kReaderNobody ? kReaderGame : reader);
+  if (reader == kReaderNobody && typed && toCaller) {
+    // A game that asks GetKeyPressed when Update hands it a key event finds the key.
+    reader = kReaderGame;
+    store->handed = 1;
+  }
   if (reader == kReaderNobody) return;
   if (store->count == kKeyPresses) RemovePress(store, 0);
   store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint8)reader};
+}
+
+void Yandorix_EndHandedKey() {
+  sMainPrivate* p = MainPrivate();
+  if (!p->keypresses.handed) return;
+  p->keypresses.handed = 0;
+  // Nothing else waited for the game when the press was handed: it was not reading.
+  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
 }
 
 void Yandorix_SyncKeysDown(const Uint8* keystate) {

@@ -113,6 +113,7 @@ class YDX_API Yandorix_Main {
   // A key is kept only for whoever reads keys when it is typed (the open console, else an input box
   // being typed into, else the application when it called GetKeyPressed in the last second, at least
   // two logic frames), and dropped when that reader stops reading; a held key repeats only for it.
+  // The key press Update just handed the caller in its record is the game's until the next Update.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
