@@ -99,6 +99,7 @@ struct sMainPrivate {
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed
   Uint8 appreadskeys;              // the application has called GetKeyPressed
   Uint8 consolereading;            // the console took typed keys when last looked at
+  Uint32 renders;                  // render frames the frame driver made (it counts on across a wrap)
   SDL_Event frameevent;            // Update's own record when the caller passes none
   void (*eventwatch)(const SDL_Event& event);   // sees each event Update polls (NULL: none), so a
                                                 // wait that runs the frame loop sees Escape and quit
@@ -145,15 +146,14 @@ void Yandorix_WatchKeyReaders();
 int Yandorix_TypedKey(int reader, int delay);
 // Only the oldest press kept for `reader`, no held key; 0 when none waits.
 int Yandorix_WaitingKey(int reader);
-// Milliseconds that `frames` logic frames (render frames when `render`) last at the desired rates; 0
-// while they run free.
-Uint32 Yandorix_FramesMs(int frames, bool render);
+// Milliseconds that `frames` logic frames last at the desired rate; 0 while logic runs free.
+Uint32 Yandorix_LogicFramesMs(int frames);
 
 // Whether the console is open and takes typed keys (enabled, shown or fading in, input line on), and
 // whether it covers the screen point (x, y) while it does.
 bool Yandorix_ConsoleTakesInput();
 bool Yandorix_ConsoleCovers(int x, int y);
-// Whether an input box took typed keys in a Draw of the last frame or two.
+// Whether an input box took typed keys in the last Draw, and a Draw came in the last two renders.
 bool Yandorix_InputBoxEditing();
 
 // The mouse events Update polled, for the button service: records one, and hands out the oldest

@@ -66,9 +66,9 @@ static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   Yandorix_RecordMouseEvent(event);
 }
 
-Uint32 Yandorix_FramesMs(int frames, bool render) {
+Uint32 Yandorix_LogicFramesMs(int frames) {
   if (!ITimeSystem) return 0;
-  int rate = render ? ITimeSystem->GetDesiredRFR() : ITimeSystem->GetDesiredLFR();
+  int rate = ITimeSystem->GetDesiredLFR();
   return rate > 0 ? (Uint32)(frames * 1000 / rate) : 0;
 }
 
@@ -256,6 +256,7 @@ static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
 }
 
 static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record) {
+  p->renders++;
   if (p->rendercallback) {
     p->rendercallback(p->logicstate == 1 ? 1 : 0);
     p->logicstate = 2;

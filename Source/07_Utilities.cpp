@@ -328,7 +328,7 @@ bool TakePress(sKeyPressStore* store, int reader, sKeyPress* press) {
 
 bool GameReads(const sMainPrivate* p) {
   if (!p->appreadskeys) return false;
-  Uint32 window = std::max(kGameReadMs, Yandorix_FramesMs(2, false));
+  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
   return Yandorix_Ticks() - p->appkeyread <= window;
 }
 

@@ -14,11 +14,11 @@ namespace {
 const Uint8 kMaxClicks = 255;
 const Uint32 kMaxPending = 1000;
 
-// Whether the last Draw edited an input box, and when: typed keys are kept for the box while it is
-// drawn as edited, and for a frame or two after, not for a scene that stopped drawing it.
+// Whether the last Draw edited an input box, and in which render: typed keys are kept for the box
+// while it is drawn as edited, not for a scene that stopped drawing it for two renders. Counted in
+// renders, not time, so a hitch of the game (no renders) keeps what is typed meanwhile for the box.
 bool boxEditing = false;
-Uint32 boxEditTick = 0;
-const Uint32 kBoxReadMs = 100;
+Uint32 boxEditRender = 0;
 
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
@@ -140,9 +140,7 @@ int ydxbut::SliderValueAt(const sButton& b, int mousex) {
 }
 
 bool Yandorix_InputBoxEditing() {
-  if (!IButton || !boxEditing) return false;
-  Uint32 window = std::max(kBoxReadMs, std::max(Yandorix_FramesMs(2, false), Yandorix_FramesMs(2, true)));
-  return Yandorix_Ticks() - boxEditTick <= window;
+  return IButton && boxEditing && MainPrivate()->renders - boxEditRender < 2;
 }
 void ydxbut::ForgetEditing() { boxEditing = false; }
 
@@ -381,7 +379,7 @@ int Yandorix_IButton::Draw() {
     }
   }
   boxEditing = p->editing != 0;
-  if (boxEditing) boxEditTick = Yandorix_Ticks();
+  boxEditRender = MainPrivate()->renders;
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
   if (wasEditing && !p->editing) {
     Yandorix.RenderNeeded(0);
