@@ -15,6 +15,8 @@ struct sXMLSlot {
 };
 
 enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64, kMouseEvents = 128 };
+// Keys a reader takes in one go at most: all that can wait, and a few held keys once each.
+enum { kKeysTakenAtOnce = kKeyPresses + 32 };
 
 // Who a typed key is kept for: whoever read keys when it was typed. A key pressed while nobody read is
 // the game's as far as its held repeat goes (GetKeyPressed polls held keys); the console's toggle key

@@ -319,23 +319,28 @@ class ButtonPainter {
     b->font->PutString(Yandorix.screen, clip.x, clip.y, b->text, &clip);
   }
 
-  // Typing into the box while the mouse is over it: one key per repeat time, Backspace/Delete erase.
-  // An edit starts with nothing waiting; keys typed into the open console are the console's.
+  // One typed key: Backspace/Delete erase, a key with a name is added while it fits.
+  void TypeIntoBox(int key) {
+    if (!b->font) return;
+    size_t length = std::strlen(b->text);
+    if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
+    const char* name = Yandorix.GetKeyName(key);
+    if (name && length <= 30) {
+      size_t added = std::strlen(name);
+      int width = b->font->StringWidth(b->text) + b->font->StringWidth(name) + b->font->GetKerning() * (int)length;
+      if (length + added < sizeof b->text && width < b->textrect[2] - 1) std::memcpy(b->text + length, name, added + 1);
+    }
+  }
+
+  // Typing into the box while the mouse is over it: every key typed since the last render, so none is
+  // left when the pointer leaves; a held key repeats once per repeat time. An edit starts with nothing
+  // waiting; keys typed into the open console are the console's.
   void PaintEditingBox() {
-    int key = 0;
     if (!Yandorix_ConsoleTakesInput()) {
       if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses(kReaderInputBox);
-      key = Yandorix_TypedKey(kReaderInputBox, 150);
-    }
-    if (b->font) {
-      size_t length = std::strlen(b->text);
-      if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
-      const char* name = key ? Yandorix.GetKeyName(key) : NULL;
-      if (name && length <= 30) {
-        size_t added = std::strlen(name);
-        int width = b->font->StringWidth(b->text) + b->font->StringWidth(name) + b->font->GetKerning() * (int)length;
-        if (length + added < sizeof b->text && width < b->textrect[2] - 1) std::memcpy(b->text + length, name, added + 1);
-      }
+      int key;
+      for (int taken = 0; taken < kKeysTakenAtOnce && (key = Yandorix_TypedKey(kReaderInputBox, 150)) != 0; ++taken)
+        TypeIntoBox(key);
     }
     Put(b->tile_p);
     if (b->font) {
