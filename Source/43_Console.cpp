@@ -344,9 +344,10 @@ bool cConsole::HandleKey(int key) {
       std::string text(input + 1);
       ConsolePrint("%s", text.c_str());
       AddHistory(text.c_str());
-      if (!Execute(text.c_str())) return false;
+      // A fresh line first: a command that runs the frame loop meanwhile (waiting for something) types
+      // the keys it takes into a new line, not after its own.
       NewCmdLine();
-      return true;
+      return Execute(text.c_str());   // false: the command deleted this console
     }
     case kKeyPercent:
       return false;
