@@ -146,10 +146,11 @@ void ydxbut::ForgetEditing() { boxEditing = false; }
 
 int Yandorix_IButton::Update() {
   Uint32 now = Yandorix_Ticks();
-  // Buttons that stopped taking input let go of the presses they followed and of their clicks.
+  // Buttons that stopped taking input let go of the presses they followed and of their clicks, also
+  // of those whose callbacks had not run: a hidden shop's click does not act when it is shown again.
   for (int layer = 0; layer < kLayers; ++layer)
     for (sButton& b : p->layers[layer])
-      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = 0;
+      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = b.pending = 0;
   sMouseEvent event;
   while (Yandorix_NextMouseEvent(&event))
     for (int index = 0; index < kLayers * kSlots; ++index)
@@ -195,9 +196,9 @@ void RunCallback(sButton* b) {
     b->range = checkState == kNormal ? kPressed : kNormal;
 }
 
-// The callbacks of the clicks shown so far, in the order of the clicks, for the buttons drawn now;
-// those of buttons not drawn wait for a draw that shows them. A callback may run the frame loop, draw
-// the buttons or remove them: each click is taken out before its callback runs.
+// The callbacks of the clicks shown so far, in the order of the clicks; a button hidden since its click
+// lets go of it. A callback may run the frame loop, draw the buttons or remove them: each click is taken
+// out before its callback runs, and clicks shown meanwhile wait for the next Draw.
 void RunCallbacks(sButtonPrivate* p) {
   int index;
   for (int left = p->fired.count; left > 0 && PopSlot(&p->fired, &index); --left) {
@@ -206,7 +207,7 @@ void RunCallbacks(sButtonPrivate* p) {
     if (p->layervisible[index / kSlots] && FiresCallbacks(*b))
       RunCallback(b);
     else
-      PushSlot(&p->fired, index);
+      b->pending = 0;
   }
   // Actions the queue had no room for run in slot order.
   for (index = 0; index < kLayers * kSlots; ++index) {
