@@ -96,6 +96,7 @@ struct sMainPrivate {
   Uint8 mousedown;                 // buttons down as the events Update polled tell
   Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
   Uint8 polledmouse;               // buttons with a press or release Update polled since the last snapshot
+  Sint16 polledx, polledy;         // where the last mouse event the buttons were given happened
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed

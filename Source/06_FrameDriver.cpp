@@ -64,6 +64,9 @@ bool Yandorix_NextMouseEvent(sMouseEvent* event) {
 static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   sMouseEvent event = {kind, button, (Uint8)(library ? 1 : 0), (Sint16)x, (Sint16)y};
   Yandorix_RecordMouseEvent(event);
+  if (kind == kMouseReset) return;
+  MainPrivate()->polledx = event.x;
+  MainPrivate()->polledy = event.y;
 }
 
 Uint32 Yandorix_LogicFramesMs(int frames) {
@@ -207,6 +210,15 @@ static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 re
   }
 }
 
+// A pointer that moved while Update polled no motion (the game took the events) and with none queued:
+// the buttons see it move to the snapshot's position, so a drag follows it as the snapshots do.
+static void FollowUnpolledMotion(Yandorix_Main& main, sMainPrivate* p) {
+  if (main.mousex == p->polledx && main.mousey == p->polledy) return;
+  SDL_Event queued;
+  if (SDL_PeepEvents(&queued, 1, SDL_PEEKEVENT, SDL_MOUSEMOTIONMASK) > 0) return;
+  RecordMouse(kMouseMotion, 0, main.mousex, main.mousey, false);
+}
+
 // The input snapshot of a logic frame.
 static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   ITimeSystem->IncLF();
@@ -217,6 +229,7 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   ReconcileMouseButtons(main, p, buttons);
+  FollowUnpolledMotion(main, p);
   p->pressedmouse = p->polledmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
   p->keystate = SDL_GetKeyState(NULL);
   Yandorix_SyncKeysDown(p->keystate);
