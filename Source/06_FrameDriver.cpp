@@ -149,7 +149,8 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
         if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
         main.ConSetVisible(visible == 0);
       }
-      Yandorix_RememberKeyEvent(event, !toggle, toCaller);   // the toggle key is typed into nothing it opens or uncovers
+      // The toggle key is typed into nothing it opens or uncovers.
+      Yandorix_RememberKeyEvent(event, !toggle, toCaller);
       break;
     }
     case SDL_KEYUP:
