@@ -15,6 +15,8 @@ struct sXMLSlot {
 };
 
 enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64, kMouseEvents = 128 };
+// Keys a reader takes in one go at most: all that can wait, and a few held keys once each.
+enum { kKeysTakenAtOnce = kKeyPresses + 32 };
 
 // Who a typed key is kept for: whoever read keys when it was typed. A key pressed while nobody read is
 // the game's as far as its held repeat goes (GetKeyPressed polls held keys); the console's toggle key
@@ -36,6 +38,7 @@ struct sKeyPressStore {
   Uint8 count;
   Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
   Uint8 owner[SDLK_LAST];               // the reader the press of each key down went to: only it sees the key repeat
+  Uint8 handed;   // the newest press went to the caller in its event while nobody read: the game's for one pass
 };
 
 // What a polled mouse event did. A reset (CleanUp) lets go of every press still followed.
@@ -92,11 +95,14 @@ struct sMainPrivate {
   Uint8 pressedmouse;              // buttons pressed since the last snapshot, shown down in the next one
   Uint8 mousedown;                 // buttons down as the events Update polled tell
   Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
+  Uint8 polledmouse;               // buttons with a press or release Update polled since the last snapshot
+  Sint16 polledx, polledy;         // where the last mouse event the buttons were given happened
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed
   Uint8 appreadskeys;              // the application has called GetKeyPressed
   Uint8 consolereading;            // the console took typed keys when last looked at
+  Uint32 renders;                  // render frames the frame driver made (it counts on across a wrap)
   SDL_Event frameevent;            // Update's own record when the caller passes none
   void (*eventwatch)(const SDL_Event& event);   // sees each event Update polls (NULL: none), so a
                                                 // wait that runs the frame loop sees Escape and quit
@@ -125,8 +131,11 @@ char* IntToBinaryText(int value, char* buffer);
 // Remembers a key press or release polled by Update, for GetKeyPressed: a press is kept only for the
 // reader taking keys when it is made (the open console, else an input box being typed into, else the
 // application when it called GetKeyPressed lately); `typed` false keeps no press and lets the key
-// repeat for nobody (the console's toggle key).
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true);
+// repeat for nobody (the console's toggle key). A press that nobody reads but that Update hands the
+// caller in its record (`toCaller`) is kept for the game until the next Update pass.
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true, bool toCaller = false);
+// At the start of an Update pass: the press handed to the caller last pass stays only if the game reads.
+void Yandorix_EndHandedKey();
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);
@@ -140,15 +149,14 @@ void Yandorix_WatchKeyReaders();
 int Yandorix_TypedKey(int reader, int delay);
 // Only the oldest press kept for `reader`, no held key; 0 when none waits.
 int Yandorix_WaitingKey(int reader);
-// Milliseconds that `frames` logic frames (render frames when `render`) last at the desired rates; 0
-// while they run free.
-Uint32 Yandorix_FramesMs(int frames, bool render);
+// Milliseconds that `frames` logic frames last at the desired rate; 0 while logic runs free.
+Uint32 Yandorix_LogicFramesMs(int frames);
 
 // Whether the console is open and takes typed keys (enabled, shown or fading in, input line on), and
 // whether it covers the screen point (x, y) while it does.
 bool Yandorix_ConsoleTakesInput();
 bool Yandorix_ConsoleCovers(int x, int y);
-// Whether an input box took typed keys in a Draw of the last frame or two.
+// Whether an input box took typed keys in the last Draw, and a Draw came in the last two renders.
 bool Yandorix_InputBoxEditing();
 
 // The mouse events Update polled, for the button service: records one, and hands out the oldest

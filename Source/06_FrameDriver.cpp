@@ -64,11 +64,14 @@ bool Yandorix_NextMouseEvent(sMouseEvent* event) {
 static void RecordMouse(Uint8 kind, Uint8 button, int x, int y, bool library) {
   sMouseEvent event = {kind, button, (Uint8)(library ? 1 : 0), (Sint16)x, (Sint16)y};
   Yandorix_RecordMouseEvent(event);
+  if (kind == kMouseReset) return;
+  MainPrivate()->polledx = event.x;
+  MainPrivate()->polledy = event.y;
 }
 
-Uint32 Yandorix_FramesMs(int frames, bool render) {
+Uint32 Yandorix_LogicFramesMs(int frames) {
   if (!ITimeSystem) return 0;
-  int rate = render ? ITimeSystem->GetDesiredRFR() : ITimeSystem->GetDesiredLFR();
+  int rate = ITimeSystem->GetDesiredLFR();
   return rate > 0 ? (Uint32)(frames * 1000 / rate) : 0;
 }
 
@@ -90,6 +93,7 @@ bool Yandorix_ConsoleCovers(int x, int y) {
 static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   if (event.button < 1 || event.button > 8) return;
   Uint8 button = (Uint8)SDL_BUTTON(event.button);
+  p->polledmouse |= button;
   if (event.type == SDL_MOUSEBUTTONDOWN) {
     p->pressedmouse |= button;
     p->mousedown |= button;
@@ -132,7 +136,8 @@ static void MouseButtonDown(Yandorix_Main& main, sMainPrivate* p, const SDL_Mous
 
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
 // presses are remembered for GetKeyPressed, mouse events for the next snapshot and the buttons.
-static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event) {
+// `toCaller`: the event goes on into the caller's record.
+static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event, bool toCaller) {
   cDebugWO* debug = p->debugwindow;
   switch (event.type) {
     case SDL_KEYDOWN: {
@@ -144,7 +149,8 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
         if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
         main.ConSetVisible(visible == 0);
       }
-      Yandorix_RememberKeyEvent(event, !toggle);   // the toggle key is typed into nothing it opens or uncovers
+      // The toggle key is typed into nothing it opens or uncovers.
+      Yandorix_RememberKeyEvent(event, !toggle, toCaller);
       break;
     }
     case SDL_KEYUP:
@@ -180,11 +186,13 @@ static Uint8 QueuedMouseButtons() {
 
 // Presses and releases Update never polled (the game, a movie or the network's connect wait took the
 // events, or SDL's queue overflowed during a stall) would leave a press followed for ever, or none at
-// all. When SDL's real button state disagrees with the polled events at two snapshots in a row, and
-// nothing of that button is still queued, the press ends (or begins) where the pointer is now.
+// all. When SDL's real button state disagrees with the polled events and nothing of that button is
+// still queued, the press ends (or begins) where the pointer is now: at once when Update polled no
+// press or release of it since the last snapshot (a game that takes the events itself keeps its quick
+// clicks), else once the disagreement outlasts a second snapshot.
 static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 real) {
   Uint8 mismatch = (Uint8)((p->mousedown ^ real) & ~p->heldmousemask);
-  Uint8 due = mismatch & p->mousemismatch;
+  Uint8 due = mismatch & (Uint8)(p->mousemismatch | ~p->polledmouse);
   if (due) due &= (Uint8)~QueuedMouseButtons();
   p->mousemismatch = (Uint8)(mismatch & ~due);
   for (Uint8 button = 1; due && button <= 8; ++button) {
@@ -203,6 +211,15 @@ static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 re
   }
 }
 
+// A pointer that moved while Update polled no motion (the game took the events) and with none queued:
+// the buttons see it move to the snapshot's position, so a drag follows it as the snapshots do.
+static void FollowUnpolledMotion(Yandorix_Main& main, sMainPrivate* p) {
+  if (main.mousex == p->polledx && main.mousey == p->polledy) return;
+  SDL_Event queued;
+  if (SDL_PeepEvents(&queued, 1, SDL_PEEKEVENT, SDL_MOUSEMOTIONMASK) > 0) return;
+  RecordMouse(kMouseMotion, 0, main.mousex, main.mousey, false);
+}
+
 // The input snapshot of a logic frame.
 static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   ITimeSystem->IncLF();
@@ -213,7 +230,8 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   p->heldmousemask &= buttons;   // buttons held across CleanUp count again once released
   main.mousebuttons = (Uint8)((buttons | p->pressedmouse) & ~p->heldmousemask);
   ReconcileMouseButtons(main, p, buttons);
-  p->pressedmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
+  FollowUnpolledMotion(main, p);
+  p->pressedmouse = p->polledmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
   p->keystate = SDL_GetKeyState(NULL);
   Yandorix_SyncKeysDown(p->keystate);
   Yandorix_WatchKeyReaders();
@@ -252,6 +270,7 @@ static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
 }
 
 static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record) {
+  p->renders++;
   if (p->rendercallback) {
     p->rendercallback(p->logicstate == 1 ? 1 : 0);
     p->logicstate = 2;
@@ -270,9 +289,10 @@ static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record)
 
 int Yandorix_Main::Update(SDL_Event* event) {
   SDL_Event* record = event ? event : &p->frameevent;
+  Yandorix_EndHandedKey();
   if (SDL_PollEvent(record)) {
     if (p->eventwatch) p->eventwatch(*record);
-    ApplyBindings(*this, p, *record);
+    ApplyBindings(*this, p, *record, event != NULL);
     if (event) return 1;
   } else {
     SetFrameEvent(record);
@@ -321,7 +341,7 @@ void Yandorix_Main::CleanUp() {
   if (keys && keyCount > 0) memset(keys, 0, (size_t)keyCount);
   SDL_SetModState(KMOD_NONE);
   p->heldmousemask = SDL_GetMouseState(NULL, NULL);
-  p->pressedmouse = p->mousedown = p->mousemismatch = 0;
+  p->pressedmouse = p->mousedown = p->mousemismatch = p->polledmouse = 0;
   p->keypresses = sKeyPressStore();
   // Presses the buttons still follow end here; what was clicked before is forgotten.
   p->mouseevents = sMouseEventStore();

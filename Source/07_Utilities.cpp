@@ -301,7 +301,7 @@ namespace {
 enum { kFirstTypedKey = 8, kLastTypedKey = 295 };
 // The application counts as reading keys for this long after its last GetKeyPressed, and at least
 // two logic frames: a game that reads at its own pace keeps what is typed between its reads.
-const Uint32 kGameReadMs = 500;
+const Uint32 kGameReadMs = 1000;
 
 bool KeyDown(const sKeyPressStore& store, int key) { return (store.down[key >> 3] >> (key & 7)) & 1; }
 
@@ -328,7 +328,7 @@ bool TakePress(sKeyPressStore* store, int reader, sKeyPress* press) {
 
 bool GameReads(const sMainPrivate* p) {
   if (!p->appreadskeys) return false;
-  Uint32 window = std::max(kGameReadMs, Yandorix_FramesMs(2, false));
+  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
   return Yandorix_Ticks() - p->appkeyread <= window;
 }
 
@@ -369,7 +369,7 @@ void Yandorix_WatchKeyReaders() {
   if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
 }
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
+void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
   sMainPrivate* p = MainPrivate();
   sKeyPressStore* store = &p->keypresses;
@@ -388,9 +388,22 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed) {
   if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
   int reader = typed ? ActiveReader(p) : kReaderNobody;
   store->owner[key] = (Uint8)(typed && reader == kReaderNobody ? kReaderGame : reader);
+  if (reader == kReaderNobody && typed && toCaller) {
+    // A game that asks GetKeyPressed when Update hands it a key event finds the key.
+    reader = kReaderGame;
+    store->handed = 1;
+  }
   if (reader == kReaderNobody) return;
   if (store->count == kKeyPresses) RemovePress(store, 0);
   store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint8)reader};
+}
+
+void Yandorix_EndHandedKey() {
+  sMainPrivate* p = MainPrivate();
+  if (!p->keypresses.handed) return;
+  p->keypresses.handed = 0;
+  // Nothing else waited for the game when the press was handed: it was not reading.
+  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
 }
 
 void Yandorix_SyncKeysDown(const Uint8* keystate) {
@@ -437,7 +450,8 @@ int Yandorix_TypedKey(int reader, int delay) {
 }
 
 int Yandorix_Main::GetKeyPressed(int delay) {
-  Yandorix_WatchKeyReaders();   // a game that stopped reading for a while finds nothing kept from then
+  // What waited for a game that stopped reading went at the snapshots meanwhile; a hitch in the game's
+  // own step since its last read (no snapshot) drops nothing typed before it.
   p->appreadskeys = 1;
   p->appkeyread = Yandorix_Ticks();
   return Yandorix_TypedKey(kReaderGame, delay);

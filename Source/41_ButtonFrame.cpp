@@ -14,11 +14,11 @@ namespace {
 const Uint8 kMaxClicks = 255;
 const Uint32 kMaxPending = 1000;
 
-// Whether the last Draw edited an input box, and when: typed keys are kept for the box while it is
-// drawn as edited, and for a frame or two after, not for a scene that stopped drawing it.
+// Whether the last Draw edited an input box, and in which render: typed keys are kept for the box
+// while it is drawn as edited, not for a scene that stopped drawing it for two renders. Counted in
+// renders, not time, so a hitch of the game (no renders) keeps what is typed meanwhile for the box.
 bool boxEditing = false;
-Uint32 boxEditTick = 0;
-const Uint32 kBoxReadMs = 100;
+Uint32 boxEditRender = 0;
 
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
@@ -140,18 +140,17 @@ int ydxbut::SliderValueAt(const sButton& b, int mousex) {
 }
 
 bool Yandorix_InputBoxEditing() {
-  if (!IButton || !boxEditing) return false;
-  Uint32 window = std::max(kBoxReadMs, std::max(Yandorix_FramesMs(2, false), Yandorix_FramesMs(2, true)));
-  return Yandorix_Ticks() - boxEditTick <= window;
+  return IButton && boxEditing && MainPrivate()->renders - boxEditRender < 2;
 }
 void ydxbut::ForgetEditing() { boxEditing = false; }
 
 int Yandorix_IButton::Update() {
   Uint32 now = Yandorix_Ticks();
-  // Buttons that stopped taking input let go of the presses they followed and of their clicks.
+  // Buttons that stopped taking input let go of the presses they followed and of their clicks, also
+  // of those whose callbacks had not run: a hidden shop's click does not act when it is shown again.
   for (int layer = 0; layer < kLayers; ++layer)
     for (sButton& b : p->layers[layer])
-      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = 0;
+      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = b.pending = 0;
   sMouseEvent event;
   while (Yandorix_NextMouseEvent(&event))
     for (int index = 0; index < kLayers * kSlots; ++index)
@@ -197,9 +196,9 @@ void RunCallback(sButton* b) {
     b->range = checkState == kNormal ? kPressed : kNormal;
 }
 
-// The callbacks of the clicks shown so far, in the order of the clicks, for the buttons drawn now;
-// those of buttons not drawn wait for a draw that shows them. A callback may run the frame loop, draw
-// the buttons or remove them: each click is taken out before its callback runs.
+// The callbacks of the clicks shown so far, in the order of the clicks; a button hidden since its click
+// lets go of it. A callback may run the frame loop, draw the buttons or remove them: each click is taken
+// out before its callback runs, and clicks shown meanwhile wait for the next Draw.
 void RunCallbacks(sButtonPrivate* p) {
   int index;
   for (int left = p->fired.count; left > 0 && PopSlot(&p->fired, &index); --left) {
@@ -208,7 +207,7 @@ void RunCallbacks(sButtonPrivate* p) {
     if (p->layervisible[index / kSlots] && FiresCallbacks(*b))
       RunCallback(b);
     else
-      PushSlot(&p->fired, index);
+      b->pending = 0;
   }
   // Actions the queue had no room for run in slot order.
   for (index = 0; index < kLayers * kSlots; ++index) {
@@ -321,23 +320,28 @@ class ButtonPainter {
     b->font->PutString(Yandorix.screen, clip.x, clip.y, b->text, &clip);
   }
 
-  // Typing into the box while the mouse is over it: one key per repeat time, Backspace/Delete erase.
-  // An edit starts with nothing waiting; keys typed into the open console are the console's.
+  // One typed key: Backspace/Delete erase, a key with a name is added while it fits.
+  void TypeIntoBox(int key) {
+    if (!b->font) return;
+    size_t length = std::strlen(b->text);
+    if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
+    const char* name = Yandorix.GetKeyName(key);
+    if (name && length <= 30) {
+      size_t added = std::strlen(name);
+      int width = b->font->StringWidth(b->text) + b->font->StringWidth(name) + b->font->GetKerning() * (int)length;
+      if (length + added < sizeof b->text && width < b->textrect[2] - 1) std::memcpy(b->text + length, name, added + 1);
+    }
+  }
+
+  // Typing into the box while the mouse is over it: every key typed since the last render, so none is
+  // left when the pointer leaves; a held key repeats once per repeat time. An edit starts with nothing
+  // waiting; keys typed into the open console are the console's.
   void PaintEditingBox() {
-    int key = 0;
     if (!Yandorix_ConsoleTakesInput()) {
       if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses(kReaderInputBox);
-      key = Yandorix_TypedKey(kReaderInputBox, 150);
-    }
-    if (b->font) {
-      size_t length = std::strlen(b->text);
-      if ((key == 8 || key == 127) && length > 0) b->text[--length] = '\0';
-      const char* name = key ? Yandorix.GetKeyName(key) : NULL;
-      if (name && length <= 30) {
-        size_t added = std::strlen(name);
-        int width = b->font->StringWidth(b->text) + b->font->StringWidth(name) + b->font->GetKerning() * (int)length;
-        if (length + added < sizeof b->text && width < b->textrect[2] - 1) std::memcpy(b->text + length, name, added + 1);
-      }
+      int key;
+      for (int taken = 0; taken < kKeysTakenAtOnce && (key = Yandorix_TypedKey(kReaderInputBox, 150)) != 0; ++taken)
+        TypeIntoBox(key);
     }
     Put(b->tile_p);
     if (b->font) {
@@ -381,7 +385,7 @@ int Yandorix_IButton::Draw() {
     }
   }
   boxEditing = p->editing != 0;
-  if (boxEditing) boxEditTick = Yandorix_Ticks();
+  boxEditRender = MainPrivate()->renders;
   // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
   if (wasEditing && !p->editing) {
     Yandorix.RenderNeeded(0);

@@ -21,8 +21,6 @@ const char kSyntaxError[] = " Syntax error or command not found";
 const int kInputLineOff = 2;   // feature bit: no input line
 const unsigned char kFadingOut = 223;
 const int kKeyRepeat = 120;    // ms before a held key repeats
-// Keys the line takes in one logic frame at most: all that can wait, and each held key once.
-const int kMaxKeysPerFrame = kKeyPresses + 32;
 // The toggle key is closing the console: it takes only the keys waiting for it, past each command.
 bool takingBeforeClosing = false;
 
@@ -346,9 +344,10 @@ bool cConsole::HandleKey(int key) {
       std::string text(input + 1);
       ConsolePrint("%s", text.c_str());
       AddHistory(text.c_str());
-      if (!Execute(text.c_str())) return false;
+      // A fresh line first: a command that runs the frame loop meanwhile (waiting for something) types
+      // the keys it takes into a new line, not after its own.
       NewCmdLine();
-      return true;
+      return Execute(text.c_str());   // false: the command deleted this console
     }
     case kKeyPercent:
       return false;
@@ -418,7 +417,7 @@ int cConsole::Update() {
   if (visibility == kFadingOut) return 1;
   bool closing = takingBeforeClosing;
   takingBeforeClosing = false;   // a command that runs the frame loop meanwhile takes keys as usual
-  for (int taken = 0; taken < kMaxKeysPerFrame; ++taken) {
+  for (int taken = 0; taken < kKeysTakenAtOnce; ++taken) {
     int key = closing ? Yandorix_WaitingKey(kReaderConsole) : Yandorix_TypedKey(kReaderConsole, kKeyRepeat);
     if (key == 0) break;
     if (key == kKeyToggle || !HasUsableFont()) continue;

@@ -49,8 +49,9 @@ class YDX_API Yandorix_IButton {
   // Draw reports a button in Action on every render of that logic frame; act on Check in the logic step or
   // on the callback, which runs once per click. A click is a press and a release on the button, judged
   // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each, in
-  // the order they happened across all buttons. A held shortcut key fires once held more than 120 ms,
-  // judged at logic frames (at 20 a second: 150 ms, then every 200 ms), without the callback.
+  // the order they happened across all buttons; a button hidden or disabled before its click's callback
+  // ran drops the click. A held shortcut key fires once held more than 120 ms, judged at logic frames
+  // (at 20 a second: 150 ms, then every 200 ms), without the callback.
   int Update();
   int Draw();
   int Check();

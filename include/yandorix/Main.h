@@ -111,8 +111,9 @@ class YDX_API Yandorix_Main {
   char* GetKeyName(int key);     // NULL for keys without a name
   // Typed keys as characters, one per call, oldest first; a held key repeats every delay ms; 0 for none.
   // A key is kept only for whoever reads keys when it is typed (the open console, else an input box
-  // being typed into, else the application when it called GetKeyPressed in the last 500 ms, at least
+  // being typed into, else the application when it called GetKeyPressed in the last second, at least
   // two logic frames), and dropped when that reader stops reading; a held key repeats only for it.
+  // The key press Update just handed the caller in its record is the game's until the next Update.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();

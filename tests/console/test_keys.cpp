@@ -59,6 +59,17 @@ TEST_F(ConsoleKeysTest, EnterUpDownAndBackspaceEditAndRecallLines) {
   Press(SDLK_UP);
   Press(SDLK_RETURN);
   EXPECT_EQ(Since(), (std::vector<std::string>{" Console history cleared", ""}));
+
+  // A command that runs the frame loop while the player goes on typing: the keys go into a new line.
+  ASSERT_EQ(Yandorix.ConAddCmdHandler("wait", "runs the frame loop", [](std::vector<std::string>*) {
+    ReleaseKeys();   // Return
+    Type("x");
+    Press(SDLK_RETURN);
+    return 1;
+  }), 1);
+  Type("wait");
+  Press(SDLK_RETURN);
+  EXPECT_EQ(Since(), (std::vector<std::string>{"wait", "x", kSyntax, "", ""}));
 }
 
 TEST_F(ConsoleKeysTest, CursorKeysMoveWhereCharactersGo) {

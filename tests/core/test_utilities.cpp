@@ -225,24 +225,33 @@ TEST_F(KeyPressTest, PressesWaitOnlyForAReaderAndAreBounded) {
   }
   expected.push_back(0);
   EXPECT_EQ(Typed(65), expected);
-  // A game counts as reading for 500 ms after its last read, and at least two logic frames: what is
-  // typed meanwhile waits for its next read, unless that comes after the window passed.
+  // A game counts as reading for a second after its last read, and at least two logic frames: what is
+  // typed meanwhile waits for its next read, unless the snapshots found the window passed first. The
+  // tap comes to the game in Update's record, as in an event loop.
+  enum Then { kLoopRuns, kHitch, kOnItsEvent };   // how the time after the tap passes
   const struct {
     int logicRate;
     Uint32 typedAfter, readAfter;   // ms after the last read, then after the tap
+    Then then;
     int read;
   } rows[] = {
-      {20, 100, 300, 'x'},    // a game reading at its own pace, every 400 ms
-      {20, 50, 5000, 0},      // a chat that stopped reading: its key never surfaces later
-      {20, 600, 10, 0},       // typed while nobody read
-      {1, 1500, 400, 'x'},    // one logic frame a second: two of them
+      {20, 100, 300, kLoopRuns, 'x'},    // a game reading at its own pace, every 450 ms
+      {20, 50, 5000, kLoopRuns, 0},      // a chat that stopped reading: its key never surfaces later
+      {20, 50, 1500, kHitch, 'x'},       // polled just before the game's own step hitched
+      {20, 1100, 10, kLoopRuns, 0},      // typed while nobody read, its event left alone
+      {1, 1500, 400, kLoopRuns, 'x'},    // one logic frame a second: two of them
+      {20, 1100, 0, kOnItsEvent, 'x'},   // typed while nobody read, read when its event came
   };
   for (const auto& row : rows) {
     ITimeSystem->SetRate(0, row.logicRate);
     EXPECT_EQ(Yandorix.GetKeyPressed(100), 0);
     ydxtest::ManualClock::Advance(row.typedAfter);
-    Tap(SDLK_x);
+    ydxtest::PushKey(SDL_KEYDOWN, SDLK_x);
+    ydxtest::PushKey(SDL_KEYUP, SDLK_x);
+    SDL_Event event;
+    for (int pass = row.then == kOnItsEvent ? 1 : 2; pass > 0; pass--) Yandorix.Update(&event);
     ydxtest::ManualClock::Advance(row.readAfter);
+    if (row.then == kLoopRuns) Snapshot();
     EXPECT_EQ(Typed(2), (std::vector<int>{row.read, 0})) << row.typedAfter << " " << row.readAfter;
   }
 }
