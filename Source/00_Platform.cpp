@@ -55,12 +55,15 @@ int Open(const char* givenPath, int flags, int mode) {
 
 int Close(int fd) { return fd < 0 ? -1 : ::close(fd); }
 
-int64_t Read(int fd, void* buffer, size_t length) {
+// Reads until `length` bytes, the end of the file or an error; from the file position when `offset` is
+// negative, else from `offset` without moving the position.
+static int64_t ReadWhole(int fd, void* buffer, size_t length, int64_t offset) {
   if (Injected(kOpRead, nullptr, &length)) return -1;
   size_t done = 0;
   char* out = static_cast<char*>(buffer);
   while (done < length) {
-    ssize_t got = ::read(fd, out + done, length - done);
+    ssize_t got = offset < 0 ? ::read(fd, out + done, length - done)
+                             : ::pread(fd, out + done, length - done, (off_t)(offset + (int64_t)done));
     if (got < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -69,6 +72,12 @@ int64_t Read(int fd, void* buffer, size_t length) {
     done += (size_t)got;
   }
   return (int64_t)done;
+}
+
+int64_t Read(int fd, void* buffer, size_t length) { return ReadWhole(fd, buffer, length, -1); }
+
+int64_t ReadAt(int fd, void* buffer, size_t length, int64_t offset) {
+  return offset < 0 ? -1 : ReadWhole(fd, buffer, length, offset);
 }
 
 int64_t Write(int fd, const void* buffer, size_t length) {

@@ -20,6 +20,8 @@ int Close(int fd);
 // for reads), or -1 on an error. A short write is an error.
 int64_t Read(int fd, void* buffer, size_t length);
 int64_t Write(int fd, const void* buffer, size_t length);
+// Read from `offset` without moving the file position: one call where a seek and a read would be two.
+int64_t ReadAt(int fd, void* buffer, size_t length, int64_t offset);
 int64_t Seek(int fd, int64_t offset, int whence);         // new position, or -1
 int64_t FileLength(int fd);                                // -1 on error; position unchanged
 int Truncate(int fd, int64_t length);                      // 0 on success

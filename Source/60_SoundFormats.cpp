@@ -23,7 +23,7 @@ FileSource::FileSource(const char* path) {
   if (fd < 0) return;
   struct stat st;
   int64_t length = -1;
-  if (ydxplat::FileStat(fd, &st) == 0 && S_ISREG(st.st_mode)) length = ydxplat::FileLength(fd);
+  if (ydxplat::FileStat(fd, &st) == 0 && S_ISREG(st.st_mode)) length = (int64_t)st.st_size;
   if (length < 0) {
     ydxplat::Close(fd);
     fd = -1;
@@ -49,8 +49,7 @@ size_t FileSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
     memcpy(buffer, window.data() + offset, length);
     return length;
   }
-  if (ydxplat::Seek(fd, (int64_t)offset, SEEK_SET) < 0) return 0;
-  int64_t got = ydxplat::Read(fd, buffer, length);
+  int64_t got = ydxplat::ReadAt(fd, buffer, length, (int64_t)offset);
   return got < 0 ? 0 : (size_t)got;
 }
 
@@ -444,17 +443,18 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
 
 // ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
 // the second page must begin with the comment header of the same stream.
-// Eight tables: entry[k][i] is the checksum step of byte i followed by k zero bytes, so eight bytes
-// take one step (a header page of a few kilobytes then costs less than reading it).
+// Sixteen tables: entry[k][i] is the checksum step of byte i followed by k zero bytes, so sixteen bytes
+// take one step (the header pages and the last page then cost less than reading the file).
 struct OggCRCTable {
-  uint32_t entry[8][256];
+  static const int kSlices = 16;
+  uint32_t entry[kSlices][256];
   OggCRCTable() {
     for (uint32_t i = 0; i < 256; i++) {
       uint32_t c = i << 24;
       for (int k = 0; k < 8; k++) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
       entry[0][i] = c;
     }
-    for (int k = 1; k < 8; k++)
+    for (int k = 1; k < kSlices; k++)
       for (int i = 0; i < 256; i++) entry[k][i] = entry[k - 1][i] << 8 ^ entry[0][entry[k - 1][i] >> 24];
   }
 };
@@ -464,11 +464,12 @@ uint32_t OggCRC(const uint8_t* data, size_t length) {
   const auto& t = table.entry;
   uint32_t crc = 0;
   size_t i = 0;
-  for (; i + 8 <= length; i += 8) {
+  for (; i + 16 <= length; i += 16) {
     const uint8_t* b = data + i;
     uint32_t high = crc ^ ((uint32_t)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
-    crc = t[7][high >> 24] ^ t[6][(high >> 16) & 0xFF] ^ t[5][(high >> 8) & 0xFF] ^ t[4][high & 0xFF] ^
-          t[3][b[4]] ^ t[2][b[5]] ^ t[1][b[6]] ^ t[0][b[7]];
+    crc = t[15][high >> 24] ^ t[14][(high >> 16) & 0xFF] ^ t[13][(high >> 8) & 0xFF] ^ t[12][high & 0xFF] ^
+          t[11][b[4]] ^ t[10][b[5]] ^ t[9][b[6]] ^ t[8][b[7]] ^ t[7][b[8]] ^ t[6][b[9]] ^ t[5][b[10]] ^
+          t[4][b[11]] ^ t[3][b[12]] ^ t[2][b[13]] ^ t[1][b[14]] ^ t[0][b[15]];
   }
   for (; i < length; i++) crc = (crc << 8) ^ t[0][(crc >> 24) ^ data[i]];
   return crc;
@@ -543,16 +544,22 @@ bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial, uint64_t* end) 
 // from the end backwards as the decoder does (only the tail is read). 0 when no whole page after the
 // headers carries one, as in a file of headers without audio.
 uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd) {
-  const uint64_t size = source.Size(), kWindow = 65536;
+  const uint64_t size = source.Size(), kLargestWindow = 65536;
+  uint64_t windowSize = 8192;   // a last page is seldom longer; the window grows when it is
   int damaged = 0;   // capture patterns that lead to no whole page; a tail full of them is given up on
   std::string window, page;
   for (uint64_t end = size; end > headersEnd;) {
-    uint64_t begin = end - std::min(end - headersEnd, kWindow);
+    uint64_t begin = end - std::min(end - headersEnd, windowSize);
     window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
     if (source.ReadAt(begin, &window[0], window.size()) != window.size()) return 0;
-    for (size_t at = (size_t)(end - begin); at-- > 0;) {
+    MemorySource inWindow(window.data(), window.size());
+    for (size_t at = (size_t)(end - begin); at > 0;) {
+      const void* capture = memrchr(window.data(), 'O', at);
+      if (!capture) break;
+      at = (size_t)((const char*)capture - window.data());
       if (at + 4 > window.size() || memcmp(window.data() + at, "OggS", 4) != 0) continue;
-      if (!WholeOggPage(source, begin + at, &page)) {
+      // A page inside the window is checked there, without reading it again.
+      if (!WholeOggPage(inWindow, at, &page) && !WholeOggPage(source, begin + at, &page)) {
         if (++damaged > 16) return 0;
         continue;
       }
@@ -561,6 +568,7 @@ uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd) {
       if (OggSerial(page) == serial && granule != -1) return granule > 0 ? (uint64_t)granule : 0;
     }
     end = begin;
+    windowSize = std::min(windowSize * 2, kLargestWindow);
   }
   return 0;
 }
