@@ -164,6 +164,9 @@ bool Yandorix_InputBoxEditing();
 void Yandorix_RecordMouseEvent(const sMouseEvent& event);
 bool Yandorix_NextMouseEvent(sMouseEvent* event);
 
+// The running CRC-32 of CRC32 (reflected, neither complemented in nor out) continued over more bytes.
+Uint32 Yandorix_CRCRunning(Uint32 crc, const unsigned char* data, size_t length);
+
 // SDL_Init for Init: "glSDL" in SDL_VIDEODRIVER starts the OpenGL back end on SDL's X11 driver.
 int Yandorix_StartSDL(Uint32 flags);
 

@@ -145,6 +145,10 @@ const Uint32* CRCTable(sMainPrivate* p) {
 
 }  // namespace
 
+Uint32 Yandorix_CRCRunning(Uint32 crc, const unsigned char* data, size_t length) {
+  return length ? CRCUpdate(crc, data, length, CRCTable(MainPrivate())) : crc;
+}
+
 unsigned int Yandorix_Main::CRC32(const char* data, int length) {
   if (!data || length <= 0) return 0;
   const Uint32* table = CRCTable(p);

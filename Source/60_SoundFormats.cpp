@@ -2,6 +2,7 @@
 // mixer's loaders would give, read without decoding a single sample (a minute of Ogg Vorbis costs the
 // same as a blip), and every field checked against the bytes actually there.
 #include "60_SoundFX.h"
+#include "01_Main.h"
 #include "00_Platform.h"
 #include <algorithm>
 #include <cstring>
@@ -443,36 +444,33 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
 
 // ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
 // the second page must begin with the comment header of the same stream.
-// Sixteen tables: entry[k][i] is the checksum step of byte i followed by k zero bytes, so sixteen bytes
-// take one step (the header pages and the last page then cost less than reading the file).
-struct OggCRCTable {
-  static const int kSlices = 16;
-  uint32_t entry[kSlices][256];
-  OggCRCTable() {
-    for (uint32_t i = 0; i < 256; i++) {
-      uint32_t c = i << 24;
-      for (int k = 0; k < 8; k++) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-      entry[0][i] = c;
-    }
-    for (int k = 1; k < kSlices; k++)
-      for (int i = 0; i < 256; i++) entry[k][i] = entry[k - 1][i] << 8 ^ entry[0][entry[k - 1][i] >> 24];
-  }
-};
+// The Ogg checksum is the library's CRC-32 with the bits of every byte taken the other way round: the
+// bytes go in with their bits reversed and the result comes out reversed, so the folded CRC serves
+// both (the header pages and the last page then cost less than reading the file).
+uint64_t ReverseBitsInBytes(uint64_t w) {
+  w = (w >> 1 & 0x5555555555555555ull) | (w & 0x5555555555555555ull) << 1;
+  w = (w >> 2 & 0x3333333333333333ull) | (w & 0x3333333333333333ull) << 2;
+  return (w >> 4 & 0x0F0F0F0F0F0F0F0Full) | (w & 0x0F0F0F0F0F0F0F0Full) << 4;
+}
 
 uint32_t OggCRC(const uint8_t* data, size_t length) {
-  static const OggCRCTable table;
-  const auto& t = table.entry;
   uint32_t crc = 0;
-  size_t i = 0;
-  for (; i + 16 <= length; i += 16) {
-    const uint8_t* b = data + i;
-    uint32_t high = crc ^ ((uint32_t)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3]);
-    crc = t[15][high >> 24] ^ t[14][(high >> 16) & 0xFF] ^ t[13][(high >> 8) & 0xFF] ^ t[12][high & 0xFF] ^
-          t[11][b[4]] ^ t[10][b[5]] ^ t[9][b[6]] ^ t[8][b[7]] ^ t[7][b[8]] ^ t[6][b[9]] ^ t[5][b[10]] ^
-          t[4][b[11]] ^ t[3][b[12]] ^ t[2][b[13]] ^ t[1][b[14]] ^ t[0][b[15]];
+  uint8_t turned[4096];
+  while (length) {
+    size_t n = std::min(length, sizeof turned), i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      memcpy(&w, data + i, 8);
+      w = ReverseBitsInBytes(w);
+      memcpy(turned + i, &w, 8);
+    }
+    for (; i < n; i++) turned[i] = (uint8_t)ReverseBitsInBytes(data[i]);
+    crc = Yandorix_CRCRunning(crc, turned, n);
+    data += n;
+    length -= n;
   }
-  for (; i < length; i++) crc = (crc << 8) ^ t[0][(crc >> 24) ^ data[i]];
-  return crc;
+  uint64_t reversed = ReverseBitsInBytes(crc);   // bits within each byte, then the bytes
+  return __builtin_bswap32((uint32_t)reversed);
 }
 
 // A whole page's stored checksum against the one computed with that field zeroed (left zeroed).
