@@ -165,7 +165,13 @@ int Yandorix_IButton::Update() {
   for (int index = 0; index < kLayers * kSlots; ++index)
     if (TakesInput(p, index / kSlots, *SlotButton(p, index)))
       UpdateButton(SlotButton(p, index), index == clicked, keysBlocked, pointerOnConsole, now);
-  if (clicked >= 0) PushSlot(&p->fired, clicked);
+  if (clicked >= 0) {
+    // A game that stops drawing its buttons for a whole queue of clicks loses the oldest callback.
+    int oldest;
+    if (p->fired.count == sizeof p->fired.slots && PopSlot(&p->fired, &oldest) && SlotButton(p, oldest)->pending)
+      SlotButton(p, oldest)->pending--;
+    PushSlot(&p->fired, clicked);
+  }
   return 1;
 }
 
@@ -208,11 +214,6 @@ void RunCallbacks(sButtonPrivate* p) {
       RunCallback(b);
     else
       b->pending = 0;
-  }
-  // Actions the queue had no room for run in slot order.
-  for (index = 0; index < kLayers * kSlots; ++index) {
-    sButton* b = SlotButton(p, index);
-    while (b->pending > 0 && p->layervisible[index / kSlots] && FiresCallbacks(*b)) RunCallback(b);
   }
 }
 

@@ -85,6 +85,35 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
   EXPECT_EQ(Yandorix.IsRenderNeeded(), 1);
 }
 
+// A callback that runs frames of its own: the clicks made in them wait for the next Draw, in the order
+// they happened, whatever the buttons' slots.
+std::string order;
+
+TEST_F(ButtonTest, ClicksMadeInACallbackWaitForTheNextDrawInTheirOrder) {
+  SaveButtonTiles(handle, "ok", 40, 20);
+  IButtonNew a = Desc(1, 10, 10), b = Desc(1, 60, 10);
+  int first = IButton->Create(&a, "ok", 0, handle), second = IButton->Create(&b, "ok", 0, handle);
+  void (*nested)(void*, void*) = [](void* name, void*) {
+    order += static_cast<const char*>(name);
+    if (order != "A") return;
+    for (int x : {70, 20}) {   // B, then A
+      Frame(x, 15, 1);
+      Frame(x, 15, 0);
+    }
+    Frame(0, 0, 0);
+  };
+  IButton->SetFunction(first, nested, (void*)"A", NULL);
+  IButton->SetFunction(second, nested, (void*)"B", NULL);
+  order.clear();
+  Frame(20, 15, 1);
+  Frame(20, 15, 0);
+  IButton->Draw();
+  EXPECT_EQ(order, "A");
+  Yandorix.RenderNeeded(1);
+  IButton->Draw();
+  EXPECT_EQ(order, "ABA");
+}
+
 TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
   SaveButtonTiles(handle, "k", 10, 10, true);
   IButtonNew d = Desc(4, 300, 300);
