@@ -21,6 +21,7 @@ enum : Uint32 {
   kNetMaxClosing = 32,            // logged-out connections still taking their last bytes
   kNetUnsentBytes = 1 << 20,      // a client's socket on the server holds about this much not yet sent
   kNetWaitMs = 200,               // longest wait of either thread, so stop requests act promptly
+  kNetProgressAskMs = 100,        // a busy server asks a client's socket what the peer took this often
   kNetPingPeriodMs = 1000,
   kNetPingSamples = 10,
 };
@@ -157,6 +158,7 @@ struct NetPeer {
   Uint64 acknowledged = 0;         // of the bytes written, what the peer's machine has taken
   Uint64 unacknowledged = 0;       // written, not taken yet (in this machine's socket or on the way)
   Uint32 lastProgress = 0;         // wall clock: the peer last took bytes, or nothing waited for it
+  Uint32 progressAskedAt = 0;      // wall clock: its socket was last asked what the peer took
   bool overSoft = false;           // more than the soft limit waits for it, since overSoftSince
   Uint32 overSoftSince = 0;
   bool farewell = false;           // logged out by a limit while it may still read: it gets the message

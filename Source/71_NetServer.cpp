@@ -590,16 +590,22 @@ int Wait(ServerPass& pass) {
 
 // Follows what the peer's machine has taken of the bytes written to it (the socket's unacknowledged
 // bytes going down), so a slow reader shows its progress however much this machine's socket buffer
-// holds; without a descriptor, what the socket took counts. While nothing waits for the peer anywhere
-// on this side, the clock of its last progress stands at now.
-void WatchProgress(NetPeer& peer, Uint32 now) {
+// holds; without a descriptor, what the socket took counts. The socket is asked at most once an asking
+// period unless `fresh` (a decision hangs on the answer), not once a message. While nothing waits for
+// the peer anywhere on this side, the clock of its last progress stands at now.
+void WatchProgress(NetPeer& peer, Uint32 now, bool fresh) {
   Uint64 sent = peer.outgoing.Sent();
-  int inSocket = 0;
-  if (sent != peer.acknowledged && (peer.fd < 0 || ioctl(peer.fd, SIOCOUTQ, &inSocket) != 0)) inSocket = 0;
-  peer.unacknowledged = std::min<Uint64>(sent, (Uint64)std::max(inSocket, 0));
-  if (sent - peer.unacknowledged > peer.acknowledged) {
-    peer.acknowledged = sent - peer.unacknowledged;
-    peer.lastProgress = now;
+  if (sent == peer.acknowledged) {
+    peer.unacknowledged = 0;
+  } else if (fresh || now - peer.progressAskedAt >= kNetProgressAskMs) {
+    int inSocket = 0;
+    if (peer.fd < 0 || ioctl(peer.fd, SIOCOUTQ, &inSocket) != 0) inSocket = 0;
+    peer.progressAskedAt = now;
+    peer.unacknowledged = std::min<Uint64>(sent, (Uint64)std::max(inSocket, 0));
+    if (sent - peer.unacknowledged > peer.acknowledged) {
+      peer.acknowledged = sent - peer.unacknowledged;
+      peer.lastProgress = now;
+    }
   }
   if (peer.outgoing.Empty() && !peer.unacknowledged) peer.lastProgress = now;
 }
@@ -608,7 +614,7 @@ void WatchProgress(NetPeer& peer, Uint32 now) {
 // for long. One that takes nothing is closed at once; one that is slow gets its logout notice.
 void HoldToLimits(sNetCore& core, NetPeer& peer, Uint32 now) {
   const NetLimits& limits = core.serverLimits;
-  WatchProgress(peer, now);
+  WatchProgress(peer, now, false);
   Uint64 waiting = peer.outgoing.Backlog();
   if (waiting <= limits.softBytes) {
     peer.overSoft = false;
@@ -617,6 +623,7 @@ void HoldToLimits(sNetCore& core, NetPeer& peer, Uint32 now) {
     peer.overSoftSince = now;
   }
   char why[192];
+  if (NetPassed(peer.lastProgress + limits.stallMs, now)) WatchProgress(peer, now, true);
   if (NetPassed(peer.lastProgress + limits.stallMs, now)) {
     snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting and %llu sent but not taken, limit %u ms)",
              now - peer.lastProgress, (Figure)waiting, (Figure)peer.unacknowledged, limits.stallMs);
@@ -671,7 +678,7 @@ NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
 bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uint32 now) {
   NetSendQueue::Status status = FlushClosing(core, peer);
   if (status == NetSendQueue::kFailed) return false;
-  WatchProgress(peer, now);
+  WatchProgress(peer, now, true);
   if (status == NetSendQueue::kDrained) {
     if (!peer.finishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
     peer.finishing = true;
