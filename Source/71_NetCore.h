@@ -231,9 +231,10 @@ struct sNetCore {
 Uint32 NetWallTicks();
 inline bool NetPassed(Uint32 deadline, Uint32 now) { return (Sint32)(now - deadline) >= 0; }
 
-// Bounded sends and no delay on a connected socket. Returns its descriptor (for reads that drain what
-// has arrived without another wait), -1 when it cannot be reached.
-int NetTuneSocket(TCPsocket socket, Uint32 sendBoundMs);
+// Blocking sends and reads on a connected socket that fail after `boundMs` without progress, and no
+// delay. Returns its descriptor (for reads that drain what has arrived without another wait), -1 when
+// it cannot be reached.
+int NetTuneSocket(TCPsocket socket, Uint32 boundMs);
 // The descriptor of a listening socket on `port`, -1 when it cannot be reached.
 int NetListenerDescriptor(TCPsocket socket, Uint16 port);
 

@@ -310,6 +310,7 @@ WaitEnd WaitResponsive(Uint32 deadline, Ready ready) {
     if (NetPassed(deadline, now)) return kWaitTimedOut;
     if (Yandorix.screen) {
       Yandorix.Update(NULL);
+      if (!Yandorix.mtfriendly) SDL_Delay(1);   // a wait of seconds is no reason to take a whole core
       continue;
     }
     SDL_Event event;
@@ -436,11 +437,10 @@ TCPsocket OpenConnection(sNetCore& core, const IPaddress& address, bool& locked,
 
 enum LoginOutcome { kLoginAnswered, kLoginBroken, kLoginNoAnswer, kLoginWaitFailed };
 
-// Waits for the server's answer to the login request: three waits of up to a second each, ending at
-// the first whole message or a failed read, while the game keeps running.
+// Waits for the server's answer to the login request: up to three seconds (three waits of a second
+// that end at the first whole message or failed read), while the game keeps running.
 LoginOutcome AwaitLoginAnswer(sNetCore& core) {
-  const int kWaits = 3;
-  const Uint32 kWaitMs = 1000;
+  const Uint32 kAnswerMs = 3 * 1000;
   LoginOutcome outcome = kLoginNoAnswer;
   auto arrived = [&] {
     int ready = SDLNet_CheckSockets(core.clientSet, 0);
@@ -453,8 +453,7 @@ LoginOutcome AwaitLoginAnswer(sNetCore& core) {
     }
     return outcome != kLoginNoAnswer;
   };
-  for (int wait = 0; wait < kWaits; wait++)
-    if (WaitResponsive(NetWallTicks() + kWaitMs, arrived) != kWaitTimedOut) break;
+  WaitResponsive(NetWallTicks() + kAnswerMs, arrived);
   if (outcome == kLoginNoAnswer || outcome == kLoginWaitFailed) core.clientReader.Fail();
   return outcome;
 }
