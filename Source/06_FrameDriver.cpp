@@ -9,9 +9,10 @@
 namespace {
 
 const Uint8 kFrameEvent = SDL_USEREVENT + 6;   // the record Update fills when it has no event
-const int kToggleKeyOff = 1;                    // console feature bit: the toggle key is ignored
-const int kInputLineOff = 2;                    // console feature bit: no input line, no typed keys
-const int kHidden = 0, kFadingOut = 223;        // window visibility states
+using ydxcon::kToggleKeyOff;
+using ydxcon::kInputLineOff;
+using ydxcon::kHidden;
+using ydxcon::kFadingOut;
 
 void SetFrameEvent(SDL_Event* record) {
   memset(record, 0, sizeof *record);

@@ -3,6 +3,7 @@
 // asks the frame driver for a render.
 #include "01_Main.h"
 #include "42_BuiltinFont.h"
+#include "43_Console.h"
 #include "glSDL.h"
 #include <algorithm>
 
@@ -13,7 +14,10 @@ const int kMinAlpha = 64;
 const Uint32 kFadeTime = 1000;
 const int kShowAtOnce = 4;   // feature bit: SetVisible switches without fading
 
-enum { kHidden = 0, kShown = 1, kFadingIn = 33, kFadingOut = 223 };
+using ydxcon::kHidden;
+using ydxcon::kShown;
+using ydxcon::kFadingIn;
+using ydxcon::kFadingOut;
 
 }  // namespace
 

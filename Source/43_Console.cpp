@@ -18,8 +18,8 @@ namespace {
 
 const char kDefaultTitle[] = " Console for Yandorix SDK initialized";
 const char kSyntaxError[] = " Syntax error or command not found";
-const int kInputLineOff = 2;   // feature bit: no input line
-const unsigned char kFadingOut = 223;
+using ydxcon::kInputLineOff;
+using ydxcon::kFadingOut;
 const int kKeyRepeat = 120;    // ms before a held key repeats
 // The toggle key is closing the console: it takes only the keys waiting for it, past each command.
 bool takingBeforeClosing = false;

@@ -10,6 +10,10 @@ class cSimpleWin;
 
 namespace ydxcon {
 
+// What a window's isVisible reports, and the console's feature bits that change how it takes input.
+enum WindowVisibility : int { kHidden = 0, kShown = 1, kFadingIn = 33, kFadingOut = 223 };
+enum ConsoleFeature : int { kToggleKeyOff = 1, kInputLineOff = 2 };
+
 // True on the thread that created the newest console (the application's thread).
 bool OnConsoleThread();
 // Formats a line printed on another thread and queues it for the console's thread; nothing while no
