@@ -177,6 +177,15 @@ struct SlowReader {
     if (!thread.joinable()) thread = std::thread([this] { Read(); });
     return notices;
   }
+  // Logs the slow client out, so the benchmarks after this one relay to the three receivers alone: the
+  // bytes of the left notice this brings them.
+  long Leave() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (fd < 0) return 0;
+    close(fd);
+    fd = -1;
+    return (long)(kNetHeaderBytes + name.size() + 1);
+  }
   void Read() {
     std::vector<char> buffer(256 << 10);
     while (!stop) {
@@ -332,6 +341,8 @@ void RelayWithSlowReader(benchmark::State& state) {
     if (!relay.Move(next, message.WireSize(), MessagesPer(size))) return state.SkipWithError("relay stopped");
   }
   state.SetBytesProcessed((int64_t)state.iterations() * MessagesPer(size) * (int64_t)message.WireSize() * kReceivers);
+  relay.delivered += (Uint64)relay.slow.Leave();
+  if (!relay.Await()) state.SkipWithError("relay stopped");
 }
 
 void RelayPlainTCP(benchmark::State& state) {
