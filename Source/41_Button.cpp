@@ -126,6 +126,7 @@ void RemoveButton(sButtonPrivate* p, sButton* b) {
   } else {
     DeleteTiles(b);
   }
+  LetGo(p, b);
   ResetButton(b);
   p->count--;
 }
@@ -385,7 +386,7 @@ int Yandorix_IButton::GetNum() { return p->count; }
 void Yandorix_IButton::SetState(int id, char s) {
   sButton* b = FindUsed(p, id);
   if (!b || (s != kNormal && s != kSelected && s != kPressed && s != kAction && s != kDisabled)) return;
-  if (s == kDisabled) b->pending = b->clicks = b->heldby = 0;   // it acts on no click it had not run yet
+  if (s == kDisabled) LetGo(p, b);   // it acts on no click it had not run yet
   Uint8 stateBefore = b->state;
   int rangeBefore = b->range;
   if (b->kind != kCheck) {

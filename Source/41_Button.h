@@ -108,5 +108,9 @@ int TileHeight(const Yandorix_CTile* tile);
 int SliderValueAt(const sButton& b, int mousex);
 // No input box is being edited any more (the service goes away).
 void ForgetEditing();
+// The button lets go of its presses and of its clicks, shown or not, whose callbacks have not run
+// (hidden, disabled or removed): its places in the click queues go with them, so clicks it gets later
+// come in their own order.
+void LetGo(sButtonPrivate* p, sButton* b);
 
 }  // namespace ydxbut

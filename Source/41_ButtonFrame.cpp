@@ -62,6 +62,17 @@ bool PopSlot(sSlotQueue* queue, int* index) {
 
 sButton* SlotButton(sButtonPrivate* p, int index) { return &p->layers[index / kSlots][index % kSlots]; }
 
+// Takes a slot's entries out of a queue, the others keeping their order.
+void DropSlot(sSlotQueue* queue, int index) {
+  const int size = (int)sizeof queue->slots;
+  int kept = 0;
+  for (int i = 0; i < queue->count; ++i) {
+    Uint8 slot = queue->slots[(queue->first + i) % size];
+    if (slot != index) queue->slots[(queue->first + kept++) % size] = slot;
+  }
+  queue->count = (Uint16)kept;
+}
+
 void AddClick(sButtonPrivate* p, int index) {
   sButton* b = SlotButton(p, index);
   if (b->clicks < kMaxClicks && PushSlot(&p->clicks, index)) b->clicks++;
@@ -139,6 +150,17 @@ int ydxbut::SliderValueAt(const sButton& b, int mousex) {
   return value < 0 ? 0 : value > b.range ? b.range : (int)value;
 }
 
+void ydxbut::LetGo(sButtonPrivate* p, sButton* b) {
+  b->heldby = 0;
+  b->clicks = 0;
+  b->pending = 0;
+  uintptr_t at = (uintptr_t)b, first = (uintptr_t)&p->layers[0][0];
+  if (at < first || at >= first + sizeof p->layers) return;   // a master takes no input
+  int index = (int)((at - first) / sizeof(sButton));
+  DropSlot(&p->clicks, index);
+  DropSlot(&p->fired, index);
+}
+
 bool Yandorix_InputBoxEditing() {
   return IButton && boxEditing && MainPrivate()->renders - boxEditRender < 2;
 }
@@ -150,12 +172,14 @@ int Yandorix_IButton::Update() {
   // of those whose callbacks had not run: a hidden shop's click does not act when it is shown again.
   for (int layer = 0; layer < kLayers; ++layer)
     for (sButton& b : p->layers[layer])
-      if (!b.free && !TakesInput(p, layer, b)) b.heldby = b.clicks = b.pending = 0;
+      if (!TakesInput(p, layer, b) && (b.heldby || b.clicks || b.pending)) ydxbut::LetGo(p, &b);
   sMouseEvent event;
-  while (Yandorix_NextMouseEvent(&event))
+  while (Yandorix_NextMouseEvent(&event)) {
+    if (event.kind == kMouseReset) p->clicks.count = 0;   // every button lets go of its clicks not shown yet
     for (int index = 0; index < kLayers * kSlots; ++index)
       if (TakesInput(p, index / kSlots, *SlotButton(p, index)) && JudgeMouseEvent(SlotButton(p, index), event))
         AddClick(p, index);
+  }
   // One click shown per logic frame, across all buttons, in the order they happened.
   int clicked = NextClick(p);
   // The open console owns what is typed and the pointer over it.
@@ -203,17 +227,19 @@ void RunCallback(sButton* b) {
 }
 
 // The callbacks of the clicks shown so far, in the order of the clicks; a button hidden since its click
-// lets go of it. A callback may run the frame loop, draw the buttons or remove them: each click is taken
-// out before its callback runs, and clicks shown meanwhile wait for the next Draw.
+// lets go of it. A callback may run the frame loop, draw the buttons or remove them: the clicks shown so
+// far are taken out of the queue first, and clicks shown meanwhile wait for the next Draw.
 void RunCallbacks(sButtonPrivate* p) {
-  int index;
-  for (int left = p->fired.count; left > 0 && PopSlot(&p->fired, &index); --left) {
-    sButton* b = SlotButton(p, index);
-    if (b->pending == 0) continue;   // run already, or let go with the button
-    if (p->layervisible[index / kSlots] && FiresCallbacks(*b))
+  Uint8 batch[sizeof p->fired.slots];
+  int count = 0, index;
+  while (PopSlot(&p->fired, &index)) batch[count++] = (Uint8)index;
+  for (int i = 0; i < count; ++i) {
+    sButton* b = SlotButton(p, batch[i]);
+    if (b->pending == 0) continue;   // let go with the button
+    if (p->layervisible[batch[i] / kSlots] && FiresCallbacks(*b))
       RunCallback(b);
     else
-      b->pending = 0;
+      b->pending--;   // this click goes; any other of the button's goes when its turn comes
   }
 }
 

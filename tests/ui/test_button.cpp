@@ -89,7 +89,7 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
 // they happened, whatever the buttons' slots.
 std::string order;
 
-TEST_F(ButtonTest, ClicksMadeInACallbackWaitForTheNextDrawInTheirOrder) {
+TEST_F(ButtonTest, CallbacksRunInClickOrderAcrossNestedFramesAndAHiddenLayer) {
   SaveButtonTiles(handle, "ok", 40, 20);
   IButtonNew a = Desc(1, 10, 10), b = Desc(1, 60, 10);
   int first = IButton->Create(&a, "ok", 0, handle), second = IButton->Create(&b, "ok", 0, handle);
@@ -112,6 +112,24 @@ TEST_F(ButtonTest, ClicksMadeInACallbackWaitForTheNextDrawInTheirOrder) {
   Yandorix.RenderNeeded(1);
   IButton->Draw();
   EXPECT_EQ(order, "ABA");
+
+  // A click dropped while its layer was hidden keeps no place in the queue: later clicks run in their order.
+  IButton->SetFunction(first, [](void*, void*) { order += "a"; }, NULL, NULL);
+  IButton->SetFunction(second, [](void*, void*) { order += "b"; }, NULL, NULL);
+  order.clear();
+  Frame(70, 15, 1);
+  Frame(70, 15, 0);   // b's click is shown, and nothing draws before its layer is hidden
+  IButton->SetLayerVisibility(0, 0);
+  Frame(0, 0, 0);
+  IButton->SetLayerVisibility(0, 1);
+  for (int x : {20, 70}) {
+    Frame(x, 15, 1);
+    Frame(x, 15, 0);
+  }
+  Frame(0, 0, 0);
+  Yandorix.RenderNeeded(1);
+  IButton->Draw();
+  EXPECT_EQ(order, "ab");
 }
 
 TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
