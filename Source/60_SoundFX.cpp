@@ -162,12 +162,28 @@ Mix_Chunk* LoadChunk(SDL_RWops* source, const std::string& call) {
   sAudioType sound;
   ydxsound::SoundShape shape;
   std::string refusal;
-  if (CheckSound(stream, &sound, &shape) != ydxsound::kInfoOk) refusal = shape.refusal;
-  else if (ConversionFits(sound, shape.decodedBytes, &refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0)
+  std::string failure;   // what the mixer's loader said of data that passed the checks
+  if (CheckSound(stream, &sound, &shape) != ydxsound::kInfoOk) {
+    refusal = shape.refusal;
+  } else if (ConversionFits(sound, shape.decodedBytes, &refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0) {
     chunk = LoadUpToEnd(source, stream, shape.soundEnd);
+    if (!chunk) failure = Mix_GetError();
+    // Audio pages damaged past the headers can decode to nothing, which the mixer then refuses to play.
+    int frequency = 0, channels = 0;
+    Uint16 format = 0;
+    if (chunk && Mix_QuerySpec(&frequency, &format, &channels) &&
+        chunk->alen < (Uint32)(channels * ((format & 0xFF) / 8))) {
+      Mix_FreeChunk(chunk);
+      chunk = NULL;
+      failure = "it decodes to no whole sample frame: its audio data is damaged";
+    }
+  }
   SDL_RWclose(source);
   if (!refusal.empty())
     ILogSystem.Msg(0, " . [ISoundFX->%s] Error: sound refused before decoding (%s).\n", call.c_str(), refusal.c_str());
+  if (!failure.empty())
+    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the mixer could not decode the sound (%s).\n", call.c_str(),
+                   failure.c_str());
   if (chunk) WarnOfIgnoredBytes(call, shape);
   return chunk;
 }

@@ -525,12 +525,18 @@ bool WholeOggPage(ByteSource& source, uint64_t pos, std::string* page) {
   return r.Bytes(pos, &(*page)[0], page->size()) && PageChecksumHolds(page);
 }
 
-// The second page must be there whole with its checksum right, belong to the same stream and open
-// with the comment header (the decoder refuses a stream whose header pages are damaged). The setup
-// header in it is not parsed: a minute of music must not cost more than a blip. `end` is where it ends.
+// The stream's second page must be there whole with its checksum right and open with the comment
+// header (the decoder refuses a stream whose header pages are damaged); whole pages of other streams
+// grouped with it may come first, up to a bound. The setup header in it is not parsed: a minute of
+// music must not cost more than a blip. `end` is where it ends.
 bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial, uint64_t* end) {
+  const int kOtherStreamPages = 32;
   std::string whole;
-  if (!WholeOggPage(r.source, pos, &whole) || (whole[5] & 0x01) || OggSerial(whole) != serial) return false;
+  for (int other = 0;; ++other, pos += whole.size()) {
+    if (other > kOtherStreamPages || !WholeOggPage(r.source, pos, &whole)) return false;
+    if (OggSerial(whole) == serial) break;
+  }
+  if (whole[5] & 0x01) return false;
   size_t count = (uint8_t)whole[26];
   if (count == 0 || whole.size() < 27 + count + 7) return false;
   const char* start = whole.data() + 27 + count;

@@ -54,6 +54,11 @@ std::vector<ShapeCase> Shapes() {
   std::string voc16 = Voc16(1, 8000, 40), aiff = Aiff(8, 1, 22050, 40);
   // A description of 1 Hz ahead of the real one: the mixer's loader refuses it though the last one is good.
   std::string slowComm = aiff.substr(12, 26).replace(16, 10, std::string("\x3f\xff\x80\0\0\0\0\0\0\0", 10));
+  // Two streams grouped in one file, as ffmpeg writes them: both first pages, then the rest of each.
+  std::vector<std::string> first = OggPages(OggVorbis(1, 11025, 0.1)), second = OggPages(OggVorbis(2, 8000, 0.1, 0, 7));
+  std::string grouped = first[0] + second[0];
+  for (const auto* pages : {&first, &second})
+    for (size_t i = 1; i < pages->size(); i++) grouped += (*pages)[i];
   return {
       {"u8.wav", ydxsnd::Wav(8, 1, 11025, 40), 1, AUDIO_U8, 11025},
       {"s16-quad.wav", WavShape(1, 4, 22050, 16, 8), 4, AUDIO_S16LSB, 22050},
@@ -104,6 +109,7 @@ std::vector<ShapeCase> Shapes() {
       {"three-channels.ogg", OggVorbis(3, 11025, 0.1), 0, 0, 0},
       {"headers-only.ogg", OggVorbis(2, 44100, 0), 0, 0, 0},
       {"four-frames.ogg", OggVorbis(2, 44100, 0.0001), 2, AUDIO_S16LSB, 44100},
+      {"grouped-streams.ogg", grouped, 1, AUDIO_S16LSB, 11025},
       {"half-a-frame.wav", WavShape(1, 2, 22050, 16, 4, 2), 0, 0, 0},
   };
 }
@@ -186,6 +192,12 @@ TEST_F(ShapeTest, RefusedDataIsNamedWithItsReason) {
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('a.dpf','none')] Error: sound refused before decoding (a channel "
                      "count other than 1, 2, 4 or 6).\n"));
   EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('a.dpf','none')] Error: sound format unknown.\n"));
+  // Headers that hold together and data the mixer's loader still cannot decode: a chained file cut inside
+  // the headers of its second link. The loader's own reason is given.
+  std::string chained = ydxsnd::OggVorbis(1, 11025, 0.1), next = ydxsnd::OggVorbis(2, 8000, 0.1, 0, 7);
+  Save("cut-chain.ogg", chained + next.substr(0, ydxsnd::OggPages(next)[0].size() + 40));
+  EXPECT_EQ(ISoundFX->SoundLoad("cut-chain.ogg"), -1);
+  EXPECT_TRUE(Logged(" . [ISoundFX->SoundLoad('cut-chain.ogg')] Error: the mixer could not decode the sound ("));
   sAudioType info;
   EXPECT_EQ(ISoundFX->SoundInfo(0, C("none.wav"), &info), 0);
   EXPECT_TRUE(Logged("none.wav',0x") && Logged("] Error: sound load failed.\n"));

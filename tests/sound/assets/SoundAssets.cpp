@@ -292,7 +292,7 @@ std::string VocContinued(int rate, int samples, int pieces) {
   return s;
 }
 
-std::string OggVorbis(int channels, int rate, double seconds, float quality) {
+std::string OggVorbis(int channels, int rate, double seconds, float quality, unsigned serial) {
   vorbis_info vi;
   vorbis_comment vc;
   vorbis_dsp_state vd;
@@ -310,7 +310,7 @@ std::string OggVorbis(int channels, int rate, double seconds, float quality) {
   vorbis_comment_init(&vc);
   vorbis_analysis_init(&vd, &vi);
   vorbis_block_init(&vd, &vb);
-  ogg_stream_init(&os, 0x59445831);
+  ogg_stream_init(&os, (int)serial);
   vorbis_analysis_headerout(&vd, &vc, &op, &comment, &code);
   ogg_stream_packetin(&os, &op);
   ogg_stream_packetin(&os, &comment);
@@ -679,6 +679,17 @@ bool Save(const std::string& path, const std::string& bytes) {
   if (!f) return false;
   bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return fclose(f) == 0 && ok;
+}
+
+std::vector<std::string> OggPages(const std::string& ogg) {
+  std::vector<std::string> pages;
+  for (size_t at = 0; at + 27 <= ogg.size();) {
+    size_t segments = (unsigned char)ogg[at + 26], length = 27 + segments;
+    for (size_t i = 0; i < segments && at + 27 + i < ogg.size(); i++) length += (unsigned char)ogg[at + 27 + i];
+    pages.push_back(ogg.substr(at, length));
+    at += length;
+  }
+  return pages;
 }
 
 }  // namespace ydxsnd
