@@ -546,8 +546,9 @@ bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial, uint64_t* end) 
 
 // The sample frames the decoder gives: the granule position of the stream's last page, looked for
 // from the end backwards as the decoder does (only the tail is read). 0 when no whole page after the
-// headers carries one, as in a file of headers without audio.
-uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd) {
+// headers carries one, as in a file of headers without audio; `unreadable` tells a tail that could not
+// be read from one without audio.
+uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd, bool* unreadable) {
   const uint64_t size = source.Size(), kLargestWindow = 65536;
   uint64_t windowSize = 8192;   // a last page is seldom longer; the window grows when it is
   int damaged = 0;   // capture patterns that lead to no whole page; a tail full of them is given up on
@@ -555,7 +556,10 @@ uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd) {
   for (uint64_t end = size; end > headersEnd;) {
     uint64_t begin = end - std::min(end - headersEnd, windowSize);
     window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
-    if (source.ReadAt(begin, &window[0], window.size()) != window.size()) return 0;
+    if (source.ReadAt(begin, &window[0], window.size()) != window.size()) {
+      *unreadable = true;
+      return 0;
+    }
     MemorySource inWindow(window.data(), window.size());
     for (size_t at = (size_t)(end - begin); at > 0;) {
       const void* capture = memrchr(window.data(), 'O', at);
@@ -597,7 +601,10 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
   uint64_t headersEnd = 0;
   if (!SecondOggPageFits(r, end, serial, &headersEnd)) return r.Refuse(kHeaders);
   // Far more frames than any file holds are only a claim; kept below what 64 bits can multiply.
-  r.decodedBytes = std::min<uint64_t>(OggFrames(r.source, serial, headersEnd), 1ull << 48) * channels * 2;
+  bool unreadable = false;
+  uint64_t frames = OggFrames(r.source, serial, headersEnd, &unreadable);
+  if (unreadable) return r.Refuse("the end of the Ogg file could not be read");
+  r.decodedBytes = std::min<uint64_t>(frames, 1ull << 48) * channels * 2;
   return Accept(r, out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
 }
 
