@@ -50,6 +50,7 @@ struct sMouseEvent {
   Uint8 button;     // SDL's button number of a press or release
   Uint8 library;    // it happened on the open console or the visible debug window: no button's business
   Sint16 x, y;
+  Uint32 serial = 0;   // events recorded before it (the store numbers them)
 };
 
 // Mouse events since the button service last took them, oldest first; successive motions keep only
@@ -58,6 +59,7 @@ struct sMouseEventStore {
   sMouseEvent events[kMouseEvents];
   Uint16 first;
   Uint16 count;
+  Uint32 recorded;   // events recorded so far
 };
 
 struct sMainPrivate {
@@ -162,6 +164,8 @@ bool Yandorix_InputBoxEditing();
 // The mouse events Update polled, for the button service: records one, and hands out the oldest
 // (false when none is left).
 void Yandorix_RecordMouseEvent(const sMouseEvent& event);
+// How many mouse events were recorded so far: a button made now takes no press recorded before.
+Uint32 Yandorix_MouseEventsRecorded();
 bool Yandorix_NextMouseEvent(sMouseEvent* event);
 
 // The running CRC-32 of CRC32 (reflected, neither complemented in nor out) continued over more bytes.

@@ -42,6 +42,7 @@ void Yandorix_RecordMouseEvent(const sMouseEvent& event) {
     sMouseEvent& last = store->events[(store->first + store->count - 1) % kMouseEvents];
     if (last.kind == kMouseMotion) {
       last = event;
+      last.serial = store->recorded++;
       return;
     }
   }
@@ -49,9 +50,13 @@ void Yandorix_RecordMouseEvent(const sMouseEvent& event) {
     store->first = (Uint16)((store->first + 1) % kMouseEvents);
     store->count--;
   }
-  store->events[(store->first + store->count) % kMouseEvents] = event;
+  sMouseEvent& stored = store->events[(store->first + store->count) % kMouseEvents];
+  stored = event;
+  stored.serial = store->recorded++;
   store->count++;
 }
+
+Uint32 Yandorix_MouseEventsRecorded() { return MainPrivate()->mouseevents.recorded; }
 
 bool Yandorix_NextMouseEvent(sMouseEvent* event) {
   sMouseEventStore* store = &MainPrivate()->mouseevents;

@@ -256,6 +256,7 @@ int Yandorix_IButton::Create(const IButtonNew* desc, const char* name, unsigned 
     made.textrect[3] = h - 2 * desc->range;
   }
   *b = made;
+  b->bornAt = Yandorix_MouseEventsRecorded();
   if (!master) p->count++;
   LookChanged();
   ILogSystem.Msg(5, " . [IButton->Create(0x%x,'%s',%d,'%s')] Info: created new button(%d).\n", address, name, master,
@@ -287,6 +288,7 @@ int Yandorix_IButton::Clone(int masterid) {
   }
   sButton& b = p->layers[p->currentlayer][slot];
   b = *m;
+  b.bornAt = Yandorix_MouseEventsRecorded();
   b.clone = 1;
   b.id = IdOf(p->currentlayer, slot);
   b.master = masterid;
@@ -351,6 +353,16 @@ int Yandorix_IButton::RemoveMaster(int id) {
 // ---------------------------------------------------------------------------------------------------
 // Layers
 
+namespace {
+
+// A hidden layer's buttons let go of their presses and of the clicks whose callbacks have not run.
+void LetGoOfLayer(sButtonPrivate* p, int layer) {
+  for (sButton& b : p->layers[layer])
+    if (!b.free) LetGo(p, &b);
+}
+
+}  // namespace
+
 void Yandorix_IButton::SetLayer(char layer) {
   Uint8 index = (Uint8)layer;
   if (index >= kLayers) return;
@@ -359,6 +371,8 @@ void Yandorix_IButton::SetLayer(char layer) {
   std::memset(p->layervisible, 0, sizeof p->layervisible);
   p->currentlayer = index;
   p->layervisible[index] = 1;
+  for (int other = 0; other < kLayers; ++other)
+    if (before[other] && !p->layervisible[other]) LetGoOfLayer(p, other);
   if (std::memcmp(before, p->layervisible, sizeof before) != 0) LookChanged();
 }
 
@@ -368,6 +382,7 @@ void Yandorix_IButton::SetLayerVisibility(char layer, char v) {
   Uint8 visible = v < 0 ? 0 : v > 1 ? 1 : (Uint8)v;
   if (visible == p->layervisible[index]) return;
   p->layervisible[index] = visible;
+  if (!visible) LetGoOfLayer(p, index);
   LookChanged();
 }
 
@@ -499,6 +514,7 @@ void Yandorix_IButton::SetVisible(int id, unsigned char v) {
   sButton* b = FindUsed(p, id);
   if (!b || b->visible == v) return;
   b->visible = v;
+  if (!v) LetGo(p, b);   // shown again at once, it still acts on no click from before
   LookChanged();
 }
 

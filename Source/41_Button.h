@@ -68,14 +68,17 @@ struct sButton {
   Uint32 pending;       // mouse actions whose callbacks wait for the button's next Draw
   Uint8 heldby;         // mouse buttons (SDL masks) whose press began on it and is not released yet
   Uint8 clicks;         // clicks not shown as Action yet: one per logic frame, none lost
+  Uint32 bornAt;        // mouse events recorded before it was made: a press among them is not its own
 };
 
 // Layer slots (layer x 32 + slot) in the order things happened to them, oldest first. Fixed in size:
 // the frame driver's pass fills it without allocating.
 struct sSlotQueue {
   Uint8 slots[ydxbut::kLayers * ydxbut::kSlots];
+  Uint32 order[ydxbut::kLayers * ydxbut::kSlots];   // of each entry: how many came into the queue before it
   Uint16 first;
   Uint16 count;
+  Uint32 pushed;                                     // entries that came into the queue so far
 };
 
 struct sButtonPrivate {

@@ -47,7 +47,9 @@ void ApplyKey(sButton* b, bool keysBlocked, Uint32 now) {
 
 bool PushSlot(sSlotQueue* queue, int index) {
   if (queue->count == sizeof queue->slots) return false;
-  queue->slots[(queue->first + queue->count) % sizeof queue->slots] = (Uint8)index;
+  int at = (queue->first + queue->count) % (int)sizeof queue->slots;
+  queue->slots[at] = (Uint8)index;
+  queue->order[at] = queue->pushed++;
   queue->count++;
   return true;
 }
@@ -60,6 +62,11 @@ bool PopSlot(sSlotQueue* queue, int* index) {
   return true;
 }
 
+// Whether the oldest entry came into the queue before `mark` (a count of entries pushed).
+bool OldestBefore(const sSlotQueue& queue, Uint32 mark) {
+  return queue.count > 0 && (Sint32)(queue.order[queue.first] - mark) < 0;
+}
+
 sButton* SlotButton(sButtonPrivate* p, int index) { return &p->layers[index / kSlots][index % kSlots]; }
 
 // Takes a slot's entries out of a queue, the others keeping their order.
@@ -67,8 +74,11 @@ void DropSlot(sSlotQueue* queue, int index) {
   const int size = (int)sizeof queue->slots;
   int kept = 0;
   for (int i = 0; i < queue->count; ++i) {
-    Uint8 slot = queue->slots[(queue->first + i) % size];
-    if (slot != index) queue->slots[(queue->first + kept++) % size] = slot;
+    int from = (queue->first + i) % size;
+    if (queue->slots[from] == index) continue;
+    int to = (queue->first + kept++) % size;
+    queue->slots[to] = queue->slots[from];
+    queue->order[to] = queue->order[from];
   }
   queue->count = (Uint16)kept;
 }
@@ -104,7 +114,7 @@ bool JudgeMouseEvent(sButton* b, const sMouseEvent& event) {
   if (!(mask & b->mousemask) || b->kind == kInput) return false;
   bool on = !event.library && InsideHitBox(*b, event.x, event.y);
   if (event.kind == kMousePress) {
-    if (!on) return false;
+    if (!on || (Sint32)(event.serial - b->bornAt) < 0) return false;   // a press made before the button was
     b->heldby |= mask;
     if (slider) b->value = ydxbut::SliderValueAt(*b, event.x);
     return false;
@@ -227,19 +237,19 @@ void RunCallback(sButton* b) {
 }
 
 // The callbacks of the clicks shown so far, in the order of the clicks; a button hidden since its click
-// lets go of it. A callback may run the frame loop, draw the buttons or remove them: the clicks shown so
-// far are taken out of the queue first, and clicks shown meanwhile wait for the next Draw.
+// lets go of it. A callback may run the frame loop, draw the buttons or remove them: each click is taken
+// out of the queue before its callback runs, a Draw inside a callback runs the older clicks first, and
+// clicks shown meanwhile wait for the next Draw.
 void RunCallbacks(sButtonPrivate* p) {
-  Uint8 batch[sizeof p->fired.slots];
-  int count = 0, index;
-  while (PopSlot(&p->fired, &index)) batch[count++] = (Uint8)index;
-  for (int i = 0; i < count; ++i) {
-    sButton* b = SlotButton(p, batch[i]);
+  const Uint32 shown = p->fired.pushed;
+  int index;
+  while (OldestBefore(p->fired, shown) && PopSlot(&p->fired, &index)) {
+    sButton* b = SlotButton(p, index);
     if (b->pending == 0) continue;   // let go with the button
-    if (p->layervisible[batch[i] / kSlots] && FiresCallbacks(*b))
+    if (p->layervisible[index / kSlots] && FiresCallbacks(*b))
       RunCallback(b);
     else
-      b->pending--;   // this click goes; any other of the button's goes when its turn comes
+      ydxbut::LetGo(p, b);
   }
 }
 

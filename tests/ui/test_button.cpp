@@ -89,7 +89,7 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
 // they happened, whatever the buttons' slots.
 std::string order;
 
-TEST_F(ButtonTest, CallbacksRunInClickOrderAcrossNestedFramesAndAHiddenLayer) {
+TEST_F(ButtonTest, CallbacksRunInClickOrderAndNeverForClicksTheButtonLetGoOf) {
   SaveButtonTiles(handle, "ok", 40, 20);
   IButtonNew a = Desc(1, 10, 10), b = Desc(1, 60, 10);
   int first = IButton->Create(&a, "ok", 0, handle), second = IButton->Create(&b, "ok", 0, handle);
@@ -130,6 +130,49 @@ TEST_F(ButtonTest, CallbacksRunInClickOrderAcrossNestedFramesAndAHiddenLayer) {
   Yandorix.RenderNeeded(1);
   IButton->Draw();
   EXPECT_EQ(order, "ab");
+
+  // A Draw inside a callback runs the clicks shown before its own first; a button hidden and shown
+  // again at once keeps none of its clicks; one made anew takes no press recorded before it.
+  static int archive;
+  archive = handle;
+  IButton->SetFunction(first, [](void*, void*) {
+    order += "a";
+    if (order.size() > 1) return;
+    Frame(20, 15, 1);
+    Frame(20, 15, 0);
+    IButton->Draw();   // b, shown before this callback ran, then the a just clicked
+  }, NULL, NULL);
+  order.clear();
+  for (int x : {20, 70}) {
+    Frame(x, 15, 1);
+    Frame(x, 15, 0);
+  }
+  Frame(0, 0, 0);
+  Yandorix.RenderNeeded(1);
+  IButton->Draw();
+  EXPECT_EQ(order, "aba");
+
+  order.clear();
+  Frame(70, 15, 1);
+  Frame(70, 15, 0);
+  IButton->SetVisible(second, 0);
+  IButton->SetVisible(second, 1);
+  IButton->SetFunction(first, [](void*, void*) {
+    order += "a";
+    IButton->Remove(2);
+    IButtonNew again = Desc(1, 60, 10);
+    IButton->Create(&again, "ok", 0, archive);
+    IButton->SetFunction(2, [](void*, void*) { order += "B"; }, NULL, NULL);
+  }, NULL, NULL);
+  Frame(20, 15, 1);
+  Frame(20, 15, 0);
+  for (Uint8 kind : {kMousePress, kMouseRelease})   // polled, not judged yet, when the callback runs
+    Yandorix_RecordMouseEvent(sMouseEvent{kind, 1, 0, 70, 15});
+  IButton->Draw();
+  for (int frame = 0; frame < 3; ++frame) Frame(0, 0, 0);
+  Yandorix.RenderNeeded(1);
+  IButton->Draw();
+  EXPECT_EQ(order, "a");
 }
 
 TEST_F(ButtonTest, HeldKeyFiresAfter120msAndAgainWhileHeld) {
