@@ -21,6 +21,13 @@ class ButtonTest : public UiTest {
     IStuffDPF->Close(handle);
     UiTest::TearDown();
   }
+  // A click at each x in turn (a press frame and a release frame), at y 15.
+  static void Clicks(std::initializer_list<int> xs) {
+    for (int x : xs) {
+      Frame(x, 15, 1);
+      Frame(x, 15, 0);
+    }
+  }
   int handle = 0;
 };
 
@@ -96,17 +103,13 @@ TEST_F(ButtonTest, CallbacksRunInClickOrderAndNeverForClicksTheButtonLetGoOf) {
   void (*nested)(void*, void*) = [](void* name, void*) {
     order += static_cast<const char*>(name);
     if (order != "A") return;
-    for (int x : {70, 20}) {   // B, then A
-      Frame(x, 15, 1);
-      Frame(x, 15, 0);
-    }
+    Clicks({70, 20});   // B, then A
     Frame(0, 0, 0);
   };
   IButton->SetFunction(first, nested, (void*)"A", NULL);
   IButton->SetFunction(second, nested, (void*)"B", NULL);
   order.clear();
-  Frame(20, 15, 1);
-  Frame(20, 15, 0);
+  Clicks({20});
   IButton->Draw();
   EXPECT_EQ(order, "A");
   Yandorix.RenderNeeded(1);
@@ -117,15 +120,11 @@ TEST_F(ButtonTest, CallbacksRunInClickOrderAndNeverForClicksTheButtonLetGoOf) {
   IButton->SetFunction(first, [](void*, void*) { order += "a"; }, NULL, NULL);
   IButton->SetFunction(second, [](void*, void*) { order += "b"; }, NULL, NULL);
   order.clear();
-  Frame(70, 15, 1);
-  Frame(70, 15, 0);   // b's click is shown, and nothing draws before its layer is hidden
+  Clicks({70});   // b's click is shown, and nothing draws before its layer is hidden
   IButton->SetLayerVisibility(0, 0);
   Frame(0, 0, 0);
   IButton->SetLayerVisibility(0, 1);
-  for (int x : {20, 70}) {
-    Frame(x, 15, 1);
-    Frame(x, 15, 0);
-  }
+  Clicks({20, 70});
   Frame(0, 0, 0);
   Yandorix.RenderNeeded(1);
   IButton->Draw();
@@ -138,23 +137,18 @@ TEST_F(ButtonTest, CallbacksRunInClickOrderAndNeverForClicksTheButtonLetGoOf) {
   IButton->SetFunction(first, [](void*, void*) {
     order += "a";
     if (order.size() > 1) return;
-    Frame(20, 15, 1);
-    Frame(20, 15, 0);
+    Clicks({20});
     IButton->Draw();   // b, shown before this callback ran, then the a just clicked
   }, NULL, NULL);
   order.clear();
-  for (int x : {20, 70}) {
-    Frame(x, 15, 1);
-    Frame(x, 15, 0);
-  }
+  Clicks({20, 70});
   Frame(0, 0, 0);
   Yandorix.RenderNeeded(1);
   IButton->Draw();
   EXPECT_EQ(order, "aba");
 
   order.clear();
-  Frame(70, 15, 1);
-  Frame(70, 15, 0);
+  Clicks({70});
   IButton->SetVisible(second, 0);
   IButton->SetVisible(second, 1);
   IButton->SetFunction(first, [](void*, void*) {
@@ -164,8 +158,7 @@ TEST_F(ButtonTest, CallbacksRunInClickOrderAndNeverForClicksTheButtonLetGoOf) {
     IButton->Create(&again, "ok", 0, archive);
     IButton->SetFunction(2, [](void*, void*) { order += "B"; }, NULL, NULL);
   }, NULL, NULL);
-  Frame(20, 15, 1);
-  Frame(20, 15, 0);
+  Clicks({20});
   for (Uint8 kind : {kMousePress, kMouseRelease})   // polled, not judged yet, when the callback runs
     Yandorix_RecordMouseEvent(sMouseEvent{kind, 1, 0, 70, 15});
   IButton->Draw();
