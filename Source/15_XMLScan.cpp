@@ -504,7 +504,7 @@ const char* Scanner::Doctype(const char* at) {
 }
 
 bool IsPublicIdChar(char c) {
-  return c && ((Is(c, kNameChar) && c != '_' && c != '.' && c != ':') || strchr(" \n-'()+,./:=?;!*#@$_%", c));
+  return c && (((unsigned char)c < 0x80 && isalnum((unsigned char)c)) || strchr(" \n-'()+,./:=?;!*#@$_%", c));
 }
 
 const char* Scanner::Literal(const char* p, bool publicId) {
