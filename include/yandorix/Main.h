@@ -123,6 +123,10 @@ class YDX_API Yandorix_Main {
   int Surface2Texture(SDL_Surface* surface);
   int SurfaceAutomaticConversion(int on);
   int Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
+  // Makes every missing folder before the path's last '/' or '\': the last name is a file's and is not
+  // made ("saves/slot1/game.sav" makes saves/slot1; "saves/" makes saves). 1 when all those folders
+  // exist afterwards; 0 for a path without a folder part, or with an Error line naming the folder that
+  // could not be made and why.
   int MakeDirectory(const char* path);
   // Writes "CPU vendor, name and features" into buffer (64 characters are enough).
   int GetCPUName(char* buffer);
