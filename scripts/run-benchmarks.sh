@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs every benchmark executable of a build and lets each print its ratio table, then prints every ratio
 # beside the one of the previous run (kept in <build>/ratios.txt) and flags each ratio that worsened by
-# more than 15% or misses its target in bench/targets.txt.
+# more than 15% plus the spread its repetitions showed in both runs, or misses its target in
+# bench/targets.txt.
 # Each benchmark is repeated, the repetitions of all benchmarks of an executable interleaved at random,
 # and a ratio is taken between the fastest repetitions of its two sides: load from other processes on
 # this shared machine then spreads over both sides alike and is mostly left out. YDX_BENCH_ARGS replaces

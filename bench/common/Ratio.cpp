@@ -1,7 +1,9 @@
 // Collects the time of every repetition of each benchmark and prints the registered ratios from each
 // side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
 // when it is set. Load from other processes only ever adds time, so the fastest repetition is the one
-// it disturbed least: its ratios wander less from run to run than those of medians or means.
+// it disturbed least: its ratios wander less from run to run than those of medians or means. How far
+// the other repetitions lie above the fastest is kept beside each ratio as its spread: another run
+// may find its fastest repetition anywhere in there.
 #include "Ratio.h"
 #include "RatioTable.h"
 #include <algorithm>
@@ -53,10 +55,14 @@ class Collector : public benchmark::ConsoleReporter {
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
   }
 
-  bool Fastest(const std::string& name, double* fastest) const {
+  // The fastest repetition, and how far the median lies above it (0.1: 10%).
+  bool Fastest(const std::string& name, double* fastest, double* spread) const {
     auto found = seconds.find(name);
     if (found == seconds.end() || found->second.empty()) return false;
-    *fastest = *std::min_element(found->second.begin(), found->second.end());
+    std::vector<double> sorted = found->second;
+    std::sort(sorted.begin(), sorted.end());
+    *fastest = sorted.front();
+    *spread = *fastest > 0 ? sorted[(sorted.size() - 1) / 2] / *fastest - 1 : 0;
     return true;
   }
 };
@@ -71,15 +77,17 @@ int Main(int argc, char** argv) {
   benchmark::Shutdown();
   if (Rows().empty()) return 0;
   std::vector<RatioRow> measured;
-  printf("\n%-48s %-40s %8s\n", "measured", "baseline", "ratio");
+  printf("\n%-48s %-40s %8s %8s\n", "measured", "baseline", "ratio", "spread");
   for (const Row& row : Rows()) {
-    double ours = 0, baseline = 0;
-    if (!collector.Fastest(row.ours, &ours) || !collector.Fastest(row.baseline, &baseline) || baseline <= 0) {
+    double ours = 0, baseline = 0, oursSpread = 0, baselineSpread = 0;
+    if (!collector.Fastest(row.ours, &ours, &oursSpread) || !collector.Fastest(row.baseline, &baseline, &baselineSpread) ||
+        baseline <= 0) {
       printf("%-48s %-40s %8s\n", row.ours.c_str(), row.baseline.c_str(), "n/a");
       continue;
     }
-    measured.push_back({row.ours, row.baseline, ours / baseline});
-    printf("%-48s %-40s %8.3f\n", row.ours.c_str(), row.baseline.c_str(), ours / baseline);
+    measured.push_back({row.ours, row.baseline, ours / baseline, oursSpread + baselineSpread});
+    printf("%-48s %-40s %8.3f %7.1f%%\n", row.ours.c_str(), row.baseline.c_str(), ours / baseline,
+           (oursSpread + baselineSpread) * 100);
   }
   const char* keep = getenv("YDX_BENCH_RATIOS");
   if (keep && *keep) {

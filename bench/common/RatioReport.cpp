@@ -1,5 +1,6 @@
 // ratio_report TARGETS LAST NOW: prints the ratios of this `make bench` run beside the last run's and
-// flags each one that worsened by more than 15% or misses its target. LAST may be missing (first run).
+// flags each one that worsened by more than 15% plus the spread of both runs' repetitions, or misses
+// its target. LAST may be missing (first run).
 #include "RatioTable.h"
 #include <cstdio>
 #include <fstream>
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ReadWhole(argv[2], &lastText);
-  const double kTolerance = 0.15;   // flag a ratio more than 15% above the last run's
+  const double kTolerance = 0.15;   // flag a ratio more than 15% (and its noise) above the last run's
   fputs(ydxbench::Report(ydxbench::Judge(ydxbench::ParseRatios(nowText), ydxbench::ParseRatios(lastText),
                                          targets, kTolerance),
                          kTolerance).c_str(),
