@@ -1,5 +1,7 @@
-// Reading and writing the kept ratios and the target table, and judging one run against both.
+// Pooling the repetition times of a run into ratios, reading and writing the kept ratios and the target
+// table, and judging one run against both.
 #include "RatioTable.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -28,7 +30,65 @@ std::string Printed(const char* format, double value) {
   return text;
 }
 
+// The fastest repetition, and how far the upper quartile lies above it (0.1: 10%): the upper quartile
+// rather than the slowest, so that one stray repetition does not count.
+bool Fastest(const Times& times, const std::string& name, double* fastest, double* spread) {
+  auto found = times.seconds.find(name);
+  if (found == times.seconds.end() || found->second.empty()) return false;
+  std::vector<double> sorted = found->second;
+  std::sort(sorted.begin(), sorted.end());
+  *fastest = sorted.front();
+  if (*fastest <= 0) return false;
+  double upperQuartile = sorted[(3 * (sorted.size() - 1) + 3) / 4];   // rounded up: the 5th of 6
+  *spread = upperQuartile / *fastest - 1;
+  return true;
+}
+
+// The text's tab-separated fields.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(line.substr(start, tab - start));
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
 }  // namespace
+
+std::string FormatTimes(const Times& times) {
+  std::string text;
+  for (const auto& entry : times.seconds)
+    for (double seconds : entry.second) text += "time\t" + entry.first + "\t" + Printed("%.9g", seconds) + "\n";
+  for (const auto& pair : times.pairs) text += "pair\t" + pair.first + "\t" + pair.second + "\n";
+  return text;
+}
+
+void ParseTimes(const std::string& text, Times* times) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields = Fields(line);
+    double seconds = 0;
+    if (fields.size() != 3 || fields[1].empty() || fields[2].empty()) continue;
+    if (fields[0] == "time" && ParseNumber(fields[2], &seconds))
+      times->seconds[fields[1]].push_back(seconds);
+    else if (fields[0] == "pair")
+      times->pairs.push_back({fields[1], fields[2]});
+  }
+}
+
+std::vector<RatioRow> PoolRatios(const Times& times) {
+  std::vector<RatioRow> rows;
+  for (const auto& pair : times.pairs) {
+    double ours, baseline, oursSpread, baselineSpread;
+    if (FindPair(rows, pair.first, pair.second) || !Fastest(times, pair.first, &ours, &oursSpread) ||
+        !Fastest(times, pair.second, &baseline, &baselineSpread))
+      continue;
+    rows.push_back({pair.first, pair.second, ours / baseline, oursSpread + baselineSpread});
+  }
+  return rows;
+}
 
 std::string FormatRatios(const std::vector<RatioRow>& rows) {
   std::string text;

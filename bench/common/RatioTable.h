@@ -1,18 +1,38 @@
 // The ratios of one `make bench` run held against their targets and against the previous run's, so a
 // ratio that got worse is noticed even while it still meets its target.
 #pragma once
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ydxbench {
 
-// The spread is how far the repetitions of this run scattered: the median over the fastest repetition,
-// less 1, of each side, added (0.05: the ratio may be 5% off what another run of the same code gives).
+// The repetition times of one `make bench` run, pooled over every process that ran the benchmarks (each
+// benchmark executable runs several times, so that what one process meets, such as the placement of
+// its memory, shows in the spread instead of in the ratio): seconds per iteration of every repetition
+// by benchmark name, and the registered pairs (ours, baseline).
+struct Times {
+  std::map<std::string, std::vector<double>> seconds;
+  std::vector<std::pair<std::string, std::string>> pairs;
+};
+// One line per repetition, "time<TAB>name<TAB>seconds", and per pair, "pair<TAB>ours<TAB>baseline".
+std::string FormatTimes(const Times& times);
+// Adds what the text holds to `times`; lines that do not parse are skipped.
+void ParseTimes(const std::string& text, Times* times);
+
+// The spread is how far the repetitions of this run scattered: the upper quartile over the fastest
+// repetition, less 1, of each side, added (0.05: the ratio may be 5% off what another run gives). On a
+// busy machine another run may find its fastest repetitions anywhere in there.
 struct RatioRow {
   std::string ours, baseline;
   double value;
   double spread = 0;
 };
+
+// The ratio of each pair (once, in the order first registered) between its sides' fastest repetitions,
+// with its spread; a pair with a side that was not measured is left out.
+std::vector<RatioRow> PoolRatios(const Times& times);
 
 // One row per line: ours, baseline, the ratio and its spread, separated by tabs (a line without the
 // spread, as older runs kept them, reads with 0). Lines that do not parse are skipped.

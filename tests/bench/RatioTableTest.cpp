@@ -1,6 +1,6 @@
-// How `make bench` judges a run: against the last run's ratios (worse by more than 15% plus the spread
-// of both runs' repetitions is flagged) and against the target table (above a target, or a target left
-// unmeasured, is flagged).
+// How `make bench` pools the repetitions of its processes into ratios and judges a run: against the last
+// run's ratios (worse by more than 15% plus the spread of both runs' repetitions and the noise band is
+// flagged) and against the target table (above a target, or a target left unmeasured, is flagged).
 #include "RatioTable.h"
 #include "YdxTest.h"
 #include <algorithm>
@@ -70,6 +70,25 @@ TEST(RatioTable, KeptRatiosReadBackAndDamagedLinesAreSkipped) {
   EXPECT_DOUBLE_EQ(back[1].value, 0.98);
   EXPECT_DOUBLE_EQ(back[2].value, 1.5);
   EXPECT_DOUBLE_EQ(back[2].spread, 0);
+}
+
+// The times of several processes pool into one ratio per pair: between the fastest repetitions of its
+// sides over all processes, with the spread of each side's upper quartile over its fastest.
+TEST(RatioTable, RepetitionsOfSeveralProcessesPoolIntoOneRatioPerPair) {
+  const std::vector<double> ours[] = {{2.0, 4.0}, {2.5, 3.0}, {2.2, 9.0}}, base[] = {{1.0, 1.0}, {1.25, 1.0}, {1.0, 1.1}};
+  ydxbench::Times pooled;
+  for (int process = 0; process < 3; process++) {
+    ydxbench::Times times;
+    times.seconds = {{"ours", ours[process]}, {"base", base[process]}, {"alone", {3.0}}};
+    times.pairs = {{"ours", "base"}, {"alone", "unmeasured"}};
+    ydxbench::ParseTimes(ydxbench::FormatTimes(times) + "time\tours\tslow\nhalf a line\ntime\t\t1\n", &pooled);
+  }
+  EXPECT_EQ(pooled.seconds["ours"].size(), 6u);
+  std::vector<RatioRow> rows = ydxbench::PoolRatios(pooled);
+  ASSERT_EQ(rows.size(), 1u);   // registered by every process, counted once; "unmeasured" is left out
+  EXPECT_EQ(rows[0].ours, "ours");
+  EXPECT_DOUBLE_EQ(rows[0].value, 2.0);    // 2.0 / 1.0
+  EXPECT_DOUBLE_EQ(rows[0].spread, 1.1);   // 4.0 / 2.0 - 1 (the stray 9.0 does not count) + 1.1 / 1.0 - 1
 }
 
 TEST(RatioTable, TargetTableTakesCommentsAndRefusesBrokenLines) {
