@@ -6,6 +6,7 @@
 #include "glSDL.h"
 #include <SDL_mixer.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -643,14 +644,23 @@ char* IntToBinaryText(int value, char* buffer) {
 
 // ---- Directories ----
 
-// Creates one directory of a path being built; true when it exists as a directory afterwards.
-static bool EnsureDirectory(const std::string& path) {
+// Makes one folder of a path being built; true when it is a folder afterwards, else `reason` says why.
+static bool EnsureDirectory(const std::string& path, std::string* reason) {
   struct stat info;
-  if (ydxplat::Stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  if (ydxplat::Stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return true;
+    *reason = "a file of that name is in the way";
+    return false;
+  }
   if (ydxplat::MakeDir(path.c_str()) == 0) return true;
-  return ydxplat::Stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);   // made by someone else meanwhile
+  int error = errno;
+  if (ydxplat::Stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;   // made by someone else meanwhile
+  *reason = strerror(error);
+  return false;
 }
 
+// The last name of the path is a file name and is not made: every caller in the library passes the
+// path of a file it is about to write. A game that wants the last name made too ends the path with '/'.
 int Yandorix_Main::MakeDirectory(const char* path) {
   if (!path || !*path) return 0;
   std::string directory = ydxplat::SplitPath(path).dir;
@@ -664,7 +674,12 @@ int Yandorix_Main::MakeDirectory(const char* path) {
     std::string prefix = directory.substr(0, slash);
     start = slash + 1;
     if (prefix.empty() || prefix.back() == '/') continue;   // the root, or a doubled separator
-    if (!EnsureDirectory(prefix)) return 0;
+    std::string reason;
+    if (!EnsureDirectory(prefix, &reason)) {
+      ILogSystem.Msg(0, " . [Yandorix.MakeDirectory('%s')] Error: the folder '%s' could not be made: %s.\n", path,
+                     prefix.c_str(), reason.c_str());
+      return 0;
+    }
   }
   return 1;
 }

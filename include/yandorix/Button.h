@@ -19,6 +19,8 @@ struct IButtonNew {
   Uint8 type;                       // 1 normal, 2 icon, 4 complex, 8 slider, 16 progress bar, 32 check, 64 input
   Uint32 colorselect;               // 0xRRGGBB of the selection rectangle; 0 none; 0xFFFFFFFF refused
   Uint16 x, y;                      // position; x = y = 0 keeps the tiles' own
+  // Input box: the text goes at (x + value, y + range), cut to w - 2 x value - 1 by h - 2 x range
+  // (w, h: the _n tile's size); a range of 0 lets SetTextFont centre it.
   Uint16 range;                     // slider/bar maximum (cells of a bar); input box: vertical text margin
   Sint32 value;                     // slider/bar initial value; input box: horizontal text margin
 };
@@ -71,6 +73,7 @@ class YDX_API Yandorix_IButton {
   int GetColorKey(int id, int which);
   SDL_Surface* GetSurface(int id, int which);
   void SetFunction(int id, void (*callback)(void*, void*), void* param1, void* param2);
+  // Sliders take the mouse only strictly inside x + 25 .. x + w - 25: their 25-pixel ends ignore taps.
   void SetValue(int id, int v);     // sliders and progress bars, limited to 0..range
   int GetValue(int id);
   int GetRange(int id);
@@ -84,7 +87,9 @@ class YDX_API Yandorix_IButton {
   int GetColorSelect(int id);
   char* GetName(int id);            // NULL when the id finds no slot
   void SetName(int id, const char* name);   // kept to 27 characters
-  // Input boxes.
+  // Input boxes. The text has the font's own colours. With a vertical margin of 0, SetTextFont centres
+  // the text: margin (h - font height) / 2 + 1, text height h + 1 - 2 x margin; a font taller than the
+  // box then hangs over its edges, cut, without a log line.
   void SetTextFont(int id, Yandorix_CFont* font);   // not owned
   void SetTextRect(int id, SDL_Rect* r);            // margins x, y and text size w, h
   void SetText(int id, const char* text);           // at most 31 characters that fit the box

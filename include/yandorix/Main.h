@@ -95,7 +95,7 @@ class YDX_API Yandorix_Main {
   // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
   // screen stays at 2).
-  int IsRenderNeeded();
+  int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
   void RenderNeeded(int n);
 
   // Utilities.
@@ -123,6 +123,10 @@ class YDX_API Yandorix_Main {
   int Surface2Texture(SDL_Surface* surface);
   int SurfaceAutomaticConversion(int on);
   int Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
+  // Makes every missing folder before the path's last '/' or '\': the last name is a file's and is not
+  // made ("saves/slot1/game.sav" makes saves/slot1; "saves/" makes saves). 1 when all those folders
+  // exist afterwards; 0 for a path without a folder part, or with an Error line naming the folder that
+  // could not be made and why.
   int MakeDirectory(const char* path);
   // Writes "CPU vendor, name and features" into buffer (64 characters are enough).
   int GetCPUName(char* buffer);
@@ -174,8 +178,11 @@ class YDX_API Yandorix_Main {
   // The "setup" document as a plain file (empty or NULL dpf) or as a "FILE" block of the archive dpf.
   // A NULL config reads into / writes from the configuration fields at the head of this object.
   int LoadConfig(const char* dpf, const char* name, sConfig* config);
-  // LoadConfig: 1 only when every value was read. SaveConfig: 1 when saved; it writes the fields as they
-  // are now, after SetVideoMode has replaced renderer 1 by the back end it detected.
+  // LoadConfig: 1 only when every value was read; 0 with an Info line, the values untouched, when nothing
+  // was saved there yet (a first start). Elements other than the library's three are passed over.
+  // SaveConfig: 1 when saved. It writes the document anew with the library's elements only (a game adds
+  // its own after each save), and the fields as they are now, after SetVideoMode has replaced renderer 1
+  // by the back end it detected.
   int SaveConfig(const char* dpf, const char* name, const sConfig* config);
 
   // ---- console and debug window ----
@@ -190,7 +197,7 @@ class YDX_API Yandorix_Main {
   void ConSetFont(const char* file, const char* name);
   void ConSetFont(int handle, const char* name);
   Yandorix_CFont* ConGetFont();       // owned by the console
-  void ConResize(short w, short h);
+  void ConResize(short w, short h);   // as DwResize: at least 150 x 100, else that value is kept
   void ConMove(short x, short y);
   SDL_Rect* ConGetRect();             // the console's own rectangle
   void ConSetBgColor(unsigned char r, unsigned char g, unsigned char b);
@@ -232,6 +239,8 @@ class YDX_API Yandorix_Main {
   void DwSetFont(const char* file, const char* name);
   void DwSetFont(int handle, const char* name);
   Yandorix_CFont* DwGetFont();
+  // Widths below 150 and heights below 100 keep the current value, without a log line; the window stays
+  // on the screen.
   void DwResize(short w, short h);
   void DwMove(short x, short y);
   SDL_Rect* DwGetRect();
@@ -243,7 +252,8 @@ class YDX_API Yandorix_Main {
   SDL_Surface* DwGetBgImage();
   void DwSetAlpha(unsigned char a);
   unsigned char DwGetAlpha();
-  // Watches an int, a double or both under a name (all kept by pointer); 1 added, 0 refused.
+  // Watches an int, a double or both under a name (all kept by pointer); 1 added, 0 refused. Drawn as
+  // one flowing list of "name value", the watch added last first, re-read every 500 ms.
   int DwAddWatch(const char* name, int* ivalue, double* dvalue);
   int DwRemoveWatch(const char* name);   // 1 removed, 0 unknown
 
