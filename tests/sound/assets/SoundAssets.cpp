@@ -692,4 +692,19 @@ std::vector<std::string> OggPages(const std::string& ogg) {
   return pages;
 }
 
+std::string ResealOggPages(const std::vector<std::string>& pages) {
+  std::string out;
+  for (std::string page : pages) {
+    ogg_page og;
+    size_t header = 27 + (unsigned char)page[26];
+    og.header = (unsigned char*)&page[0];
+    og.header_len = (long)header;
+    og.body = (unsigned char*)&page[0] + header;
+    og.body_len = (long)(page.size() - header);
+    ogg_page_checksum_set(&og);
+    out += page;
+  }
+  return out;
+}
+
 }  // namespace ydxsnd

@@ -44,6 +44,8 @@ std::string VocContinued(int rate, int samples, int pieces);
 std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f, unsigned serial = 0x59445831);
 // The pages of an Ogg file, whole, in order.
 std::vector<std::string> OggPages(const std::string& ogg);
+// Pages joined again, each with its checksum made to match what it now holds.
+std::string ResealOggPages(const std::vector<std::string>& pages);
 // A 4-channel "M.K." module with one looping square-wave sample playing on row 0.
 std::string ModModule();
 // An "Extended Module" with one empty pattern and one instrument holding a looping square wave.
