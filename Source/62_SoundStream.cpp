@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -318,27 +319,71 @@ std::vector<float> SpeakerMatrix(const SoundShape& shape, int mixerChannels) {
   return weights;
 }
 
-template <typename T>
-void Clipped(const float* in, size_t count, float scale, int low, int high, int offset, bool swap, uint8_t* out) {
-  for (size_t i = 0; i < count; i++) {
-    long v = lrintf(in[i] * scale);
-    v = v < low ? low : v > high ? high : v;
-    T sample = (T)(v + offset);
-    if (swap && sizeof(T) == 2) sample = (T)SDL_Swap16((Uint16)sample);
-    memcpy(out + i * sizeof(T), &sample, sizeof(T));
-  }
+// A float already clipped to the 16-bit range, rounded to the nearest whole number (ties to even): added
+// to 1.5 * 2^23, its low mantissa bits hold the result, without a call into the maths library per sample.
+inline int32_t Rounded(float value) {
+  float shifted = value + 12582912.0f;
+  int32_t bits;
+  memcpy(&bits, &shifted, 4);
+  return bits - 0x4B400000;
 }
 
 // Floats to one of SDL 1.2's sample formats, rounded and clipped.
 void WriteSamples(const float* in, size_t count, Uint16 format, uint8_t* out) {
-  bool isSigned = format & 0x8000, swap = (format & 0x1000) != 0;
-  if ((format & 0xFF) == 8)
-    Clipped<uint8_t>(in, count, 128.0f, -128, 127, isSigned ? 0 : 128, false, out);
-  else
-    Clipped<uint16_t>(in, count, 32768.0f, -32768, 32767, isSigned ? 0 : 32768, swap, out);
+  const bool isSigned = format & 0x8000, swap = (format & 0x1000) != 0;
+  if ((format & 0xFF) == 8) {
+    const int offset = isSigned ? 0 : 128;
+    for (size_t i = 0; i < count; i++) out[i] = (uint8_t)(Rounded(std::min(std::max(in[i] * 128.0f, -128.0f), 127.0f)) + offset);
+    return;
+  }
+  const int offset = isSigned ? 0 : 32768;
+  for (size_t i = 0; i < count; i++) {
+    uint16_t word = (uint16_t)(Rounded(std::min(std::max(in[i] * 32768.0f, -32768.0f), 32767.0f)) + offset);
+    if (swap) word = (uint16_t)(word << 8 | word >> 8);
+    memcpy(out + 2 * i, &word, 2);
+  }
 }
 
 int SampleBytes(Uint16 format) { return (format & 0xFF) == 8 ? 1 : 2; }
+
+// Resamplers kept for the next sound between the same rates: designing the filter for a ratio such as
+// 48000 to 44100 Hz costs milliseconds, and games load many short sounds of one rate.
+class ResamplerPool {
+ public:
+  static soxr_t Take(uint32_t from, uint32_t to, unsigned channels) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (size_t i = 0; i < kept.size(); i++) {
+      if (kept[i].from != from || kept[i].to != to || kept[i].channels != channels) continue;
+      soxr_t resampler = kept[i].resampler;
+      kept.erase(kept.begin() + (long)i);
+      soxr_clear(resampler);
+      return resampler;
+    }
+    soxr_error_t error = NULL;
+    soxr_t resampler = soxr_create(from, to, channels, &error, NULL, NULL, NULL);
+    return error ? NULL : resampler;
+  }
+  static void Give(soxr_t resampler, uint32_t from, uint32_t to, unsigned channels) {
+    const size_t kKept = 8;
+    std::lock_guard<std::mutex> lock(mutex);
+    kept.push_back(Kept{resampler, from, to, channels});
+    if (kept.size() > kKept) {
+      soxr_delete(kept.front().resampler);
+      kept.erase(kept.begin());
+    }
+  }
+
+ private:
+  struct Kept {
+    soxr_t resampler;
+    uint32_t from, to;
+    unsigned channels;
+  };
+  static std::mutex mutex;
+  static std::vector<Kept> kept;
+};
+std::mutex ResamplerPool::mutex;
+std::vector<ResamplerPool::Kept> ResamplerPool::kept;
 
 // A source on its way to the mixer: frames are pulled through the speaker matrix and the resampler (fewer
 // channels go through the resampler: the matrix comes first when it narrows) into `ready`.
@@ -348,15 +393,13 @@ class MixerPipe {
       : shape(shape), rate(rate), channels(channels), format(format), source(SourceFor(bytes, shape)),
         matrix(SpeakerMatrix(shape, channels)) {
     mixFirst = channels <= shape.channels;
-    if (shape.rate != rate) {
-      soxr_error_t error = NULL;
-      resampler = soxr_create(shape.rate, rate, (unsigned)(mixFirst ? channels : shape.channels), &error, NULL,
-                              NULL, NULL);
-      if (error) resampler = NULL;
-    }
+    identity = channels == shape.channels;
+    for (int m = 0; m < channels && identity; m++)
+      for (int c = 0; c < shape.channels; c++) identity = identity && matrix[(size_t)m * shape.channels + c] == (m == c);
+    if (shape.rate != rate) resampler = ResamplerPool::Take(shape.rate, rate, Width());
   }
   ~MixerPipe() {
-    if (resampler) soxr_delete(resampler);
+    if (resampler) ResamplerPool::Give(resampler, shape.rate, rate, Width());
   }
   bool Restart() {
     if (resampler) soxr_clear(resampler);
@@ -370,15 +413,15 @@ class MixerPipe {
   }
   // Up to `frames` mixer frames in the mixer's format; fewer only at the end, -1 on failure.
   long Produce(uint8_t* out, size_t frames) {
+    if (Ready() < frames && readyAt > 0) {   // what was handed out goes; fewer frames than asked stay
+      ready.erase(ready.begin(), ready.begin() + (long)(readyAt * channels));
+      readyAt = 0;
+    }
     while (Ready() < frames && !ended)
       if (!Pull()) return -1;
     size_t n = std::min(frames, Ready());
     WriteSamples(&ready[readyAt * channels], n * channels, format, out);
     readyAt += n;
-    if (readyAt * 2 >= ready.size() / channels) {   // drop what was handed out, now and then
-      ready.erase(ready.begin(), ready.begin() + (long)(readyAt * channels));
-      readyAt = 0;
-    }
     return (long)n;
   }
   const char* Failure() const { return failure ? failure : source->failure; }
@@ -386,6 +429,7 @@ class MixerPipe {
 
  private:
   size_t Ready() const { return ready.size() / channels - readyAt; }
+  unsigned Width() const { return (unsigned)(mixFirst ? channels : shape.channels); }   // channels resampled
   // One block of the source through the matrix and the resampler; at the source's end, the resampler's tail.
   bool Pull() {
     const size_t kBlock = 4096;
@@ -394,8 +438,9 @@ class MixerPipe {
     if (got < 0) return false;
     sourceFrames += (uint64_t)got;
     const float* block = input.data();
-    if (mixFirst || !resampler) {
-      Mix(block, (size_t)got, &mixed);
+    if ((mixFirst || !resampler) && !identity) {
+      mixed.resize((size_t)got * channels);
+      Mix(block, (size_t)got, mixed.data());
       block = mixed.data();
     }
     if (!resampler) {
@@ -406,35 +451,43 @@ class MixerPipe {
     if (got == 0) ended = true;
     return true;
   }
-  void Mix(const float* in, size_t frames, std::vector<float>* out) const {
-    out->resize(frames * channels);
-    for (size_t f = 0; f < frames; f++)
+  void Mix(const float* in, size_t frames, float* out) const {
+    for (size_t f = 0; f < frames; f++, in += shape.channels)
       for (int m = 0; m < channels; m++) {
         float sum = 0;
         const float* row = &matrix[(size_t)m * shape.channels];
-        for (int s = 0; s < shape.channels; s++) sum += row[s] * in[f * shape.channels + s];
-        (*out)[f * channels + m] = sum;
+        for (int s = 0; s < shape.channels; s++) sum += row[s] * in[s];
+        *out++ = sum;
       }
   }
-  // `frames` source frames (0: the end) through the resampler onto `ready`.
+  // `frames` source frames (0: the end) through the resampler onto `ready` (through the matrix after it
+  // when that widens).
   bool Resample(const float* in, size_t frames) {
-    const int width = mixFirst ? channels : shape.channels;
+    const int width = (int)Width();
+    const bool direct = mixFirst || identity;
     size_t offered = 0;
     for (;;) {
       size_t room = (size_t)((double)(frames - offered) * rate / shape.rate) + 1024, used = 0, made = 0;
-      resampled.resize(room * width);
+      size_t at = ready.size();
+      float* out;
+      if (direct) {
+        ready.resize(at + room * width);
+        out = &ready[at];
+      } else {
+        resampled.resize(room * width);
+        out = resampled.data();
+      }
       soxr_error_t error = soxr_process(resampler, frames ? in + offered * width : NULL, frames - offered, &used,
-                                        resampled.data(), room, &made);
+                                        out, room, &made);
+      if (direct) ready.resize(at + made * width);
       if (error) {
         failure = "the resampler failed";
         return false;
       }
       offered += used;
-      if (mixFirst) {
-        ready.insert(ready.end(), resampled.begin(), resampled.begin() + (long)(made * width));
-      } else {
-        Mix(resampled.data(), made, &mixed);
-        ready.insert(ready.end(), mixed.begin(), mixed.end());
+      if (!direct) {
+        ready.resize(at + made * channels);
+        Mix(resampled.data(), made, &ready[at]);
       }
       if (frames ? offered >= frames || (used == 0 && made == 0) : made == 0) return true;
     }
@@ -446,7 +499,7 @@ class MixerPipe {
   std::unique_ptr<FrameSource> source;
   std::vector<float> matrix, input, mixed, resampled, ready;
   size_t readyAt = 0;
-  bool mixFirst = true, ended = false;
+  bool mixFirst = true, identity = false, ended = false;
   soxr_t resampler = NULL;
   const char* failure = nullptr;
 };
