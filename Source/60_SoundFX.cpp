@@ -356,12 +356,8 @@ void Yandorix_ISoundFX::Quit() {
   if (!p->initialised) return;
   // Module players belong to the module engine that closes with the mixer; they are re-created from
   // the slot's data when played again.
-  for (sMusicEntry& entry : musicTable) {
-    if (!entry.used || entry.kind != kMusicModule || !entry.music) continue;
-    Mix_FreeMusic(entry.music);
-    entry.music = NULL;
-    entry.loaded = 0;
-  }
+  for (sMusicEntry& entry : musicTable)
+    if (entry.used && entry.kind == kMusicModule) ReleasePlayer(entry);
   Mix_CloseAudio();
   p->initialised = 0;
 }

@@ -83,16 +83,7 @@ const char kOgg48[] = "minute48.ogg", kWav48[] = "minute48.wav";
 const double kOggSeconds = 60.0;
 const float kMusicQuality = 0.4f;
 
-std::string ReadAll(const char* path) {
-  std::string bytes;
-  if (FILE* file = fopen(path, "rb")) {
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    fclose(file);
-  }
-  return bytes;
-}
+std::string music48;   // the bytes of kOgg48
 
 bool MixerReady() {
   static int state = 0;
@@ -100,8 +91,8 @@ bool MixerReady() {
   state = -1;
   if (!Ready()) return false;
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  std::string ogg = ydxsnd::OggVorbis(2, 48000, kOggSeconds, kMusicQuality, 0x59445831, true);
-  if (ogg.empty() || !ydxsnd::Save(kOgg48, ogg) || !ydxsnd::Save(kWav48, ydxsnd::Wav(16, 2, 48000, 48000 * 60)))
+  music48 = ydxsnd::OggVorbis(2, 48000, kOggSeconds, kMusicQuality, 0x59445831, true);
+  if (music48.empty() || !ydxsnd::Save(kOgg48, music48) || !ydxsnd::Save(kWav48, ydxsnd::Wav(16, 2, 48000, 48000 * 60)))
     return false;
   if (ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024) != 1) return false;
   state = 1;
@@ -188,8 +179,7 @@ void ReadAndResampleWav(benchmark::State& state) {
 // The music player's reads of the stream, in pieces of one mixer buffer, against decoding alone.
 void MusicStream(benchmark::State& state) {
   if (!MixerReady()) return state.SkipWithError("no mixer or test file");
-  std::string data;
-  if (!(data = ReadAll(kOgg48)).size()) return state.SkipWithError("no data");
+  const std::string& data = music48;
   ydxsound::MemorySource memory(data.data(), data.size());
   ydxsound::SoundShape shape;
   ydxsound::MixerSpec mixer;
@@ -224,7 +214,7 @@ struct InMemory {
 
 void DecodeOggInMemory(benchmark::State& state) {
   if (!MixerReady()) return state.SkipWithError("no test file");
-  std::string data = ReadAll(kOgg48);
+  const std::string& data = music48;
   for (auto _ : state) {
     OggVorbis_File vf;
     InMemory source = {&data, 0};
