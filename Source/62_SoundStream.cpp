@@ -84,16 +84,16 @@ class PcmSource : public FrameSource {
       }
       size_t want = std::min<uint64_t>((frames - done) * frameBytes - carry, p.bytes - offset);
       raw.resize(carry + want);
-      if (bytes.ReadAt(p.offset + offset, &raw[carry], want) != want) {
+      if (bytes.ReadAt(p.offset + offset, raw.data() + carry, want) != want) {
         failure = "the samples could not be read";
         return -1;
       }
       Advance(want, p.bytes);
       size_t whole = (carry + want) / frameBytes;
-      Convert(&raw[0], whole * (size_t)shape.channels, out + done * shape.channels);
+      Convert(raw.data(), whole * (size_t)shape.channels, out + done * shape.channels);
       done += whole;
       carry = carry + want - whole * frameBytes;   // a frame that runs on into the next piece
-      memmove(&raw[0], &raw[whole * frameBytes], carry);
+      memmove(raw.data(), raw.data() + whole * frameBytes, carry);
     }
     framesLeft -= done;
     return (long)done;
@@ -350,6 +350,10 @@ int SampleBytes(Uint16 format) { return (format & 0xFF) == 8 ? 1 : 2; }
 // 48000 to 44100 Hz costs milliseconds, and games load many short sounds of one rate.
 class ResamplerPool {
  public:
+  ~ResamplerPool() {
+    for (const Kept& k : kept) soxr_delete(k.resampler);
+    kept.clear();
+  }
   static soxr_t Take(uint32_t from, uint32_t to, unsigned channels) {
     std::lock_guard<std::mutex> lock(mutex);
     for (size_t i = 0; i < kept.size(); i++) {
@@ -384,6 +388,7 @@ class ResamplerPool {
 };
 std::mutex ResamplerPool::mutex;
 std::vector<ResamplerPool::Kept> ResamplerPool::kept;
+ResamplerPool releasedAtExit;
 
 // A source on its way to the mixer: frames are pulled through the speaker matrix and the resampler (fewer
 // channels go through the resampler: the matrix comes first when it narrows) into `ready`.
@@ -420,7 +425,7 @@ class MixerPipe {
     while (Ready() < frames && !ended)
       if (!Pull()) return -1;
     size_t n = std::min(frames, Ready());
-    WriteSamples(&ready[readyAt * channels], n * channels, format, out);
+    WriteSamples(ready.data() + readyAt * channels, n * channels, format, out);
     readyAt += n;
     return (long)n;
   }
@@ -472,7 +477,7 @@ class MixerPipe {
       float* out;
       if (direct) {
         ready.resize(at + room * width);
-        out = &ready[at];
+        out = ready.data() + at;
       } else {
         resampled.resize(room * width);
         out = resampled.data();
@@ -487,7 +492,7 @@ class MixerPipe {
       offered += used;
       if (!direct) {
         ready.resize(at + made * channels);
-        Mix(resampled.data(), made, &ready[at]);
+        Mix(resampled.data(), made, ready.data() + at);
       }
       if (frames ? offered >= frames || (used == 0 && made == 0) : made == 0) return true;
     }

@@ -3,12 +3,15 @@
 // mixer open. SoundInfo must report 1 exactly when SoundLoad loads, with channels, a sample format and
 // a frequency, what loads must play, and nothing may crash; music the library decodes (Ogg Vorbis, WAV,
 // AIFF) is loaded and played too, and plays exactly when its information says it is good.
+// Information reads an Ogg Vorbis file's headers and its last page, never its audio: the one refusal it
+// cannot foresee is audio that libvorbisfile itself decodes to nothing, which is checked apart.
 // YDXFUZZ_MIXER="rate,format,channels" picks another mixer than 22050 Hz, S16, stereo; above 48000 Hz an
 // hour of sound may not fit one chunk, so there only what loads must be informed of.
 #include "FuzzSupport.h"
 #include "60_SoundFX.h"
 #include <algorithm>
 #include <ftw.h>
+#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -31,8 +34,39 @@ void RequireSane(const sAudioType& info, const char* what) {
   ydxfuzz::Require(info.channels > 0 && info.sampleformat != 0 && info.frequency > 0, what);
 }
 
-// Information and loading of one copy of the bytes; `archive` 0 for the plain file.
-void CheckAgreement(int archive, bool memoryVerdict) {
+// Whether libvorbisfile alone decodes any sample frame from the Ogg link information chose, read as a
+// stream up to the last whole page information found.
+bool OggLinkDecodes(const std::vector<uint8_t>& bytes) {
+  ydxsound::MemorySource memory(bytes.data(), bytes.size());
+  ydxsound::SoundShape shape;
+  sAudioType info;
+  if (ydxsound::SoundInfoOf(memory, &info, &shape, judgedRate) != ydxsound::kInfoOk) return false;
+  struct View {
+    const uint8_t* at;
+    size_t left;
+    static size_t Read(void* out, size_t size, size_t count, void* self) {
+      View* v = static_cast<View*>(self);
+      size_t n = std::min(size * count, v->left);
+      memcpy(out, v->at, n);
+      v->at += n;
+      v->left -= n;
+      return size ? n / size : 0;
+    }
+  } view = {bytes.data() + shape.streamStart, (size_t)(shape.streamEnd - shape.streamStart)};
+  OggVorbis_File file;
+  if (ov_open_callbacks(&view, &file, NULL, 0, ov_callbacks{View::Read, NULL, NULL, NULL}) != 0) return false;
+  float** pcm;
+  int section;
+  long got;
+  while ((got = ov_read_float(&file, &pcm, 4096, &section)) == OV_HOLE) {
+  }
+  ov_clear(&file);
+  return got > 0;
+}
+
+// Information and loading of one copy of the bytes; `archive` 0 for the plain file. `undecodable`: Ogg
+// Vorbis audio that the decoder itself cannot decode, which loading alone finds.
+void CheckAgreement(int archive, bool memoryVerdict, bool undecodable) {
   sAudioType info;
   memset(&info, 0, sizeof info);
   const char* name = archive ? "fuzz" : soundFile.c_str();
@@ -41,7 +75,7 @@ void CheckAgreement(int archive, bool memoryVerdict) {
   if (informed) RequireSane(info, "information without channels, sample format or frequency");
   int sound = archive ? ISoundFX->SoundLoad(archive, name) : ISoundFX->SoundLoad(name);
   ydxfuzz::Require(sound < 0 || informed == 1, "a sound loads that information refuses");
-  ydxfuzz::Require(sound >= 0 || informed == 0 || !commonMixer, "information and loading disagree");
+  ydxfuzz::Require(sound >= 0 || informed == 0 || !commonMixer || undecodable, "information and loading disagree");
   if (sound >= 0) ydxfuzz::Require(ISoundFX->SoundPlay(-1, sound, 0) >= 0, "a loaded sound the mixer will not play");
   ISoundFX->SoundFree(sound);
 }
@@ -90,12 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (memoryVerdict) RequireSane(fromMemory, "information without channels, sample format or frequency");
 
   if (!Write(soundFile, data, size)) return 0;
-  CheckAgreement(0, memoryVerdict);
+  bool undecodable = memoryVerdict && memcmp(data, "OggS", 4) == 0 && !OggLinkDecodes(bytes);
+  CheckAgreement(0, memoryVerdict, undecodable);
   // Archive blocks reach the loader through a memory stream: every other input takes that road too.
   if (size % 2 && ydxfuzz::StoreBlock(archiveFile.c_str(), "SND", data, size)) {
     int archive = IStuffDPF->Open(archiveFile.c_str());
     if (archive > 0) {
-      CheckAgreement(archive, memoryVerdict);
+      CheckAgreement(archive, memoryVerdict, undecodable);
       IStuffDPF->Close(archive);
     }
   }

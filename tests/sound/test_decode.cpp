@@ -50,7 +50,8 @@ std::string SourceFile(int kind, int channels, int rate, int frames) {
       return ydxsnd::WavOf(f, std::string((size_t)(4 * channels * frames), '\0'));
     case 4: return ydxsnd::Aiff(16, channels, rate, frames);
     case 5: return ydxsnd::Voc16(channels, rate, frames);
-    default: return ydxsnd::OggVorbis(channels, rate, (frames + 0.5) / rate);
+    default:   // libvorbisenc's own 5.1 set-up leaks, so surround Ogg Vorbis is 7.1 here
+      return ydxsnd::OggVorbis(channels == 6 ? 8 : channels, rate, (frames + 0.5) / rate);
   }
 }
 
