@@ -108,6 +108,14 @@ class PcmSource : public FrameSource {
   }
   void Convert(const uint8_t* in, size_t samples, float* out) const {
     const int width = shape.sampleBytes;
+    if (shape.coding == kCodingInteger && width == 2 && !shape.bigEndian) {   // the usual WAV: one plain loop
+      for (size_t i = 0; i < samples; i++) {
+        int16_t sample;
+        memcpy(&sample, in + 2 * i, 2);
+        out[i] = sample * (1.0f / 32768.0f);
+      }
+      return;
+    }
     for (size_t i = 0; i < samples; i++, in += width) {
       if (shape.coding == kCodingALaw || shape.coding == kCodingMuLaw) {
         out[i] = companded[*in];
@@ -204,31 +212,36 @@ class VorbisSource : public FrameSource {
     Close();
     position = shape.streamStart;
     link = -1;
+    finished = false;
     ov_callbacks callbacks = {ReadBytes, NULL, NULL, NULL};
     open = ov_open_callbacks(this, &file, NULL, 0, callbacks) == 0;
     if (!open) failure = "libvorbisfile cannot read the stream's headers";
     return open;
   }
+  // Fills `frames` where the stream allows: the resampler works best on long runs.
   long Read(float* out, size_t frames) override {
     if (!open) return -1;
-    for (;;) {
+    size_t done = 0;
+    while (done < frames && !finished) {
       float** pcm = NULL;
       int section = 0;
-      long got = ov_read_float(&file, &pcm, (int)std::min<size_t>(frames, 4096), &section);
+      long got = ov_read_float(&file, &pcm, (int)std::min<size_t>(frames - done, 4096), &section);
       if (got == OV_HOLE) continue;   // a damaged or missing page: decoding goes on after it
       if (got < 0) {
         failure = "libvorbisfile cannot decode the stream";
         return -1;
       }
-      if (got == 0) return 0;
-      vorbis_info* info = ov_info(&file, -1);
-      if (link >= 0 && section != link) return 0;
-      if (!info || info->channels != shape.channels || (uint32_t)info->rate != shape.rate) return 0;
+      vorbis_info* info = got > 0 ? ov_info(&file, -1) : NULL;
+      if (!info || (link >= 0 && section != link) || info->channels != shape.channels ||
+          (uint32_t)info->rate != shape.rate) {
+        finished = true;   // the end, or the next link
+        break;
+      }
       link = section;
-      for (int c = 0; c < shape.channels; c++)
-        for (long i = 0; i < got; i++) out[i * shape.channels + c] = pcm[c][i];
-      return got;
+      Interleave(pcm, (size_t)got, out + done * shape.channels);
+      done += (size_t)got;
     }
+    return (long)done;
   }
 
  private:
@@ -246,8 +259,19 @@ class VorbisSource : public FrameSource {
   }
   ByteSource& bytes;
   const SoundShape& shape;
+  void Interleave(float** pcm, size_t frames, float* out) const {
+    if (shape.channels == 2) {
+      for (size_t i = 0; i < frames; i++) {
+        out[2 * i] = pcm[0][i];
+        out[2 * i + 1] = pcm[1][i];
+      }
+      return;
+    }
+    for (int c = 0; c < shape.channels; c++)
+      for (size_t i = 0; i < frames; i++) out[i * shape.channels + c] = pcm[c][i];
+  }
   OggVorbis_File file;
-  bool open = false;
+  bool open = false, finished = false;
   uint64_t position = 0;
   int link = -1;
 };
@@ -328,19 +352,26 @@ inline int32_t Rounded(float value) {
   return bits - 0x4B400000;
 }
 
-// Floats to one of SDL 1.2's sample formats, rounded and clipped.
+// Floats to one of SDL 1.2's sample formats, rounded and clipped; in short runs through a local array,
+// so that each loop stays simple enough for the compiler to vectorise.
 void WriteSamples(const float* in, size_t count, Uint16 format, uint8_t* out) {
-  const bool isSigned = format & 0x8000, swap = (format & 0x1000) != 0;
-  if ((format & 0xFF) == 8) {
-    const int offset = isSigned ? 0 : 128;
-    for (size_t i = 0; i < count; i++) out[i] = (uint8_t)(Rounded(std::min(std::max(in[i] * 128.0f, -128.0f), 127.0f)) + offset);
-    return;
-  }
-  const int offset = isSigned ? 0 : 32768;
-  for (size_t i = 0; i < count; i++) {
-    uint16_t word = (uint16_t)(Rounded(std::min(std::max(in[i] * 32768.0f, -32768.0f), 32767.0f)) + offset);
-    if (swap) word = (uint16_t)(word << 8 | word >> 8);
-    memcpy(out + 2 * i, &word, 2);
+  const bool isSigned = format & 0x8000, swap = (format & 0x1000) != 0, wide = (format & 0xFF) != 8;
+  const float scale = wide ? 32768.0f : 128.0f, high = scale - 1;
+  const int32_t offset = isSigned ? 0 : (int32_t)scale;
+  int32_t words[1024];
+  for (size_t done = 0; done < count;) {
+    size_t n = std::min<size_t>(count - done, 1024);
+    for (size_t i = 0; i < n; i++) words[i] = Rounded(std::min(std::max(in[done + i] * scale, -scale), high)) + offset;
+    if (!wide) {
+      for (size_t i = 0; i < n; i++) out[done + i] = (uint8_t)words[i];
+    } else {
+      uint16_t packed[1024];
+      for (size_t i = 0; i < n; i++) packed[i] = (uint16_t)words[i];
+      if (swap)
+        for (size_t i = 0; i < n; i++) packed[i] = (uint16_t)(packed[i] << 8 | packed[i] >> 8);
+      memcpy(out + 2 * done, packed, 2 * n);
+    }
+    done += n;
   }
 }
 
@@ -390,6 +421,40 @@ std::mutex ResamplerPool::mutex;
 std::vector<ResamplerPool::Kept> ResamplerPool::kept;
 ResamplerPool releasedAtExit;
 
+// Floats appended at the back and handed out from the front; grown without zero-filling what is about to
+// be written over.
+class FloatQueue {
+ public:
+  size_t size() const { return length; }
+  float* data() { return store.get(); }
+  void resize(size_t n) {
+    Reserve(n);
+    length = n;
+  }
+  void append(const float* from, size_t n) {
+    Reserve(length + n);
+    if (n) memcpy(store.get() + length, from, n * sizeof(float));
+    length += n;
+  }
+  void dropFront(size_t n) {
+    memmove(store.get(), store.get() + n, (length - n) * sizeof(float));
+    length -= n;
+  }
+  void clear() { length = 0; }
+
+ private:
+  void Reserve(size_t n) {
+    if (n <= capacity) return;
+    size_t grownCapacity = std::max(n, capacity * 2);
+    std::unique_ptr<float[]> grown(new float[grownCapacity]);
+    if (length) memcpy(grown.get(), store.get(), length * sizeof(float));
+    store.swap(grown);
+    capacity = grownCapacity;
+  }
+  std::unique_ptr<float[]> store;
+  size_t length = 0, capacity = 0;
+};
+
 // A source on its way to the mixer: frames are pulled through the speaker matrix and the resampler (fewer
 // channels go through the resampler: the matrix comes first when it narrows) into `ready`.
 class MixerPipe {
@@ -419,7 +484,7 @@ class MixerPipe {
   // Up to `frames` mixer frames in the mixer's format; fewer only at the end, -1 on failure.
   long Produce(uint8_t* out, size_t frames) {
     if (Ready() < frames && readyAt > 0) {   // what was handed out goes; fewer frames than asked stay
-      ready.erase(ready.begin(), ready.begin() + (long)(readyAt * channels));
+      ready.dropFront(readyAt * channels);
       readyAt = 0;
     }
     while (Ready() < frames && !ended)
@@ -449,7 +514,7 @@ class MixerPipe {
       block = mixed.data();
     }
     if (!resampler) {
-      ready.insert(ready.end(), block, block + got * channels);
+      ready.append(block, (size_t)got * channels);
     } else if (!Resample(block, (size_t)got)) {
       return false;
     }
@@ -502,7 +567,8 @@ class MixerPipe {
   const int channels;
   const Uint16 format;
   std::unique_ptr<FrameSource> source;
-  std::vector<float> matrix, input, mixed, resampled, ready;
+  std::vector<float> matrix, input, mixed, resampled;
+  FloatQueue ready;
   size_t readyAt = 0;
   bool mixFirst = true, identity = false, ended = false;
   soxr_t resampler = NULL;
