@@ -145,58 +145,79 @@ class PcmSource : public FrameSource {
   float companded[256] = {};
 };
 
-// ADPCM: SDL's WAV loader decodes the format and data chunks, handed to it as a plain WAV file of
-// those two chunks alone (it walks chunks without the pad bytes other tools write).
+// ADPCM: SDL's WAV loader decodes the blocks, a run of them at a time (so memory stays bounded), each
+// run handed to it as a WAV file of the format chunk and those blocks alone (it walks chunks without the
+// pad bytes other tools write).
 class AdpcmSource : public FrameSource {
  public:
-  AdpcmSource(ByteSource& bytes, const SoundShape& shape) : shape(shape) {
-    const SamplePiece& data = shape.pieces[0];
+  AdpcmSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape) {
+    format.resize((size_t)shape.formatLength);
+    if (bytes.ReadAt(shape.formatChunk, &format[0], format.size()) == format.size())
+      blockAlign = (uint8_t)format[12] | (uint8_t)format[13] << 8;
+  }
+  ~AdpcmSource() override { Release(); }
+  bool Restart() override {
+    Release();
+    nextBlock = 0;
+    return true;
+  }
+  long Read(float* out, size_t frames) override {
+    size_t done = 0;
+    while (done < frames) {
+      if (next >= length / 2) {
+        int decoded = DecodeRun();
+        if (decoded < 0) {
+          failure = "SDL's loader could not decode the ADPCM data";
+          return -1;
+        }
+        if (decoded == 0) break;
+      }
+      const int16_t* run = reinterpret_cast<const int16_t*>(samples);
+      size_t count = std::min<size_t>((frames - done) * shape.channels, length / 2 - next);
+      for (size_t i = 0; i < count; i++) out[done * shape.channels + i] = run[next + i] * (1.0f / 32768.0f);
+      next += count;
+      done += count / shape.channels;
+    }
+    return (long)done;
+  }
+
+ private:
+  void Release() {
+    if (samples) SDL_FreeWAV(samples);
+    samples = NULL;
+    length = 0;
+    next = 0;
+  }
+  // The next run of blocks; 0 after the last one, -1 when SDL refuses it.
+  int DecodeRun() {
+    Release();
+    uint64_t blocks = blockAlign ? shape.pieces[0].bytes / blockAlign : 0;
+    if (nextBlock >= blocks) return 0;
+    uint64_t count = std::min<uint64_t>(std::max(1u, 65536u / blockAlign), blocks - nextBlock);
     std::string wav = "RIFF";
     auto le32 = [&wav](uint64_t v) {
       for (int i = 0; i < 4; i++) wav += (char)(v >> (8 * i));
     };
-    le32(4 + 8 + shape.formatLength + 8 + data.bytes);
+    le32(4 + 8 + format.size() + 8 + count * blockAlign);
     wav += "WAVEfmt ";
-    le32(shape.formatLength);
+    le32(format.size());
+    wav += format + "data";
+    le32(count * blockAlign);
     size_t at = wav.size();
-    wav.resize(at + shape.formatLength);
-    bool ok = bytes.ReadAt(shape.formatChunk, &wav[at], (size_t)shape.formatLength) == shape.formatLength;
-    wav += "data";
-    le32(data.bytes);
-    at = wav.size();
-    wav.resize(at + data.bytes);
-    ok = ok && bytes.ReadAt(data.offset, &wav[at], (size_t)data.bytes) == data.bytes;
-    SDL_AudioSpec spec;
-    SDL_RWops* stream = ok ? SDL_RWFromConstMem(wav.data(), (int)wav.size()) : NULL;
-    if (!stream || !SDL_LoadWAV_RW(stream, 1, &spec, &samples, &length) || spec.format != AUDIO_S16SYS ||
-        spec.channels != shape.channels) {
-      if (samples) SDL_FreeWAV(samples);
-      samples = NULL;
-      length = 0;
-    }
-  }
-  ~AdpcmSource() override {
-    if (samples) SDL_FreeWAV(samples);
-  }
-  bool Restart() override {
-    next = 0;
-    return true;
-  }
-  long Read(float* out, size_t frames) override {
-    if (!samples) {
-      failure = "SDL's loader could not decode the ADPCM data";
+    wav.resize(at + count * blockAlign);
+    if (bytes.ReadAt(shape.pieces[0].offset + nextBlock * blockAlign, &wav[at], count * blockAlign) != count * blockAlign)
       return -1;
-    }
-    const int16_t* all = reinterpret_cast<const int16_t*>(samples);
-    size_t count = std::min<size_t>(frames * shape.channels, length / 2 - next);
-    count -= count % shape.channels;
-    for (size_t i = 0; i < count; i++) out[i] = all[next + i] * (1.0f / 32768.0f);
-    next += count;
-    return (long)(count / shape.channels);
+    nextBlock += count;
+    SDL_AudioSpec spec;
+    SDL_RWops* stream = SDL_RWFromConstMem(wav.data(), (int)wav.size());
+    if (!stream || !SDL_LoadWAV_RW(stream, 1, &spec, &samples, &length)) return -1;
+    return spec.format == AUDIO_S16SYS && spec.channels == shape.channels ? 1 : -1;
   }
-
- private:
+  ByteSource& bytes;
   const SoundShape& shape;
+  std::string format;
+  uint32_t blockAlign = 0;
+  uint64_t nextBlock = 0;
   Uint8* samples = NULL;
   Uint32 length = 0;
   size_t next = 0;
