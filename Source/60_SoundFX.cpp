@@ -113,11 +113,16 @@ Mix_Chunk* LoadChunk(ydxsound::ByteSource& bytes, const std::string& call) {
   }
   std::string failure;
   double seconds = 0;
-  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &seconds);
-  if (!chunk)
+  bool cutShort = false;
+  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &seconds, &cutShort);
+  if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the sound could not be decoded (%s).\n", call.c_str(), failure.c_str());
-  else
-    WarnOfIgnoredBytes(call, shape, seconds);
+    return NULL;
+  }
+  WarnOfIgnoredBytes(call, shape, seconds);
+  if (cutShort)
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged after %.3f s; the sound ends there.\n",
+                   call.c_str(), seconds);
   return chunk;
 }
 

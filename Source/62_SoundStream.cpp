@@ -35,6 +35,7 @@ namespace {
 class FrameSource {
  public:
   virtual ~FrameSource() {}
+  bool cutShort = false;   // damaged data ended the sound early; what came before it was kept
   // Up to `frames` frames into `out`; 0 at the end, -1 when the data cannot be decoded (`failure` says why).
   virtual long Read(float* out, size_t frames) = 0;
   virtual bool Restart() = 0;
@@ -234,6 +235,7 @@ class VorbisSource : public FrameSource {
     position = shape.streamStart;
     link = -1;
     finished = false;
+    cutShort = false;
     ov_callbacks callbacks = {ReadBytes, NULL, NULL, NULL};
     open = ov_open_callbacks(this, &file, NULL, 0, callbacks) == 0;
     if (!open) failure = "libvorbisfile cannot read the stream's headers";
@@ -248,9 +250,14 @@ class VorbisSource : public FrameSource {
       int section = 0;
       long got = ov_read_float(&file, &pcm, (int)std::min<size_t>(frames - done, 4096), &section);
       if (got == OV_HOLE) continue;   // a damaged or missing page: decoding goes on after it
-      if (got < 0) {
+      if (got < 0 && link < 0) {
         failure = "libvorbisfile cannot decode the stream";
         return -1;
+      }
+      if (got < 0) {   // what decoded before the damage is kept
+        cutShort = true;
+        finished = true;
+        break;
       }
       vorbis_info* info = got > 0 ? ov_info(&file, -1) : NULL;
       if (!info || (link >= 0 && section != link) || info->channels != shape.channels ||
@@ -516,6 +523,7 @@ class MixerPipe {
     return (long)n;
   }
   const char* Failure() const { return failure ? failure : source->failure; }
+  bool CutShort() const { return source->cutShort; }
   uint64_t sourceFrames = 0;
 
  private:
@@ -612,7 +620,7 @@ bool Grow(uint8_t** buffer, size_t* capacity, size_t needed) {
 }  // namespace
 
 Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSpec& mixer, std::string* why,
-                       double* seconds) {
+                       double* seconds, bool* cutShort) {
   MixerPipe pipe(bytes, shape, mixer.rate, mixer.channels, mixer.format);
   const size_t frameBytes = (size_t)SampleBytes(mixer.format) * mixer.channels;
   const uint64_t limitFrames = (uint64_t)DecodeLimitSeconds() * shape.rate;
@@ -661,6 +669,7 @@ Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSp
   chunk->alen = (Uint32)length;
   chunk->volume = MIX_MAX_VOLUME;
   *seconds = (double)pipe.sourceFrames / shape.rate;
+  *cutShort = pipe.CutShort();
   return chunk;
 }
 

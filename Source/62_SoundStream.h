@@ -17,9 +17,10 @@ struct MixerSpec {
 bool OpenMixerSpec(MixerSpec* out);
 
 // Decodes a whole sound into a chunk the mixer plays as it is: a malloc'd buffer in the mixer's format
-// that Mix_FreeChunk releases. NULL with the reason in `why`; `seconds` gets the audio decoded.
+// that Mix_FreeChunk releases. NULL with the reason in `why`; `seconds` gets the audio decoded, and
+// `cutShort` whether damaged audio ended it before the stream's end.
 Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSpec& mixer, std::string* why,
-                       double* seconds);
+                       double* seconds, bool* cutShort);
 
 // Music as a WAV stream at the mixer's rate and channels that decodes as the mixer's music player reads
 // it, over `size` bytes at `data` (which must outlive the stream). SDL_RWclose releases it. NULL with
