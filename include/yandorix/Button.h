@@ -108,6 +108,7 @@ class YDX_API Yandorix_IButton {
  private:
   Yandorix_IButton(const Yandorix_IButton&) = delete;
   Yandorix_IButton& operator=(const Yandorix_IButton&) = delete;
+  friend struct Yandorix_ButtonAccess;   // the frame driver's input step
   struct sButtonPrivate* p;
 };
 

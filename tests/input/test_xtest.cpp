@@ -206,7 +206,9 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
   int box = Button(64, 100, 250, NULL);
   IButton->SetTextFont(box, Yandorix.ConGetFont());
   x.Move(560, 380, 20).Type("wasd", 40).Move(140, 270, 40).Send();
-  ASSERT_TRUE(Await([box] { return IButton->GetState(box) == 2 && Yandorix_InputBoxEditing(); }));
+  ASSERT_TRUE(Await([box] {
+    return IButton->GetState(box) == 2 && Yandorix_InputBoxAt(MainPrivate()->polledx, MainPrivate()->polledy) == box - 1;
+  }));
   // What is typed into it while the game hitches (no renders) is the box's all the same.
   x.Type("xyz", 60).Send();
   SDL_Event queued[3];
