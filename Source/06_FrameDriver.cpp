@@ -301,7 +301,7 @@ static bool LogicFrameDue(Yandorix_Main& main, sMainPrivate* p, int logicRate) {
     p->frameincrement = logicRate * p->frametime;
     p->pendinglogic = (int)std::floor(p->logicaccum + p->frameincrement) - (int)std::floor(p->logicaccum);
     if (p->pendinglogic <= 1) p->fellbehind = 0;   // caught up: the episode of slow steps is over
-  } else if (p->pendinglogic > 0 && Elapsed((Uint32)ITimeSystem->GetTime(), p->cycletick) >= (Sint32)kCatchUpMs) {
+  } else if (p->pendinglogic > 0 && Elapsed((Uint32)ITimeSystem->GetTimeNow(), p->cycletick) >= (Sint32)kCatchUpMs) {
     DropBacklog(p, logicRate);
   }
   if (p->pendinglogic > 0) {
@@ -318,7 +318,9 @@ static bool LogicFrameDue(Yandorix_Main& main, sMainPrivate* p, int logicRate) {
 static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
   *increment = 0;
   if (renderRate <= 0) return true;
-  p->rendertick = (Uint32)ITimeSystem->GetTime();
+  // The time system's reading dates from the end of the last pass: after logic steps it is read afresh,
+  // so steps that took long do not hold the render back for another cycle.
+  p->rendertick = (Uint32)(p->logicstate == 1 ? ITimeSystem->GetTimeNow() : ITimeSystem->GetTime());
   if ((Sint32)(p->rendertick - p->prevrendertick) < 0) p->prevrendertick = p->rendertick;
   float frametime = (float)(Elapsed(p->rendertick, p->prevrendertick) * 0.001);
   *increment = renderRate * frametime;
