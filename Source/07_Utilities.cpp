@@ -297,9 +297,9 @@ char* Yandorix_Main::GetKeyName(int key) {
 // A key tapped between two snapshots never shows in SDL's key array, and two keys held at once come out
 // of it in key-code order. So the presses Update polls wait here, with their own modifiers, until
 // GetKeyPressed hands them out; only then does a key still held repeat from the key array. A press is
-// kept only for the reader taking keys when it is made, and only while that reader goes on reading:
-// keys typed for the game never surface in a console or an input box that opens afterwards, and keys
-// typed for a reader that stopped never surface anywhere later.
+// kept only for the reader that had the focus when it was polled (the frame driver decides): keys typed
+// for the game never surface in a console or an input box that opens afterwards, and a key typed into
+// a box or the console is that reader's even once the pointer left or the console closed.
 
 namespace {
 
@@ -331,20 +331,6 @@ bool TakePress(sKeyPressStore* store, int reader, sKeyPress* press) {
   return false;
 }
 
-bool GameReads(const sMainPrivate* p) {
-  if (!p->appreadskeys) return false;
-  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
-  return Yandorix_Ticks() - p->appkeyread <= window;
-}
-
-// The reader a key pressed now is for: the open console owns what is typed, an input box being typed
-// into comes next, then the game.
-int ActiveReader(const sMainPrivate* p) {
-  if (p->consolereading) return kReaderConsole;
-  if (Yandorix_InputBoxEditing()) return kReaderInputBox;
-  return GameReads(p) ? kReaderGame : kReaderNobody;
-}
-
 // Whether SDL's queue still holds a press of `key` that Update has not polled: the key array already
 // shows such a key down, but its press is typed from the store once polled, not twice. SDL's queue is
 // looked at once per call, and only when a held key is about to be reported.
@@ -365,19 +351,16 @@ class UnpolledPresses {
 
 }  // namespace
 
-void Yandorix_WatchKeyReaders() {
-  sMainPrivate* p = MainPrivate();
-  bool console = Yandorix_ConsoleTakesInput();
-  if (console != (p->consolereading != 0)) Yandorix_ForgetKeyPresses(kReaderConsole);
-  p->consolereading = console;
-  if (!Yandorix_InputBoxEditing()) Yandorix_ForgetKeyPresses(kReaderInputBox);
-  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
+bool Yandorix_GameReadsKeys() {
+  const sMainPrivate* p = MainPrivate();
+  if (!p->appreadskeys) return false;
+  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
+  return Yandorix_Ticks() - p->appkeyread <= window;
 }
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller) {
+void Yandorix_RememberKeyEvent(const SDL_Event& event, int reader, bool kept) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
-  sMainPrivate* p = MainPrivate();
-  sKeyPressStore* store = &p->keypresses;
+  sKeyPressStore* store = &MainPrivate()->keypresses;
   int key = event.key.keysym.sym;
   if (key <= 0 || key >= SDLK_LAST) return;
   if (event.type == SDL_KEYUP) {
@@ -389,26 +372,11 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller
   SDL_GetKeyRepeat(&repeatDelay, &repeatInterval);
   bool repeat = repeatDelay > 0 && KeyDown(*store, key);
   SetKeyDown(store, key, true);
-  Yandorix_WatchKeyReaders();
   if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
-  int reader = typed ? ActiveReader(p) : kReaderNobody;
-  store->owner[key] = (Uint8)(typed && reader == kReaderNobody ? kReaderGame : reader);
-  if (reader == kReaderNobody && typed && toCaller) {
-    // A game that asks GetKeyPressed when Update hands it a key event finds the key.
-    reader = kReaderGame;
-    store->handed = 1;
-  }
-  if (reader == kReaderNobody) return;
+  store->owner[key] = (Uint16)reader;
+  if (!kept || reader == kReaderNobody) return;
   if (store->count == kKeyPresses) RemovePress(store, 0);
-  store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint8)reader};
-}
-
-void Yandorix_EndHandedKey() {
-  sMainPrivate* p = MainPrivate();
-  if (!p->keypresses.handed) return;
-  p->keypresses.handed = 0;
-  // Nothing else waited for the game when the press was handed: it was not reading.
-  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
+  store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint16)reader};
 }
 
 void Yandorix_SyncKeysDown(const Uint8* keystate) {

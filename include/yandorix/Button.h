@@ -53,7 +53,9 @@ class YDX_API Yandorix_IButton {
   // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each, in
   // the order they happened across all buttons; a button hidden or disabled before its click's callback
   // ran drops the click. A held shortcut key fires once held more than 120 ms, judged at logic frames
-  // (at 20 a second: 150 ms, then every 200 ms), without the callback.
+  // (at 20 a second: 150 ms, then every 200 ms), without the callback. A game that writes mousex,
+  // mousey, mousebuttons and prevmousebuttons itself (a replay, a gamepad) calls Update after writing
+  // them: a button down now and not before is pressed at the pointer, one down before and up now released.
   int Update();
   int Draw();
   int Check();
@@ -90,6 +92,8 @@ class YDX_API Yandorix_IButton {
   // Input boxes. The text has the font's own colours. With a vertical margin of 0, SetTextFont centres
   // the text: margin (h - font height) / 2 + 1, text height h + 1 - 2 x margin; a font taller than the
   // box then hangs over its edges, cut, without a log line.
+  // GetState: 2 while the mouse is over the box and it takes typed keys (also those typed
+  // just before the mouse left it), 1 idle, 16 disabled.
   void SetTextFont(int id, Yandorix_CFont* font);   // not owned
   void SetTextRect(int id, SDL_Rect* r);            // margins x, y and text size w, h
   void SetText(int id, const char* text);           // at most 31 characters that fit the box
@@ -113,6 +117,7 @@ class YDX_API Yandorix_IButton {
  private:
   Yandorix_IButton(const Yandorix_IButton&) = delete;
   Yandorix_IButton& operator=(const Yandorix_IButton&) = delete;
+  friend struct Yandorix_ButtonAccess;   // the frame driver's input step
   struct sButtonPrivate* p;
 };
 

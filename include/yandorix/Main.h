@@ -85,7 +85,8 @@ class YDX_API Yandorix_Main {
 
   // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
   // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
-  // event in `event`, else 0.
+  // event in `event`, else 0. Logic steps slower than the logic rate: about a quarter second of them at
+  // most before a render, the rest of the backlog dropped (one Warning), so the game still renders.
   int Update(SDL_Event* event);
   // The callback draws one frame; its argument is 1 when logic frames ran since the previous render.
   void SetRenderCallback(void (*callback)(int));
@@ -94,7 +95,8 @@ class YDX_API Yandorix_Main {
   int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
   // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
-  // screen stays at 2).
+  // screen stays at 2). An input box being typed into holds it at 2 and gives
+  // back what it found when the typing ends.
   int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
   void RenderNeeded(int n);
 
@@ -110,10 +112,11 @@ class YDX_API Yandorix_Main {
   void PrintVersion();
   char* GetKeyName(int key);     // NULL for keys without a name
   // Typed keys as characters, one per call, oldest first; a held key repeats every delay ms; 0 for none.
-  // A key is kept only for whoever reads keys when it is typed (the open console, else an input box
-  // being typed into, else the application when it called GetKeyPressed in the last second, at least
-  // two logic frames), and dropped when that reader stops reading; a held key repeats only for it.
-  // The key press Update just handed the caller in its record is the game's until the next Update.
+  // A key is kept only for whoever had the focus when Update polled it: the open console, else the
+  // input box the mouse is over, else the application while it reads keys (it called GetKeyPressed in
+  // the last second, at least two logic frames); the application's keys are dropped once it stops
+  // reading, a box's or the console's stay theirs. A held key repeats only for its reader. The key
+  // press Update hands the caller in its record is the game's until the next logic frame.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
@@ -234,6 +237,8 @@ class YDX_API Yandorix_Main {
   void DwEnable();
   void DwDisable();
   int DwisEnabled();
+  // A mouse button pressed on the shown window drags it: the buttons under it do not get the press, the
+  // game still gets its event from Update and sees it in mousebuttons.
   void DwSetVisible(signed char v);
   int DwisVisible();
   void DwSetFont(const char* file, const char* name);
