@@ -25,7 +25,8 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path);
 //                                    or nothing written: a cell's tile is in no tileset (an Error line)
 //  -1 engine not initialised      -2 path NULL
 //  -3 no layer has a map          -4 a tileset's source is neither ".bmp", ".png" nor the default source
-//  -5 the map document could not be written (a previous one is left as it was)
+//  -5 the map document could not be built (a name the XML interface refuses, such as one that is not
+//     UTF-8) or written; a previous one is left as it was
 //  -6 a tileset image could not be written (the map document was not written)
 int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName);
 
