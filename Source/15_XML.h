@@ -15,9 +15,10 @@ enum { kXMLMaxDepth = 256, kXMLMaxAttributes = 256 };
 enum { kXMLPadding = 8 };
 
 // The bytes of a document as UTF-8, whatever they came in: a UTF-16 document (with a byte-order mark,
-// or beginning "<?" in UTF-16) and one whose declaration names another encoding are converted. False,
+// or beginning "<?" in UTF-16) and one whose declaration names another encoding are converted; one that
+// names no encoding and is not UTF-8 is read as ISO-8859-1, and `warning` (when given) says so. False,
 // with the reason naming the encoding, when they cannot be.
-bool XMLToUTF8(std::string* bytes, std::string* error);
+bool XMLToUTF8(std::string* bytes, std::string* error, std::string* warning = nullptr);
 
 // The bytes as TinyXML's own file loader hands them to its parser: cut at the first NUL, every CR-LF
 // and lone CR turned into LF, then followed by NUL padding so that no multi-byte character or entity

@@ -582,9 +582,39 @@ bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_
   return true;
 }
 
+// Where the first byte that is not part of a well-formed UTF-8 character stands; npos when none is.
+size_t FirstNonUTF8(const std::string& bytes) {
+  const unsigned char* text = (const unsigned char*)bytes.c_str();
+  for (size_t at = 0; at < bytes.size();) {
+    uint64_t eight;   // runs of ASCII, most of a document, go eight bytes at a time
+    if (at + 8 <= bytes.size() && (memcpy(&eight, text + at, 8), (eight & 0x8080808080808080ull) == 0)) {
+      at += 8;
+      continue;
+    }
+    uint32_t code;
+    int length = text[at] < 0x80 ? 1 : DecodeUTF8(text + at, &code);
+    if (!length) return at;
+    at += (size_t)length;
+  }
+  return std::string::npos;
+}
+
+// Earlier versions of the library wrote character references of documents that name no encoding as
+// single ISO-8859-1 bytes, so such a document that is not UTF-8 is read as ISO-8859-1, with a warning.
+bool ReadUndeclared(std::string* bytes, std::string* warning, std::string* error) {
+  size_t invalid = FirstNonUTF8(*bytes);
+  if (invalid == std::string::npos) return true;
+  std::string place = XMLWhere(bytes->c_str(), bytes->c_str() + invalid);
+  if (!Convert(bytes, 0, "ISO-8859-1", 0, error)) return false;
+  if (warning)
+    *warning = place + ": the bytes here are not valid UTF-8 and the document names no encoding, so it is read "
+                       "as ISO-8859-1.";
+  return true;
+}
+
 }  // namespace
 
-bool XMLToUTF8(std::string* bytes, std::string* error) {
+bool XMLToUTF8(std::string* bytes, std::string* error, std::string* warning) {
   const std::string& b = *bytes;
   // A byte-order mark decides; without one a document beginning "<?" in UTF-16 says which order.
   std::string from;
@@ -598,7 +628,8 @@ bool XMLToUTF8(std::string* bytes, std::string* error) {
   size_t where = 0;
   if (declared) {
     from = DeclaredEncoding(b, &where);
-    if (from.empty() || EqualNoCase(from, "UTF-8") || EqualNoCase(from, "UTF8")) return true;
+    if (from.empty()) return ReadUndeclared(bytes, warning, error);
+    if (EqualNoCase(from, "UTF-8") || EqualNoCase(from, "UTF8")) return true;
   }
   if (!Convert(bytes, skip, from, where, error)) return false;
   // Text whose own declaration does not read the same once converted is not in that encoding.

@@ -487,7 +487,8 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
   const struct {
     std::string text;
     bool refused;
-    std::string result;   // the reason after "Error: ", or the saved file
+    std::string result;    // the reason after "Error: ", or the saved file
+    std::string warning = "";   // after "Warning: ", when one is logged
   } cases[] = {
       {"\n<?xml version=\"1.0\"?><a/>", true,
        "line 2, column 1: an XML declaration (\"<?xml ...?>\", in lower case) may stand only at the very start of the "
@@ -498,7 +499,9 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
       {"<a>\n\f</a>", true, "line 2, column 1: the character U+000C is not allowed in XML."},
       {"<a>\xEF\xBF\xBF</a>", true, "line 1, column 4: the character U+FFFF is not allowed in XML."},
       {"<a>&#xD800;</a>", true, "line 1, column 4: the character reference &#xD800; names no character XML allows."},
-      {"<a>caf\xE9</a>", true, "line 1, column 7: the bytes here are not valid UTF-8."},
+      {"<?xml version='1.0' encoding='UTF-8'?><a>caf\xE9</a>", true,
+       "line 1, column 45: the bytes here are not valid UTF-8."},
+      {"\xEF\xBB\xBF<a>caf\xE9</a>", true, "line 1, column 7: the bytes here are not valid UTF-8."},
       {"<a><![CDATA [x]]></a>", true, "line 1, column 4: '<!' starts nothing that may stand inside an element."},
       {"<a><?pi x</a>", true, "line 1, column 4: the processing instruction is not closed (\"?>\")."},
       {"<a><!-- x -- y --></a>", true, "line 1, column 11: \"--\" is not allowed inside a comment."},
@@ -521,10 +524,19 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
       {"<?xml-stylesheet href='a.xsl'?><a><?xml-x y?></a>", false,
        "<?xml-stylesheet href='a.xsl'?>\n<a>\n    <?xml-x y?>\n</a>\n"},
       {"<level name='day'/><level name='night'/>", false, "<level name=\"day\" />\n<level name=\"night\" />\n"},
+      // As earlier versions of the library wrote references in documents that name no encoding.
+      {"<a>\n\xE9t\xE9</a>", false, "<a>\xC3\xA9t\xC3\xA9</a>\n",
+       "line 2, column 1: the bytes here are not valid UTF-8 and the document names no encoding, so it is read as "
+       "ISO-8859-1."},
+      {"<?xml version='1.0'?><a n='caf\xE9'/>", false, "<?xml version=\"1.0\" ?>\n<a n=\"caf\xC3\xA9\" />\n",
+       "line 1, column 31: the bytes here"},
   };
   for (const auto& c : cases) {
+    size_t logged = ydxtest::LogText().size();
     int h = OpenText(c.text);
     EXPECT_EQ(h == 0, c.refused) << c.text;
+    EXPECT_EQ(ydxtest::LogText().find(" . [Yandorix.XMLOpen('doc.xml')] Warning: " + c.warning, logged) !=
+                  std::string::npos, !c.warning.empty()) << c.text;
     if (c.refused) {
       EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('doc.xml')] Error: " + c.result + "\n")) << c.result;
       continue;

@@ -81,8 +81,8 @@ TEST_F(XmlScanTest, MultiByteCharactersFollowTheDocumentEncoding) {
   ExpectCheck("<?xml version='1.0' encoding='UTF-8'?>" + body, false);
   ExpectCheck("<?xml version='1.0' encoding='ISO-8859-1'?>" + body, false);   // converted: </b> closes nothing
   ExpectCheck("<?xml version='1.0' encoding='ISO-8859-1'?><a><b>\xC3</b><c><d/></c></a>", true);
-  ExpectCheck("<?xml version='1.0'?>" + body, false);   // no encoding named: UTF-8
-  ExpectCheck(body, false);                              // no declaration: UTF-8 as well
+  ExpectCheck("<?xml version='1.0'?>" + body, false);   // no encoding named and not UTF-8: as Latin-1
+  ExpectCheck(body, false);                              // no declaration: likewise
   ExpectCheck("\xEF\xBB\xBF" + body, false);            // byte-order mark: UTF-8
   ExpectCheck("<!--x--><?xml version='1.0' encoding='utf8'?>" + body, false);
   ExpectCheck("<x><?xml version='1.0' encoding='UTF-8'?></x>" + body, false);   // not at top level
