@@ -291,7 +291,9 @@ bool HasRoot(const sXMLSlot* slot, int h) {
 }
 
 bool Acceptable(const char* problem, int h, const char* operation, const char* text) {
-  if (problem) ILogSystem.Msg(0, " . [Yandorix.%s(%d)] Error: '%s' %s.\n", operation, h, text, problem);
+  if (problem)
+    ILogSystem.Msg(0, " . [Yandorix.%s(%d)] Error: '%s' %s.\n", operation, h, XMLShown(text, strlen(text)).c_str(),
+                   problem);
   return !problem;
 }
 
@@ -392,7 +394,7 @@ int Yandorix_Main::XMLCreate(const char* root) {
   TiXmlDocument* document = new TiXmlDocument();
   document->LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", "yes"));
   if (const char* problem = NameProblem(root)) {
-    ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: '%s' %s.\n", root, problem);
+    ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: '%s' %s.\n", XMLShown(root, strlen(root)).c_str(), problem);
     delete document;
     return 0;
   }

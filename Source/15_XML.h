@@ -48,3 +48,9 @@ std::string XMLWhere(const char* text, const char* at);
 const char* XMLCharacterProblem(const char* text);
 // Whether `name` is an XML name that TinyXML reads back as it is.
 bool XMLIsName(const char* name);
+
+// A text from outside as an Error line quotes it: at most 40 characters (cut between two, "..." after
+// the cut), control characters and bytes that are not UTF-8 written as \xNN, so that hostile input
+// neither floods the log nor writes into it what it likes. The bytes are followed by a NUL somewhere.
+std::string XMLShown(const char* text, size_t length);
+inline std::string XMLShown(const std::string& text) { return XMLShown(text.c_str(), text.size()); }

@@ -339,7 +339,7 @@ const char* Scanner::Attribute(const char* at) {
   size_t length = (size_t)(p - at);
   for (const Name& seen : attributes)
     if (seen.second == length && memcmp(seen.first, at, length) == 0)
-      return Fail(at, "the attribute '" + std::string(at, length) + "' is given twice");
+      return Fail(at, "the attribute '" + XMLShown(at, length) + "' is given twice");
   attributes.emplace_back(at, length);
   int count = (int)attributes.size();
   if (count > result->attributes) result->attributes = count;
@@ -378,7 +378,7 @@ const char* Scanner::Content(const char* p) {
     if (c == '<') return p;
     if (c == '&') p = Reference(p);
     else if (c == ']') p = StartsWith(p, "]]>") ? Fail(p, "']]>' is not allowed in text") : p + 1;
-    else if (!c) return Fail(p, "the document ends inside the element '" + std::string(open.back().first, open.back().second) + "'");
+    else if (!c) return Fail(p, "the document ends inside the element '" + XMLShown(open.back().first, open.back().second) + "'");
     else p = Char(p);
     if (!p) return NULL;
   }
@@ -390,8 +390,8 @@ const char* Scanner::EndTag(const char* at) {
   const char* p = NameEnd(name);
   if (!p) return Unexpected(name, "an element name");
   if ((size_t)(p - name) != top.second || memcmp(name, top.first, top.second) != 0)
-    return Fail(at, "the end tag </" + std::string(name, (size_t)(p - name)) + "> does not close <" +
-                        std::string(top.first, top.second) + ">");
+    return Fail(at, "the end tag </" + XMLShown(name, (size_t)(p - name)) + "> does not close <" +
+                        XMLShown(top.first, top.second) + ">");
   p = SkipSpace(p);
   if (*p != '>') return Unexpected(p, "'>' ending the end tag");
   open.pop_back();
@@ -414,7 +414,7 @@ const char* Scanner::Reference(const char* at) {
     }
     if (p == digits || *p != ';') return Fail(at, "a malformed character reference (\"&#233;\" or \"&#xE9;\")");
     if (!IsXMLChar(value))
-      return Fail(at, "the character reference " + std::string(at, (size_t)(p + 1 - at)) + " names no character XML allows");
+      return Fail(at, "the character reference " + XMLShown(at, (size_t)(p + 1 - at)) + " names no character XML allows");
     return p + 1;
   }
   static const char* const kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
@@ -552,8 +552,8 @@ std::string PlaceIn(const std::string& converted) {
 bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_t where, std::string* error) {
   iconv_t converter = iconv_open("UTF-8", encoding.c_str());
   if (converter == (iconv_t)-1) {
-    *error = XMLWhere(bytes->c_str(), bytes->c_str() + where) + ": the document is in the encoding '" + encoding +
-             "', which the XML reader does not know.";
+    *error = XMLWhere(bytes->c_str(), bytes->c_str() + where) + ": the document is in the encoding '" +
+             XMLShown(encoding) + "', which the XML reader does not know.";
     return false;
   }
   std::string out(bytes->size() + bytes->size() / 2 + 16, '\0');
@@ -571,7 +571,7 @@ bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_
       continue;
     }
     out.resize(outUsed);
-    *error = PlaceIn(out) + ": the bytes here are not valid " + encoding + ", the encoding the document is in.";
+    *error = PlaceIn(out) + ": the bytes here are not valid " + XMLShown(encoding) + ", the encoding the document is in.";
     ok = false;
     break;
   }
@@ -634,7 +634,7 @@ bool XMLToUTF8(std::string* bytes, std::string* error, std::string* warning) {
   if (!Convert(bytes, skip, from, where, error)) return false;
   // Text whose own declaration does not read the same once converted is not in that encoding.
   if (declared && bytes->compare(0, 5, "<?xml") != 0) {
-    *error = "line 1, column 1: the document says it is in the encoding '" + from + "', but its bytes are not.";
+    *error = "line 1, column 1: the document says it is in the encoding '" + XMLShown(from) + "', but its bytes are not.";
     return false;
   }
   return true;
@@ -704,3 +704,29 @@ bool XMLIsName(const char* name) {
   const char* end = NameEnd(name);
   return end && !*end;
 }
+
+std::string XMLShown(const char* text, size_t length) {
+  const size_t kCharacters = 40;
+  const unsigned char* bytes = (const unsigned char*)text;
+  std::string shown;
+  size_t at = 0;
+  for (size_t characters = 0; at < length && characters < kCharacters; ++characters) {
+    uint32_t code = bytes[at];
+    int decoded = code < 0x80 ? 1 : DecodeUTF8(bytes + at, &code);
+    size_t size = decoded > 0 && at + (size_t)decoded <= length ? (size_t)decoded : 1;
+    bool printable = decoded > 0 && size == (size_t)decoded && code >= 0x20 && !(code >= 0x7F && code <= 0x9F);
+    if (printable) {
+      shown.append(text + at, size);
+    } else {
+      for (size_t i = 0; i < size; ++i) {
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\x%02X", bytes[at + i]);
+        shown += escaped;
+      }
+    }
+    at += size;
+  }
+  if (at < length) shown += "...";
+  return shown;
+}
+

@@ -297,6 +297,11 @@ TEST_F(XmlTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(Yandorix.XMLTextSet(h, text), 0) << text;
     EXPECT_EQ(Yandorix.XMLAttributeSet(h, "v", text), 0) << text;
   }
+  // The log quotes such texts escaped, and long ones only in part.
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLTextSet(1)] Error: 'bell\\x07' holds a control character.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLAttributeSet(1)] Error: 'caf\\xE9' is not valid UTF-8.\n"));
+  EXPECT_EQ(Yandorix.XMLTextSet(h, (std::string(100000, 'x') + "\n\x01").c_str()), 0);
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLTextSet(1)] Error: '" + std::string(40, 'x') + "...' holds a control character.\n"));
   EXPECT_EQ(Yandorix.XMLCreate("bad name"), 0);
   EXPECT_EQ(OpenSlots(), 1);
 
@@ -514,6 +519,13 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
        "line 1, column 15: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader "
        "cannot read."},
       {"<map>\n  <layer name='a'>\n    <data>1,2", true, "line 3, column 14: the document ends inside the element 'data'."},
+      // Hostile names and references are quoted in part.
+      {"<" + std::string(100000, 'b') + ">", true,
+       "line 1, column 100003: the document ends inside the element '" + std::string(40, 'b') + "...'."},
+      {"<a>&#" + std::string(100000, '9') + ";</a>", true,
+       "line 1, column 4: the character reference &#" + std::string(38, '9') + "... names no character XML allows."},
+      {"<?xml version='1.0' encoding='x\x01y'?><a/>", true,
+       "line 1, column 31: the document is in the encoding 'x\\x01y', which the XML reader does not know."},
       {"<?xml version='1.0' encoding='EBCDIC-XY'?><a/>", true,
        "line 1, column 31: the document is in the encoding 'EBCDIC-XY', which the XML reader does not know."},
       {"<a v='&#x1F600;'>&#xE9;&#233;</a>", false, "<a v=\"\xF0\x9F\x98\x80\">\xC3\xA9\xC3\xA9</a>\n"},
