@@ -80,12 +80,11 @@ TiXmlDocument* ParseDocument(std::string* bytes, std::string* error, std::string
              ": the document holds a NUL byte, which the XML reader takes for its end.";
     return NULL;
   }
-  XMLScan scan = XMLCheck(text.c_str());
+  XMLScan scan = XMLCheck(&text[0]);
   if (!scan.problem.empty()) {
     *error = XMLWhere(text.c_str(), scan.at) + ": " + scan.problem + ".";
     return NULL;
   }
-  for (size_t blank : scan.attributeBlanks) text[blank] = ' ';   // XML reads them as spaces
   TiXmlDocument* document = NULL;
   const char* stop = NULL;
   try {

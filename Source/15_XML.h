@@ -33,13 +33,14 @@ struct XMLScan {
   int depth = 0;               // the deepest element nesting (past the limit: where it stopped)
   int attributes = 0;          // the most attributes on one element (likewise)
   bool declared = false;       // the text begins with an XML declaration
-  // Tabs and line feeds written inside attribute values: XML reads each as a space, TinyXML keeps them.
-  std::vector<size_t> attributeBlanks;
+  bool attributeBlanks = false;   // tabs or line feeds were written inside attribute values
   // Processing instructions whose target begins with "xml" (as in "<?xml-stylesheet ...?>"), which
   // TinyXML takes for declarations: their text between "<" and ">", in document order.
   std::vector<std::string> xmlInstructions;
 };
-XMLScan XMLCheck(const char* text, int depthLimit = kXMLMaxDepth, int attributeLimit = kXMLMaxAttributes);
+// Checks a prepared text. When it is a document, the tabs and line feeds inside its attribute values
+// are then made spaces in place: XML reads them so, TinyXML would keep them.
+XMLScan XMLCheck(char* text, int depthLimit = kXMLMaxDepth, int attributeLimit = kXMLMaxAttributes);
 
 // "line L, column C" of a place in a prepared text (both from 1; columns count characters).
 std::string XMLWhere(const char* text, const char* at);

@@ -111,8 +111,9 @@ const char* NameEnd(const char* p) {
 
 class Scanner {
  public:
-  Scanner(const char* text, int depthLimit, int attributeLimit, XMLScan* result)
-      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit), result(result) {}
+  // With `blanks` (the text itself) set, the tabs and line feeds inside attribute values become spaces.
+  Scanner(const char* text, int depthLimit, int attributeLimit, XMLScan* result, char* blanks = NULL)
+      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit), result(result), blanks(blanks) {}
   void Run();
 
  private:
@@ -120,6 +121,7 @@ class Scanner {
   const char* start;
   int depthLimit, attributeLimit;
   XMLScan* result;
+  char* blanks;
   std::vector<Name> open;         // the elements being read
   std::vector<Name> attributes;   // of the start tag being read
 
@@ -136,6 +138,10 @@ class Scanner {
   const char* StartTag(const char* at);
   const char* Attribute(const char* at);
   const char* Value(const char* p, char quote);
+  void NoteBlank(const char* at) {
+    result->attributeBlanks = true;
+    if (blanks) blanks[at - start] = ' ';
+  }
   const char* Content(const char* p);
   const char* EndTag(const char* at);
   const char* Reference(const char* at);
@@ -361,7 +367,7 @@ const char* Scanner::Value(const char* p, char quote) {
     char c = *p;
     if (c == quote) return p + 1;
     if (c == '"' || c == '\'') ++p;
-    else if (c == '\t' || c == '\n') result->attributeBlanks.push_back((size_t)(p++ - start));
+    else if (c == '\t' || c == '\n') NoteBlank(p++);
     else if (c == '&') p = Reference(p);
     else if (c == '<') return Fail(p, "'<' is not allowed in an attribute value (\"&lt;\" writes it)");
     else if (!c) return Fail(p, "the document ends inside an attribute value");
@@ -671,9 +677,15 @@ std::string XMLPrepareText(const char* bytes, size_t length) {
   return text;
 }
 
-XMLScan XMLCheck(const char* text, int depthLimit, int attributeLimit) {
+// Blanks are made spaces only once the whole text is known to be a document: a refusal's line and
+// column are those of the text as it came. The second pass costs time only where values hold blanks.
+XMLScan XMLCheck(char* text, int depthLimit, int attributeLimit) {
   XMLScan result;
   Scanner(text, depthLimit, attributeLimit, &result).Run();
+  if (result.problem.empty() && result.attributeBlanks) {
+    XMLScan again;
+    Scanner(text, depthLimit, attributeLimit, &again, text).Run();
+  }
   return result;
 }
 

@@ -533,6 +533,7 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a>caf\xC3\xA9</a>\n"},
       {utf16, false, "<a n=\"\xC3\xA9\" />\n"},
       {"<a v='x\ty\r\nz' w='&#9;&#10;'/>", false, "<a v=\"x y z\" w=\"&#x09;&#x0A;\" />\n"},
+      {"<a v='\n'>\n</b>", true, "line 3, column 1: the end tag </b> does not close <a>."},
       {"<?xml-stylesheet href='a.xsl'?><a><?xml-x y?></a>", false,
        "<?xml-stylesheet href='a.xsl'?>\n<a>\n    <?xml-x y?>\n</a>\n"},
       {"<level name='day'/><level name='night'/>", false, "<level name=\"day\" />\n<level name=\"night\" />\n"},
