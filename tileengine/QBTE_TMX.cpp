@@ -339,7 +339,7 @@ bool ImportLayer(cQBTE_TileEngine* engine, int xml, const MapHead& head) {
     return false;
   }
   TakeOverLayer(engine, slot, element);
-  return true;
+  return engine->GetLayer(slot)->ready != 0;   // a layer left not ready is not imported whole
 }
 
 }  // namespace
@@ -420,7 +420,7 @@ bool FindTileOfNoTileset(cQBTE_TileEngine* engine, const cQBTE_MapData* first, c
     for (int row = 0; row < base->GetHeight(); ++row) {
       const Sint32* cells = base->GetRow(row);
       for (int column = 0; cells && column < base->GetWidth(); ++column)
-        if (cells[column] && engine->FindTileset((Uint32)cells[column]) < 0) {
+        if (!QBTE_IsEmptyCell((Uint32)cells[column]) && engine->FindTileset((Uint32)cells[column]) < 0) {
           ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: '%s' level was not exported to '%s': tile %u in layer "
                          "'%s' at [%d,%d] is in no tileset.\n", name, file.c_str(), (unsigned)cells[column],
                          layer->name, column, row);
