@@ -741,4 +741,3 @@ std::string XMLShown(const char* text, size_t length) {
   if (at < length) shown += "...";
   return shown;
 }
-

@@ -562,14 +562,15 @@ int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName)
   QBTE_XMLDocument document(Yandorix.XMLCreate("map"));
   if (!document.IsOpen()) return -5;
   int xml = document.Handle();
-  // Nothing more is written once the document cannot hold a part of the map.
+  // Nothing more is built once the document cannot hold a part of the map, and no image is written
+  // for a map that is not whole: a refused export leaves no files behind.
   bool built = WriteMapHead(engine, xml, first, name, now);
-  for (size_t i = 0; i < plans.size() && built; ++i) {
-    built = WriteTilesetElement(xml, plans[i]);
-    if (built && !WriteTilesetImage(engine, plans[i], directory)) return -6;
-  }
+  for (size_t i = 0; i < plans.size() && built; ++i) built = WriteTilesetElement(xml, plans[i]);
   int leftOut = 0;
-  if (!built || !WriteLayers(engine, xml, first, &leftOut) || Yandorix.XMLSave(xml, file.c_str()) <= 0) {
+  built = built && WriteLayers(engine, xml, first, &leftOut);
+  for (size_t i = 0; i < plans.size() && built; ++i)
+    if (!WriteTilesetImage(engine, plans[i], directory)) return -6;
+  if (!built || Yandorix.XMLSave(xml, file.c_str()) <= 0) {
     ILogSystem.Msg(infoLevel, " [QBTE] Error: '%s' level could not be exported to '%s'.\n", name, file.c_str());
     return -5;
   }

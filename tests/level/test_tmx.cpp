@@ -417,7 +417,12 @@ TEST_F(TMXTest, ExportRefusalsAndFailedWrites) {
   ydxplat::SetFaultHook(nullptr);
   EXPECT_FALSE(ydxtest::FileExists("x.tmx"));
   EXPECT_FALSE(ydxtest::FileExists("made.png"));
+  engine->SetLayerName(0, "caf\xE9");   // not UTF-8: the document refuses it, and nothing is written
+  EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
+  EXPECT_FALSE(ydxtest::FileExists("x.tmx"));
+  EXPECT_FALSE(ydxtest::FileExists("made.png"));
 
+  engine->SetLayerName(0, "first");
   ASSERT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), 1);
   std::string before = ydxtest::ReadFile("x.tmx");
   failingEnding = ".tmx";
@@ -425,7 +430,7 @@ TEST_F(TMXTest, ExportRefusalsAndFailedWrites) {
   engine->SetLayerName(0, "renamed");
   EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
   ydxplat::SetFaultHook(nullptr);
-  engine->SetLayerName(0, "caf\xE9");   // not UTF-8: the document refuses it
+  engine->SetLayerName(0, "caf\xE9");
   EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
   EXPECT_EQ(ydxtest::ReadFile("x.tmx"), before);
   EXPECT_TRUE(LogHas(" [QBTE] Error: 'test' level could not be exported to 'x.tmx'.\n"));
