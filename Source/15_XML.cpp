@@ -69,8 +69,9 @@ void KeepInstructions(TiXmlNode* node, const TiXmlNode* own, const std::vector<s
 }
 
 // Parses a document's bytes (converted and prepared in place); NULL with the reason when it is refused.
-TiXmlDocument* ParseDocument(std::string* bytes, std::string* error) {
-  if (!XMLToUTF8(bytes, error)) return NULL;
+// `warning` says how bytes that are not UTF-8 were read.
+TiXmlDocument* ParseDocument(std::string* bytes, std::string* error, std::string* warning) {
+  if (!XMLToUTF8(bytes, error, warning)) return NULL;
   bool cutAtNul = EndsAtNul(*bytes);
   XMLPrepareText(bytes);
   std::string& text = *bytes;
@@ -79,12 +80,11 @@ TiXmlDocument* ParseDocument(std::string* bytes, std::string* error) {
              ": the document holds a NUL byte, which the XML reader takes for its end.";
     return NULL;
   }
-  XMLScan scan = XMLCheck(text.c_str());
+  XMLScan scan = XMLCheck(&text[0]);
   if (!scan.problem.empty()) {
     *error = XMLWhere(text.c_str(), scan.at) + ": " + scan.problem + ".";
     return NULL;
   }
-  for (size_t blank : scan.attributeBlanks) text[blank] = ' ';   // XML reads them as spaces
   TiXmlDocument* document = NULL;
   const char* stop = NULL;
   try {
@@ -290,7 +290,9 @@ bool HasRoot(const sXMLSlot* slot, int h) {
 }
 
 bool Acceptable(const char* problem, int h, const char* operation, const char* text) {
-  if (problem) ILogSystem.Msg(0, " . [Yandorix.%s(%d)] Error: '%s' %s.\n", operation, h, text, problem);
+  if (problem)
+    ILogSystem.Msg(0, " . [Yandorix.%s(%d)] Error: '%s' %s.\n", operation, h, XMLShown(text, strlen(text)).c_str(),
+                   problem);
   return !problem;
 }
 
@@ -310,9 +312,10 @@ int Yandorix_Main::XMLOpen(const char* file) {
                    (int)kXMLSlots);
     return 0;
   }
-  std::string bytes, error;
+  std::string bytes, error, warning;
   TiXmlDocument* document = NULL;
-  if (ReadWholeFile(file, &bytes, &error)) document = ParseDocument(&bytes, &error);
+  if (ReadWholeFile(file, &bytes, &error)) document = ParseDocument(&bytes, &error, &warning);
+  if (!warning.empty()) ILogSystem.Msg(2, " . [Yandorix.XMLOpen('%s')] Warning: %s\n", file, warning.c_str());
   if (!document) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s')] Error: %s\n", file, error.c_str());
     return 0;
@@ -341,16 +344,18 @@ int Yandorix_Main::XMLOpen(int dpf, const char* name) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s','%s')] Error: block not found in the given DPF.\n", path, name);
     return 0;
   }
-  std::string bytes, error;
+  std::string bytes, error, warning;
   TiXmlDocument* document = NULL;
   try {
     bytes.reserve((size_t)size + kXMLPadding);
     bytes.assign(block.data, (size_t)size);
-    document = ParseDocument(&bytes, &error);
+    document = ParseDocument(&bytes, &error, &warning);
   } catch (const std::bad_alloc&) {
     error = "out of memory.";
   }
   IStuffDPF->FreeBlock(&block);
+  if (!warning.empty())
+    ILogSystem.Msg(2, " . [Yandorix.XMLOpen('%s','%s')] Warning: %s\n", path, name, warning.c_str());
   if (!document) {
     ILogSystem.Msg(0, " . [Yandorix.XMLOpen('%s','%s')] Error: %s\n", path, name, error.c_str());
     return 0;
@@ -388,7 +393,7 @@ int Yandorix_Main::XMLCreate(const char* root) {
   TiXmlDocument* document = new TiXmlDocument();
   document->LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", "yes"));
   if (const char* problem = NameProblem(root)) {
-    ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: '%s' %s.\n", root, problem);
+    ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: '%s' %s.\n", XMLShown(root, strlen(root)).c_str(), problem);
     delete document;
     return 0;
   }

@@ -15,9 +15,10 @@ enum { kXMLMaxDepth = 256, kXMLMaxAttributes = 256 };
 enum { kXMLPadding = 8 };
 
 // The bytes of a document as UTF-8, whatever they came in: a UTF-16 document (with a byte-order mark,
-// or beginning "<?" in UTF-16) and one whose declaration names another encoding are converted. False,
+// or beginning "<?" in UTF-16) and one whose declaration names another encoding are converted; one that
+// names no encoding and is not UTF-8 is read as ISO-8859-1, and `warning` (when given) says so. False,
 // with the reason naming the encoding, when they cannot be.
-bool XMLToUTF8(std::string* bytes, std::string* error);
+bool XMLToUTF8(std::string* bytes, std::string* error, std::string* warning = nullptr);
 
 // The bytes as TinyXML's own file loader hands them to its parser: cut at the first NUL, every CR-LF
 // and lone CR turned into LF, then followed by NUL padding so that no multi-byte character or entity
@@ -32,13 +33,14 @@ struct XMLScan {
   int depth = 0;               // the deepest element nesting (past the limit: where it stopped)
   int attributes = 0;          // the most attributes on one element (likewise)
   bool declared = false;       // the text begins with an XML declaration
-  // Tabs and line feeds written inside attribute values: XML reads each as a space, TinyXML keeps them.
-  std::vector<size_t> attributeBlanks;
+  bool attributeBlanks = false;   // tabs or line feeds were written inside attribute values
   // Processing instructions whose target begins with "xml" (as in "<?xml-stylesheet ...?>"), which
   // TinyXML takes for declarations: their text between "<" and ">", in document order.
   std::vector<std::string> xmlInstructions;
 };
-XMLScan XMLCheck(const char* text, int depthLimit = kXMLMaxDepth, int attributeLimit = kXMLMaxAttributes);
+// Checks a prepared text. When it is a document, the tabs and line feeds inside its attribute values
+// are then made spaces in place: XML reads them so, TinyXML would keep them.
+XMLScan XMLCheck(char* text, int depthLimit = kXMLMaxDepth, int attributeLimit = kXMLMaxAttributes);
 
 // "line L, column C" of a place in a prepared text (both from 1; columns count characters).
 std::string XMLWhere(const char* text, const char* at);
@@ -47,3 +49,9 @@ std::string XMLWhere(const char* text, const char* at);
 const char* XMLCharacterProblem(const char* text);
 // Whether `name` is an XML name that TinyXML reads back as it is.
 bool XMLIsName(const char* name);
+
+// A text from outside as an Error line quotes it: at most 40 characters (cut between two, "..." after
+// the cut), control characters and bytes that are not UTF-8 written as \xNN, so that hostile input
+// neither floods the log nor writes into it what it likes. The bytes are followed by a NUL somewhere.
+std::string XMLShown(const char* text, size_t length);
+inline std::string XMLShown(const std::string& text) { return XMLShown(text.c_str(), text.size()); }

@@ -111,8 +111,9 @@ const char* NameEnd(const char* p) {
 
 class Scanner {
  public:
-  Scanner(const char* text, int depthLimit, int attributeLimit, XMLScan* result)
-      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit), result(result) {}
+  // With `blanks` (the text itself) set, the tabs and line feeds inside attribute values become spaces.
+  Scanner(const char* text, int depthLimit, int attributeLimit, XMLScan* result, char* blanks = NULL)
+      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit), result(result), blanks(blanks) {}
   void Run();
 
  private:
@@ -120,6 +121,7 @@ class Scanner {
   const char* start;
   int depthLimit, attributeLimit;
   XMLScan* result;
+  char* blanks;
   std::vector<Name> open;         // the elements being read
   std::vector<Name> attributes;   // of the start tag being read
 
@@ -136,6 +138,10 @@ class Scanner {
   const char* StartTag(const char* at);
   const char* Attribute(const char* at);
   const char* Value(const char* p, char quote);
+  void NoteBlank(const char* at) {
+    result->attributeBlanks = true;
+    if (blanks) blanks[at - start] = ' ';
+  }
   const char* Content(const char* p);
   const char* EndTag(const char* at);
   const char* Reference(const char* at);
@@ -339,7 +345,7 @@ const char* Scanner::Attribute(const char* at) {
   size_t length = (size_t)(p - at);
   for (const Name& seen : attributes)
     if (seen.second == length && memcmp(seen.first, at, length) == 0)
-      return Fail(at, "the attribute '" + std::string(at, length) + "' is given twice");
+      return Fail(at, "the attribute '" + XMLShown(at, length) + "' is given twice");
   attributes.emplace_back(at, length);
   int count = (int)attributes.size();
   if (count > result->attributes) result->attributes = count;
@@ -361,7 +367,7 @@ const char* Scanner::Value(const char* p, char quote) {
     char c = *p;
     if (c == quote) return p + 1;
     if (c == '"' || c == '\'') ++p;
-    else if (c == '\t' || c == '\n') result->attributeBlanks.push_back((size_t)(p++ - start));
+    else if (c == '\t' || c == '\n') NoteBlank(p++);
     else if (c == '&') p = Reference(p);
     else if (c == '<') return Fail(p, "'<' is not allowed in an attribute value (\"&lt;\" writes it)");
     else if (!c) return Fail(p, "the document ends inside an attribute value");
@@ -378,7 +384,7 @@ const char* Scanner::Content(const char* p) {
     if (c == '<') return p;
     if (c == '&') p = Reference(p);
     else if (c == ']') p = StartsWith(p, "]]>") ? Fail(p, "']]>' is not allowed in text") : p + 1;
-    else if (!c) return Fail(p, "the document ends inside the element '" + std::string(open.back().first, open.back().second) + "'");
+    else if (!c) return Fail(p, "the document ends inside the element '" + XMLShown(open.back().first, open.back().second) + "'");
     else p = Char(p);
     if (!p) return NULL;
   }
@@ -390,8 +396,8 @@ const char* Scanner::EndTag(const char* at) {
   const char* p = NameEnd(name);
   if (!p) return Unexpected(name, "an element name");
   if ((size_t)(p - name) != top.second || memcmp(name, top.first, top.second) != 0)
-    return Fail(at, "the end tag </" + std::string(name, (size_t)(p - name)) + "> does not close <" +
-                        std::string(top.first, top.second) + ">");
+    return Fail(at, "the end tag </" + XMLShown(name, (size_t)(p - name)) + "> does not close <" +
+                        XMLShown(top.first, top.second) + ">");
   p = SkipSpace(p);
   if (*p != '>') return Unexpected(p, "'>' ending the end tag");
   open.pop_back();
@@ -414,7 +420,7 @@ const char* Scanner::Reference(const char* at) {
     }
     if (p == digits || *p != ';') return Fail(at, "a malformed character reference (\"&#233;\" or \"&#xE9;\")");
     if (!IsXMLChar(value))
-      return Fail(at, "the character reference " + std::string(at, (size_t)(p + 1 - at)) + " names no character XML allows");
+      return Fail(at, "the character reference " + XMLShown(at, (size_t)(p + 1 - at)) + " names no character XML allows");
     return p + 1;
   }
   static const char* const kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
@@ -552,8 +558,8 @@ std::string PlaceIn(const std::string& converted) {
 bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_t where, std::string* error) {
   iconv_t converter = iconv_open("UTF-8", encoding.c_str());
   if (converter == (iconv_t)-1) {
-    *error = XMLWhere(bytes->c_str(), bytes->c_str() + where) + ": the document is in the encoding '" + encoding +
-             "', which the XML reader does not know.";
+    *error = XMLWhere(bytes->c_str(), bytes->c_str() + where) + ": the document is in the encoding '" +
+             XMLShown(encoding) + "', which the XML reader does not know.";
     return false;
   }
   std::string out(bytes->size() + bytes->size() / 2 + 16, '\0');
@@ -571,7 +577,7 @@ bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_
       continue;
     }
     out.resize(outUsed);
-    *error = PlaceIn(out) + ": the bytes here are not valid " + encoding + ", the encoding the document is in.";
+    *error = PlaceIn(out) + ": the bytes here are not valid " + XMLShown(encoding) + ", the encoding the document is in.";
     ok = false;
     break;
   }
@@ -582,9 +588,39 @@ bool Convert(std::string* bytes, size_t skip, const std::string& encoding, size_
   return true;
 }
 
+// Where the first byte that is not part of a well-formed UTF-8 character stands; npos when none is.
+size_t FirstNonUTF8(const std::string& bytes) {
+  const unsigned char* text = (const unsigned char*)bytes.c_str();
+  for (size_t at = 0; at < bytes.size();) {
+    uint64_t eight;   // runs of ASCII, most of a document, go eight bytes at a time
+    if (at + 8 <= bytes.size() && (memcpy(&eight, text + at, 8), (eight & 0x8080808080808080ull) == 0)) {
+      at += 8;
+      continue;
+    }
+    uint32_t code;
+    int length = text[at] < 0x80 ? 1 : DecodeUTF8(text + at, &code);
+    if (!length) return at;
+    at += (size_t)length;
+  }
+  return std::string::npos;
+}
+
+// Earlier versions of the library wrote character references of documents that name no encoding as
+// single ISO-8859-1 bytes, so such a document that is not UTF-8 is read as ISO-8859-1, with a warning.
+bool ReadUndeclared(std::string* bytes, std::string* warning, std::string* error) {
+  size_t invalid = FirstNonUTF8(*bytes);
+  if (invalid == std::string::npos) return true;
+  std::string place = XMLWhere(bytes->c_str(), bytes->c_str() + invalid);
+  if (!Convert(bytes, 0, "ISO-8859-1", 0, error)) return false;
+  if (warning)
+    *warning = place + ": the bytes here are not valid UTF-8 and the document names no encoding, so it is read "
+                       "as ISO-8859-1.";
+  return true;
+}
+
 }  // namespace
 
-bool XMLToUTF8(std::string* bytes, std::string* error) {
+bool XMLToUTF8(std::string* bytes, std::string* error, std::string* warning) {
   const std::string& b = *bytes;
   // A byte-order mark decides; without one a document beginning "<?" in UTF-16 says which order.
   std::string from;
@@ -598,12 +634,13 @@ bool XMLToUTF8(std::string* bytes, std::string* error) {
   size_t where = 0;
   if (declared) {
     from = DeclaredEncoding(b, &where);
-    if (from.empty() || EqualNoCase(from, "UTF-8") || EqualNoCase(from, "UTF8")) return true;
+    if (from.empty()) return ReadUndeclared(bytes, warning, error);
+    if (EqualNoCase(from, "UTF-8") || EqualNoCase(from, "UTF8")) return true;
   }
   if (!Convert(bytes, skip, from, where, error)) return false;
   // Text whose own declaration does not read the same once converted is not in that encoding.
   if (declared && bytes->compare(0, 5, "<?xml") != 0) {
-    *error = "line 1, column 1: the document says it is in the encoding '" + from + "', but its bytes are not.";
+    *error = "line 1, column 1: the document says it is in the encoding '" + XMLShown(from) + "', but its bytes are not.";
     return false;
   }
   return true;
@@ -640,9 +677,15 @@ std::string XMLPrepareText(const char* bytes, size_t length) {
   return text;
 }
 
-XMLScan XMLCheck(const char* text, int depthLimit, int attributeLimit) {
+// Blanks are made spaces only once the whole text is known to be a document: a refusal's line and
+// column are those of the text as it came. The second pass costs time only where values hold blanks.
+XMLScan XMLCheck(char* text, int depthLimit, int attributeLimit) {
   XMLScan result;
   Scanner(text, depthLimit, attributeLimit, &result).Run();
+  if (result.problem.empty() && result.attributeBlanks) {
+    XMLScan again;
+    Scanner(text, depthLimit, attributeLimit, &again, text).Run();
+  }
   return result;
 }
 
@@ -672,4 +715,29 @@ const char* XMLCharacterProblem(const char* text) {
 bool XMLIsName(const char* name) {
   const char* end = NameEnd(name);
   return end && !*end;
+}
+
+std::string XMLShown(const char* text, size_t length) {
+  const size_t kCharacters = 40;
+  const unsigned char* bytes = (const unsigned char*)text;
+  std::string shown;
+  size_t at = 0;
+  for (size_t characters = 0; at < length && characters < kCharacters; ++characters) {
+    uint32_t code = bytes[at];
+    int decoded = code < 0x80 ? 1 : DecodeUTF8(bytes + at, &code);
+    size_t size = decoded > 0 && at + (size_t)decoded <= length ? (size_t)decoded : 1;
+    bool printable = decoded > 0 && size == (size_t)decoded && code >= 0x20 && !(code >= 0x7F && code <= 0x9F);
+    if (printable) {
+      shown.append(text + at, size);
+    } else {
+      for (size_t i = 0; i < size; ++i) {
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\x%02X", bytes[at + i]);
+        shown += escaped;
+      }
+    }
+    at += size;
+  }
+  if (at < length) shown += "...";
+  return shown;
 }

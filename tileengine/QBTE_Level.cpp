@@ -346,39 +346,43 @@ bool PlanTilesets(cQBTE_TileEngine* engine, const LevelPlace& place, const char*
   return true;
 }
 
-void WriteLevelHead(cQBTE_TileEngine* engine, int xml, const char* levelName, const std::string& now) {
-  Yandorix.XMLCommentSet(xml, QBTE_DocumentComment);
-  Yandorix.XMLAttributeSet(xml, "version", QBTE_VERSION);
-  Yandorix.XMLAttributeSet(xml, "name", levelName);
-  Yandorix.XMLAttributeSet(xml, "creation_date", engine->GetCreationDate());
-  Yandorix.XMLAttributeSet(xml, "modification_date", now.c_str());
+bool WriteLevelHead(cQBTE_TileEngine* engine, int xml, const char* levelName, const std::string& now) {
   const SDL_Rect* view = engine->GetViewport();
-  Yandorix.XMLAttributeSet(xml, "viewport_x", (int)view->x);
-  Yandorix.XMLAttributeSet(xml, "viewport_width", (int)view->w);
-  Yandorix.XMLAttributeSet(xml, "viewport_y", (int)view->y);
-  Yandorix.XMLAttributeSet(xml, "viewport_height", (int)view->h);
+  return QBTE_Written({Yandorix.XMLCommentSet(xml, QBTE_DocumentComment),
+                       Yandorix.XMLAttributeSet(xml, "version", QBTE_VERSION),
+                       Yandorix.XMLAttributeSet(xml, "name", levelName),
+                       Yandorix.XMLAttributeSet(xml, "creation_date", engine->GetCreationDate()),
+                       Yandorix.XMLAttributeSet(xml, "modification_date", now.c_str()),
+                       Yandorix.XMLAttributeSet(xml, "viewport_x", (int)view->x),
+                       Yandorix.XMLAttributeSet(xml, "viewport_width", (int)view->w),
+                       Yandorix.XMLAttributeSet(xml, "viewport_y", (int)view->y),
+                       Yandorix.XMLAttributeSet(xml, "viewport_height", (int)view->h)});
 }
 
-void WriteLevelLayers(cQBTE_TileEngine* engine, int xml) {
+bool WriteLevelLayer(int xml, int id, const sQBTE_Layer* layer) {
+  bool written = QBTE_Written({Yandorix.XMLNodeCreate(xml, "layer"), Yandorix.XMLAttributeSet(xml, "id", id),
+                               Yandorix.XMLAttributeSet(xml, "name", layer->name),
+                               Yandorix.XMLAttributeSet(xml, "status", (int)layer->flags),
+                               Yandorix.XMLAttributeSet(xml, "parallax_ratio", layer->parallaxRatio),
+                               Yandorix.XMLAttributeSet(xml, "position_x", layer->posX),
+                               Yandorix.XMLAttributeSet(xml, "position_y", layer->posY),
+                               Yandorix.XMLAttributeSet(xml, "speed_x", layer->speedX),
+                               Yandorix.XMLAttributeSet(xml, "speed_y", layer->speedY),
+                               Yandorix.XMLAttributeSet(xml, "gridcolor", (int)layer->gridColor),
+                               Yandorix.XMLAttributeSet(xml, "alphavalue", layer->alpha)});
+  if (!written) return false;
+  Yandorix.XMLNodeStore(xml);
+  layer->mapData->SaveXML(xml, 0);
+  Yandorix.XMLNodeRestore(xml);
+  return Yandorix.XMLNodeParent(xml) == 1;
+}
+
+bool WriteLevelLayers(cQBTE_TileEngine* engine, int xml) {
   for (int id = 0; engine->GetLayer(id); ++id) {
     const sQBTE_Layer* layer = engine->GetLayer(id);
-    if (!layer->mapData) continue;
-    Yandorix.XMLNodeCreate(xml, "layer");
-    Yandorix.XMLAttributeSet(xml, "id", id);
-    Yandorix.XMLAttributeSet(xml, "name", layer->name);
-    Yandorix.XMLAttributeSet(xml, "status", (int)layer->flags);
-    Yandorix.XMLAttributeSet(xml, "parallax_ratio", layer->parallaxRatio);
-    Yandorix.XMLAttributeSet(xml, "position_x", layer->posX);
-    Yandorix.XMLAttributeSet(xml, "position_y", layer->posY);
-    Yandorix.XMLAttributeSet(xml, "speed_x", layer->speedX);
-    Yandorix.XMLAttributeSet(xml, "speed_y", layer->speedY);
-    Yandorix.XMLAttributeSet(xml, "gridcolor", (int)layer->gridColor);
-    Yandorix.XMLAttributeSet(xml, "alphavalue", layer->alpha);
-    Yandorix.XMLNodeStore(xml);
-    layer->mapData->SaveXML(xml, 0);
-    Yandorix.XMLNodeRestore(xml);
-    Yandorix.XMLNodeParent(xml);
+    if (layer->mapData && !WriteLevelLayer(xml, id, layer)) return false;
   }
+  return true;
 }
 
 // Stores a tileset as the "TILE2" block of its name, replacing an older block of that name.
@@ -395,47 +399,47 @@ struct SaveState {
   bool imageFailed;  // a tileset image could not be written
 };
 
+// The note is best effort: an archive path a comment cannot hold ("--") leaves the element bare.
 void NoteUnstoredTileset(SaveState* save, const TilesetPlan& plan, const std::string& archive) {
   const char* tileName = Shown(plan.tileset->tile->GetName());
   int gid = (int)plan.tileset->firstGid;
-  char element[32], comment[200];
-  snprintf(element, sizeof element, "error_msg_%d", ++save->issues);
-  snprintf(comment, sizeof comment, "Tileset '%s' with ID '%d' could not be saved into the DPF '%s'", tileName, gid,
-           archive.c_str());
-  Yandorix.XMLNodeCreate(save->xml, element);
-  Yandorix.XMLCommentSet(save->xml, comment);
+  std::string element = "error_msg_" + std::to_string(++save->issues);
+  std::string comment = std::string("Tileset '") + tileName + "' with ID '" + std::to_string(gid) +
+                        "' could not be saved into the DPF '" + archive + "'";
+  Yandorix.XMLNodeCreate(save->xml, element.c_str());
+  Yandorix.XMLCommentSet(save->xml, comment.c_str());
   Yandorix.XMLNodeParent(save->xml);
   ILogSystem.Msg(save->engine->GetInfoLevel(),
                  " [QBTE] Warning: can not save '%s' tileset with ID '%d' into the DPF '%s'\n", tileName, gid,
                  plan.source.c_str());
 }
 
-// The "tileset" element and the tileset's pixels.
-void WriteLevelTileset(SaveState* save, const TilesetPlan& plan) {
+// The "tileset" element and, once it is written, the tileset's pixels; false when the element was not.
+bool WriteLevelTileset(SaveState* save, const TilesetPlan& plan) {
   int xml = save->xml;
   Yandorix_CTile* tile = plan.tileset->tile;
-  Yandorix.XMLNodeCreate(xml, "tileset");
-  Yandorix.XMLAttributeSet(xml, "gid", (int)plan.tileset->firstGid);
-  Yandorix.XMLAttributeSet(xml, "name", Shown(tile->GetName()));
-  Yandorix.XMLAttributeSet(xml, "source", plan.source.c_str());
+  bool image = plan.kind != kInArchive;
+  int tileWidth = 0, tileHeight = 0;
+  tile->GetOffset(&tileWidth, &tileHeight);
+  bool written = QBTE_Written({Yandorix.XMLNodeCreate(xml, "tileset"),
+                               Yandorix.XMLAttributeSet(xml, "gid", (int)plan.tileset->firstGid),
+                               Yandorix.XMLAttributeSet(xml, "name", Shown(tile->GetName())),
+                               Yandorix.XMLAttributeSet(xml, "source", plan.source.c_str())}) &&
+                 (!image || QBTE_Written({Yandorix.XMLAttributeSet(xml, "tilewidth", tileWidth),
+                                          Yandorix.XMLAttributeSet(xml, "tileheight", tileHeight),
+                                          Yandorix.XMLAttributeSet(xml, "colorkey", tile->GetColorKey()),
+                                          Yandorix.XMLAttributeSet(xml, "alphavalue", tile->GetAlpha())}));
+  if (!written) return false;
   std::string path = save->directory + plan.source;
-  if (plan.kind == kInArchive) {
+  if (!image) {
     if (!StoreTilesetBlock(tile, path)) NoteUnstoredTileset(save, plan, path);
-  } else {
-    int tileWidth = 0, tileHeight = 0;
-    tile->GetOffset(&tileWidth, &tileHeight);
-    Yandorix.XMLAttributeSet(xml, "tilewidth", tileWidth);
-    Yandorix.XMLAttributeSet(xml, "tileheight", tileHeight);
-    Yandorix.XMLAttributeSet(xml, "colorkey", tile->GetColorKey());
-    Yandorix.XMLAttributeSet(xml, "alphavalue", tile->GetAlpha());
-    if (!FileExists(path.c_str()) && !QBTE_SaveTilesetImage(tile, path, plan.kind == kAsBMP)) {
-      ILogSystem.Msg(save->engine->GetInfoLevel(),
-                     " [QBTE] Error: can not save '%s' tileset with ID '%d' into the image '%s'\n",
-                     Shown(tile->GetName()), (int)plan.tileset->firstGid, path.c_str());
-      save->imageFailed = true;
-    }
+  } else if (!FileExists(path.c_str()) && !QBTE_SaveTilesetImage(tile, path, plan.kind == kAsBMP)) {
+    ILogSystem.Msg(save->engine->GetInfoLevel(),
+                   " [QBTE] Error: can not save '%s' tileset with ID '%d' into the image '%s'\n",
+                   Shown(tile->GetName()), (int)plan.tileset->firstGid, path.c_str());
+    save->imageFailed = true;
   }
-  Yandorix.XMLNodeParent(xml);
+  return Yandorix.XMLNodeParent(xml) == 1;
 }
 
 }  // namespace
@@ -452,13 +456,12 @@ int SaveLevel(cQBTE_TileEngine* engine, const char* file, const char* archive, c
   QBTE_XMLDocument document(Yandorix.XMLCreate(kRoot));
   if (!document.IsOpen()) return -4;
   SaveState save = {engine, document.Handle(), place.directory, 0, false};
-  WriteLevelHead(engine, save.xml, name, now);
-  WriteLevelLayers(engine, save.xml);
-  for (size_t i = 0; i < plans.size() && !save.imageFailed; ++i) WriteLevelTileset(&save, plans[i]);
+  // Nothing more is written once the document cannot hold a part of the level.
+  bool built = WriteLevelHead(engine, save.xml, name, now) && WriteLevelLayers(engine, save.xml);
+  for (size_t i = 0; i < plans.size() && built && !save.imageFailed; ++i) built = WriteLevelTileset(&save, plans[i]);
   if (save.imageFailed) return -5;
-  int written = place.inArchive ? Yandorix.XMLSave(save.xml, place.path.c_str(), place.block.c_str())
-                                : Yandorix.XMLSave(save.xml, place.path.c_str());
-  if (written <= 0) {
+  if (!built || (place.inArchive ? Yandorix.XMLSave(save.xml, place.path.c_str(), place.block.c_str())
+                                 : Yandorix.XMLSave(save.xml, place.path.c_str())) <= 0) {
     ILogSystem.Msg(infoLevel, " [QBTE] Error: '%s' level could not be saved to '%s'.\n", name, place.path.c_str());
     return -4;
   }
@@ -480,6 +483,12 @@ QBTE_XMLDocument::~QBTE_XMLDocument() {
 }
 
 const char QBTE_DocumentComment[] = "Quembrook TileEngine - Yandorix SDK";
+
+bool QBTE_Written(std::initializer_list<int> results) {
+  for (int result : results)
+    if (result != 1) return false;
+  return true;
+}
 
 bool QBTE_IsElement(int xml, const char* name) {
   const char* element = Yandorix.XMLNodeGetName(xml);

@@ -5,6 +5,7 @@
 #define QBTE_LEVEL_H
 
 #include <SDL.h>
+#include <initializer_list>
 #include <string>
 
 class cQBTE_TileEngine;
@@ -30,7 +31,8 @@ int LoadLevel(cQBTE_TileEngine* engine, const char* file, const char* archive, c
 //                                    (the document names them in "error_msg_N" elements)
 //  -1 engine not initialised      -2 file NULL
 //  -3 a tileset's source is neither ".dpf", ".bmp", ".png" nor the default source (nothing written)
-//  -4 the level document could not be written (a previous one is left as it was)
+//  -4 the level document could not be built (a name the XML interface refuses, such as one that is
+//     not UTF-8) or written; a previous one is left as it was
 //  -5 a tileset image could not be written (the level document was not written)
 int SaveLevel(cQBTE_TileEngine* engine, const char* file, const char* archive, const char* levelName);
 
@@ -60,6 +62,9 @@ struct QBTE_Counts {
   int total = 0;
 };
 
+// The results of the XML calls that build part of a document (each 1 on success), made in order:
+// true when every one succeeded. A text the XML interface refuses (logged there) fails the save.
+bool QBTE_Written(std::initializer_list<int> results);
 // The pointed element's name is `name`.
 bool QBTE_IsElement(int xml, const char* name);
 // A text attribute of the pointed element; false (with NULL) when it is absent.

@@ -88,7 +88,7 @@ bool Grow(unsigned char** buffer, size_t* capacity, size_t limit, z_stream* stre
 }
 
 unsigned char* Fail(const char* text, unsigned char* buffer, z_stream* stream) {
-  ILogSystem.Msg(2, "%s", text);
+  ILogSystem.Msg(2, " [QBTE] Warning: %s\n", text);   // a line of its own, as the engine writes them
   if (stream) inflateEnd(stream);
   free(buffer);
   return NULL;

@@ -33,6 +33,9 @@ int FileExists(const char* path) {
 int CopyBounded(char* dst, const char* src, int size) {
   if (!dst || !src || size < 1) return 0;
   size_t length = strnlen(src, (size_t)size - 1);
+  // A cut never splits a UTF-8 character (at most three continuation bytes follow its lead): the
+  // documents the names go into refuse half a character.
+  for (int back = 0; back < 3 && length > 0 && ((unsigned char)src[length] & 0xC0) == 0x80; ++back) --length;
   memcpy(dst, src, length);
   dst[length] = '\0';
   return 1;

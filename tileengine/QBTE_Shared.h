@@ -10,8 +10,8 @@
 int MatchExtension(const char* name, const char* ext);
 // 1 when the file opens for binary reading.
 int FileExists(const char* path);
-// Copies at most size - 1 characters and always terminates; 1, or 0 when nothing can be copied
-// (NULL texts, size below 1).
+// Copies at most size - 1 bytes and always terminates, cutting a longer text between two UTF-8
+// characters; 1, or 0 when nothing can be copied (NULL texts, size below 1).
 int CopyBounded(char* dst, const char* src, int size);
 // The current local date and time as asctime writes it, without its final line break
 // ("Tue Dec  8 08:24:23 2026"); the text lives in the runtime's static buffer.

@@ -339,7 +339,7 @@ bool ImportLayer(cQBTE_TileEngine* engine, int xml, const MapHead& head) {
     return false;
   }
   TakeOverLayer(engine, slot, element);
-  return true;
+  return engine->GetLayer(slot)->ready != 0;   // a layer left not ready is not imported whole
 }
 
 }  // namespace
@@ -420,7 +420,7 @@ bool FindTileOfNoTileset(cQBTE_TileEngine* engine, const cQBTE_MapData* first, c
     for (int row = 0; row < base->GetHeight(); ++row) {
       const Sint32* cells = base->GetRow(row);
       for (int column = 0; cells && column < base->GetWidth(); ++column)
-        if (cells[column] && engine->FindTileset((Uint32)cells[column]) < 0) {
+        if (!QBTE_IsEmptyCell((Uint32)cells[column]) && engine->FindTileset((Uint32)cells[column]) < 0) {
           ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: '%s' level was not exported to '%s': tile %u in layer "
                          "'%s' at [%d,%d] is in no tileset.\n", name, file.c_str(), (unsigned)cells[column],
                          layer->name, column, row);
@@ -437,59 +437,69 @@ const cQBTE_MapData* FirstMap(cQBTE_TileEngine* engine) {
   return NULL;
 }
 
-void WriteMapHead(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first, const char* levelName,
+bool WriteMapHead(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first, const char* levelName,
                   const std::string& now) {
-  Yandorix.XMLCommentSet(xml, QBTE_DocumentComment);
-  Yandorix.XMLAttributeSet(xml, "version", "1.0");
-  Yandorix.XMLAttributeSet(xml, "orientation", "orthogonal");
-  Yandorix.XMLAttributeSet(xml, "width", first->GetWidth());
-  Yandorix.XMLAttributeSet(xml, "height", first->GetHeight());
-  Yandorix.XMLAttributeSet(xml, "tilewidth", first->GetCellWidth());
-  Yandorix.XMLAttributeSet(xml, "tileheight", first->GetCellHeight());
   const SDL_Rect* view = engine->GetViewport();
-  Yandorix.XMLNodeCreate(xml, "properties");
-  WriteProperty(xml, "version", QBTE_VERSION);
-  WriteProperty(xml, "name", levelName);
-  WriteProperty(xml, "creation_date", engine->GetCreationDate());
-  WriteProperty(xml, "modification_date", now.c_str());
-  WriteProperty(xml, "viewport_x", (int)view->x);
-  WriteProperty(xml, "viewport_width", (int)view->w);
-  WriteProperty(xml, "viewport_y", (int)view->y);
-  WriteProperty(xml, "viewport_height", (int)view->h);
-  Yandorix.XMLNodeParent(xml);
+  return QBTE_Written({Yandorix.XMLCommentSet(xml, QBTE_DocumentComment),
+                       Yandorix.XMLAttributeSet(xml, "version", "1.0"),
+                       Yandorix.XMLAttributeSet(xml, "orientation", "orthogonal"),
+                       Yandorix.XMLAttributeSet(xml, "width", first->GetWidth()),
+                       Yandorix.XMLAttributeSet(xml, "height", first->GetHeight()),
+                       Yandorix.XMLAttributeSet(xml, "tilewidth", first->GetCellWidth()),
+                       Yandorix.XMLAttributeSet(xml, "tileheight", first->GetCellHeight()),
+                       Yandorix.XMLNodeCreate(xml, "properties"),
+                       WriteProperty(xml, "version", QBTE_VERSION),
+                       WriteProperty(xml, "name", levelName),
+                       WriteProperty(xml, "creation_date", engine->GetCreationDate()),
+                       WriteProperty(xml, "modification_date", now.c_str()),
+                       WriteProperty(xml, "viewport_x", (int)view->x),
+                       WriteProperty(xml, "viewport_width", (int)view->w),
+                       WriteProperty(xml, "viewport_y", (int)view->y),
+                       WriteProperty(xml, "viewport_height", (int)view->h),
+                       Yandorix.XMLNodeParent(xml)});
 }
 
-// The "tileset" element and, when no file of its name exists yet, its image. False when the image
-// could not be written.
-bool WriteTileset(cQBTE_TileEngine* engine, int xml, const ImagePlan& plan, const std::string& directory) {
+// The tileset's transparent colour as Tiled writes it ("ff8001"); empty when it has none.
+std::string TransparentColour(Yandorix_CTile* tile) {
+  int colorKey = tile->GetColorKey();
+  SDL_Surface* surface = tile->GetSurface();
+  if (colorKey == -1 || !surface) return std::string();
+  Uint8 r = 0, g = 0, b = 0;
+  SDL_GetRGB((Uint32)colorKey, surface->format, &r, &g, &b);
+  char rgb[8];
+  snprintf(rgb, sizeof rgb, "%02x%02x%02x", r, g, b);
+  return rgb;
+}
+
+// The "tileset" element; false when the document refused a part of it.
+bool WriteTilesetElement(int xml, const ImagePlan& plan) {
   Yandorix_CTile* tile = plan.tileset->tile;
   SDL_Surface* surface = tile->GetSurface();
   int tileWidth = 0, tileHeight = 0;
   tile->GetOffset(&tileWidth, &tileHeight);
-  Yandorix.XMLNodeCreate(xml, "tileset");
-  Yandorix.XMLAttributeSet(xml, "firstgid", (int)plan.tileset->firstGid);
-  Yandorix.XMLAttributeSet(xml, "name", Shown(tile->GetName()));
-  Yandorix.XMLAttributeSet(xml, "tilewidth", tileWidth);
-  Yandorix.XMLAttributeSet(xml, "tileheight", tileHeight);
-  Yandorix.XMLAttributeSet(xml, "spacing", 0);
-  Yandorix.XMLAttributeSet(xml, "margin", 0);
-  Yandorix.XMLNodeCreate(xml, "properties");
-  WriteProperty(xml, "alphavalue", tile->GetAlpha());
-  Yandorix.XMLNodeParent(xml);
-  Yandorix.XMLNodeCreate(xml, "image");
-  Yandorix.XMLAttributeSet(xml, "source", plan.source.c_str());
-  int colorKey = tile->GetColorKey();
-  if (colorKey != -1 && surface) {
-    Uint8 r = 0, g = 0, b = 0;
-    SDL_GetRGB((Uint32)colorKey, surface->format, &r, &g, &b);
-    char rgb[8];
-    snprintf(rgb, sizeof rgb, "%02x%02x%02x", r, g, b);
-    Yandorix.XMLAttributeSet(xml, "trans", rgb);
-  }
-  Yandorix.XMLAttributeSet(xml, "width", surface ? surface->w : 0);
-  Yandorix.XMLAttributeSet(xml, "height", surface ? surface->h : 0);
-  Yandorix.XMLNodeParent(xml);
-  Yandorix.XMLNodeParent(xml);
+  std::string trans = TransparentColour(tile);
+  return QBTE_Written({Yandorix.XMLNodeCreate(xml, "tileset"),
+                       Yandorix.XMLAttributeSet(xml, "firstgid", (int)plan.tileset->firstGid),
+                       Yandorix.XMLAttributeSet(xml, "name", Shown(tile->GetName())),
+                       Yandorix.XMLAttributeSet(xml, "tilewidth", tileWidth),
+                       Yandorix.XMLAttributeSet(xml, "tileheight", tileHeight),
+                       Yandorix.XMLAttributeSet(xml, "spacing", 0),
+                       Yandorix.XMLAttributeSet(xml, "margin", 0),
+                       Yandorix.XMLNodeCreate(xml, "properties"),
+                       WriteProperty(xml, "alphavalue", tile->GetAlpha()),
+                       Yandorix.XMLNodeParent(xml),
+                       Yandorix.XMLNodeCreate(xml, "image"),
+                       Yandorix.XMLAttributeSet(xml, "source", plan.source.c_str()),
+                       trans.empty() ? 1 : Yandorix.XMLAttributeSet(xml, "trans", trans.c_str()),
+                       Yandorix.XMLAttributeSet(xml, "width", surface ? surface->w : 0),
+                       Yandorix.XMLAttributeSet(xml, "height", surface ? surface->h : 0),
+                       Yandorix.XMLNodeParent(xml),
+                       Yandorix.XMLNodeParent(xml)});
+}
+
+// The tileset's image, when no file of its name exists yet; false when it could not be written.
+bool WriteTilesetImage(cQBTE_TileEngine* engine, const ImagePlan& plan, const std::string& directory) {
+  Yandorix_CTile* tile = plan.tileset->tile;
   std::string path = directory + plan.source;
   if (FileExists(path.c_str()) || QBTE_SaveTilesetImage(tile, path, MatchExtension(path.c_str(), ".bmp"))) return true;
   ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: can not save '%s' tileset with ID '%d' into the image '%s'\n",
@@ -497,40 +507,41 @@ bool WriteTileset(cQBTE_TileEngine* engine, int xml, const ImagePlan& plan, cons
   return false;
 }
 
-void WriteLayer(int xml, int id, const sQBTE_Layer* layer) {
+bool WriteLayer(int xml, int id, const sQBTE_Layer* layer) {
   const cQBTE_MapData* map = layer->mapData;
-  Yandorix.XMLNodeCreate(xml, "layer");
-  Yandorix.XMLAttributeSet(xml, "name", layer->name);
-  Yandorix.XMLAttributeSet(xml, "width", map->GetWidth());
-  Yandorix.XMLAttributeSet(xml, "height", map->GetHeight());
-  Yandorix.XMLAttributeSet(xml, "opacity", (float)layer->alpha / 255.0f);
-  Yandorix.XMLAttributeSet(xml, "visible", (layer->flags & QBTE_RENDER) ? 1 : 0);
-  Yandorix.XMLNodeCreate(xml, "properties");
-  WriteProperty(xml, "id", id);
-  WriteProperty(xml, "status", (int)layer->flags);
-  WriteProperty(xml, "parallax_ratio", layer->parallaxRatio);
-  WriteProperty(xml, "position_x", layer->posX);
-  WriteProperty(xml, "position_y", layer->posY);
-  WriteProperty(xml, "speed_x", layer->speedX);
-  WriteProperty(xml, "speed_y", layer->speedY);
-  WriteProperty(xml, "gridcolor", (int)layer->gridColor);
-  Yandorix.XMLNodeParent(xml);
+  bool written = QBTE_Written({Yandorix.XMLNodeCreate(xml, "layer"),
+                               Yandorix.XMLAttributeSet(xml, "name", layer->name),
+                               Yandorix.XMLAttributeSet(xml, "width", map->GetWidth()),
+                               Yandorix.XMLAttributeSet(xml, "height", map->GetHeight()),
+                               Yandorix.XMLAttributeSet(xml, "opacity", (float)layer->alpha / 255.0f),
+                               Yandorix.XMLAttributeSet(xml, "visible", (layer->flags & QBTE_RENDER) ? 1 : 0),
+                               Yandorix.XMLNodeCreate(xml, "properties"),
+                               WriteProperty(xml, "id", id),
+                               WriteProperty(xml, "status", (int)layer->flags),
+                               WriteProperty(xml, "parallax_ratio", layer->parallaxRatio),
+                               WriteProperty(xml, "position_x", layer->posX),
+                               WriteProperty(xml, "position_y", layer->posY),
+                               WriteProperty(xml, "speed_x", layer->speedX),
+                               WriteProperty(xml, "speed_y", layer->speedY),
+                               WriteProperty(xml, "gridcolor", (int)layer->gridColor),
+                               Yandorix.XMLNodeParent(xml)});
+  if (!written) return false;
   Yandorix.XMLNodeStore(xml);
   layer->mapData->SaveXML(xml, 1);
   Yandorix.XMLNodeRestore(xml);
-  Yandorix.XMLNodeParent(xml);
+  return Yandorix.XMLNodeParent(xml) == 1;
 }
 
-// Writes the layers a map of the first one's size and cell size can hold; the number left out.
-int WriteLayers(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first) {
-  int leftOut = 0;
+// Writes the layers a map of the first one's size and cell size can hold, counting those left out;
+// false when the document refused a part of one.
+bool WriteLayers(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first, int* leftOut) {
   for (int id = 0; engine->GetLayer(id); ++id) {
     const sQBTE_Layer* layer = engine->GetLayer(id);
     if (!layer->mapData) continue;
-    if (Writable(layer->mapData, first)) WriteLayer(xml, id, layer);
-    else ++leftOut;
+    if (!Writable(layer->mapData, first)) ++*leftOut;
+    else if (!WriteLayer(xml, id, layer)) return false;
   }
-  return leftOut;
+  return true;
 }
 
 }  // namespace
@@ -551,11 +562,15 @@ int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName)
   QBTE_XMLDocument document(Yandorix.XMLCreate("map"));
   if (!document.IsOpen()) return -5;
   int xml = document.Handle();
-  WriteMapHead(engine, xml, first, name, now);
-  for (const ImagePlan& plan : plans)
-    if (!WriteTileset(engine, xml, plan, directory)) return -6;
-  int leftOut = WriteLayers(engine, xml, first);
-  if (Yandorix.XMLSave(xml, file.c_str()) <= 0) {
+  // Nothing more is built once the document cannot hold a part of the map, and no image is written
+  // for a map that is not whole: a refused export leaves no files behind.
+  bool built = WriteMapHead(engine, xml, first, name, now);
+  for (size_t i = 0; i < plans.size() && built; ++i) built = WriteTilesetElement(xml, plans[i]);
+  int leftOut = 0;
+  built = built && WriteLayers(engine, xml, first, &leftOut);
+  for (size_t i = 0; i < plans.size() && built; ++i)
+    if (!WriteTilesetImage(engine, plans[i], directory)) return -6;
+  if (!built || Yandorix.XMLSave(xml, file.c_str()) <= 0) {
     ILogSystem.Msg(infoLevel, " [QBTE] Error: '%s' level could not be exported to '%s'.\n", name, file.c_str());
     return -5;
   }
@@ -577,10 +592,10 @@ namespace {
 template <class Value>
 int AddProperty(int xml, const char* name, Value value) {
   if (!name || !Yandorix.XMLNodeCreate(xml, "property")) return 0;
-  Yandorix.XMLAttributeSet(xml, "name", name);
+  int named = Yandorix.XMLAttributeSet(xml, "name", name);
   int result = Yandorix.XMLAttributeSet(xml, "value", value);
   Yandorix.XMLNodeParent(xml);
-  return result;
+  return named == 1 ? result : 0;   // a property without its name is of no use
 }
 
 template <class Value>

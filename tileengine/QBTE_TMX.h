@@ -10,7 +10,8 @@ class Yandorix_CTile;
 // Imports the map's tilesets and layers into the engine; image sources are relative to the map's
 // directory. A layer without an "id" property takes the first slot without a map. An external tileset
 // (a .tsx file) is not read: a Warning names its file, and the layers using it are not ready.
-//   1 everything imported          0 imported, but some tilesets or layers were not
+//   1 everything imported          0 imported, but some tilesets or layers were not, or a layer is not
+//                                    ready (a cell's tile is in no tileset)
 //  -1 engine not initialised      -2 path NULL
 //  -3 the document does not open
 //  -4 not a map this import reads: the root is not "map", "version" is not "1.0", "orientation" not
@@ -25,7 +26,8 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path);
 //                                    or nothing written: a cell's tile is in no tileset (an Error line)
 //  -1 engine not initialised      -2 path NULL
 //  -3 no layer has a map          -4 a tileset's source is neither ".bmp", ".png" nor the default source
-//  -5 the map document could not be written (a previous one is left as it was)
+//  -5 the map document could not be built (a name the XML interface refuses, such as one that is not
+//     UTF-8) or written; a previous one is left as it was
 //  -6 a tileset image could not be written (the map document was not written)
 int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName);
 

@@ -39,6 +39,9 @@ enum {
 #define QBTE_LAYER_DEFAULT_NAME "TE-LAYER-EMTPY"
 #define QBTE_TILESET_DEFAULT_SOURCE "TE-TS-DEFAULT-SOURCE"
 
+// A cell whose id bits (the low 29) are 0 is empty, whatever its flip bits say.
+inline bool QBTE_IsEmptyCell(Uint32 value) { return (value & 0x1FFFFFFFu) == 0; }
+
 typedef void (*LayerEndCallback)(int, int, int, int, int, int, int, int);
 typedef cQBTE_MapData* (*MapDataFactory)(int rows, int columns);
 

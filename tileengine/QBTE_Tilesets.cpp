@@ -213,11 +213,11 @@ int cQBTE_TileEngine::CheckLayerCells(int id) {
     const Sint32* values = base->GetRow(row);
     for (int column = 0; passed && values && column < map->GetWidth(); ++column) {
       Uint32 value = (Uint32)values[column];
-      if (value == 0) continue;
+      if (QBTE_IsEmptyCell(value)) continue;
       int index = FindTileset(value);
       if (index < 0) {
         ILogSystem.Msg(infoLevel,
-                       " [QBTE] Error: tile '%ul' in layer '%s' with ID '%d' at [%d,%d] was not found in the loaded "
+                       " [QBTE] Error: tile '%u' in layer '%s' with ID '%d' at [%d,%d] was not found in the loaded "
                        "tilesets.\n", value, layer->name, id, column, row);
         passed = false;
         break;

@@ -358,19 +358,27 @@ TEST_F(LevelFileTest, SaveRefusalsWriteNothing) {
   EXPECT_FALSE(ydxtest::FileExists("made.png"));
 }
 
+// A write that fails, or a name the document refuses (not UTF-8), leaves the previous file as it was.
 TEST_F(LevelFileTest, FailedDocumentWriteKeepsThePreviousLevel) {
   BuildLevel();
   ASSERT_EQ(SaveLevel(engine.get(), "castle.qbm", NULL, NULL), 1);
   std::string before = ydxtest::ReadFile("castle.qbm");
   std::string date = engine->GetModificationDate();
-  engine->SetLayerName(0, "changed");
-  failingEnding = ".qbm";
-  ydxplat::SetFaultHook(FailRenamesOf);
-  EXPECT_EQ(SaveLevel(engine.get(), "castle.qbm", NULL, NULL), -4);
-  ydxplat::SetFaultHook(nullptr);
-  EXPECT_EQ(ydxtest::ReadFile("castle.qbm"), before);
-  EXPECT_EQ(engine->GetModificationDate(), date);
-  EXPECT_TRUE(LogHas(" [QBTE] Error: 'castle' level could not be saved to 'castle.qbm'.\n"));
+  const struct {
+    ydxplat::FaultHook hook;
+    const char* layerName;
+  } cases[] = {{FailRenamesOf, "changed"}, {nullptr, "caf\xE9"}};
+  for (const auto& c : cases) {
+    engine->SetLayerName(0, c.layerName);
+    failingEnding = ".qbm";
+    ydxplat::SetFaultHook(c.hook);
+    EXPECT_EQ(SaveLevel(engine.get(), "castle.qbm", NULL, NULL), -4) << c.layerName;
+    ydxplat::SetFaultHook(nullptr);
+    EXPECT_EQ(ydxtest::ReadFile("castle.qbm"), before);
+    EXPECT_EQ(engine->GetModificationDate(), date);
+  }
+  EXPECT_EQ(level_test::Count(ydxtest::LogText(), " [QBTE] Error: 'castle' level could not be saved to 'castle.qbm'.\n"),
+            2u);
 }
 
 TEST_F(LevelFileTest, FailedImageWriteLeavesTheLevelUnwritten) {
@@ -411,6 +419,11 @@ TEST(QBTEShared, RoundingCopyingAndExtensions) {
   EXPECT_STREQ(text, "abc");
   EXPECT_EQ(CopyBounded(text, "longer", 4), 1);
   EXPECT_STREQ(text, "lon");
+  char name[8];   // longer texts are cut between two characters
+  EXPECT_EQ(CopyBounded(name, "ab\xC3\xA9\xC3\xA9\xC3\xA9", 8), 1);
+  EXPECT_STREQ(name, "ab\xC3\xA9\xC3\xA9");
+  EXPECT_EQ(CopyBounded(name, "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 7), 1);
+  EXPECT_STREQ(name, "\xF0\x9F\x98\x80");
   EXPECT_EQ(MatchExtension("Tiles.PNG", ".png"), 1);
   EXPECT_EQ(MatchExtension("png", ".png"), 0);
   EXPECT_EQ(DeleteTilesetBlock(NULL, "x"), 0);

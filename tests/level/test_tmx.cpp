@@ -32,10 +32,11 @@ std::string CSV(const std::vector<Uint32>& cells) {
 struct TMX {
   std::string mapAttributes =
       "version=\"1.0\" orientation=\"orthogonal\" width=\"4\" height=\"3\" tilewidth=\"32\" tileheight=\"32\"";
+  std::string properties;
   std::string tilesets = "<tileset firstgid=\"1\" name=\"tiles\"><image source=\"tiles.png\"/></tileset>";
   std::string layers;
   std::string Text() const {
-    return "<?xml version=\"1.0\"?><map " + mapAttributes + ">" + tilesets + layers + "</map>";
+    return "<?xml version=\"1.0\"?><map " + mapAttributes + ">" + properties + tilesets + layers + "</map>";
   }
   void AddLayer(const std::string& name, const std::string& data, const std::string& extra = "") {
     layers += "<layer name=\"" + name + "\" width=\"4\" height=\"3\"" + extra + ">" + data + "</layer>";
@@ -111,20 +112,65 @@ TEST_F(TMXTest, UnsupportedPartsAreLeftOutWithAWarning) {
   EXPECT_STREQ(L(0)->name, "plain");
 }
 
-// A map as Tiled saves it with its tileset in a .tsx file: the tileset is refused, naming the file, and
-// the cells that refer to it keep the map from being exported as one Tiled would refuse.
-TEST_F(TMXTest, AnExternalTilesetIsRefusedAndCellsWithoutATilesetAreNotExported) {
-  TMX map;
-  map.tilesets = "<tileset firstgid=\"1\" source=\"desert.tsx\"/>";
-  map.AddLayer("Ground", Data("encoding=\"csv\"", CSV(MapCells())));
-  EXPECT_EQ(Import(map), 0);
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// Maps as other tools write them, imported, exported and imported again. A tileset in a .tsx file is
+// refused, naming the file, and the cells that refer to it keep the map from being exported as one
+// Tiled would refuse; so does a tile beyond every tileset, whose layer is then not ready. A cell of
+// flip bits only is empty. Names longer than the engine's fields are cut between two characters.
+TEST_F(TMXTest, MapsFromOtherToolsImportAndExportAsTheyCan) {
+  const std::string o40 = Repeated("\xC3\xB6", 40), e40 = Repeated("\xC3\xA9", 40), u40 = Repeated("\xC3\xBC", 40);
+  const std::string tiles = TMX().tilesets;
+  std::vector<Uint32> beyond = MapCells(), flipped = MapCells();
+  beyond[11] = 200;
+  flipped[0] = 0x80000000u;
+  const struct {
+    std::string tilesets, layer, properties;
+    std::vector<Uint32> cells;
+    int imported, exported;
+    std::string logged;
+    std::string level, tile, layerName;   // as imported, long names cut to fit
+  } cases[] = {
+      {"<tileset firstgid=\"1\" source=\"desert.tsx\"/>", "Ground", "", MapCells(), 0, 0,
+       " [QBTE] Error: 'map.tmx' level was not exported to 'again.tmx': tile 1 in layer 'Ground' at [0,0] is in no "
+       "tileset.\n", "map.tmx", "", "Ground"},
+      {tiles, "Ground", "", beyond, 0, 0,
+       " [QBTE] Error: tile '200' in layer 'Ground' with ID '0' at [3,2] was not found in the loaded tilesets.\n",
+       "map.tmx", "tiles", "Ground"},
+      {tiles, "Ground", "", flipped, 1, 1, "level successfully exported to 'again.tmx'.\n", "map.tmx", "tiles",
+       "Ground"},
+      {"<tileset firstgid=\"1\" name=\"" + o40 + "\"><image source=\"tiles.png\"/></tileset>", e40,
+       "<properties><property name=\"name\" value=\"" + u40 + "\"/></properties>", MapCells(), 1, 1,
+       "' level successfully exported to 'again.tmx'.\n", u40.substr(0, 30), o40.substr(0, 30), e40.substr(0, 30)},
+  };
+  for (const auto& c : cases) {
+    TMX map;
+    map.tilesets = c.tilesets;
+    map.properties = c.properties;
+    map.AddLayer(c.layer, Data("encoding=\"csv\"", CSV(c.cells)));
+    EXPECT_EQ(Import(map), c.imported) << c.layer;
+    EXPECT_EQ(ExportTMX(engine.get(), "again.tmx", NULL), c.exported) << c.layer;
+    EXPECT_TRUE(LogHas(c.logged)) << c.logged;
+    EXPECT_EQ(ydxtest::FileExists("again.tmx"), c.exported == 1) << c.layer;
+    if (c.exported == 1) {
+      Fresh(4);
+      ASSERT_EQ(ImportTMX(engine.get(), "again.tmx"), 1);
+    }
+    Yandorix_CTile* tile = engine->GetTilesetTile(1);
+    EXPECT_EQ(engine->GetLevelName(), c.level);
+    EXPECT_EQ(tile ? tile->GetName() : "", c.tile);
+    EXPECT_EQ(L(0)->name, c.layerName);
+    EXPECT_EQ(CellsOf(L(0)->mapData), Signed(c.cells));
+    EXPECT_EQ(L(0)->ready, c.exported);
+    ydxplat::Remove("again.tmx");
+  }
   EXPECT_TRUE(LogHas(" [QBTE] Warning: the external tileset 'desert.tsx' was not imported: tilesets kept in files of "
                      "their own are not read (embed it in the map)\n"));
-  EXPECT_EQ(L(0)->ready, 0);
-  EXPECT_EQ(ExportTMX(engine.get(), "again.tmx", NULL), 0);
-  EXPECT_TRUE(LogHas(" [QBTE] Error: 'map.tmx' level was not exported to 'again.tmx': tile 1 in layer 'Ground' at "
-                     "[0,0] is in no tileset.\n"));
-  EXPECT_FALSE(ydxtest::FileExists("again.tmx"));
+  EXPECT_TRUE(LogHas(" [QBTE] Warning: some resources could not be imported: tileset 1/1 and layers 0/1\n\n"));
 }
 
 TEST_F(TMXTest, MapsTheImportDoesNotReadAreRefused) {
@@ -223,7 +269,7 @@ TEST_F(TMXTest, SpacedTilesetIsRepackedWithTheRightPixels) {
       "<property name=\"alphavalue\" value=\"much\"/><property name=\"alphavalue\" value=\"90\"/></properties>"
       "<image source=\"spaced.png\" trans=\"#200005\"/><image source=\"ignored.png\"/></tileset>";
   map.AddLayer("l", Data("encoding=\"csv\"", CSV(MapCells())));
-  ASSERT_EQ(Import(map), 1);  // ids 9..12 are beyond the 8 tiles: loaded, but not ready
+  ASSERT_EQ(Import(map), 0);  // ids 9..12 are beyond the 8 tiles: loaded, but not ready
   Yandorix_CTile* tile = engine->GetTilesetTile(1);
   ASSERT_NE(tile, nullptr);
   EXPECT_EQ(PixelsOf(tile->GetSurface()), PixelsOf(tiles.get()));
@@ -371,15 +417,23 @@ TEST_F(TMXTest, ExportRefusalsAndFailedWrites) {
   ydxplat::SetFaultHook(nullptr);
   EXPECT_FALSE(ydxtest::FileExists("x.tmx"));
   EXPECT_FALSE(ydxtest::FileExists("made.png"));
+  engine->SetLayerName(0, "caf\xE9");   // not UTF-8: the document refuses it, and nothing is written
+  EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
+  EXPECT_FALSE(ydxtest::FileExists("x.tmx"));
+  EXPECT_FALSE(ydxtest::FileExists("made.png"));
 
+  engine->SetLayerName(0, "first");
   ASSERT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), 1);
   std::string before = ydxtest::ReadFile("x.tmx");
-  engine->SetLayerName(0, "renamed");
   failingEnding = ".tmx";
   ydxplat::SetFaultHook(FailRenamesOf);
+  engine->SetLayerName(0, "renamed");
   EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
   ydxplat::SetFaultHook(nullptr);
+  engine->SetLayerName(0, "caf\xE9");
+  EXPECT_EQ(ExportTMX(engine.get(), "x.tmx", NULL), -5);
   EXPECT_EQ(ydxtest::ReadFile("x.tmx"), before);
+  EXPECT_TRUE(LogHas(" [QBTE] Error: 'test' level could not be exported to 'x.tmx'.\n"));
 }
 
 TEST_F(TMXTest, PropertiesAreFoundByNameAndType) {

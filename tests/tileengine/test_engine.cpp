@@ -265,7 +265,7 @@ TEST_F(EngineObjectTest, MissingTilesDisableALayerOnceAndTilesetsReadyItAgain) {
   EXPECT_EQ(engine->GetLayer(0)->ready, 0);
   EXPECT_EQ(engine->GetLayerFlags(0), 0);
   EXPECT_EQ(LogCount("was not found in the loaded tilesets"), 1u);
-  EXPECT_TRUE(LogHas(" [QBTE] Error: tile '7l' in layer 'TE-LAYER-EMTPY' with ID '0' at [2,1] was not found in the "
+  EXPECT_TRUE(LogHas(" [QBTE] Error: tile '7' in layer 'TE-LAYER-EMTPY' with ID '0' at [2,1] was not found in the "
                      "loaded tilesets.\n"));
   AddTiles(5, 32, 32, 4, 1, "second");
   EXPECT_TRUE(LogHas("         . 1 layer is now ready\n"));

@@ -297,6 +297,11 @@ TEST_F(XmlTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(Yandorix.XMLTextSet(h, text), 0) << text;
     EXPECT_EQ(Yandorix.XMLAttributeSet(h, "v", text), 0) << text;
   }
+  // The log quotes such texts escaped, and long ones only in part.
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLTextSet(1)] Error: 'bell\\x07' holds a control character.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLAttributeSet(1)] Error: 'caf\\xE9' is not valid UTF-8.\n"));
+  EXPECT_EQ(Yandorix.XMLTextSet(h, (std::string(100000, 'x') + "\n\x01").c_str()), 0);
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLTextSet(1)] Error: '" + std::string(40, 'x') + "...' holds a control character.\n"));
   EXPECT_EQ(Yandorix.XMLCreate("bad name"), 0);
   EXPECT_EQ(OpenSlots(), 1);
 
@@ -487,7 +492,8 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
   const struct {
     std::string text;
     bool refused;
-    std::string result;   // the reason after "Error: ", or the saved file
+    std::string result;    // the reason after "Error: ", or the saved file
+    std::string warning = "";   // after "Warning: ", when one is logged
   } cases[] = {
       {"\n<?xml version=\"1.0\"?><a/>", true,
        "line 2, column 1: an XML declaration (\"<?xml ...?>\", in lower case) may stand only at the very start of the "
@@ -498,7 +504,9 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
       {"<a>\n\f</a>", true, "line 2, column 1: the character U+000C is not allowed in XML."},
       {"<a>\xEF\xBF\xBF</a>", true, "line 1, column 4: the character U+FFFF is not allowed in XML."},
       {"<a>&#xD800;</a>", true, "line 1, column 4: the character reference &#xD800; names no character XML allows."},
-      {"<a>caf\xE9</a>", true, "line 1, column 7: the bytes here are not valid UTF-8."},
+      {"<?xml version='1.0' encoding='UTF-8'?><a>caf\xE9</a>", true,
+       "line 1, column 45: the bytes here are not valid UTF-8."},
+      {"\xEF\xBB\xBF<a>caf\xE9</a>", true, "line 1, column 7: the bytes here are not valid UTF-8."},
       {"<a><![CDATA [x]]></a>", true, "line 1, column 4: '<!' starts nothing that may stand inside an element."},
       {"<a><?pi x</a>", true, "line 1, column 4: the processing instruction is not closed (\"?>\")."},
       {"<a><!-- x -- y --></a>", true, "line 1, column 11: \"--\" is not allowed inside a comment."},
@@ -511,6 +519,13 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
        "line 1, column 15: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader "
        "cannot read."},
       {"<map>\n  <layer name='a'>\n    <data>1,2", true, "line 3, column 14: the document ends inside the element 'data'."},
+      // Hostile names and references are quoted in part.
+      {"<" + std::string(100000, 'b') + ">", true,
+       "line 1, column 100003: the document ends inside the element '" + std::string(40, 'b') + "...'."},
+      {"<a>&#" + std::string(100000, '9') + ";</a>", true,
+       "line 1, column 4: the character reference &#" + std::string(38, '9') + "... names no character XML allows."},
+      {"<?xml version='1.0' encoding='x\x01y'?><a/>", true,
+       "line 1, column 31: the document is in the encoding 'x\\x01y', which the XML reader does not know."},
       {"<?xml version='1.0' encoding='EBCDIC-XY'?><a/>", true,
        "line 1, column 31: the document is in the encoding 'EBCDIC-XY', which the XML reader does not know."},
       {"<a v='&#x1F600;'>&#xE9;&#233;</a>", false, "<a v=\"\xF0\x9F\x98\x80\">\xC3\xA9\xC3\xA9</a>\n"},
@@ -518,13 +533,23 @@ TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a>caf\xC3\xA9</a>\n"},
       {utf16, false, "<a n=\"\xC3\xA9\" />\n"},
       {"<a v='x\ty\r\nz' w='&#9;&#10;'/>", false, "<a v=\"x y z\" w=\"&#x09;&#x0A;\" />\n"},
+      {"<a v='\n'>\n</b>", true, "line 3, column 1: the end tag </b> does not close <a>."},
       {"<?xml-stylesheet href='a.xsl'?><a><?xml-x y?></a>", false,
        "<?xml-stylesheet href='a.xsl'?>\n<a>\n    <?xml-x y?>\n</a>\n"},
       {"<level name='day'/><level name='night'/>", false, "<level name=\"day\" />\n<level name=\"night\" />\n"},
+      // As earlier versions of the library wrote references in documents that name no encoding.
+      {"<a>\n\xE9t\xE9</a>", false, "<a>\xC3\xA9t\xC3\xA9</a>\n",
+       "line 2, column 1: the bytes here are not valid UTF-8 and the document names no encoding, so it is read as "
+       "ISO-8859-1."},
+      {"<?xml version='1.0'?><a n='caf\xE9'/>", false, "<?xml version=\"1.0\" ?>\n<a n=\"caf\xC3\xA9\" />\n",
+       "line 1, column 31: the bytes here"},
   };
   for (const auto& c : cases) {
+    size_t logged = ydxtest::LogText().size();
     int h = OpenText(c.text);
     EXPECT_EQ(h == 0, c.refused) << c.text;
+    EXPECT_EQ(ydxtest::LogText().find(" . [Yandorix.XMLOpen('doc.xml')] Warning: " + c.warning, logged) !=
+                  std::string::npos, !c.warning.empty()) << c.text;
     if (c.refused) {
       EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('doc.xml')] Error: " + c.result + "\n")) << c.result;
       continue;

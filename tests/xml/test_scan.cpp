@@ -23,7 +23,7 @@ void ExpectCheck(const std::string& bytes, bool accepted) {
   std::string text = bytes, error;
   bool converted = XMLToUTF8(&text, &error);
   XMLPrepareText(&text);
-  XMLScan scan = XMLCheck(text.c_str(), 1000, 100000);
+  XMLScan scan = XMLCheck(&text[0], 1000, 100000);
   EXPECT_EQ(converted && scan.problem.empty(), accepted) << bytes << ": " << error << scan.problem;
   if (!converted || !scan.problem.empty()) return;
   TiXmlDocument document;
@@ -81,8 +81,8 @@ TEST_F(XmlScanTest, MultiByteCharactersFollowTheDocumentEncoding) {
   ExpectCheck("<?xml version='1.0' encoding='UTF-8'?>" + body, false);
   ExpectCheck("<?xml version='1.0' encoding='ISO-8859-1'?>" + body, false);   // converted: </b> closes nothing
   ExpectCheck("<?xml version='1.0' encoding='ISO-8859-1'?><a><b>\xC3</b><c><d/></c></a>", true);
-  ExpectCheck("<?xml version='1.0'?>" + body, false);   // no encoding named: UTF-8
-  ExpectCheck(body, false);                              // no declaration: UTF-8 as well
+  ExpectCheck("<?xml version='1.0'?>" + body, false);   // no encoding named and not UTF-8: as Latin-1
+  ExpectCheck(body, false);                              // no declaration: likewise
   ExpectCheck("\xEF\xBB\xBF" + body, false);            // byte-order mark: UTF-8
   ExpectCheck("<!--x--><?xml version='1.0' encoding='utf8'?>" + body, false);
   ExpectCheck("<x><?xml version='1.0' encoding='UTF-8'?></x>" + body, false);   // not at top level
@@ -100,7 +100,7 @@ TEST_F(XmlScanTest, TruncatedAndBrokenDocumentsAreRefused) {
 
 TEST_F(XmlScanTest, CountsAttributesOfOneElement) {
   std::string text = XMLPrepareText("<?xml version='1.0'?><a x='1' y=\"2\"><b z='3'/></a>", 50);
-  XMLScan scan = XMLCheck(text.c_str());
+  XMLScan scan = XMLCheck(&text[0]);
   EXPECT_EQ(scan.problem, "");
   EXPECT_EQ(scan.attributes, 2);
   EXPECT_EQ(scan.depth, 2);
@@ -111,7 +111,7 @@ TEST_F(XmlScanTest, StopsCountingPastTheLimits) {
   for (int i = 0; i < 100000; i++) deep += "<a>";
   for (int i = 0; i < 100000; i++) wide += " a" + std::to_string(i) + "=''";
   std::string text = XMLPrepareText(deep.data(), deep.size());
-  EXPECT_EQ(XMLCheck(text.c_str()).depth, 257);
+  EXPECT_EQ(XMLCheck(&text[0]).depth, 257);
   text = XMLPrepareText(wide.data(), wide.size());
-  EXPECT_EQ(XMLCheck(text.c_str()).attributes, 257);
+  EXPECT_EQ(XMLCheck(&text[0]).attributes, 257);
 }
