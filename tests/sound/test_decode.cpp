@@ -88,21 +88,31 @@ TEST_F(DecodeTest, EveryRateChannelCountAndFormatComesOutAtTheMixersRate) {
 }
 
 // A second of 48000 Hz sound, and of 48000 Hz Ogg music, played on a 44100 Hz mixer: the disk driver's
-// output holds 44100 frames of it, with the tone's zero crossings (1500 Hz square, 440 Hz sine).
+// output holds 44100 frames of it, with the tone's zero crossings (1500 Hz square, 440 Hz sine). So does
+// music loaded while the mixer was open at another rate and channel count.
 TEST_F(DecodeTest, A48000HzSecondPlaysOneSecondAtItsPitchOnA44100HzMixer) {
   StartLibrary("disk");
-  ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024), 1);
   Save("square.wav", ydxsnd::Wav(16, 2, 48000, 48000));
   Save("sine.ogg", ydxsnd::OggVorbis(2, 48000, 1.0));
   const struct {
     bool music;
     const char* file;
     int crossings;
-  } cases[] = {{false, "square.wav", 3000}, {true, "sine.ogg", 880}};
+    int loadedAt;   // the rate of the mono mixer open at load; 0: the mixer it plays on
+  } cases[] = {{false, "square.wav", 3000, 0}, {true, "sine.ogg", 880, 0}, {true, "sine.ogg", 880, 22050}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
+    SCOPED_TRACE(std::string(c.file) + " loaded at " + std::to_string(c.loadedAt));
+    auto load = [&] { return c.music ? ISoundFX->MusicLoad(c.file) : ISoundFX->SoundLoad(c.file); };
+    int handle = -1;
+    ISoundFX->Quit();
+    if (c.loadedAt) {
+      ASSERT_EQ(ISoundFX->Init(c.loadedAt, AUDIO_S16LSB, 1, 1024), 1);
+      handle = load();
+      ISoundFX->Quit();
+    }
+    ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024), 1);
+    if (!c.loadedAt) handle = load();
     size_t start = OutputSize();
-    int handle = c.music ? ISoundFX->MusicLoad(c.file) : ISoundFX->SoundLoad(c.file);
     ASSERT_GE(handle, 0);
     ASSERT_GE(c.music ? ISoundFX->MusicPlay(handle, 0) : ISoundFX->SoundPlay(-1, handle, 0), 0);
     EXPECT_TRUE(ydxtest::WaitUntil([&] { return c.music ? !ISoundFX->IsPlaying() : !ISoundFX->IsPlaying(-1); }));
