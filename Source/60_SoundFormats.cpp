@@ -41,19 +41,20 @@ FileSource::~FileSource() {
 
 size_t FileSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
   if (fd < 0 || offset >= size) return 0;
-  // Headers sit at the start: one read of the first few kilobytes serves most questions.
-  if (!windowRead) {
-    windowRead = true;
-    window.resize((size_t)(size < kWindow ? size : kWindow));
-    int64_t got = window.empty() ? 0 : ydxplat::Read(fd, &window[0], window.size());
+  length = (size_t)std::min<uint64_t>(length, size - offset);
+  if (length >= kLongRead) {
+    int64_t got = ydxplat::ReadAt(fd, buffer, length, (int64_t)offset);
+    return got < 0 ? 0 : (size_t)got;
+  }
+  if (offset < windowStart || offset + length > windowStart + window.size()) {
+    window.resize((size_t)std::min<uint64_t>(kWindow, size - offset));
+    int64_t got = ydxplat::ReadAt(fd, &window[0], window.size(), (int64_t)offset);
     window.resize(got < 0 ? 0 : (size_t)got);
+    windowStart = offset;
+    length = std::min(length, window.size());
   }
-  if (offset + length <= window.size()) {
-    memcpy(buffer, window.data() + offset, length);
-    return length;
-  }
-  int64_t got = ydxplat::ReadAt(fd, buffer, length, (int64_t)offset);
-  return got < 0 ? 0 : (size_t)got;
+  memcpy(buffer, window.data() + (offset - windowStart), length);
+  return length;
 }
 
 StreamSource::StreamSource(SDL_RWops* stream) : stream(stream) {
@@ -399,11 +400,15 @@ struct VocSound {
   bool extendedPending = false; // an extended block waits for its data block
   uint32_t key = 0;             // rate code, time constant or rate that every later block must repeat
   uint32_t channels = 0, frequency = 0, bits = 8;
-  uint64_t bytes = 0;
-  std::vector<SamplePiece> pieces;
+  uint64_t bytes = 0, silentFrames = 0;
+  SamplePiece piece;   // what the last block added to the sound: samples or a pause, or nothing
   void Samples(uint64_t offset, uint64_t length) {
-    pieces.push_back(SamplePiece{offset, length, 0});
+    piece = SamplePiece{offset, length, 0};
     bytes += length;
+  }
+  void Silence(uint64_t frames) {
+    piece = SamplePiece{0, 0, frames};
+    silentFrames += frames;
   }
 };
 
@@ -473,7 +478,7 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
       if (v.kind != kVocData || v.stereo || v.extendedPending)
         return r.Refuse("a VOC silence outside 8-bit mono sound");
       if (length < 3 || r.U8(body + 2) != v.key) return r.Refuse(kVocMixed);
-      v.pieces.push_back(SamplePiece{0, 0, r.LE16(body) + 1u});
+      v.Silence(r.LE16(body) + 1u);
       return kInfoOk;
     case kVocMarker:
       return r.Refuse("a VOC marker block");
@@ -482,31 +487,40 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
   }
 }
 
+// The VOC block at `pos`, up to `end`, joined to the sound: kInfoOk with `pos` past it; kInfoUnknown at
+// the sound's end (a terminator, the end of the data); kInfoFailed for a block that cannot join it.
+InfoResult VocStep(Reader& r, VocSound& v, uint64_t* pos, uint64_t end) {
+  v.piece = SamplePiece{0, 0, 0};
+  if (*pos >= end) return kInfoUnknown;
+  uint8_t type = r.U8(*pos);
+  if (r.ok && type == kVocEnd) return kInfoUnknown;
+  uint32_t length = r.U8(*pos + 1) | r.U8(*pos + 2) << 8 | r.U8(*pos + 3) << 16;
+  uint64_t body = *pos + 4;
+  InfoResult joined = r.ok && body + length <= end ? VocBlockOf(r, v, type, body, length) : kInfoFailed;
+  if (!r.ok || body + length > end) return r.Refuse("a VOC block that runs past the end of the file");
+  if (joined != kInfoOk) return kInfoFailed;
+  *pos = body + length;
+  return kInfoOk;
+}
+
 InfoResult VocInfo(Reader& r, sAudioType* out) {
   static const char kSignature[] = "Creative Voice File\x1A";
   char signature[20];
   if (!r.Bytes(0, signature, 20) || memcmp(signature, kSignature, 20) != 0) return r.Refuse("not a VOC file");
   uint64_t size = r.source.Size();
-  uint64_t pos = r.LE16(20);
+  uint64_t first = r.LE16(20), pos = first;
   if (!r.ok || pos < 26) return r.Refuse("a VOC header whose first block lies inside it");
+  // The blocks are counted, not kept (a file may hold millions of them): the decoder walks them again.
   VocSound v;
-  while (pos < size) {
-    uint8_t type = r.U8(pos);
-    if (type == kVocEnd) break;
-    uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
-    uint64_t body = pos + 4;
-    bool whole = r.ok && body + length <= size;
-    if (whole && VocBlockOf(r, v, type, body, length) == kInfoOk && r.ok) {
-      pos = body + length;
-      continue;
-    }
-    if (!whole || !r.ok) r.Refuse("a VOC block that runs past the end of the file");
+  InfoResult step;
+  while ((step = VocStep(r, v, &pos, size)) == kInfoOk) {
+  }
+  if (step == kInfoFailed) {
     // Before any sound, or between an extended block and its data, the block's fault is the file's.
     if (v.kind == 0 || v.extendedPending) return kInfoFailed;
     r.ok = true;
     r.refusal = nullptr;
     r.shape.ignoredBytes = size - pos;
-    break;
   }
   if (v.kind == 0) return r.Refuse("a VOC file without sound");
   if (v.extendedPending) return r.Refuse("a VOC extended block without its data block");
@@ -515,11 +529,46 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   s.coding = kCodingInteger;
   s.sampleBytes = (int)v.bits / 8;
   s.unsignedSamples = v.bits == 8;
-  s.frames = v.bytes / ((uint64_t)s.sampleBytes * v.channels);
-  for (const SamplePiece& piece : v.pieces) s.frames += piece.silentFrames;
-  s.pieces = std::move(v.pieces);
+  s.frames = v.bytes / ((uint64_t)s.sampleBytes * v.channels) + v.silentFrames;
+  s.vocBlocks = first;
   return Accept(r, out, v.channels, v.bits == 16 ? AUDIO_S16LSB : AUDIO_U8, v.frequency);
 }
+
+}  // namespace
+
+// The decoder walks a VOC file's blocks again by the same rules, up to where the header check ended.
+struct SamplePieces::VocWalk {
+  Reader r;
+  VocSound v;
+  uint64_t pos, end;
+  VocWalk(ByteSource& source, const SoundShape& shape)
+      : r(source), pos(shape.vocBlocks), end(source.Size() - std::min(source.Size(), shape.ignoredBytes)) {}
+};
+
+SamplePieces::SamplePieces(ByteSource& source, const SoundShape& shape) : source(source), shape(shape) { Restart(); }
+
+SamplePieces::~SamplePieces() {}
+
+void SamplePieces::Restart() {
+  next = 0;
+  if (shape.vocBlocks) voc.reset(new VocWalk(source, shape));
+}
+
+bool SamplePieces::Next(SamplePiece* piece) {
+  if (!voc) {
+    if (next >= shape.pieces.size()) return false;
+    *piece = shape.pieces[next++];
+    return true;
+  }
+  while (VocStep(voc->r, voc->v, &voc->pos, voc->end) == kInfoOk) {
+    if (!voc->v.piece.bytes && !voc->v.piece.silentFrames) continue;   // texts, loops and the like
+    *piece = voc->v.piece;
+    return true;
+  }
+  return false;
+}
+
+namespace {
 
 // ---- Ogg Vorbis: a link opens with the identification header alone on its first page, then the
 // comment header, which may run over several pages; libvorbis reads both as the decoder will. The setup

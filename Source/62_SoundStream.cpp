@@ -58,14 +58,15 @@ int16_t MuLawSample(uint8_t code) {
 // Integer, float and companded samples in the pieces the header check found; VOC silences give zeros.
 class PcmSource : public FrameSource {
  public:
-  PcmSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape) {
+  PcmSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape), pieces(bytes, shape) {
     frameBytes = (size_t)shape.sampleBytes * (size_t)shape.channels;
     if (shape.coding == kCodingALaw || shape.coding == kCodingMuLaw)
       for (int code = 0; code < 256; code++)
         companded[code] = (shape.coding == kCodingALaw ? ALawSample((uint8_t)code) : MuLawSample((uint8_t)code)) / 32768.0f;
   }
   bool Restart() override {
-    piece = 0;
+    pieces.Restart();
+    inPiece = false;
     offset = 0;
     carry = 0;
     framesLeft = shape.frames;
@@ -74,8 +75,8 @@ class PcmSource : public FrameSource {
   long Read(float* out, size_t frames) override {
     frames = (size_t)std::min<uint64_t>(frames, framesLeft);
     size_t done = 0;
-    while (done < frames && piece < shape.pieces.size()) {
-      const SamplePiece& p = shape.pieces[piece];
+    while (done < frames && (inPiece || (inPiece = pieces.Next(&piece)))) {
+      const SamplePiece& p = piece;
       if (p.silentFrames) {
         size_t n = (size_t)std::min<uint64_t>(frames - done, p.silentFrames - offset);
         std::fill(out + done * shape.channels, out + (done + n) * shape.channels, 0.0f);
@@ -104,7 +105,7 @@ class PcmSource : public FrameSource {
   void Advance(uint64_t n, uint64_t pieceLength) {
     offset += n;
     if (offset < pieceLength) return;
-    piece++;
+    inPiece = false;
     offset = 0;
   }
   void Convert(const uint8_t* in, size_t samples, float* out) const {
@@ -140,7 +141,10 @@ class PcmSource : public FrameSource {
   }
   ByteSource& bytes;
   const SoundShape& shape;
-  size_t frameBytes = 1, piece = 0, carry = 0;
+  SamplePieces pieces;
+  SamplePiece piece = SamplePiece();
+  bool inPiece = false;
+  size_t frameBytes = 1, carry = 0;
   uint64_t offset = 0, framesLeft = 0;
   std::vector<uint8_t> raw;
   float companded[256] = {};

@@ -180,6 +180,15 @@ std::string VocWithSilences(int blocks) {
   return voc + '\0';
 }
 
+// 8000 Hz mono 8-bit sound of 10 frames and then `blocks` one-frame continuation blocks, a pause of 100
+// frames after every thousandth: the decoder walks what the header check walked.
+std::string VocOfManyBlocks(int blocks) {
+  std::string voc = ydxsnd::Voc8(8000, 10);
+  voc.pop_back();   // the terminator
+  for (int i = 1; i <= blocks; i++) voc += std::string(i % 1000 ? "\x02\x01\0\0\x90" : "\x03\x03\0\0\x63\0\x83", i % 1000 ? 5 : 7);
+  return voc + '\0';
+}
+
 std::string Junk(size_t bytes) {
   std::string junk;
   uint32_t seed = 12345;
@@ -210,6 +219,7 @@ TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatThey
       {"vendor-4gb.ogg", WithVendorLength(half, 0xFFFFFFFFu), -1, "(damaged Ogg Vorbis headers)"},
       {"two-hours-of-silence.voc", VocWithSilences(440), -1, kLimit},
       {"half-a-minute-of-silence.voc", VocWithSilences(4), Resampled(10 + 4 * 65536, 8000, 22050), ""},
+      {"many-blocks.voc", VocOfManyBlocks(100000), Resampled(10 + 99900 + 100 * 100, 8000, 22050), ""},
       {"junk-after.ogg", half + Junk(1 << 20), 11025, kIgnored + "1048576 bytes"},
       {"damaged-tail.ogg", WithDamagedTail(eight, 2), FramesBeforeTail(eight, 2), kIgnored},
       {"empty-first-link.ogg", ydxsnd::OggVorbis(2, 22050, 0) + ydxsnd::OggVorbis(1, 22050, 0.5, 0, 7), 11025, ""},
