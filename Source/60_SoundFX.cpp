@@ -93,8 +93,8 @@ ydxsound::InfoResult CheckSound(ydxsound::ByteSource& bytes, sAudioType* out, yd
 void WarnOfIgnoredBytes(const std::string& call, const ydxsound::SoundShape& shape, double seconds) {
   if (!shape.ignoredBytes) return;
   if (shape.coding == ydxsound::kCodingVorbis)
-    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the Ogg stream ends at its last whole page; the last %llu bytes of "
-                   "the file (damaged pages or other data) were ignored, %.3f s of audio kept.\n", call.c_str(),
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the Ogg stream ends before the file does; the last %llu bytes of "
+                   "the file (further pages, damaged pages or other data) were ignored, %.3f s of audio kept.\n", call.c_str(),
                    (unsigned long long)shape.ignoredBytes, seconds);
   else
     ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the sound ends at a VOC block that cannot continue it; the last "

@@ -76,9 +76,9 @@ enum Speaker { kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackLeft, 
 const int kMostChannels = 8;
 
 // What the header check learnt beyond the format record: why it refused, the sample frames the file
-// holds (an Ogg stream's as its last page claims them), and where and how they are stored. Bytes after
+// holds (an Ogg stream's as the page that ends it claims them), and where and how they are stored. Bytes after
 // the sound that cannot belong to it (a VOC block that cannot continue it, damaged Ogg pages or other
-// data after the stream's last whole page) are counted in `ignoredBytes`; the game is warned of them.
+// data after the page that ends an Ogg stream) are counted in `ignoredBytes`; the game is warned of them.
 struct SoundShape {
   const char* refusal = nullptr;
   uint64_t frames = 0;
@@ -91,7 +91,7 @@ struct SoundShape {
   std::vector<SamplePiece> pieces;   // PCM, in order; ADPCM: the data chunk; none for VOC
   uint64_t vocBlocks = 0;            // VOC: the first block; the decoder walks the blocks again from there
   uint64_t formatChunk = 0, formatLength = 0;   // ADPCM: the WAV format chunk's body
-  uint64_t streamStart = 0, streamEnd = 0;      // Ogg: the link that is played, to its last whole page
+  uint64_t streamStart = 0, streamEnd = 0;      // Ogg: the link that is played, to the page that ends it
   uint64_t ignoredBytes = 0;
 };
 

@@ -615,15 +615,17 @@ bool PageChecksumHolds(std::string* page) {
                       (uint32_t)(uint8_t)stored[3] << 24);
 }
 
-uint32_t OggSerial(const std::string& page) {
-  return (uint8_t)page[14] | (uint8_t)page[15] << 8 | (uint8_t)page[16] << 16 | (uint32_t)(uint8_t)page[17] << 24;
+uint32_t OggSerial(const uint8_t* page) {
+  return page[14] | page[15] << 8 | page[16] << 16 | (uint32_t)page[17] << 24;
 }
+uint32_t OggSerial(const std::string& page) { return OggSerial((const uint8_t*)page.data()); }
 
-int64_t OggGranule(const std::string& page) {
+int64_t OggGranule(const uint8_t* page) {
   uint64_t granule = 0;
-  for (int i = 13; i >= 6; i--) granule = granule << 8 | (uint8_t)page[i];
+  for (int i = 13; i >= 6; i--) granule = granule << 8 | page[i];
   return (int64_t)granule;
 }
+int64_t OggGranule(const std::string& page) { return OggGranule((const uint8_t*)page.data()); }
 
 // The page at `pos`, whole, when it lies inside the data and its checksum holds. `checked` counts the
 // bytes whose checksum was computed.
@@ -696,48 +698,128 @@ bool ReadOggHeaders(ByteSource& source, uint64_t start, OggLink* link) {
   return ok;
 }
 
-// The stream's last whole page with a granule position, looked for from the end backwards (only the
-// tail is read): its granule (the sample frames the link holds) and where it ends. Damaged pages and
-// other data in the tail are passed over, up to a bound of work, so a hostile tail costs little.
-// `unreadable` tells a tail that could not be read.
-bool OggLastPage(ByteSource& source, uint32_t serial, uint64_t headersEnd, int64_t* granule, uint64_t* pageEnd,
-                 bool* unreadable) {
-  const uint64_t size = source.Size(), kLargestWindow = 65536, kDamagedBytes = 4u << 20;
-  const int kDamagedPages = 1024;
-  uint64_t windowSize = 8192;   // a last page is seldom longer; the window grows when it is
-  uint64_t checked = 0, damagedBytes = 0;
-  int damaged = 0;
-  std::string window, page;
-  for (uint64_t end = size; end > headersEnd;) {
-    uint64_t begin = end - std::min(end - headersEnd, windowSize);
-    window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
-    if (source.ReadAt(begin, &window[0], window.size()) != window.size()) {
-      *unreadable = true;
-      return false;
-    }
-    MemorySource inWindow(window.data(), window.size());
-    for (size_t at = (size_t)(end - begin); at > 0;) {
-      const void* capture = memrchr(window.data(), 'O', at);
-      if (!capture) break;
-      at = (size_t)((const char*)capture - window.data());
-      if (at + 4 > window.size() || memcmp(window.data() + at, "OggS", 4) != 0) continue;
-      // A page inside the window is checked there, without reading it again.
-      uint64_t before = checked;
-      if (!WholeOggPage(inWindow, at, &page, &checked) && !WholeOggPage(source, begin + at, &page, &checked)) {
-        damagedBytes += checked - before;
-        if (++damaged > kDamagedPages || damagedBytes > kDamagedBytes) return false;
-        continue;
-      }
-      if (OggSerial(page) == serial && OggGranule(page) != -1) {
-        *granule = OggGranule(page);
-        *pageEnd = begin + at + page.size();
-        return true;
-      }
-    }
-    end = begin;
-    windowSize = std::min(windowSize * 2, kLargestWindow);
+// What the walk over a link's pages reads of each: its header alone.
+struct PageHead {
+  uint64_t length = 0;   // the whole page: header, segment table and body
+  uint32_t serial = 0;
+  int64_t granule = 0;
+  bool begins = false, ends = false;   // the first or last page of its stream
+};
+
+// The page header at `pos`, when one is there and its page lies inside the data (checksum unchecked).
+bool PageHeadAt(ByteSource& source, uint64_t pos, PageHead* head) {
+  uint8_t h[27 + 255];
+  if (source.ReadAt(pos, h, 27) != 27 || memcmp(h, "OggS", 4) != 0 || h[4] != 0) return false;
+  size_t count = h[26];
+  if (source.ReadAt(pos + 27, h + 27, count) != count) return false;
+  uint64_t body = 0;
+  for (size_t i = 0; i < count; i++) body += h[27 + i];
+  head->length = 27 + count + body;
+  if (pos + head->length > source.Size()) return false;
+  head->serial = OggSerial(h);
+  head->granule = OggGranule(h);
+  head->begins = h[5] & 2;
+  head->ends = h[5] & 4;
+  return true;
+}
+
+// Where "OggS" next begins from `pos`, or the end of the data: where a decoder finds its next page. The
+// bytes are read in growing pieces, so data dense with "OggS" costs no more than data without it.
+uint64_t NextCapture(ByteSource& source, uint64_t pos) {
+  const uint64_t size = source.Size();
+  std::string chunk;
+  for (uint64_t piece = 64; pos + 4 <= size; piece = std::min<uint64_t>(piece * 2, 65536)) {
+    chunk.resize((size_t)std::min(piece, size - pos));
+    size_t got = source.ReadAt(pos, &chunk[0], chunk.size());
+    const void* capture = got >= 4 ? memmem(chunk.data(), got, "OggS", 4) : nullptr;
+    if (capture) return pos + (uint64_t)((const char*)capture - chunk.data());
+    if (got < 4) break;
+    pos += got - 3;   // "OggS" may straddle two chunks
+  }
+  return size;
+}
+
+// Where a link ends, as its decoder meets it.
+struct OggLinkEnd {
+  bool found = false;    // a whole page of the link with a granule position ends it
+  int64_t granule = 0;   // that page's granule: the sample frames the link holds
+  uint64_t pageEnd = 0;  // where that page ends; the decoder reads no further
+  uint64_t next = 0;     // where a following link may begin
+};
+
+// The next page header at or after `pos`, passing over data that is no page as the decoder passes over
+// it, to the next "OggS"; false at the end of the data.
+bool NextPageHead(ByteSource& source, uint64_t* pos, PageHead* head) {
+  while (*pos < source.Size()) {
+    if (PageHeadAt(source, *pos, head)) return true;
+    *pos = NextCapture(source, *pos + 1);
   }
   return false;
+}
+
+// A page of the link's stream with a granule position: one the link may end at.
+bool MayEndLink(const PageHead& head, uint32_t serial) { return head.serial == serial && head.granule != -1; }
+
+// The pages that may end the link from `from` up to `to`.
+std::vector<uint64_t> PagesThatMayEnd(ByteSource& source, uint32_t serial, uint64_t from, uint64_t to) {
+  std::vector<uint64_t> mayEnd;
+  PageHead head;
+  for (uint64_t pos = from; NextPageHead(source, &pos, &head) && pos < to; pos += head.length)
+    if (MayEndLink(head, serial)) mayEnd.push_back(pos);
+  return mayEnd;
+}
+
+// The last of the pages at `mayEnd` that is whole ends the link.
+bool LastWholePage(ByteSource& source, const std::vector<uint64_t>& mayEnd, OggLinkEnd* end) {
+  std::string page;
+  for (size_t i = mayEnd.size(); i-- > 0;) {
+    if (!WholeOggPage(source, mayEnd[i], &page)) continue;
+    end->found = true;
+    end->granule = OggGranule(page);
+    end->pageEnd = mayEnd[i] + page.size();
+    return true;
+  }
+  return false;
+}
+
+// Walks a link's pages forward from the end of its headers, reading their headers only: the link ends at
+// its first whole end-of-stream page, or where a whole page begins another stream (the next link of a
+// chained file), or at the end of the data. Pages of other streams grouped with it are passed over, and
+// so is damaged data between pages. Without a whole end-of-stream page (a file cut short or damaged at
+// its end) the link ends at its last whole page with a granule position: the pages that may end it are
+// checked from the last backwards, a stretch of a few hundred at a time; the walk keeps the last
+// stretch and marks where the others begin, so a long damaged tail is walked once more at most and
+// memory stays small.
+OggLinkEnd WalkOggLink(ByteSource& source, uint32_t serial, uint64_t pos) {
+  const size_t kStretch = 256;
+  OggLinkEnd end;
+  end.next = source.Size();
+  std::vector<uint64_t> marks, stretch;   // where earlier stretches begin; the pages of the last one
+  PageHead head;
+  std::string page;
+  for (; NextPageHead(source, &pos, &head); pos += head.length) {
+    bool mayEnd = MayEndLink(head, serial);
+    if (mayEnd && stretch.size() == kStretch) {
+      marks.push_back(stretch.front());
+      stretch.clear();
+    }
+    if (mayEnd) stretch.push_back(pos);
+    if (!(head.begins || (mayEnd && head.ends)) || !WholeOggPage(source, pos, &page)) continue;
+    if (head.begins) {
+      end.next = pos;
+      break;
+    }
+    end.found = true;
+    end.granule = head.granule;
+    end.pageEnd = end.next = pos + head.length;
+    return end;
+  }
+  bool found = LastWholePage(source, stretch, &end);
+  for (size_t i = marks.size(); !found && i-- > 0;) {
+    uint64_t to = i + 1 < marks.size() ? marks[i + 1] : stretch.front();
+    found = LastWholePage(source, PagesThatMayEnd(source, serial, marks[i], to), &end);
+  }
+  return end;
 }
 
 // Channel orders of Vorbis streams of 1 to 8 channels.
@@ -754,8 +836,9 @@ const uint8_t kVorbisSpeakers[kMostChannels + 1][kMostChannels] = {
 };
 
 // The first link that holds audio is the one played (a link of headers alone may come first, as some
-// tools write it). Its frames are its last page's claim; decoding stops at the end of that page, so
-// what follows (damaged pages, other data, later links) costs nothing and is counted as ignored.
+// tools write it). It ends at its first whole end-of-stream page, or else at its last whole page with a
+// granule position; its frames are that page's claim, and decoding stops there, so what follows (copies
+// of pages, damaged pages, other data, later links) costs nothing and is counted as ignored.
 InfoResult OggInfo(Reader& r, sAudioType* out) {
   const int kLinksTried = 8;
   const uint64_t size = r.source.Size();
@@ -768,21 +851,17 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
       break;   // what follows a link without audio is no playable link
     }
     if (tried == 0) first = link;
-    bool unreadable = false, found;
-    int64_t granule = 0;
-    uint64_t end = 0;
-    found = OggLastPage(r.source, link.serial, link.headersEnd, &granule, &end, &unreadable);
-    if (unreadable) return r.Refuse("the end of the Ogg file could not be read");
-    if (found && granule > 0) {
+    OggLinkEnd end = WalkOggLink(r.source, link.serial, link.headersEnd);
+    if (end.found && end.granule > 0) {
       first = link;
-      r.shape.frames = (uint64_t)granule;
+      r.shape.frames = (uint64_t)end.granule;
       r.shape.streamStart = start;
-      r.shape.streamEnd = end;
-      r.shape.ignoredBytes = size - end;
+      r.shape.streamEnd = end.pageEnd;
+      r.shape.ignoredBytes = size - end.pageEnd;
       break;
     }
-    if (!found || end >= size) break;
-    start = end;
+    if (end.next >= size) break;
+    start = end.next;
   }
   SoundShape& s = r.shape;
   s.coding = kCodingVorbis;

@@ -229,7 +229,8 @@ class AdpcmSource : public FrameSource {
 };
 
 // Ogg Vorbis through libvorbisfile, read as a stream (it neither seeks nor searches) over the link the
-// header check chose, up to its last whole page. The link ends where another begins.
+// header check chose, up to the page that ends it, and no further than that page's granule claims (as
+// PCM is read no further than its header says): sounds and music end where the header check saw the end.
 class VorbisSource : public FrameSource {
  public:
   VorbisSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape) {}
@@ -240,6 +241,7 @@ class VorbisSource : public FrameSource {
     link = -1;
     finished = false;
     cutShort = false;
+    framesLeft = shape.frames;
     ov_callbacks callbacks = {ReadBytes, NULL, NULL, NULL};
     open = ov_open_callbacks(this, &file, NULL, 0, callbacks) == 0;
     if (!open) failure = "libvorbisfile cannot read the stream's headers";
@@ -249,6 +251,7 @@ class VorbisSource : public FrameSource {
   long Read(float* out, size_t frames) override {
     if (!open) return -1;
     size_t done = 0;
+    frames = (size_t)std::min<uint64_t>(frames, framesLeft);
     while (done < frames && !finished) {
       float** pcm = NULL;
       int section = 0;
@@ -273,6 +276,7 @@ class VorbisSource : public FrameSource {
       Interleave(pcm, (size_t)got, out + done * shape.channels);
       done += (size_t)got;
     }
+    framesLeft -= done;
     return (long)done;
   }
 
@@ -304,7 +308,7 @@ class VorbisSource : public FrameSource {
   }
   OggVorbis_File file;
   bool open = false, finished = false;
-  uint64_t position = 0;
+  uint64_t position = 0, framesLeft = 0;
   int link = -1;
 };
 
@@ -726,27 +730,30 @@ int StreamSeek(SDL_RWops* rw, int offset, int whence) {
 }
 
 // The data at the stream's position: decoded on from where the pipe stands, from the start again when
-// the mixer went back (a loop, a rewind), silence past the decoder's end.
+// the mixer went back (a loop, a rewind). False when decoding ended before `length` bytes (the rest is
+// silence) or failed.
 bool StreamData(MusicStream* s, uint8_t* out, size_t length) {
+  const bool eightBit = s->header[34] == 8;
+  const size_t frameBytes = (size_t)SampleBytes(eightBit ? AUDIO_U8 : AUDIO_S16LSB) * (uint8_t)s->header[22];
   uint64_t at = (uint64_t)(s->position - kWavHeader);
+  bool decoding = true;
   if (at < s->produced) {
-    if (!s->pipe.Restart()) return false;
+    decoding = s->pipe.Restart();
     s->produced = 0;
   }
-  const size_t frameBytes = (size_t)SampleBytes(s->header[34] == 8 ? AUDIO_U8 : AUDIO_S16LSB) * (uint8_t)s->header[22];
   uint8_t skipped[4096];
-  while (s->produced < at) {   // the mixer skipped ahead: decode up to there
+  while (decoding && s->produced < at) {   // the mixer skipped ahead: decode up to there
     size_t n = (size_t)std::min<uint64_t>(at - s->produced, sizeof skipped) / frameBytes;
     long made = n ? s->pipe.Produce(skipped, n) : -1;
-    if (made <= 0) return false;
-    s->produced += (uint64_t)made * frameBytes;
+    decoding = made > 0;
+    if (decoding) s->produced += (uint64_t)made * frameBytes;
   }
   size_t done = 0;
-  long made = s->pipe.Produce(out, length / frameBytes);
+  long made = decoding ? s->pipe.Produce(out, length / frameBytes) : 0;
   if (made > 0) done = (size_t)made * frameBytes;
-  memset(out + done, s->header[34] == 8 ? 0x80 : 0, length - done);
+  memset(out + done, eightBit ? 0x80 : 0, length - done);
   s->produced += length;
-  return true;
+  return done == length;
 }
 
 int StreamRead(SDL_RWops* rw, void* buffer, int size, int count) {
@@ -764,8 +771,10 @@ int StreamRead(SDL_RWops* rw, void* buffer, int size, int count) {
   if (done < length) {
     size_t rest = (size_t)(length - done), frame = (size_t)(uint8_t)s->header[32];
     rest -= rest % frame;   // the mixer reads whole frames; a stray byte stays unread
-    if (rest && !StreamData(s, out + done, rest)) memset(out + done, 0, rest);
-    s->position += (int64_t)rest;
+    // The music ends with its audio, also when that ends before the length the header check gave it:
+    // the rest of this read is silence, and the player finds the stream at its end.
+    bool whole = !rest || StreamData(s, out + done, rest);
+    s->position = whole ? s->position + (int64_t)rest : end;
     done += (int64_t)rest;
   }
   return (int)(done / size);
