@@ -113,17 +113,17 @@ Mix_Chunk* LoadChunk(ydxsound::ByteSource& bytes, const std::string& call) {
     return NULL;
   }
   std::string failure;
-  double seconds = 0;
-  bool cutShort = false;
-  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &seconds, &cutShort);
+  ydxsound::DecodeNotes notes;
+  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &notes);
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the sound could not be decoded (%s).\n", call.c_str(), failure.c_str());
     return NULL;
   }
-  WarnOfIgnoredBytes(call, shape, seconds);
-  if (cutShort)
+  WarnOfIgnoredBytes(call, shape, notes.seconds);
+  if (notes.damagePassed) ydxsound::WarnOfDamagePassed(call);
+  if (notes.cutShort)
     ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged after %.3f s; the sound ends there.\n",
-                   call.c_str(), seconds);
+                   call.c_str(), notes.seconds);
   return chunk;
 }
 
@@ -143,7 +143,7 @@ SDL_RWops* MusicStreamOf(const char* data, int size, const std::string& call, yd
              ydxsound::kInfoOk) {
     why = shape.refusal;
   } else {
-    SDL_RWops* stream = ydxsound::OpenMusicStream(data, (size_t)size, shape, mixer, &why);
+    SDL_RWops* stream = ydxsound::OpenMusicStream(data, (size_t)size, shape, mixer, call, &why);
     if (stream) {
       WarnOfIgnoredBytes(call, shape, (double)shape.frames / shape.rate);
       *made = mixer;

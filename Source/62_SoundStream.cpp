@@ -35,7 +35,8 @@ namespace {
 class FrameSource {
  public:
   virtual ~FrameSource() {}
-  bool cutShort = false;   // damaged data ended the sound early; what came before it was kept
+  bool cutShort = false;       // damaged data ended the sound early; what came before it was kept
+  bool damagePassed = false;   // damaged data was left out and decoding went on after it
   // Up to `frames` frames into `out`; 0 at the end, -1 when the data cannot be decoded (`failure` says why).
   virtual long Read(float* out, size_t frames) = 0;
   virtual bool Restart() = 0;
@@ -241,6 +242,7 @@ class VorbisSource : public FrameSource {
     link = -1;
     finished = false;
     cutShort = false;
+    damagePassed = false;
     framesLeft = shape.frames;
     ov_callbacks callbacks = {ReadBytes, NULL, NULL, NULL};
     open = ov_open_callbacks(this, &file, NULL, 0, callbacks) == 0;
@@ -256,7 +258,10 @@ class VorbisSource : public FrameSource {
       float** pcm = NULL;
       int section = 0;
       long got = ov_read_float(&file, &pcm, (int)std::min<size_t>(frames - done, 4096), &section);
-      if (got == OV_HOLE) continue;   // a damaged or missing page: decoding goes on after it
+      if (got == OV_HOLE) {   // a damaged or missing page: decoding goes on after it
+        damagePassed = true;
+        continue;
+      }
       if (got < 0 && link < 0) {
         failure = "libvorbisfile cannot decode the stream";
         return -1;
@@ -532,6 +537,7 @@ class MixerPipe {
   }
   const char* Failure() const { return failure ? failure : source->failure; }
   bool CutShort() const { return source->cutShort; }
+  bool DamagePassed() const { return source->damagePassed; }
   uint64_t sourceFrames = 0;
 
  private:
@@ -628,7 +634,7 @@ bool Grow(uint8_t** buffer, size_t* capacity, size_t needed) {
 }  // namespace
 
 Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSpec& mixer, std::string* why,
-                       double* seconds, bool* cutShort) {
+                       DecodeNotes* notes) {
   MixerPipe pipe(bytes, shape, mixer.rate, mixer.channels, mixer.format);
   const size_t frameBytes = (size_t)SampleBytes(mixer.format) * mixer.channels;
   const uint64_t limitFrames = (uint64_t)DecodeLimitSeconds() * shape.rate;
@@ -676,8 +682,9 @@ Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSp
   chunk->abuf = exact ? exact : buffer;
   chunk->alen = (Uint32)length;
   chunk->volume = MIX_MAX_VOLUME;
-  *seconds = (double)pipe.sourceFrames / shape.rate;
-  *cutShort = pipe.CutShort();
+  notes->seconds = (double)pipe.sourceFrames / shape.rate;
+  notes->cutShort = pipe.CutShort();
+  notes->damagePassed = pipe.DamagePassed();
   return chunk;
 }
 
@@ -695,6 +702,8 @@ struct MusicStream {
   uint64_t dataBytes;
   int64_t position = 0;
   uint64_t produced = 0;   // data bytes the pipe has handed out since it started
+  std::string call;        // the operation that made the stream, for its warning
+  bool warned = false;     // of damage left out: once, not at every loop
   MusicStream(const char* data, size_t size, const SoundShape& s, const MixerSpec& mixer, Uint16 format)
       : bytes(data, size), shape(s), pipe(bytes, shape, mixer.rate, mixer.channels, format) {}
 };
@@ -751,6 +760,10 @@ bool StreamData(MusicStream* s, uint8_t* out, size_t length) {
   size_t done = 0;
   long made = decoding ? s->pipe.Produce(out, length / frameBytes) : 0;
   if (made > 0) done = (size_t)made * frameBytes;
+  if (!s->warned && s->pipe.DamagePassed()) {   // on the mixer's thread; the log takes its own lock
+    s->warned = true;
+    WarnOfDamagePassed(s->call);
+  }
   memset(out + done, eightBit ? 0x80 : 0, length - done);
   s->produced += length;
   return done == length;
@@ -791,7 +804,7 @@ int StreamClose(SDL_RWops* rw) {
 }  // namespace
 
 SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shape, const MixerSpec& mixer,
-                           std::string* why) {
+                           const std::string& call, std::string* why) {
   // The WAV header can say 8-bit unsigned or 16-bit signed little-endian samples; the mixer turns them
   // into its own sign and byte order without touching the rate.
   int bits = SampleBytes(mixer.format) * 8;
@@ -814,6 +827,7 @@ SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shap
     return NULL;
   }
   stream->header = WavHeader(mixer, bits, dataBytes);
+  stream->call = call;
   stream->dataBytes = dataBytes;
   rw->seek = StreamSeek;
   rw->read = StreamRead;
@@ -821,6 +835,11 @@ SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shap
   rw->close = StreamClose;
   rw->hidden.unknown.data1 = stream.release();
   return rw;
+}
+
+void WarnOfDamagePassed(const std::string& call) {
+  ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged in places; the damaged parts are left "
+                 "out and the audio goes on after them.\n", call.c_str());
 }
 
 void RewindMusicStream(SDL_RWops* stream) {

@@ -33,6 +33,15 @@ std::string OggWithDamagedTail(int count) {
   return out;
 }
 
+// An Ogg file whose first audio page is damaged: decoding goes on after it.
+std::string OggWithHole() {
+  std::vector<std::string> pages = ydxsnd::OggPages(ydxsnd::OggVorbis(1, 8000, 12.0));
+  pages[pages.size() - 2][22] ^= 0x5A;
+  std::string out;
+  for (const std::string& page : pages) out += page;
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +126,7 @@ int main(int argc, char** argv) {
                                   OggPages(OggVorbis(1, 8000, 0.05)).back()},
       {"ogg-twice", OggVorbis(1, 8000, 0.05) + OggVorbis(1, 8000, 0.05)},
       {"ogg-long-damaged-tail", OggWithDamagedTail(300)},
+      {"ogg-hole", OggWithHole()},
       {"voc8-silences", Voc8(8000, 10).substr(0, Voc8(8000, 10).size() - 1) +
                             std::string("\x03\x03\0\0\xff\x0f\x83\x03\x03\0\0\xff\x01\x83\0", 15)},
       {"wav24", wav24},

@@ -139,6 +139,16 @@ std::string DamagedEmptyPages(const std::string& ogg, int count) {
   return Repeated(page, count);
 }
 
+// The page in the middle damaged: the frames it held are lost.
+std::string WithDamagedMiddle(const std::string& ogg, long* framesLost) {
+  std::vector<std::string> pages = ydxsnd::OggPages(ogg);
+  size_t middle = pages.size() / 2;
+  pages[middle][22] ^= 0x5A;
+  *framesLost = Granule(pages[middle]) - Granule(pages[middle - 1]);
+  std::string out;
+  for (const std::string& page : pages) out += page;
+  return out;
+}
 
 // 8000 Hz mono 8-bit sound followed by `blocks` silences of 65536 frames each.
 std::string VocWithSilences(int blocks) {
@@ -244,6 +254,8 @@ TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatThey
   junkChunk[4] = (char)(junkChunk[4] + 18);
   const std::string kLimit = "sound refused before decoding (longer than the decoding limit of 3600 s of audio)";
   const std::string kIgnored = "Warning: the Ogg stream ends before the file does; the last ";
+  long holeFrames = 0;
+  const std::string hole = WithDamagedMiddle(eight, &holeFrames);
   const struct {
     const char* name;
     std::string bytes;
@@ -260,6 +272,7 @@ TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatThey
       {"damaged-tail.ogg", WithDamagedTail(eight, 2), FramesBeforeTail(eight, 2), kIgnored},
       {"long-damaged-tail.ogg", WithDamagedTail(eight, 1) + DamagedEmptyPages(eight, 2000), FramesBeforeTail(eight, 1),
        kIgnored},
+      {"damaged-middle.ogg", hole, 8 * 22050 - holeFrames, "Warning: the audio data is damaged in places; "},
       {"end-page-copies.ogg", half + Repeated(ydxsnd::OggPages(half).back(), 100), 11025, kIgnored},
       {"twice.ogg", half + half, 11025, kIgnored + std::to_string(half.size()) + " bytes"},
       {"empty-first-link.ogg", ydxsnd::OggVorbis(2, 22050, 0) + ydxsnd::OggVorbis(1, 22050, 0.5, 0, 7), 11025, ""},
