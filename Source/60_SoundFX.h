@@ -42,7 +42,7 @@ class FileSource : public ByteSource {
  private:
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
-  static const size_t kWindow = 65536, kLongRead = 4096;
+  static constexpr size_t kWindow = 65536, kLongRead = 4096;
   int fd = -1;
   uint64_t size = 0;
   std::string window;   // the file's bytes from `windowStart`
