@@ -1,6 +1,6 @@
 // Sound and music formats told from their headers: channels, sample format and rate, and where and how
-// the samples are stored for the decoder, read without decoding a single sample (a minute of Ogg Vorbis
-// costs the same as a blip), and every field checked against the bytes actually there.
+// the samples are stored for the decoder, read without decoding a single sample (of a minute of Ogg
+// Vorbis, its headers and a look at each page's header), and every field checked against the bytes there.
 #include "60_SoundFX.h"
 #include "01_Main.h"
 #include "00_Platform.h"
@@ -572,7 +572,7 @@ namespace {
 
 // ---- Ogg Vorbis: a link opens with the identification header alone on its first page, then the
 // comment header, which may run over several pages; libvorbis reads both as the decoder will. The setup
-// header after them is not parsed: a minute of music must not cost more than a blip. Page checksums are
+// header after them is not parsed, which keeps the check cheap. Page checksums are
 // verified on every page read.
 // The Ogg checksum is the library's CRC-32 with the bits of every byte taken the other way round: the
 // bytes go in with their bits reversed and the result comes out reversed, so the folded CRC serves
