@@ -32,6 +32,7 @@ struct sMusicEntry {
   SDL_RWops* decoder;    // WAV or AIFF kept as module data: the decoding stream its player reads
   char* data;            // new[]-allocated file bytes, owned by the slot
   int size;
+  ydxsound::MixerSpec mixer;   // music the library decodes: the mixer format its decoding stream was made for
 };
 
 Mix_Chunk* soundTable[kSoundSlots];
@@ -63,7 +64,7 @@ void ReleaseMusic(sMusicEntry& entry) {
   ReleasePlayer(entry);
   if (entry.source) SDL_RWclose(entry.source);
   delete[] entry.data;
-  memset(&entry, 0, sizeof entry);
+  entry = sMusicEntry();
 }
 
 // The operation and its arguments as log lines name them (printf style).
@@ -92,8 +93,8 @@ ydxsound::InfoResult CheckSound(ydxsound::ByteSource& bytes, sAudioType* out, yd
 void WarnOfIgnoredBytes(const std::string& call, const ydxsound::SoundShape& shape, double seconds) {
   if (!shape.ignoredBytes) return;
   if (shape.coding == ydxsound::kCodingVorbis)
-    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the Ogg stream ends at its last whole page; the last %llu bytes of "
-                   "the file (damaged pages or other data) were ignored, %.3f s of audio kept.\n", call.c_str(),
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the Ogg stream ends before the file does; the last %llu bytes of "
+                   "the file (further pages, damaged pages or other data) were ignored, %.3f s of audio kept.\n", call.c_str(),
                    (unsigned long long)shape.ignoredBytes, seconds);
   else
     ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the sound ends at a VOC block that cannot continue it; the last "
@@ -112,23 +113,24 @@ Mix_Chunk* LoadChunk(ydxsound::ByteSource& bytes, const std::string& call) {
     return NULL;
   }
   std::string failure;
-  double seconds = 0;
-  bool cutShort = false;
-  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &seconds, &cutShort);
+  ydxsound::DecodeNotes notes;
+  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &notes);
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the sound could not be decoded (%s).\n", call.c_str(), failure.c_str());
     return NULL;
   }
-  WarnOfIgnoredBytes(call, shape, seconds);
-  if (cutShort)
+  WarnOfIgnoredBytes(call, shape, notes.seconds);
+  if (notes.damagePassed) ydxsound::WarnOfDamagePassed(call);
+  if (notes.cutShort)
     ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged after %.3f s; the sound ends there.\n",
-                   call.c_str(), seconds);
+                   call.c_str(), notes.seconds);
   return chunk;
 }
 
 // A decoding stream over music data the header check takes (Ogg Vorbis, WAV, AIFF): the mixer's music
-// player reads it as WAV at its own rate. NULL with SDL's error text set to the reason.
-SDL_RWops* MusicStreamOf(const char* data, int size, const std::string& call) {
+// player reads it as WAV at the open mixer's rate and channels, noted in `made`. NULL with SDL's error
+// text set to the reason.
+SDL_RWops* MusicStreamOf(const char* data, int size, const std::string& call, ydxsound::MixerSpec* made) {
   ydxsound::MemorySource memory(data, (size_t)size);
   ydxsound::MixerSpec mixer;
   sAudioType music;
@@ -141,14 +143,43 @@ SDL_RWops* MusicStreamOf(const char* data, int size, const std::string& call) {
              ydxsound::kInfoOk) {
     why = shape.refusal;
   } else {
-    SDL_RWops* stream = ydxsound::OpenMusicStream(data, (size_t)size, shape, mixer, &why);
+    SDL_RWops* stream = ydxsound::OpenMusicStream(data, (size_t)size, shape, mixer, call, &why);
     if (stream) {
       WarnOfIgnoredBytes(call, shape, (double)shape.frames / shape.rate);
+      *made = mixer;
       return stream;
     }
   }
   SDL_SetError("%s", why.c_str());
   return NULL;
+}
+
+// The player of music the library decodes and the stream it reads, made for the open mixer. False with
+// SDL's error text set to the reason.
+bool MakeDecodedPlayer(sMusicEntry& entry, SDL_RWops** stream, const std::string& call) {
+  *stream = MusicStreamOf(entry.data, entry.size, call, &entry.mixer);
+  entry.music = *stream ? Mix_LoadMUS_RW(*stream) : NULL;
+  if (entry.music) return true;
+  if (*stream) SDL_RWclose(*stream);
+  *stream = NULL;
+  return false;
+}
+
+bool SameMixer(const ydxsound::MixerSpec& a, const ydxsound::MixerSpec& b) {
+  return a.rate == b.rate && a.format == b.format && a.channels == b.channels;
+}
+
+// An Ogg Vorbis player decodes at the format of the mixer that was open when it was made: after the
+// mixer was reopened at another one, the player is made again, or it would play at the old rate.
+bool OggPlayerForOpenMixer(sMusicEntry& entry, const std::string& call) {
+  ydxsound::MixerSpec open;
+  if (!ydxsound::OpenMixerSpec(&open)) return false;
+  if (entry.music && SameMixer(open, entry.mixer)) return true;
+  if (entry.music) Mix_FreeMusic(entry.music);
+  if (entry.source) SDL_RWclose(entry.source);
+  entry.music = NULL;
+  entry.source = NULL;
+  return MakeDecodedPlayer(entry, &entry.source, call);
 }
 
 bool DecodedMusic(const char* data, int size) {
@@ -183,26 +214,19 @@ int PutMusic(char* data, int size, const std::string& call) {
     SDL_SetError("the music file is empty");
     return -1;
   }
-  bool ogg = size >= 4 && memcmp(data, "OggS", 4) == 0;
-  SDL_RWops* source = ogg ? MusicStreamOf(data, size, call) : SDL_RWFromMem(data, size);
-  if (!source) return -1;
-  sMusicEntry& entry = musicTable[slot];
-  memset(&entry, 0, sizeof entry);
-  if (ogg) {
-    Mix_Music* music = Mix_LoadMUS_RW(source);
-    if (!music) {
-      SDL_RWclose(source);
-      return -1;
-    }
-    entry.kind = kMusicOgg;
-    entry.music = music;
-  } else {
-    entry.kind = kMusicModule;
-  }
-  entry.source = source;
+  sMusicEntry entry = sMusicEntry();
   entry.data = data;
   entry.size = size;
+  if (size >= 4 && memcmp(data, "OggS", 4) == 0) {
+    entry.kind = kMusicOgg;
+    if (!MakeDecodedPlayer(entry, &entry.source, call)) return -1;
+  } else {
+    entry.kind = kMusicModule;
+    entry.source = SDL_RWFromMem(data, size);
+    if (!entry.source) return -1;
+  }
   entry.used = 1;
+  musicTable[slot] = entry;
   return slot;
 }
 
@@ -294,7 +318,7 @@ struct sSoundFXPrivate {
 
 Yandorix_ISoundFX::Yandorix_ISoundFX() {
   p = new sSoundFXPrivate();
-  memset(musicTable, 0, sizeof musicTable);
+  for (sMusicEntry& entry : musicTable) entry = sMusicEntry();
   memset(soundTable, 0, sizeof soundTable);
   ILogSystem.Msg(5, " . [ISoundFX] Interfaz created.\n");
   p->initialised = 0;
@@ -449,8 +473,7 @@ int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
     if (!entry.music) {
       // WAV and AIFF data is decoded by the library at the mixer's rate; the rest goes to the module engine.
       if (DecodedMusic(entry.data, entry.size)) {
-        entry.decoder = MusicStreamOf(entry.data, entry.size, CallText("MusicPlay(%d,%d)", music, loops));
-        if (entry.decoder) entry.music = Mix_LoadMUS_RW(entry.decoder);
+        MakeDecodedPlayer(entry, &entry.decoder, CallText("MusicPlay(%d,%d)", music, loops));
       } else {
         SDL_RWseek(entry.source, 0, RW_SEEK_SET);
         entry.music = Mix_LoadMUS_RW(entry.source);
@@ -463,6 +486,10 @@ int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
       }
       entry.loaded = 1;
     }
+  } else if (!OggPlayerForOpenMixer(entry, CallText("MusicPlay(%d,%d)", music, loops))) {
+    ILogSystem.Msg(0, " . [ISoundFX->MusicPlay(%d,%d)] Error: music format unknown ('%s').\n", music, loops,
+                   Mix_GetError());
+    return -1;
   }
   lastPlayed = music;
   return Mix_PlayMusic(entry.music, loops);
@@ -470,8 +497,14 @@ int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
 
 int Yandorix_ISoundFX::MusicFadeIn(int music, int loops, int ms) {
   if (!p->initialised || !ValidMusic(music) || !musicTable[music].music) return -1;
+  sMusicEntry& entry = musicTable[music];
+  if (entry.kind == kMusicOgg && !OggPlayerForOpenMixer(entry, CallText("MusicFadeIn(%d,%d,%d)", music, loops, ms))) {
+    ILogSystem.Msg(0, " . [ISoundFX->MusicFadeIn(%d,%d,%d)] Error: music format unknown ('%s').\n", music, loops, ms,
+                   Mix_GetError());
+    return -1;
+  }
   lastPlayed = music;
-  return Mix_FadeInMusic(musicTable[music].music, loops, ms);
+  return Mix_FadeInMusic(entry.music, loops, ms);
 }
 
 int Yandorix_ISoundFX::MusicStop() { return p->initialised ? Mix_HaltMusic() : 0; }

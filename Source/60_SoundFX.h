@@ -4,6 +4,7 @@
 #include <Yandorix.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,9 @@ class MemorySource : public ByteSource {
   size_t size;
 };
 
-// A file opened read-only; Ok() is false when it could not be opened or measured.
+// A file opened read-only; Ok() is false when it could not be opened or measured. Short reads (headers,
+// chunk and block fields, read a few bytes at a time as a parser walks forward) come from a window of the
+// file read at once; long ones (samples) go straight to the file.
 class FileSource : public ByteSource {
  public:
   explicit FileSource(const char* path);
@@ -39,11 +42,11 @@ class FileSource : public ByteSource {
  private:
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
-  static const uint64_t kWindow = 8192;
+  static constexpr size_t kWindow = 65536, kLongRead = 4096;
   int fd = -1;
   uint64_t size = 0;
-  std::string window;   // the file's first bytes, read on the first question
-  bool windowRead = false;
+  std::string window;   // the file's bytes from `windowStart`
+  uint64_t windowStart = 0;
 };
 
 // An SDL stream (a file or memory), read at offsets; it starts at offset 0 and its end is where
@@ -73,9 +76,9 @@ enum Speaker { kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackLeft, 
 const int kMostChannels = 8;
 
 // What the header check learnt beyond the format record: why it refused, the sample frames the file
-// holds (an Ogg stream's as its last page claims them), and where and how they are stored. Bytes after
+// holds (an Ogg stream's as the page that ends it claims them), and where and how they are stored. Bytes after
 // the sound that cannot belong to it (a VOC block that cannot continue it, damaged Ogg pages or other
-// data after the stream's last whole page) are counted in `ignoredBytes`; the game is warned of them.
+// data after the page that ends an Ogg stream) are counted in `ignoredBytes`; the game is warned of them.
 struct SoundShape {
   const char* refusal = nullptr;
   uint64_t frames = 0;
@@ -85,10 +88,28 @@ struct SoundShape {
   SampleCoding coding = kCodingInteger;
   int sampleBytes = 0;               // integer and float samples: bytes per sample
   bool bigEndian = false, unsignedSamples = false;
-  std::vector<SamplePiece> pieces;   // PCM, in order; ADPCM: the data chunk
+  std::vector<SamplePiece> pieces;   // PCM, in order; ADPCM: the data chunk; none for VOC
+  uint64_t vocBlocks = 0;            // VOC: the first block; the decoder walks the blocks again from there
   uint64_t formatChunk = 0, formatLength = 0;   // ADPCM: the WAV format chunk's body
-  uint64_t streamStart = 0, streamEnd = 0;      // Ogg: the link that is played, to its last whole page
+  uint64_t streamStart = 0, streamEnd = 0;      // Ogg: the link that is played, to the page that ends it
   uint64_t ignoredBytes = 0;
+};
+
+// A sound's pieces in order, as the decoder reaches them: those the header check kept, or a VOC file's
+// blocks walked again by the header check's rules (a file may hold millions of them: none is kept).
+class SamplePieces {
+ public:
+  SamplePieces(ByteSource& source, const SoundShape& shape);
+  ~SamplePieces();
+  bool Next(SamplePiece* piece);   // false after the last
+  void Restart();
+
+ private:
+  struct VocWalk;
+  ByteSource& source;
+  const SoundShape& shape;
+  size_t next = 0;
+  std::unique_ptr<VocWalk> voc;
 };
 
 // The one bound on decoded audio, in seconds of the source: a sound or a piece of music that holds or

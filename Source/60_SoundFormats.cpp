@@ -1,6 +1,6 @@
 // Sound and music formats told from their headers: channels, sample format and rate, and where and how
-// the samples are stored for the decoder, read without decoding a single sample (a minute of Ogg Vorbis
-// costs the same as a blip), and every field checked against the bytes actually there.
+// the samples are stored for the decoder, read without decoding a single sample (of a minute of Ogg
+// Vorbis, its headers and a look at each page's header), and every field checked against the bytes there.
 #include "60_SoundFX.h"
 #include "01_Main.h"
 #include "00_Platform.h"
@@ -41,19 +41,20 @@ FileSource::~FileSource() {
 
 size_t FileSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
   if (fd < 0 || offset >= size) return 0;
-  // Headers sit at the start: one read of the first few kilobytes serves most questions.
-  if (!windowRead) {
-    windowRead = true;
-    window.resize((size_t)(size < kWindow ? size : kWindow));
-    int64_t got = window.empty() ? 0 : ydxplat::Read(fd, &window[0], window.size());
+  length = (size_t)std::min<uint64_t>(length, size - offset);
+  if (length >= kLongRead) {
+    int64_t got = ydxplat::ReadAt(fd, buffer, length, (int64_t)offset);
+    return got < 0 ? 0 : (size_t)got;
+  }
+  if (offset < windowStart || offset + length > windowStart + window.size()) {
+    window.resize((size_t)std::min<uint64_t>(kWindow, size - offset));
+    int64_t got = ydxplat::ReadAt(fd, &window[0], window.size(), (int64_t)offset);
     window.resize(got < 0 ? 0 : (size_t)got);
+    windowStart = offset;
+    length = std::min(length, window.size());
   }
-  if (offset + length <= window.size()) {
-    memcpy(buffer, window.data() + offset, length);
-    return length;
-  }
-  int64_t got = ydxplat::ReadAt(fd, buffer, length, (int64_t)offset);
-  return got < 0 ? 0 : (size_t)got;
+  memcpy(buffer, window.data() + (offset - windowStart), length);
+  return length;
 }
 
 StreamSource::StreamSource(SDL_RWops* stream) : stream(stream) {
@@ -399,11 +400,15 @@ struct VocSound {
   bool extendedPending = false; // an extended block waits for its data block
   uint32_t key = 0;             // rate code, time constant or rate that every later block must repeat
   uint32_t channels = 0, frequency = 0, bits = 8;
-  uint64_t bytes = 0;
-  std::vector<SamplePiece> pieces;
+  uint64_t bytes = 0, silentFrames = 0;
+  SamplePiece piece;   // what the last block added to the sound: samples or a pause, or nothing
   void Samples(uint64_t offset, uint64_t length) {
-    pieces.push_back(SamplePiece{offset, length, 0});
+    piece = SamplePiece{offset, length, 0};
     bytes += length;
+  }
+  void Silence(uint64_t frames) {
+    piece = SamplePiece{0, 0, frames};
+    silentFrames += frames;
   }
 };
 
@@ -473,7 +478,7 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
       if (v.kind != kVocData || v.stereo || v.extendedPending)
         return r.Refuse("a VOC silence outside 8-bit mono sound");
       if (length < 3 || r.U8(body + 2) != v.key) return r.Refuse(kVocMixed);
-      v.pieces.push_back(SamplePiece{0, 0, r.LE16(body) + 1u});
+      v.Silence(r.LE16(body) + 1u);
       return kInfoOk;
     case kVocMarker:
       return r.Refuse("a VOC marker block");
@@ -482,31 +487,40 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
   }
 }
 
+// The VOC block at `pos`, up to `end`, joined to the sound: kInfoOk with `pos` past it; kInfoUnknown at
+// the sound's end (a terminator, the end of the data); kInfoFailed for a block that cannot join it.
+InfoResult VocStep(Reader& r, VocSound& v, uint64_t* pos, uint64_t end) {
+  v.piece = SamplePiece{0, 0, 0};
+  if (*pos >= end) return kInfoUnknown;
+  uint8_t type = r.U8(*pos);
+  if (r.ok && type == kVocEnd) return kInfoUnknown;
+  uint32_t length = r.U8(*pos + 1) | r.U8(*pos + 2) << 8 | r.U8(*pos + 3) << 16;
+  uint64_t body = *pos + 4;
+  InfoResult joined = r.ok && body + length <= end ? VocBlockOf(r, v, type, body, length) : kInfoFailed;
+  if (!r.ok || body + length > end) return r.Refuse("a VOC block that runs past the end of the file");
+  if (joined != kInfoOk) return kInfoFailed;
+  *pos = body + length;
+  return kInfoOk;
+}
+
 InfoResult VocInfo(Reader& r, sAudioType* out) {
   static const char kSignature[] = "Creative Voice File\x1A";
   char signature[20];
   if (!r.Bytes(0, signature, 20) || memcmp(signature, kSignature, 20) != 0) return r.Refuse("not a VOC file");
   uint64_t size = r.source.Size();
-  uint64_t pos = r.LE16(20);
+  uint64_t first = r.LE16(20), pos = first;
   if (!r.ok || pos < 26) return r.Refuse("a VOC header whose first block lies inside it");
+  // The blocks are counted, not kept (a file may hold millions of them): the decoder walks them again.
   VocSound v;
-  while (pos < size) {
-    uint8_t type = r.U8(pos);
-    if (type == kVocEnd) break;
-    uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
-    uint64_t body = pos + 4;
-    bool whole = r.ok && body + length <= size;
-    if (whole && VocBlockOf(r, v, type, body, length) == kInfoOk && r.ok) {
-      pos = body + length;
-      continue;
-    }
-    if (!whole || !r.ok) r.Refuse("a VOC block that runs past the end of the file");
+  InfoResult step;
+  while ((step = VocStep(r, v, &pos, size)) == kInfoOk) {
+  }
+  if (step == kInfoFailed) {
     // Before any sound, or between an extended block and its data, the block's fault is the file's.
     if (v.kind == 0 || v.extendedPending) return kInfoFailed;
     r.ok = true;
     r.refusal = nullptr;
     r.shape.ignoredBytes = size - pos;
-    break;
   }
   if (v.kind == 0) return r.Refuse("a VOC file without sound");
   if (v.extendedPending) return r.Refuse("a VOC extended block without its data block");
@@ -515,15 +529,50 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   s.coding = kCodingInteger;
   s.sampleBytes = (int)v.bits / 8;
   s.unsignedSamples = v.bits == 8;
-  s.frames = v.bytes / ((uint64_t)s.sampleBytes * v.channels);
-  for (const SamplePiece& piece : v.pieces) s.frames += piece.silentFrames;
-  s.pieces = std::move(v.pieces);
+  s.frames = v.bytes / ((uint64_t)s.sampleBytes * v.channels) + v.silentFrames;
+  s.vocBlocks = first;
   return Accept(r, out, v.channels, v.bits == 16 ? AUDIO_S16LSB : AUDIO_U8, v.frequency);
 }
 
+}  // namespace
+
+// The decoder walks a VOC file's blocks again by the same rules, up to where the header check ended.
+struct SamplePieces::VocWalk {
+  Reader r;
+  VocSound v;
+  uint64_t pos, end;
+  VocWalk(ByteSource& source, const SoundShape& shape)
+      : r(source), pos(shape.vocBlocks), end(source.Size() - std::min(source.Size(), shape.ignoredBytes)) {}
+};
+
+SamplePieces::SamplePieces(ByteSource& source, const SoundShape& shape) : source(source), shape(shape) { Restart(); }
+
+SamplePieces::~SamplePieces() {}
+
+void SamplePieces::Restart() {
+  next = 0;
+  if (shape.vocBlocks) voc.reset(new VocWalk(source, shape));
+}
+
+bool SamplePieces::Next(SamplePiece* piece) {
+  if (!voc) {
+    if (next >= shape.pieces.size()) return false;
+    *piece = shape.pieces[next++];
+    return true;
+  }
+  while (VocStep(voc->r, voc->v, &voc->pos, voc->end) == kInfoOk) {
+    if (!voc->v.piece.bytes && !voc->v.piece.silentFrames) continue;   // texts, loops and the like
+    *piece = voc->v.piece;
+    return true;
+  }
+  return false;
+}
+
+namespace {
+
 // ---- Ogg Vorbis: a link opens with the identification header alone on its first page, then the
 // comment header, which may run over several pages; libvorbis reads both as the decoder will. The setup
-// header after them is not parsed: a minute of music must not cost more than a blip. Page checksums are
+// header after them is not parsed, which keeps the check cheap. Page checksums are
 // verified on every page read.
 // The Ogg checksum is the library's CRC-32 with the bits of every byte taken the other way round: the
 // bytes go in with their bits reversed and the result comes out reversed, so the folded CRC serves
@@ -566,15 +615,17 @@ bool PageChecksumHolds(std::string* page) {
                       (uint32_t)(uint8_t)stored[3] << 24);
 }
 
-uint32_t OggSerial(const std::string& page) {
-  return (uint8_t)page[14] | (uint8_t)page[15] << 8 | (uint8_t)page[16] << 16 | (uint32_t)(uint8_t)page[17] << 24;
+uint32_t OggSerial(const uint8_t* page) {
+  return page[14] | page[15] << 8 | page[16] << 16 | (uint32_t)page[17] << 24;
 }
+uint32_t OggSerial(const std::string& page) { return OggSerial((const uint8_t*)page.data()); }
 
-int64_t OggGranule(const std::string& page) {
+int64_t OggGranule(const uint8_t* page) {
   uint64_t granule = 0;
-  for (int i = 13; i >= 6; i--) granule = granule << 8 | (uint8_t)page[i];
+  for (int i = 13; i >= 6; i--) granule = granule << 8 | page[i];
   return (int64_t)granule;
 }
+int64_t OggGranule(const std::string& page) { return OggGranule((const uint8_t*)page.data()); }
 
 // The page at `pos`, whole, when it lies inside the data and its checksum holds. `checked` counts the
 // bytes whose checksum was computed.
@@ -647,48 +698,128 @@ bool ReadOggHeaders(ByteSource& source, uint64_t start, OggLink* link) {
   return ok;
 }
 
-// The stream's last whole page with a granule position, looked for from the end backwards (only the
-// tail is read): its granule (the sample frames the link holds) and where it ends. Damaged pages and
-// other data in the tail are passed over, up to a bound of work, so a hostile tail costs little.
-// `unreadable` tells a tail that could not be read.
-bool OggLastPage(ByteSource& source, uint32_t serial, uint64_t headersEnd, int64_t* granule, uint64_t* pageEnd,
-                 bool* unreadable) {
-  const uint64_t size = source.Size(), kLargestWindow = 65536, kDamagedBytes = 4u << 20;
-  const int kDamagedPages = 1024;
-  uint64_t windowSize = 8192;   // a last page is seldom longer; the window grows when it is
-  uint64_t checked = 0, damagedBytes = 0;
-  int damaged = 0;
-  std::string window, page;
-  for (uint64_t end = size; end > headersEnd;) {
-    uint64_t begin = end - std::min(end - headersEnd, windowSize);
-    window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
-    if (source.ReadAt(begin, &window[0], window.size()) != window.size()) {
-      *unreadable = true;
-      return false;
-    }
-    MemorySource inWindow(window.data(), window.size());
-    for (size_t at = (size_t)(end - begin); at > 0;) {
-      const void* capture = memrchr(window.data(), 'O', at);
-      if (!capture) break;
-      at = (size_t)((const char*)capture - window.data());
-      if (at + 4 > window.size() || memcmp(window.data() + at, "OggS", 4) != 0) continue;
-      // A page inside the window is checked there, without reading it again.
-      uint64_t before = checked;
-      if (!WholeOggPage(inWindow, at, &page, &checked) && !WholeOggPage(source, begin + at, &page, &checked)) {
-        damagedBytes += checked - before;
-        if (++damaged > kDamagedPages || damagedBytes > kDamagedBytes) return false;
-        continue;
-      }
-      if (OggSerial(page) == serial && OggGranule(page) != -1) {
-        *granule = OggGranule(page);
-        *pageEnd = begin + at + page.size();
-        return true;
-      }
-    }
-    end = begin;
-    windowSize = std::min(windowSize * 2, kLargestWindow);
+// What the walk over a link's pages reads of each: its header alone.
+struct PageHead {
+  uint64_t length = 0;   // the whole page: header, segment table and body
+  uint32_t serial = 0;
+  int64_t granule = 0;
+  bool begins = false, ends = false;   // the first or last page of its stream
+};
+
+// The page header at `pos`, when one is there and its page lies inside the data (checksum unchecked).
+bool PageHeadAt(ByteSource& source, uint64_t pos, PageHead* head) {
+  uint8_t h[27 + 255];
+  if (source.ReadAt(pos, h, 27) != 27 || memcmp(h, "OggS", 4) != 0 || h[4] != 0) return false;
+  size_t count = h[26];
+  if (source.ReadAt(pos + 27, h + 27, count) != count) return false;
+  uint64_t body = 0;
+  for (size_t i = 0; i < count; i++) body += h[27 + i];
+  head->length = 27 + count + body;
+  if (pos + head->length > source.Size()) return false;
+  head->serial = OggSerial(h);
+  head->granule = OggGranule(h);
+  head->begins = h[5] & 2;
+  head->ends = h[5] & 4;
+  return true;
+}
+
+// Where "OggS" next begins from `pos`, or the end of the data: where a decoder finds its next page. The
+// bytes are read in growing pieces, so data dense with "OggS" costs no more than data without it.
+uint64_t NextCapture(ByteSource& source, uint64_t pos) {
+  const uint64_t size = source.Size();
+  std::string chunk;
+  for (uint64_t piece = 64; pos + 4 <= size; piece = std::min<uint64_t>(piece * 2, 65536)) {
+    chunk.resize((size_t)std::min(piece, size - pos));
+    size_t got = source.ReadAt(pos, &chunk[0], chunk.size());
+    const void* capture = got >= 4 ? memmem(chunk.data(), got, "OggS", 4) : nullptr;
+    if (capture) return pos + (uint64_t)((const char*)capture - chunk.data());
+    if (got < 4) break;
+    pos += got - 3;   // "OggS" may straddle two chunks
+  }
+  return size;
+}
+
+// Where a link ends, as its decoder meets it.
+struct OggLinkEnd {
+  bool found = false;    // a whole page of the link with a granule position ends it
+  int64_t granule = 0;   // that page's granule: the sample frames the link holds
+  uint64_t pageEnd = 0;  // where that page ends; the decoder reads no further
+  uint64_t next = 0;     // where a following link may begin
+};
+
+// The next page header at or after `pos`, passing over data that is no page as the decoder passes over
+// it, to the next "OggS"; false at the end of the data.
+bool NextPageHead(ByteSource& source, uint64_t* pos, PageHead* head) {
+  while (*pos < source.Size()) {
+    if (PageHeadAt(source, *pos, head)) return true;
+    *pos = NextCapture(source, *pos + 1);
   }
   return false;
+}
+
+// A page of the link's stream with a granule position: one the link may end at.
+bool MayEndLink(const PageHead& head, uint32_t serial) { return head.serial == serial && head.granule != -1; }
+
+// The pages that may end the link from `from` up to `to`.
+std::vector<uint64_t> PagesThatMayEnd(ByteSource& source, uint32_t serial, uint64_t from, uint64_t to) {
+  std::vector<uint64_t> mayEnd;
+  PageHead head;
+  for (uint64_t pos = from; NextPageHead(source, &pos, &head) && pos < to; pos += head.length)
+    if (MayEndLink(head, serial)) mayEnd.push_back(pos);
+  return mayEnd;
+}
+
+// The last of the pages at `mayEnd` that is whole ends the link.
+bool LastWholePage(ByteSource& source, const std::vector<uint64_t>& mayEnd, OggLinkEnd* end) {
+  std::string page;
+  for (size_t i = mayEnd.size(); i-- > 0;) {
+    if (!WholeOggPage(source, mayEnd[i], &page)) continue;
+    end->found = true;
+    end->granule = OggGranule(page);
+    end->pageEnd = mayEnd[i] + page.size();
+    return true;
+  }
+  return false;
+}
+
+// Walks a link's pages forward from the end of its headers, reading their headers only: the link ends at
+// its first whole end-of-stream page, or where a whole page begins another stream (the next link of a
+// chained file), or at the end of the data. Pages of other streams grouped with it are passed over, and
+// so is damaged data between pages. Without a whole end-of-stream page (a file cut short or damaged at
+// its end) the link ends at its last whole page with a granule position: the pages that may end it are
+// checked from the last backwards, a stretch of a few hundred at a time; the walk keeps the last
+// stretch and marks where the others begin, so a long damaged tail is walked once more at most and
+// memory stays small.
+OggLinkEnd WalkOggLink(ByteSource& source, uint32_t serial, uint64_t pos) {
+  const size_t kStretch = 256;
+  OggLinkEnd end;
+  end.next = source.Size();
+  std::vector<uint64_t> marks, stretch;   // where earlier stretches begin; the pages of the last one
+  PageHead head;
+  std::string page;
+  for (; NextPageHead(source, &pos, &head); pos += head.length) {
+    bool mayEnd = MayEndLink(head, serial);
+    if (mayEnd && stretch.size() == kStretch) {
+      marks.push_back(stretch.front());
+      stretch.clear();
+    }
+    if (mayEnd) stretch.push_back(pos);
+    if (!(head.begins || (mayEnd && head.ends)) || !WholeOggPage(source, pos, &page)) continue;
+    if (head.begins) {
+      end.next = pos;
+      break;
+    }
+    end.found = true;
+    end.granule = head.granule;
+    end.pageEnd = end.next = pos + head.length;
+    return end;
+  }
+  bool found = LastWholePage(source, stretch, &end);
+  for (size_t i = marks.size(); !found && i-- > 0;) {
+    uint64_t to = i + 1 < marks.size() ? marks[i + 1] : stretch.front();
+    found = LastWholePage(source, PagesThatMayEnd(source, serial, marks[i], to), &end);
+  }
+  return end;
 }
 
 // Channel orders of Vorbis streams of 1 to 8 channels.
@@ -705,8 +836,9 @@ const uint8_t kVorbisSpeakers[kMostChannels + 1][kMostChannels] = {
 };
 
 // The first link that holds audio is the one played (a link of headers alone may come first, as some
-// tools write it). Its frames are its last page's claim; decoding stops at the end of that page, so
-// what follows (damaged pages, other data, later links) costs nothing and is counted as ignored.
+// tools write it). It ends at its first whole end-of-stream page, or else at its last whole page with a
+// granule position; its frames are that page's claim, and decoding stops there, so what follows (copies
+// of pages, damaged pages, other data, later links) costs nothing and is counted as ignored.
 InfoResult OggInfo(Reader& r, sAudioType* out) {
   const int kLinksTried = 8;
   const uint64_t size = r.source.Size();
@@ -719,21 +851,17 @@ InfoResult OggInfo(Reader& r, sAudioType* out) {
       break;   // what follows a link without audio is no playable link
     }
     if (tried == 0) first = link;
-    bool unreadable = false, found;
-    int64_t granule = 0;
-    uint64_t end = 0;
-    found = OggLastPage(r.source, link.serial, link.headersEnd, &granule, &end, &unreadable);
-    if (unreadable) return r.Refuse("the end of the Ogg file could not be read");
-    if (found && granule > 0) {
+    OggLinkEnd end = WalkOggLink(r.source, link.serial, link.headersEnd);
+    if (end.found && end.granule > 0) {
       first = link;
-      r.shape.frames = (uint64_t)granule;
+      r.shape.frames = (uint64_t)end.granule;
       r.shape.streamStart = start;
-      r.shape.streamEnd = end;
-      r.shape.ignoredBytes = size - end;
+      r.shape.streamEnd = end.pageEnd;
+      r.shape.ignoredBytes = size - end.pageEnd;
       break;
     }
-    if (!found || end >= size) break;
-    start = end;
+    if (end.next >= size) break;
+    start = end.next;
   }
   SoundShape& s = r.shape;
   s.coding = kCodingVorbis;

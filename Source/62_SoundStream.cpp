@@ -35,7 +35,8 @@ namespace {
 class FrameSource {
  public:
   virtual ~FrameSource() {}
-  bool cutShort = false;   // damaged data ended the sound early; what came before it was kept
+  bool cutShort = false;       // damaged data ended the sound early; what came before it was kept
+  bool damagePassed = false;   // damaged data was left out and decoding went on after it
   // Up to `frames` frames into `out`; 0 at the end, -1 when the data cannot be decoded (`failure` says why).
   virtual long Read(float* out, size_t frames) = 0;
   virtual bool Restart() = 0;
@@ -58,14 +59,15 @@ int16_t MuLawSample(uint8_t code) {
 // Integer, float and companded samples in the pieces the header check found; VOC silences give zeros.
 class PcmSource : public FrameSource {
  public:
-  PcmSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape) {
+  PcmSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape), pieces(bytes, shape) {
     frameBytes = (size_t)shape.sampleBytes * (size_t)shape.channels;
     if (shape.coding == kCodingALaw || shape.coding == kCodingMuLaw)
       for (int code = 0; code < 256; code++)
         companded[code] = (shape.coding == kCodingALaw ? ALawSample((uint8_t)code) : MuLawSample((uint8_t)code)) / 32768.0f;
   }
   bool Restart() override {
-    piece = 0;
+    pieces.Restart();
+    inPiece = false;
     offset = 0;
     carry = 0;
     framesLeft = shape.frames;
@@ -74,8 +76,8 @@ class PcmSource : public FrameSource {
   long Read(float* out, size_t frames) override {
     frames = (size_t)std::min<uint64_t>(frames, framesLeft);
     size_t done = 0;
-    while (done < frames && piece < shape.pieces.size()) {
-      const SamplePiece& p = shape.pieces[piece];
+    while (done < frames && (inPiece || (inPiece = pieces.Next(&piece)))) {
+      const SamplePiece& p = piece;
       if (p.silentFrames) {
         size_t n = (size_t)std::min<uint64_t>(frames - done, p.silentFrames - offset);
         std::fill(out + done * shape.channels, out + (done + n) * shape.channels, 0.0f);
@@ -104,7 +106,7 @@ class PcmSource : public FrameSource {
   void Advance(uint64_t n, uint64_t pieceLength) {
     offset += n;
     if (offset < pieceLength) return;
-    piece++;
+    inPiece = false;
     offset = 0;
   }
   void Convert(const uint8_t* in, size_t samples, float* out) const {
@@ -140,7 +142,10 @@ class PcmSource : public FrameSource {
   }
   ByteSource& bytes;
   const SoundShape& shape;
-  size_t frameBytes = 1, piece = 0, carry = 0;
+  SamplePieces pieces;
+  SamplePiece piece = SamplePiece();
+  bool inPiece = false;
+  size_t frameBytes = 1, carry = 0;
   uint64_t offset = 0, framesLeft = 0;
   std::vector<uint8_t> raw;
   float companded[256] = {};
@@ -225,7 +230,8 @@ class AdpcmSource : public FrameSource {
 };
 
 // Ogg Vorbis through libvorbisfile, read as a stream (it neither seeks nor searches) over the link the
-// header check chose, up to its last whole page. The link ends where another begins.
+// header check chose, up to the page that ends it, and no further than that page's granule claims (as
+// PCM is read no further than its header says): sounds and music end where the header check saw the end.
 class VorbisSource : public FrameSource {
  public:
   VorbisSource(ByteSource& bytes, const SoundShape& shape) : bytes(bytes), shape(shape) {}
@@ -236,6 +242,8 @@ class VorbisSource : public FrameSource {
     link = -1;
     finished = false;
     cutShort = false;
+    damagePassed = false;
+    framesLeft = shape.frames;
     ov_callbacks callbacks = {ReadBytes, NULL, NULL, NULL};
     open = ov_open_callbacks(this, &file, NULL, 0, callbacks) == 0;
     if (!open) failure = "libvorbisfile cannot read the stream's headers";
@@ -245,11 +253,15 @@ class VorbisSource : public FrameSource {
   long Read(float* out, size_t frames) override {
     if (!open) return -1;
     size_t done = 0;
+    frames = (size_t)std::min<uint64_t>(frames, framesLeft);
     while (done < frames && !finished) {
       float** pcm = NULL;
       int section = 0;
       long got = ov_read_float(&file, &pcm, (int)std::min<size_t>(frames - done, 4096), &section);
-      if (got == OV_HOLE) continue;   // a damaged or missing page: decoding goes on after it
+      if (got == OV_HOLE) {   // a damaged or missing page: decoding goes on after it
+        damagePassed = true;
+        continue;
+      }
       if (got < 0 && link < 0) {
         failure = "libvorbisfile cannot decode the stream";
         return -1;
@@ -269,6 +281,7 @@ class VorbisSource : public FrameSource {
       Interleave(pcm, (size_t)got, out + done * shape.channels);
       done += (size_t)got;
     }
+    framesLeft -= done;
     return (long)done;
   }
 
@@ -300,7 +313,7 @@ class VorbisSource : public FrameSource {
   }
   OggVorbis_File file;
   bool open = false, finished = false;
-  uint64_t position = 0;
+  uint64_t position = 0, framesLeft = 0;
   int link = -1;
 };
 
@@ -524,6 +537,7 @@ class MixerPipe {
   }
   const char* Failure() const { return failure ? failure : source->failure; }
   bool CutShort() const { return source->cutShort; }
+  bool DamagePassed() const { return source->damagePassed; }
   uint64_t sourceFrames = 0;
 
  private:
@@ -620,7 +634,7 @@ bool Grow(uint8_t** buffer, size_t* capacity, size_t needed) {
 }  // namespace
 
 Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSpec& mixer, std::string* why,
-                       double* seconds, bool* cutShort) {
+                       DecodeNotes* notes) {
   MixerPipe pipe(bytes, shape, mixer.rate, mixer.channels, mixer.format);
   const size_t frameBytes = (size_t)SampleBytes(mixer.format) * mixer.channels;
   const uint64_t limitFrames = (uint64_t)DecodeLimitSeconds() * shape.rate;
@@ -668,8 +682,9 @@ Mix_Chunk* DecodeChunk(ByteSource& bytes, const SoundShape& shape, const MixerSp
   chunk->abuf = exact ? exact : buffer;
   chunk->alen = (Uint32)length;
   chunk->volume = MIX_MAX_VOLUME;
-  *seconds = (double)pipe.sourceFrames / shape.rate;
-  *cutShort = pipe.CutShort();
+  notes->seconds = (double)pipe.sourceFrames / shape.rate;
+  notes->cutShort = pipe.CutShort();
+  notes->damagePassed = pipe.DamagePassed();
   return chunk;
 }
 
@@ -687,6 +702,8 @@ struct MusicStream {
   uint64_t dataBytes;
   int64_t position = 0;
   uint64_t produced = 0;   // data bytes the pipe has handed out since it started
+  std::string call;        // the operation that made the stream, for its warning
+  bool warned = false;     // of damage left out: once, not at every loop
   MusicStream(const char* data, size_t size, const SoundShape& s, const MixerSpec& mixer, Uint16 format)
       : bytes(data, size), shape(s), pipe(bytes, shape, mixer.rate, mixer.channels, format) {}
 };
@@ -722,27 +739,34 @@ int StreamSeek(SDL_RWops* rw, int offset, int whence) {
 }
 
 // The data at the stream's position: decoded on from where the pipe stands, from the start again when
-// the mixer went back (a loop, a rewind), silence past the decoder's end.
+// the mixer went back (a loop, a rewind). False when decoding ended before `length` bytes (the rest is
+// silence) or failed.
 bool StreamData(MusicStream* s, uint8_t* out, size_t length) {
+  const bool eightBit = s->header[34] == 8;
+  const size_t frameBytes = (size_t)SampleBytes(eightBit ? AUDIO_U8 : AUDIO_S16LSB) * (uint8_t)s->header[22];
   uint64_t at = (uint64_t)(s->position - kWavHeader);
+  bool decoding = true;
   if (at < s->produced) {
-    if (!s->pipe.Restart()) return false;
+    decoding = s->pipe.Restart();
     s->produced = 0;
   }
-  const size_t frameBytes = (size_t)SampleBytes(s->header[34] == 8 ? AUDIO_U8 : AUDIO_S16LSB) * (uint8_t)s->header[22];
   uint8_t skipped[4096];
-  while (s->produced < at) {   // the mixer skipped ahead: decode up to there
+  while (decoding && s->produced < at) {   // the mixer skipped ahead: decode up to there
     size_t n = (size_t)std::min<uint64_t>(at - s->produced, sizeof skipped) / frameBytes;
     long made = n ? s->pipe.Produce(skipped, n) : -1;
-    if (made <= 0) return false;
-    s->produced += (uint64_t)made * frameBytes;
+    decoding = made > 0;
+    if (decoding) s->produced += (uint64_t)made * frameBytes;
   }
   size_t done = 0;
-  long made = s->pipe.Produce(out, length / frameBytes);
+  long made = decoding ? s->pipe.Produce(out, length / frameBytes) : 0;
   if (made > 0) done = (size_t)made * frameBytes;
-  memset(out + done, s->header[34] == 8 ? 0x80 : 0, length - done);
+  if (!s->warned && s->pipe.DamagePassed()) {   // on the mixer's thread; the log takes its own lock
+    s->warned = true;
+    WarnOfDamagePassed(s->call);
+  }
+  memset(out + done, eightBit ? 0x80 : 0, length - done);
   s->produced += length;
-  return true;
+  return done == length;
 }
 
 int StreamRead(SDL_RWops* rw, void* buffer, int size, int count) {
@@ -760,8 +784,10 @@ int StreamRead(SDL_RWops* rw, void* buffer, int size, int count) {
   if (done < length) {
     size_t rest = (size_t)(length - done), frame = (size_t)(uint8_t)s->header[32];
     rest -= rest % frame;   // the mixer reads whole frames; a stray byte stays unread
-    if (rest && !StreamData(s, out + done, rest)) memset(out + done, 0, rest);
-    s->position += (int64_t)rest;
+    // The music ends with its audio, also when that ends before the length the header check gave it:
+    // the rest of this read is silence, and the player finds the stream at its end.
+    bool whole = !rest || StreamData(s, out + done, rest);
+    s->position = whole ? s->position + (int64_t)rest : end;
     done += (int64_t)rest;
   }
   return (int)(done / size);
@@ -778,7 +804,7 @@ int StreamClose(SDL_RWops* rw) {
 }  // namespace
 
 SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shape, const MixerSpec& mixer,
-                           std::string* why) {
+                           const std::string& call, std::string* why) {
   // The WAV header can say 8-bit unsigned or 16-bit signed little-endian samples; the mixer turns them
   // into its own sign and byte order without touching the rate.
   int bits = SampleBytes(mixer.format) * 8;
@@ -801,6 +827,7 @@ SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shap
     return NULL;
   }
   stream->header = WavHeader(mixer, bits, dataBytes);
+  stream->call = call;
   stream->dataBytes = dataBytes;
   rw->seek = StreamSeek;
   rw->read = StreamRead;
@@ -808,6 +835,11 @@ SDL_RWops* OpenMusicStream(const char* data, size_t size, const SoundShape& shap
   rw->close = StreamClose;
   rw->hidden.unknown.data1 = stream.release();
   return rw;
+}
+
+void WarnOfDamagePassed(const std::string& call) {
+  ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged in places; the damaged parts are left "
+                 "out and the audio goes on after them.\n", call.c_str());
 }
 
 void RewindMusicStream(SDL_RWops* stream) {

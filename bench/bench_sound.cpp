@@ -189,7 +189,7 @@ void MusicStream(benchmark::State& state) {
   static char buffer[4096];
   for (auto _ : state) {
     std::string why;
-    SDL_RWops* stream = ydxsound::OpenMusicStream(data.data(), data.size(), shape, mixer, &why);
+    SDL_RWops* stream = ydxsound::OpenMusicStream(data.data(), data.size(), shape, mixer, "MusicLoad", &why);
     if (!stream) return state.SkipWithError("no stream");
     SDL_RWseek(stream, 44, RW_SEEK_SET);
     long total = 0;

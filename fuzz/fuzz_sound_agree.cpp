@@ -3,7 +3,7 @@
 // mixer open. SoundInfo must report 1 exactly when SoundLoad loads, with channels, a sample format and
 // a frequency, what loads must play, and nothing may crash; music the library decodes (Ogg Vorbis, WAV,
 // AIFF) is loaded and played too, and plays exactly when its information says it is good.
-// Information reads an Ogg Vorbis file's headers and its last page, never its audio: the one refusal it
+// Information reads an Ogg Vorbis file's headers and its pages' headers, never its audio: the one refusal it
 // cannot foresee is audio that libvorbisfile itself decodes to nothing, which is checked apart.
 // YDXFUZZ_MIXER="rate,format,channels" picks another mixer than 22050 Hz, S16, stereo; above 48000 Hz an
 // hour of sound may not fit one chunk, so there only what loads must be informed of.
@@ -35,7 +35,7 @@ void RequireSane(const sAudioType& info, const char* what) {
 }
 
 // Whether libvorbisfile alone decodes any sample frame from the Ogg link information chose, read as a
-// stream up to the last whole page information found.
+// stream up to the page that information found ends it.
 bool OggLinkDecodes(const std::vector<uint8_t>& bytes) {
   ydxsound::MemorySource memory(bytes.data(), bytes.size());
   ydxsound::SoundShape shape;

@@ -20,6 +20,28 @@ std::string OggClaiming(uint64_t granule, uint32_t vendor) {
   return ydxsnd::ResealOggPages(pages);
 }
 
+// An Ogg file whose last page is damaged and followed by `count` damaged empty pages that each claim
+// to end the stream: a long damaged tail.
+std::string OggWithDamagedTail(int count) {
+  std::vector<std::string> pages = ydxsnd::OggPages(ydxsnd::OggVorbis(1, 8000, 12.0));
+  std::string empty = pages.back().substr(0, 27) + '\0';
+  empty[26] = 1;
+  pages.back()[22] ^= 0x5A;
+  std::string out;
+  for (const std::string& page : pages) out += page;
+  for (int i = 0; i < count; i++) out += empty;
+  return out;
+}
+
+// An Ogg file whose first audio page is damaged: decoding goes on after it.
+std::string OggWithHole() {
+  std::vector<std::string> pages = ydxsnd::OggPages(ydxsnd::OggVorbis(1, 8000, 12.0));
+  pages[pages.size() - 2][22] ^= 0x5A;
+  std::string out;
+  for (const std::string& page : pages) out += page;
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +122,11 @@ int main(int argc, char** argv) {
       {"ogg-vendor-4gb", OggClaiming(0, 0xFFFFFFFFu)},
       {"ogg-empty-first-link", OggVorbis(1, 8000, 0) + OggVorbis(1, 8000, 0.05, 0, 7)},
       {"ogg-junk-after", OggVorbis(1, 8000, 0.05) + std::string(300, 'j')},
+      {"ogg-end-page-copies", OggVorbis(1, 8000, 0.05) + OggPages(OggVorbis(1, 8000, 0.05)).back() +
+                                  OggPages(OggVorbis(1, 8000, 0.05)).back()},
+      {"ogg-twice", OggVorbis(1, 8000, 0.05) + OggVorbis(1, 8000, 0.05)},
+      {"ogg-long-damaged-tail", OggWithDamagedTail(300)},
+      {"ogg-hole", OggWithHole()},
       {"voc8-silences", Voc8(8000, 10).substr(0, Voc8(8000, 10).size() - 1) +
                             std::string("\x03\x03\0\0\xff\x0f\x83\x03\x03\0\0\xff\x01\x83\0", 15)},
       {"wav24", wav24},

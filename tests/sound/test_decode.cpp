@@ -87,46 +87,6 @@ TEST_F(DecodeTest, EveryRateChannelCountAndFormatComesOutAtTheMixersRate) {
   }
 }
 
-// A second of 48000 Hz sound, and of 48000 Hz Ogg music, played on a 44100 Hz mixer: the disk driver's
-// output holds 44100 frames of it, with the tone's zero crossings (1500 Hz square, 440 Hz sine).
-TEST_F(DecodeTest, A48000HzSecondPlaysOneSecondAtItsPitchOnA44100HzMixer) {
-  StartLibrary("disk");
-  ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024), 1);
-  Save("square.wav", ydxsnd::Wav(16, 2, 48000, 48000));
-  Save("sine.ogg", ydxsnd::OggVorbis(2, 48000, 1.0));
-  const struct {
-    bool music;
-    const char* file;
-    int crossings;
-  } cases[] = {{false, "square.wav", 3000}, {true, "sine.ogg", 880}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    size_t start = OutputSize();
-    int handle = c.music ? ISoundFX->MusicLoad(c.file) : ISoundFX->SoundLoad(c.file);
-    ASSERT_GE(handle, 0);
-    ASSERT_GE(c.music ? ISoundFX->MusicPlay(handle, 0) : ISoundFX->SoundPlay(-1, handle, 0), 0);
-    EXPECT_TRUE(ydxtest::WaitUntil([&] { return c.music ? !ISoundFX->IsPlaying() : !ISoundFX->IsPlaying(-1); }));
-    size_t end = OutputSize();
-    EXPECT_TRUE(ydxtest::WaitUntil([&] { return OutputSize() >= end + 16384; }));   // the last buffers written
-    std::string out = ydxtest::ReadFile("out.raw").substr(start);
-    std::vector<int16_t> left;
-    for (size_t i = 0; i + 4 <= out.size(); i += 4) left.push_back((int16_t)((uint8_t)out[i] | (uint8_t)out[i + 1] << 8));
-    size_t first = 0, last = left.size();
-    while (first < last && left[first] == 0) first++;
-    while (last > first && left[last - 1] == 0) last--;
-    EXPECT_NEAR((double)(last - first), 44100.0, 441.0);
-    int crossings = 0;
-    for (size_t i = first + 1, previous = first; i < last; i++) {
-      if (left[i] == 0) continue;
-      crossings += (left[i] > 0) != (left[previous] > 0);
-      previous = i;
-    }
-    EXPECT_NEAR(crossings, c.crossings, 3);
-    if (c.music) ISoundFX->MusicFree(handle);
-    else ISoundFX->SoundFree(handle);
-  }
-}
-
 namespace {
 
 std::string WithGranule(const std::string& ogg, uint64_t granule) {
@@ -142,6 +102,12 @@ std::string WithVendorLength(const std::string& ogg, uint32_t length) {
   return ydxsnd::ResealOggPages(pages);
 }
 
+std::string Repeated(const std::string& bytes, int times) {
+  std::string out;
+  for (int i = 0; i < times; i++) out += bytes;
+  return out;
+}
+
 // The last `count` pages with a checksum that no longer holds.
 std::string WithDamagedTail(const std::string& ogg, size_t count) {
   std::vector<std::string> pages = ydxsnd::OggPages(ogg);
@@ -153,13 +119,35 @@ std::string WithDamagedTail(const std::string& ogg, size_t count) {
   return out;
 }
 
+long Granule(const std::string& page) {
+  long granule = 0;
+  for (int i = 7; i >= 0; i--) granule = granule << 8 | (uint8_t)page[6 + i];
+  return granule;
+}
+
 // Frames of the pages before the last `count`: what a decoder keeps of a damaged tail.
 long FramesBeforeTail(const std::string& ogg, size_t count) {
   std::vector<std::string> pages = ydxsnd::OggPages(ogg);
-  const std::string& last = pages[pages.size() - 1 - count];
-  long granule = 0;
-  for (int i = 7; i >= 0; i--) granule = granule << 8 | (uint8_t)last[6 + i];
-  return granule;
+  return Granule(pages[pages.size() - 1 - count]);
+}
+
+// The last page's header with an empty body and a checksum that does not hold, `count` times: a long
+// damaged tail of pages that each claim to end the stream.
+std::string DamagedEmptyPages(const std::string& ogg, int count) {
+  std::string page = ydxsnd::OggPages(ogg).back().substr(0, 27) + '\0';
+  page[26] = 1;
+  return Repeated(page, count);
+}
+
+// The page in the middle damaged: the frames it held are lost.
+std::string WithDamagedMiddle(const std::string& ogg, long* framesLost) {
+  std::vector<std::string> pages = ydxsnd::OggPages(ogg);
+  size_t middle = pages.size() / 2;
+  pages[middle][22] ^= 0x5A;
+  *framesLost = Granule(pages[middle]) - Granule(pages[middle - 1]);
+  std::string out;
+  for (const std::string& page : pages) out += page;
+  return out;
 }
 
 // 8000 Hz mono 8-bit sound followed by `blocks` silences of 65536 frames each.
@@ -167,6 +155,15 @@ std::string VocWithSilences(int blocks) {
   std::string voc = ydxsnd::Voc8(8000, 10);
   voc.pop_back();   // the terminator
   for (int i = 0; i < blocks; i++) voc += std::string("\x03\x03\0\0\xff\xff\x83", 7);
+  return voc + '\0';
+}
+
+// 8000 Hz mono 8-bit sound of 10 frames and then `blocks` one-frame continuation blocks, a pause of 100
+// frames after every thousandth: the decoder walks what the header check walked.
+std::string VocOfManyBlocks(int blocks) {
+  std::string voc = ydxsnd::Voc8(8000, 10);
+  voc.pop_back();   // the terminator
+  for (int i = 1; i <= blocks; i++) voc += std::string(i % 1000 ? "\x02\x01\0\0\x90" : "\x03\x03\0\0\x63\0\x83", i % 1000 ? 5 : 7);
   return voc + '\0';
 }
 
@@ -179,6 +176,74 @@ std::string Junk(size_t bytes) {
 
 }  // namespace
 
+// A second of 48000 Hz sound, and of 48000 Hz Ogg music, played on a 44100 Hz mixer: the disk driver's
+// output holds 44100 frames of it, with the tone's zero crossings (1500 Hz square, 440 Hz sine). So does
+// music loaded while the mixer was open at another rate and channel count. Music whose last page claims
+// a minute plays what decodes, as the sound of the same file holds, and ends there.
+TEST_F(DecodeTest, A48000HzSecondPlaysOneSecondAtItsPitchOnA44100HzMixer) {
+  StartLibrary("disk");
+  Save("square.wav", ydxsnd::Wav(16, 2, 48000, 48000));
+  Save("sine.ogg", ydxsnd::OggVorbis(2, 48000, 1.0));
+  Save("claims-a-minute.ogg", WithGranule(ydxsnd::OggVorbis(2, 48000, 1.0), 48000 * 60));
+  const struct {
+    bool music;
+    const char* file;
+    int hertz;
+    int loadedAt;   // the rate of the mono mixer open at load; 0: the mixer it plays on
+    long frames;    // 0: as many as the file's sound decodes to
+  } cases[] = {{false, "square.wav", 1500, 0, 44100},
+               {true, "sine.ogg", 440, 0, 44100},
+               {true, "sine.ogg", 440, 22050, 44100},
+               {true, "claims-a-minute.ogg", 440, 0, 0}};
+  ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024), 1);
+  static size_t endedAt;   // the output written when music ended, which the mixer says as it ends it
+  Mix_HookMusicFinished([] { endedAt = OutputSize(); });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " loaded at " + std::to_string(c.loadedAt));
+    auto load = [&] { return c.music ? ISoundFX->MusicLoad(c.file) : ISoundFX->SoundLoad(c.file); };
+    int handle = -1;
+    const long frames = c.frames ? c.frames : LoadedFrames(ISoundFX->SoundLoad(c.file), 4);
+    ISoundFX->Quit();   // a new output file, without what played before
+    if (c.loadedAt) {
+      ASSERT_EQ(ISoundFX->Init(c.loadedAt, AUDIO_S16LSB, 1, 1024), 1);
+      handle = load();
+      ISoundFX->Quit();
+    }
+    ASSERT_EQ(ISoundFX->Init(44100, AUDIO_S16LSB, 2, 1024), 1);
+    if (!c.loadedAt) handle = load();
+    ASSERT_GE(handle, 0);
+    SDL_LockAudio();   // nothing is mixed between measuring the output and starting to play
+    size_t start = OutputSize();
+    endedAt = 0;
+    int played = c.music ? ISoundFX->MusicPlay(handle, 0) : ISoundFX->SoundPlay(-1, handle, 0);
+    SDL_UnlockAudio();
+    ASSERT_GE(played, 0);
+    EXPECT_TRUE(ydxtest::WaitUntil([&] { return c.music ? !ISoundFX->IsPlaying() : !ISoundFX->IsPlaying(-1); }));
+    size_t end = OutputSize();
+    if (c.music) {
+      EXPECT_TRUE(ydxtest::WaitUntil([&] { return endedAt != 0; }));
+      EXPECT_LT(endedAt - start, (size_t)(frames + 4096) * 4);
+    }
+    EXPECT_TRUE(ydxtest::WaitUntil([&] { return OutputSize() >= end + 16384; }));   // the last buffers written
+    std::string out = ydxtest::ReadFile("out.raw").substr(start);
+    std::vector<int16_t> left;
+    for (size_t i = 0; i + 4 <= out.size(); i += 4) left.push_back((int16_t)((uint8_t)out[i] | (uint8_t)out[i + 1] << 8));
+    size_t first = 0, last = left.size();
+    while (first < last && left[first] == 0) first++;
+    while (last > first && left[last - 1] == 0) last--;
+    EXPECT_NEAR((double)(last - first), frames, 441.0);
+    int crossings = 0;
+    for (size_t i = first + 1, previous = first; i < last; i++) {
+      if (left[i] == 0) continue;
+      crossings += (left[i] > 0) != (left[previous] > 0);
+      previous = i;
+    }
+    EXPECT_NEAR(crossings, 2.0 * c.hertz * frames / 44100, 3);
+    if (c.music) ISoundFX->MusicFree(handle);
+    else ISoundFX->SoundFree(handle);
+  }
+}
+
 TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatTheyHold) {
   StartLibrary("dummy");
   ASSERT_EQ(ISoundFX->Init(22050, AUDIO_S16LSB, 2, 512), 1);
@@ -188,7 +253,9 @@ TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatThey
   junkChunk.insert(12, std::string("JUNK\x09\0\0\0" "123456789\0", 18));
   junkChunk[4] = (char)(junkChunk[4] + 18);
   const std::string kLimit = "sound refused before decoding (longer than the decoding limit of 3600 s of audio)";
-  const std::string kIgnored = "Warning: the Ogg stream ends at its last whole page; the last ";
+  const std::string kIgnored = "Warning: the Ogg stream ends before the file does; the last ";
+  long holeFrames = 0;
+  const std::string hole = WithDamagedMiddle(eight, &holeFrames);
   const struct {
     const char* name;
     std::string bytes;
@@ -200,8 +267,14 @@ TEST_F(DecodeTest, HostileAndDamagedFilesAreRefusedWithTheirReasonOrCostWhatThey
       {"vendor-4gb.ogg", WithVendorLength(half, 0xFFFFFFFFu), -1, "(damaged Ogg Vorbis headers)"},
       {"two-hours-of-silence.voc", VocWithSilences(440), -1, kLimit},
       {"half-a-minute-of-silence.voc", VocWithSilences(4), Resampled(10 + 4 * 65536, 8000, 22050), ""},
+      {"many-blocks.voc", VocOfManyBlocks(100000), Resampled(10 + 99900 + 100 * 100, 8000, 22050), ""},
       {"junk-after.ogg", half + Junk(1 << 20), 11025, kIgnored + "1048576 bytes"},
       {"damaged-tail.ogg", WithDamagedTail(eight, 2), FramesBeforeTail(eight, 2), kIgnored},
+      {"long-damaged-tail.ogg", WithDamagedTail(eight, 1) + DamagedEmptyPages(eight, 2000), FramesBeforeTail(eight, 1),
+       kIgnored},
+      {"damaged-middle.ogg", hole, 8 * 22050 - holeFrames, "Warning: the audio data is damaged in places; "},
+      {"end-page-copies.ogg", half + Repeated(ydxsnd::OggPages(half).back(), 100), 11025, kIgnored},
+      {"twice.ogg", half + half, 11025, kIgnored + std::to_string(half.size()) + " bytes"},
       {"empty-first-link.ogg", ydxsnd::OggVorbis(2, 22050, 0) + ydxsnd::OggVorbis(1, 22050, 0.5, 0, 7), 11025, ""},
       {"six-channels.aiff", ydxsnd::Aiff(16, 6, 22050, 1000), 1000, ""},
       {"junk-chunk-and-pad.wav", junkChunk, 100, ""},
