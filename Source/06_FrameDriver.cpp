@@ -424,12 +424,30 @@ int Yandorix_Main::GetKeystate(int key) {
 
 int Yandorix_Main::IsRenderNeeded() { return p->renderneeded != 0 ? 1 : 0; }
 
-void Yandorix_Main::RenderNeeded(int n) {
+// A request of RenderNeeded applied to a render-needed state.
+static void ApplyRenderRequest(Uint8* state, int n, const SDL_Surface* screen) {
   if (n <= 0) {
-    if (screen && !(screen->flags & SDL_DOUBLEBUF)) p->renderneeded = 0;
+    if (screen && !(screen->flags & SDL_DOUBLEBUF)) *state = 0;
   } else if (n == 1) {
-    if (p->renderneeded != 2) p->renderneeded = 1;
+    if (*state != 2) *state = 1;
   } else {
+    *state = 2;
+  }
+}
+
+void Yandorix_Main::RenderNeeded(int n) {
+  ApplyRenderRequest(p->renderheld ? &p->heldrender : &p->renderneeded, n, screen);
+}
+
+void Yandorix_HoldRenderNeeded(bool hold) {
+  sMainPrivate* p = MainPrivate();
+  if (hold == (p->renderheld != 0)) return;
+  p->renderheld = hold ? 1 : 0;
+  if (hold) {
+    p->heldrender = p->renderneeded;
     p->renderneeded = 2;
+  } else {
+    p->renderneeded = p->heldrender;
+    Yandorix.RenderNeeded(1);
   }
 }

@@ -440,7 +440,6 @@ class ButtonPainter {
       unsigned char blink = Yandorix_Ticks() % 1000 <= 500 ? 1 : 0;
       b->font->PutStringWithCursor(Yandorix.screen, clip.x, clip.y, b->text, (int)std::strlen(b->text), &clip, blink);
     }
-    Yandorix.RenderNeeded(2);
     p->editing = 1;
   }
 
@@ -468,7 +467,6 @@ int Yandorix_IButton::Draw() {
   }
   if (!Yandorix.IsRenderNeeded()) return -1;
   bool wasEditing = p->editing != 0;
-  Uint8 renderMode = MainPrivate()->renderneeded;
   p->editing = 0;
   int result = -1;
   for (int layer = 0; layer < kLayers; ++layer) {
@@ -478,13 +476,9 @@ int Yandorix_IButton::Draw() {
       if (ButtonPainter(p, &b).Paint()) result = b.id;
     }
   }
-  // An edit draws on every render; its end gives back the render-needed state it found (a game's own
-  // RenderNeeded(2) stays), with one more render to show the idle box.
-  if (p->editing && !wasEditing) p->editmode = renderMode;
-  if (wasEditing && !p->editing) {
-    if (p->editmode < 2) Yandorix.RenderNeeded(0);
-    Yandorix.RenderNeeded(1);
-  }
+  // An edit draws on every render; its end gives back the render-needed state the game left, also by
+  // calls made during the edit (a RenderNeeded(2) as the player presses Return stays).
+  if ((p->editing != 0) != wasEditing) Yandorix_HoldRenderNeeded(p->editing != 0);
   RunCallbacks(p);   // once every button is drawn: a callback may change or remove any of them
   return result;
 }

@@ -95,8 +95,8 @@ class YDX_API Yandorix_Main {
   int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
   // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
-  // screen stays at 2). An input box being typed into holds it at 2 and gives
-  // back what it found when the typing ends.
+  // screen stays at 2). An input box being typed into holds it at 2; calls made meanwhile set the state
+  // it gives back when the typing ends (a RenderNeeded(2) on Return stays).
   int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
   void RenderNeeded(int n);
 
