@@ -282,12 +282,13 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
 }
 
 // Logic steps took kCatchUpMs in this cycle and frames are still due: they are dropped from the
-// accumulator, so the cycle goes on to a render. Warns once in each episode of slow steps.
+// accumulator, so the cycle goes on to a render. Warns once in each episode of falling behind, which
+// may be one stalled step or steps that are always too slow: the line says what was dropped.
 static void DropBacklog(sMainPrivate* p, int logicRate) {
   if (!p->fellbehind)
-    ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: the logic steps take longer than %d logic frames a second "
-                      "allow; logic frames are dropped so that the game still renders, and it runs slower than real "
-                      "time.\n", logicRate);
+    ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: logic fell behind; %d logic frames were dropped so that the "
+                      "game still renders (until it keeps up with %d a second again, more are dropped without "
+                      "another warning).\n", p->pendinglogic, logicRate);
   p->fellbehind = 1;
   p->frameincrement -= (float)p->pendinglogic;
   p->pendinglogic = 0;

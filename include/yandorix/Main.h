@@ -85,8 +85,9 @@ class YDX_API Yandorix_Main {
 
   // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
   // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
-  // event in `event`, else 0. Logic steps slower than the logic rate: about a quarter second of them at
-  // most before a render, the rest of the backlog dropped (one Warning), so the game still renders.
+  // event in `event`, else 0. Logic that fell behind (steps slower than the logic rate, or one that
+  // stalled): about a quarter second of steps at most before a render, the rest of the backlog dropped
+  // (one Warning, with how many frames, until logic keeps up again), so the game still renders.
   int Update(SDL_Event* event);
   // The callback draws one frame; its argument is 1 when logic frames ran since the previous render.
   void SetRenderCallback(void (*callback)(int));

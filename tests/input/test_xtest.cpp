@@ -137,7 +137,7 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
       // and runs each click's callback within a second of it, warning once that it fell behind.
       {"100 ms apart, in a game whose steps take 200 ms", clicks(100), 10, 200},
   };
-  const char kBehind[] = "logic frames are dropped so that the game still renders";
+  const char kBehind[] = "logic frames were dropped so that the game still renders";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     taps = 0;
