@@ -98,7 +98,9 @@ class YDX_API Yandorix_Main {
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
   // screen stays at 2). An input box being typed into holds it at 2; calls made meanwhile set the state
   // it gives back when the typing ends (a RenderNeeded(2) on Return stays).
-  int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
+  // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2. 1 right after the first
+  // SetVideoMode (the buttons' service asks for a first render).
+  int IsRenderNeeded();
   void RenderNeeded(int n);
 
   // Utilities.
@@ -117,7 +119,8 @@ class YDX_API Yandorix_Main {
   // input box the mouse is over, else the application while it reads keys (it called GetKeyPressed in
   // the last second, at least two logic frames); the application's keys are dropped once it stops
   // reading, a box's or the console's stay theirs. A held key repeats only for its reader. The key
-  // press Update hands the caller in its record is the game's until the next logic frame.
+  // press Update hands the caller in its record is the game's until the next logic frame. Keys typed
+  // into the console or a box (and the console's toggle key) never come out of it; their events do.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
