@@ -77,6 +77,8 @@ struct sMainPrivate {
   Sint32 isgl;
   void (*rendercallback)(int);
   Uint8 renderneeded;
+  Uint8 renderheld;                // an input box being typed into holds renderneeded at 2 ...
+  Uint8 heldrender;                // ... and gives back this state, which RenderNeeded sets meanwhile
   // Frame pacing.
   Sint32 logicstate;
   Uint32 cycletick, prevcycletick;
@@ -178,6 +180,11 @@ class Yandorix_QuitKeeper {
   bool kept = false;
   SDL_Event quit;
 };
+
+// An input box being typed into draws on every render: from the Draw that begins the edit the state is
+// held at 2, and what RenderNeeded asks meanwhile (the game's own calls too) goes to the state the end
+// of the edit gives back, with one more render to show the box idle.
+void Yandorix_HoldRenderNeeded(bool hold);
 
 // The mouse events Update polled, for the button service: records one, and hands out the oldest
 // (false when none is left).

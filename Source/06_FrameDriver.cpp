@@ -282,12 +282,13 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
 }
 
 // Logic steps took kCatchUpMs in this cycle and frames are still due: they are dropped from the
-// accumulator, so the cycle goes on to a render. Warns once in each episode of slow steps.
+// accumulator, so the cycle goes on to a render. Warns once in each episode of falling behind, which
+// may be one stalled step or steps that are always too slow: the line says what was dropped.
 static void DropBacklog(sMainPrivate* p, int logicRate) {
   if (!p->fellbehind)
-    ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: the logic steps take longer than %d logic frames a second "
-                      "allow; logic frames are dropped so that the game still renders, and it runs slower than real "
-                      "time.\n", logicRate);
+    ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: logic fell behind; %d logic frames were dropped so that the "
+                      "game still renders (until it keeps up with %d a second again, more are dropped without "
+                      "another warning).\n", p->pendinglogic, logicRate);
   p->fellbehind = 1;
   p->frameincrement -= (float)p->pendinglogic;
   p->pendinglogic = 0;
@@ -424,12 +425,30 @@ int Yandorix_Main::GetKeystate(int key) {
 
 int Yandorix_Main::IsRenderNeeded() { return p->renderneeded != 0 ? 1 : 0; }
 
-void Yandorix_Main::RenderNeeded(int n) {
+// A request of RenderNeeded applied to a render-needed state.
+static void ApplyRenderRequest(Uint8* state, int n, const SDL_Surface* screen) {
   if (n <= 0) {
-    if (screen && !(screen->flags & SDL_DOUBLEBUF)) p->renderneeded = 0;
+    if (screen && !(screen->flags & SDL_DOUBLEBUF)) *state = 0;
   } else if (n == 1) {
-    if (p->renderneeded != 2) p->renderneeded = 1;
+    if (*state != 2) *state = 1;
   } else {
+    *state = 2;
+  }
+}
+
+void Yandorix_Main::RenderNeeded(int n) {
+  ApplyRenderRequest(p->renderheld ? &p->heldrender : &p->renderneeded, n, screen);
+}
+
+void Yandorix_HoldRenderNeeded(bool hold) {
+  sMainPrivate* p = MainPrivate();
+  if (hold == (p->renderheld != 0)) return;
+  p->renderheld = hold ? 1 : 0;
+  if (hold) {
+    p->heldrender = p->renderneeded;
     p->renderneeded = 2;
+  } else {
+    p->renderneeded = p->heldrender;
+    Yandorix.RenderNeeded(1);
   }
 }

@@ -159,6 +159,7 @@ Yandorix_IButton::~Yandorix_IButton() {
     RemoveAll();
   }
   RemoveMaster(-1);
+  if (p->editing) Yandorix_HoldRenderNeeded(false);   // an edit under way ends with the service
   delete p;
   ILogSystem.Msg(5, " . [IButton] Interfaz deleted.\n");
 }

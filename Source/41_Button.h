@@ -87,8 +87,8 @@ struct sButtonPrivate {
   sButton masters[ydxbut::kMasters];
   Uint8 currentlayer;
   Uint8 editing;      // an input box was being edited in the last Draw
-  Uint8 editmode;     // the render-needed state in force when that edit began: its end gives it back
   Uint8 eventbuttons; // mouse buttons whose change the polled events told, until a snapshot shows them steady
+  Uint8 fieldpresses; // mouse buttons the application's own fields pressed, until they show them up
   int count;          // occupied layer slots
   // Clicks on all buttons in the order they happened: shown as Action one per logic frame, and their
   // callbacks run in that order.

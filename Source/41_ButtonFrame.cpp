@@ -196,21 +196,33 @@ void JudgeEvent(sButtonPrivate* p, const sMouseEvent& event) {
       AddClick(p, index);
 }
 
+// Every button lets go of the presses of a mouse button, without a click.
+void LetGoOfMouseButton(sButtonPrivate* p, Uint8 mask) {
+  for (auto& layer : p->layers)
+    for (sButton& b : layer) b.heldby &= (Uint8)~mask;
+}
+
 // A snapshot the application wrote itself (a replay, a pointer a gamepad moves, a loop of its own, a
-// test) is input too: the pointer moves to mousex, mousey and each mouse button that prevmousebuttons
-// and mousebuttons show pressed or released is pressed or released there, save those whose change
-// the polled events already told the buttons.
+// test) is input too, judged field by field: the pointer moves to mousex, mousey; a mouse button down
+// in mousebuttons and not in prevmousebuttons is pressed there, one down before and up now released
+// there, and one up in both is up, so a press the fields made ends without a click when they never show
+// its release. Buttons whose change the polled events already told the buttons are theirs.
 void JudgeSnapshot(sButtonPrivate* p) {
   Sint16 x = (Sint16)Yandorix.mousex, y = (Sint16)Yandorix.mousey;
   Uint32 serial = Yandorix_MouseEventsRecorded();
   JudgeEvent(p, sMouseEvent{kMouseMotion, 0, 0, x, y, serial});
   Uint8 library = Yandorix_LibraryWindowAt(x, y) ? 1 : 0;
-  Uint8 changed = (Uint8)((Yandorix.prevmousebuttons ^ Yandorix.mousebuttons) & ~p->eventbuttons);
-  for (Uint8 button = 1; changed && button <= 8; ++button)
-    if (changed & SDL_BUTTON(button)) {
-      Uint8 kind = Yandorix.mousebuttons & SDL_BUTTON(button) ? kMousePress : kMouseRelease;
-      JudgeEvent(p, sMouseEvent{kind, button, library, x, y, serial});
+  Uint8 now = Yandorix.mousebuttons, before = Yandorix.prevmousebuttons;
+  for (Uint8 button = 1; button <= 8; ++button) {
+    Uint8 mask = (Uint8)SDL_BUTTON(button);
+    if (p->eventbuttons & mask) continue;
+    if ((now ^ before) & mask) {
+      JudgeEvent(p, sMouseEvent{(Uint8)(now & mask ? kMousePress : kMouseRelease), button, library, x, y, serial});
+    } else if (!(now & mask) && (p->fieldpresses & mask)) {
+      LetGoOfMouseButton(p, mask);
     }
+    p->fieldpresses = (Uint8)((p->fieldpresses & ~mask) | (now & mask));
+  }
 }
 
 // The input step of a logic frame: the polled mouse events in their order, the application's own
@@ -440,7 +452,6 @@ class ButtonPainter {
       unsigned char blink = Yandorix_Ticks() % 1000 <= 500 ? 1 : 0;
       b->font->PutStringWithCursor(Yandorix.screen, clip.x, clip.y, b->text, (int)std::strlen(b->text), &clip, blink);
     }
-    Yandorix.RenderNeeded(2);
     p->editing = 1;
   }
 
@@ -468,7 +479,6 @@ int Yandorix_IButton::Draw() {
   }
   if (!Yandorix.IsRenderNeeded()) return -1;
   bool wasEditing = p->editing != 0;
-  Uint8 renderMode = MainPrivate()->renderneeded;
   p->editing = 0;
   int result = -1;
   for (int layer = 0; layer < kLayers; ++layer) {
@@ -478,13 +488,9 @@ int Yandorix_IButton::Draw() {
       if (ButtonPainter(p, &b).Paint()) result = b.id;
     }
   }
-  // An edit draws on every render; its end gives back the render-needed state it found (a game's own
-  // RenderNeeded(2) stays), with one more render to show the idle box.
-  if (p->editing && !wasEditing) p->editmode = renderMode;
-  if (wasEditing && !p->editing) {
-    if (p->editmode < 2) Yandorix.RenderNeeded(0);
-    Yandorix.RenderNeeded(1);
-  }
+  // An edit draws on every render; its end gives back the render-needed state the game left, also by
+  // calls made during the edit (a RenderNeeded(2) as the player presses Return stays).
+  if ((p->editing != 0) != wasEditing) Yandorix_HoldRenderNeeded(p->editing != 0);
   RunCallbacks(p);   // once every button is drawn: a callback may change or remove any of them
   return result;
 }

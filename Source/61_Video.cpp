@@ -234,5 +234,11 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   SDL_DestroyMutex(lock);
   FreeSurfaces();
   state.playing = false;
+  // The loop waits for a frame or for SMPEG to stop, so no frame at all means SMPEG stopped without
+  // decoding a picture (it tells why on standard output or error, if at all): say so where the game looks.
+  if (state.frameCount == 0)
+    ILogSystem.Msg(2, " . [IVideo->Play(%s,%d,%d)] Warning: the movie ended without showing a single frame "
+                      "(%s).\n", file, smpegSound, filter,
+                   info.has_video ? "SMPEG decoded no picture from it" : "the file holds no video stream");
   return 1;
 }

@@ -55,7 +55,10 @@ class YDX_API Yandorix_IButton {
   // ran drops the click. A held shortcut key fires once held more than 120 ms, judged at logic frames
   // (at 20 a second: 150 ms, then every 200 ms), without the callback. A game that writes mousex,
   // mousey, mousebuttons and prevmousebuttons itself (a replay, a gamepad) calls Update after writing
-  // them: a button down now and not before is pressed at the pointer, one down before and up now released.
+  // them, once a logic frame, with prevmousebuttons = what it wrote into mousebuttons the frame before
+  // (not the real mouse that Yandorix.Update's snapshot puts into mousebuttons): a button down now and
+  // not before is pressed at the pointer, one down before and up now released, one up in both is up (a
+  // press ends without a click).
   int Update();
   int Draw();
   int Check();

@@ -85,8 +85,9 @@ class YDX_API Yandorix_Main {
 
   // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
   // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
-  // event in `event`, else 0. Logic steps slower than the logic rate: about a quarter second of them at
-  // most before a render, the rest of the backlog dropped (one Warning), so the game still renders.
+  // event in `event`, else 0. Logic that fell behind (steps slower than the logic rate, or one that
+  // stalled): about a quarter second of steps at most before a render, the rest of the backlog dropped
+  // (one Warning, with how many frames, until logic keeps up again), so the game still renders.
   int Update(SDL_Event* event);
   // The callback draws one frame; its argument is 1 when logic frames ran since the previous render.
   void SetRenderCallback(void (*callback)(int));
@@ -95,9 +96,11 @@ class YDX_API Yandorix_Main {
   int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
   // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
-  // screen stays at 2). An input box being typed into holds it at 2 and gives
-  // back what it found when the typing ends.
-  int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
+  // screen stays at 2). An input box being typed into holds it at 2; calls made meanwhile set the state
+  // it gives back when the typing ends (a RenderNeeded(2) on Return stays).
+  // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2. 1 right after the first
+  // SetVideoMode (the buttons' service asks for a first render).
+  int IsRenderNeeded();
   void RenderNeeded(int n);
 
   // Utilities.
@@ -116,7 +119,8 @@ class YDX_API Yandorix_Main {
   // input box the mouse is over, else the application while it reads keys (it called GetKeyPressed in
   // the last second, at least two logic frames); the application's keys are dropped once it stops
   // reading, a box's or the console's stay theirs. A held key repeats only for its reader. The key
-  // press Update hands the caller in its record is the game's until the next logic frame.
+  // press Update hands the caller in its record is the game's until the next logic frame. Keys typed
+  // into the console or a box (and the console's toggle key) never come out of it; their events do.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();

@@ -51,6 +51,7 @@ class YDX_API Yandorix_IPrimitives {
   // 1 when the two placed images touch (boxes, then solid pixels by the collision method). place: where
   // the image lies (x, y, w, h, both on one plane, such as the screen); offset (NULL: 0, 0): the pixel
   // of the surface that lies at the place's top-left corner, such as one tile's cell in a tileset.
+  // `debug` not 0 draws on Yandorix.screen at once: both boxes in blue, their overlap in red (method 1+).
   int PixelCollision(SDL_Surface* a, SDL_Rect* placeA, SDL_Surface* b, SDL_Rect* placeB, unsigned char debug,
                      SDL_Rect* offsetA, SDL_Rect* offsetB);
 

@@ -66,14 +66,17 @@ class YDX_API Yandorix_CSprite {
   SDL_Surface* GetSurface();
   void SetName(const char* name);   // at most 31 characters are kept
   char* GetName();                  // NULL when empty
-  void SetCollisionMethod(int method);   // -1: the IPrimitives setting
+  // This sprite's Collision calls use `method` in place of the IPrimitives setting (restored after);
+  // -1, the default (lower values become -1): the IPrimitives setting at the time of the call.
+  void SetCollisionMethod(int method);
   int GetCollisionMethod();
   void Info();
 
   // Pixel-exact collisions, 1 on collision. x, y (x1, y1): this sprite's position as SetPosition takes
   // it; x2, y2 the other sprite's; -1 takes the position of the last Draw. `other` is a whole picture
   // whose pixel (0, 0) lies at otherrect's x, y (w, h its size there): one tile of a tileset is cut out
-  // into a picture of its own first.
+  // into a picture of its own first. `debug` outlines both boxes (blue) and the overlap (red) on the
+  // screen at once, as IPrimitives->PixelCollision does.
   int Collision(SDL_Surface* other, const SDL_Rect* otherrect, short x, short y, unsigned char debug);
   int Collision(Yandorix_CSprite* other, short x1, short y1, short x2, short y2, unsigned char debug);
 

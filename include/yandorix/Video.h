@@ -14,12 +14,15 @@ class YDX_API Yandorix_IVideo {
   // Plays `file` and returns when it ends, Escape or a quit event arrives, or the frame function
   // returns 0: 1 after playing, 0 when playback could not start (also while another one runs).
   // `sound` plays the movie's sound; `filter` smooths the picture.
-  // MPEG-1 system streams as SMPEG 0.4 reads them; it refuses some multiplexings other players accept.
+  // MPEG-1 system streams as SMPEG 0.4 reads them. What it cannot decode (MPEG-2 video, some
+  // multiplexings) may still return 1 having shown nothing: the log then has a Warning. SMPEG's own
+  // complaints go to standard output. The time system should be started first (it is kept up to date).
   // `file` is a path: a movie kept in an archive is written to a temporary file and played from there.
   int PlayMPEG(const char* file, char sound, char filter);
   // Size of the shown movie (0 = the movie's own); ignored during a playback; negatives become 0.
   void SetScale(int width, int height);
-  // Where the movie is shown; a negative coordinate centres it on the screen.
+  // Where the movie is shown; a negative x or y centres it on that axis ((-1, -1): in the middle). The
+  // centred place and the size are stored by the playback and kept for the next movie.
   void SetPosition(int x, int y);
   // Screen effect number applied to every frame (0 or 5: none).
   void SetFX(int effect);

@@ -56,6 +56,8 @@ class XTestGame : public InputTest {
       SDL_Event event;
       while (Yandorix.Update(&event)) {
         if (event.type == SDL_MOUSEBUTTONUP) releaseTicks.push_back(Yandorix_Ticks());
+        if (modeOnReturn && event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_RETURN)
+          Yandorix.RenderNeeded(modeOnReturn);
         if (stepMs) ydxtest::ManualClock::Advance(1);
       }
       keyActions += keyButton > 0 && IButton->Check() == keyButton;
@@ -82,6 +84,7 @@ class XTestGame : public InputTest {
   XTestInput x;
   int markers = 0, keyButton = -1, keyActions = 0, waiting = 0;
   bool gameReads = false;
+  int modeOnReturn = 0;   // the game's RenderNeeded when it gets a Return key event (0: none)
   std::string gameTyped;
   Uint32 stepMs = 0;
 };
@@ -134,7 +137,7 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
       // and runs each click's callback within a second of it, warning once that it fell behind.
       {"100 ms apart, in a game whose steps take 200 ms", clicks(100), 10, 200},
   };
-  const char kBehind[] = "logic frames are dropped so that the game still renders";
+  const char kBehind[] = "logic frames were dropped so that the game still renders";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     taps = 0;
@@ -261,28 +264,32 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
 
 // A typed key goes to whoever had the focus when it was polled: an input box the pointer was over keeps
 // it even once the pointer has left, and a game that reads keys gets what is typed elsewhere. A game's
-// own RenderNeeded(2) outlasts every box the pointer crosses.
+// own RenderNeeded(2) outlasts every box the pointer crosses, also one it asks for while a box is typed into.
 TEST_F(XTestGame, KeysGoToWhoeverHadTheFocusAndBoxesKeepTheRenderMode) {
   int left = Button(64, 100, 250, NULL), right = Button(64, 300, 250, NULL);
   for (int box : {left, right}) IButton->SetTextFont(box, Yandorix.ConGetFont());
-  Yandorix.RenderNeeded(2);   // as a game that repaints its whole screen does once
   const struct {
     const char* what;
     bool gameReads;
+    int before, onReturn;   // the game's render mode before the row, and what it asks for on Return
     Sequence play;
     const char *left, *right, *game;
   } rows[] = {
-      {"typed 5 ms apart on a box, the pointer leaving at once", false,
+      {"typed 5 ms apart on a box, the pointer leaving at once", false, 2, 0,
        [](XTestInput& in) { in.Move(140, 270, 20).Type("ab", 5).Move(560, 380); }, "ab", "", ""},
-      {"typed while the pointer crosses two boxes", false,
+      {"typed while the pointer crosses two boxes", false, 2, 0,
        [](XTestInput& in) { in.Move(140, 270, 20).Key("c", 5).Move(340, 270, 5).Key("d", 5).Move(560, 380, 5); },
        "c", "d", ""},
-      {"typed away from the boxes while the game reads keys", true,
+      {"typed away from the boxes while the game reads keys", true, 2, 0,
        [](XTestInput& in) { in.Move(560, 380, 20).Type("ef", 30).Move(140, 270, 5); }, "", "", "ef"},
+      {"a level name typed into a box, Return starting the level with RenderNeeded(2)", false, 0, 2,
+       [](XTestInput& in) { in.Move(140, 270, 20).Type("go", 5).Key("Return", 5).Move(560, 380, 5); }, "go", "", ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     gameReads = row.gameReads;
+    Yandorix.RenderNeeded(row.before);   // 2: as a game that repaints its whole screen does once
+    modeOnReturn = row.onReturn;
     gameTyped.clear();
     row.play(x);
     size_t expected = strlen(row.left) + strlen(row.right) + strlen(row.game);

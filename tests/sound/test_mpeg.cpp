@@ -82,6 +82,7 @@ TEST_F(MpegTest, GeneratedMovieShowsItsColourCentredOnTheScreen) {
   EXPECT_EQ(ScreenPixel(100, 50), SDL_MapRGB(Yandorix.screen->format, 0, 0, 0));   // outside the movie
   EXPECT_TRUE(Logged(" . [IVideo->Play()] Info: 320x240 video resolution.\n"));
   EXPECT_TRUE(Logged("system audio.\n"));
+  EXPECT_FALSE(Logged("without showing a single frame"));
 }
 
 TEST_F(MpegTest, EscapeQuitAndTheFrameFunctionStopThePlayback) {
@@ -159,12 +160,25 @@ TEST_F(MpegTest, EffectsFilterAndPlainVideoStreams) {
 
 TEST_F(MpegTest, FilesThatCannotPlayAreRefusedCleanly) {
   Save("audio.mpg", ydxsnd::MpegAudioOnly(10));
+  Save("headers.m1v", ydxsnd::MpegVideo(320, 240, 0, kY, kCb, kCr));
   Save("garbage.mpg", std::string(4000, '\x5A'));
   Save("empty.mpg", "");
   IVideo->SetFunction(Watch);
-  // No picture to show: with smoothing asked for there is no filter to replace.
-  EXPECT_EQ(IVideo->PlayMPEG("audio.mpg", 0, 1), 1);
-  EXPECT_EQ(seen.calls, 0);
+  // Files that play but show nothing say so; with smoothing asked for there is no filter to replace.
+  struct Blank {
+    const char* file;
+    const char* why;
+    int maxCalls;   // the turn that saw SMPEG stop may run the frame function
+  } blank[] = {{"audio.mpg", "the file holds no video stream", 0},
+               {"headers.m1v", "SMPEG decoded no picture from it", 1}};
+  for (const Blank& row : blank) {
+    seen = Seen();
+    EXPECT_EQ(IVideo->PlayMPEG(row.file, 0, 1), 1);
+    EXPECT_TRUE(Logged(std::string(" . [IVideo->Play(") + row.file + ",0,1)] Warning: the movie ended without "
+                       "showing a single frame (" + row.why + ").\n"));
+    EXPECT_LE(seen.calls, row.maxCalls);
+  }
+  seen = Seen();
   for (const char* file : {"garbage.mpg", "empty.mpg", "missing.mpg"}) {
     SCOPED_TRACE(file);
     EXPECT_EQ(IVideo->PlayMPEG(file, 0, 1), 0);
