@@ -69,6 +69,26 @@ void FreeSurfaces() {
 
 // One turn's events: the last key pressed, and whether Escape or a quit event asks to stop. The window
 // close is kept for the game.
+// What SMPEG, an MPEG-1 player, cannot play although the file is an MPEG or media file: it crashes on
+// DVD streams, shows nothing or a few frames of other MPEG-2 program and transport streams, and plays
+// MP4 files as an endless picture of noise. Such files are refused before SMPEG sees them; NULL when
+// the file's first bytes raise no objection.
+const char* KindSMPEGCannotPlay(const char* file) {
+  unsigned char head[400];
+  size_t got = 0;
+  if (FILE* f = fopen(file, "rb")) {
+    got = fread(head, 1, sizeof head, f);
+    fclose(f);
+  }
+  if (got >= 5 && !memcmp(head, "\0\0\1\xBA", 4) && (head[4] & 0xC0) == 0x40)
+    return "an MPEG-2 program stream (a DVD or VOB file); SMPEG plays MPEG-1 files only";
+  if (got >= 377 && head[0] == 0x47 && head[188] == 0x47 && head[376] == 0x47)
+    return "an MPEG transport stream; SMPEG plays MPEG-1 files only";
+  if (got >= 8 && !memcmp(head + 4, "ftyp", 4))
+    return "an MP4 or QuickTime file; SMPEG plays MPEG-1 files only";
+  return NULL;
+}
+
 int PollEvents(bool* stop, Yandorix_QuitKeeper* quit) {
   int key = 0;
   SDL_Event event;
@@ -133,6 +153,10 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   // SMPEG is told no sound of its own (the error lines name the call with what SMPEG was given).
   bool mixerRoute = sound && ISoundFX && ISoundFX->Initialized() == 1;
   int smpegSound = mixerRoute ? 0 : sound;
+  if (const char* kind = KindSMPEGCannotPlay(file)) {
+    ILogSystem.Msg(0, " . [IVideo->Play(%s,%d,%d)] Error: the file is %s.\n", file, smpegSound, filter, kind);
+    return 0;
+  }
   SMPEG_Info info;
   memset(&info, 0, sizeof info);
   SDL_ClearError();   // SDL's text then speaks of this start only, not of whatever failed before
