@@ -197,28 +197,30 @@ int NetOutgoing::Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Ui
   header_.Type = type;
   header_.Cmd = cmd;
   header_.Aux = aux;
-  wire_.reset();
+  block_.reset();
   if (size > kNetPayloadLimit) return kNetErrSize;
   if (!data) size = 0;
+  char* payload = NetAllocPayload(size);
+  if (!payload) return kNetErrPayload;
   header_.Size = size;
-  wire_.reset(new (std::nothrow) char[(size_t)kNetHeaderBytes + size]);
-  if (!wire_) {
-    header_.Size = 0;
-    return kNetErrPayload;
-  }
-  if (size) NetScrambleCopy(Wire() + kNetHeaderBytes, reinterpret_cast<const unsigned char*>(data), size);
+  block_ = std::make_shared<NetPayloadBlock>(payload);
+  if (size) NetScrambleCopy(reinterpret_cast<unsigned char*>(payload), reinterpret_cast<const unsigned char*>(data), size);
   payloadCRC_ = type != kNetSystem ? NetPayloadCRC(data, size) : 0;
   return 0;
 }
 
-void NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
+bool NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
   header_ = message;
   header_.Data = nullptr;
   // The check value held the header's CRC plus the payload's; what remains is the payload's.
   payloadCRC_ = mayHaveChanged ? NetPayloadCRC(message.Data, message.Size) : message.Check - NetHeaderCRC(message);
-  wire_.reset(message.Data ? message.Data - kNetHeaderBytes : new char[kNetHeaderBytes]);
-  if (message.Data) NetScramble(Wire() + kNetHeaderBytes, message.Size);
+  char* payload = message.Data ? message.Data : NetAllocPayload(0);
   message.Data = nullptr;
+  block_.reset();
+  if (!payload) return false;
+  block_ = std::make_shared<NetPayloadBlock>(payload);
+  NetScramble(reinterpret_cast<unsigned char*>(payload), header_.Size);
+  return true;
 }
 
 DataNet NetOutgoing::StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const {
@@ -235,19 +237,19 @@ DataNet NetOutgoing::StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned 
 }
 
 const unsigned char* NetOutgoing::Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent) {
-  if (!wire_) return nullptr;
+  if (!block_) return nullptr;
   DataNet header = StampHeader(cmd, tokens, Wire());
   if (sent) *sent = header;
   return Wire();
 }
 
 bool NetOutgoing::Frame(Uint8 cmd, NetTokenGenerator* tokens, NetFrame& frame) {
-  if (!wire_) return false;
+  if (!block_) return false;
   frame.header = StampHeader(cmd, tokens, frame.wireHeader);
   if (header_.Size)
-    frame.block = wire_;
+    frame.payload = block_;
   else
-    frame.block.reset();
+    frame.payload.reset();
   return true;
 }
 

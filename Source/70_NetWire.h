@@ -136,15 +136,27 @@ class NetReader {
   bool readInFull_ = false;
 };
 
+// The scrambled payload of one message going out (from NetAllocPayload, so a header fits before it),
+// shared by every recipient's frame. `queues` counts the send queues that hold it, so what it takes in
+// memory is counted once.
+struct NetPayloadBlock {
+  explicit NetPayloadBlock(char* payload) : data(payload) {}
+  ~NetPayloadBlock() { NetFreePayload(data); }
+  NetPayloadBlock(const NetPayloadBlock&) = delete;
+  NetPayloadBlock& operator=(const NetPayloadBlock&) = delete;
+  char* data;
+  Uint32 queues = 0;
+};
+
 // One message as one recipient gets it: its own scrambled header and the scrambled payload, which
 // every recipient of the message shares.
 struct NetFrame {
   DataNet header;                                // as sent: Aux and Check filled, Data NULL
   unsigned char wireHeader[kNetHeaderBytes] = {};
-  std::shared_ptr<const char[]> block;           // header room, then the payload; NULL without one
+  std::shared_ptr<NetPayloadBlock> payload;      // NULL without one
   size_t WireSize() const { return kNetHeaderBytes + header.Size; }
   const unsigned char* Payload() const {
-    return block ? reinterpret_cast<const unsigned char*>(block.get()) + kNetHeaderBytes : nullptr;
+    return payload ? reinterpret_cast<const unsigned char*>(payload->data) : nullptr;
   }
 };
 
@@ -156,8 +168,8 @@ class NetOutgoing {
   int Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
   // Takes over the payload of a received user message that passed its check value: it is scrambled
   // again where it lies, and its check value reused unless the payload may have been changed since.
-  // `message.Data` becomes NULL.
-  void Adopt(DataNet& message, bool mayHaveChanged);
+  // `message.Data` becomes NULL. False when there was no memory (the message is dropped).
+  bool Adopt(DataNet& message, bool mayHaveChanged);
   // The wire image for one recipient. A user message takes its token from `tokens`; `sent`, when given,
   // receives the header as sent (Aux and Check filled).
   const unsigned char* Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent = nullptr);
@@ -171,8 +183,8 @@ class NetOutgoing {
   DataNet StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const;
   DataNet header_;
   Uint32 payloadCRC_ = 0;
-  std::shared_ptr<char[]> wire_;   // header, then the scrambled payload
-  unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(wire_.get()); }
+  std::shared_ptr<NetPayloadBlock> block_;   // header room, then the scrambled payload
+  unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(block_->data) - kNetHeaderBytes; }
 };
 
 // Name payloads (login, joined, left): 1 to 16 bytes, the last one NUL, the name not empty.

@@ -124,6 +124,8 @@ int Yandorix_INetwork::Init(char outputs) {
     p->initialised = 1;
   }
   ClearTables(*p);
+  p->droppedIncoming.Reset();
+  p->failedSends.Reset();
   delete p->log;
   p->log = new Yandorix_ILogSystem();
   p->log->Init("Network.log", outputs, 2, "INetwork Debug Information", NULL, NULL, NULL);
@@ -167,6 +169,7 @@ void Yandorix_INetwork::Quit() {
   if (untaken)
     ILogSystem.Msg(2, " [INetwork::Quit] Info: %d DataNets were deleted before quit due to they were not handled.\n",
                    untaken);
+  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends}) limit->Flush(*p, true);
   ClearTables(*p);
   p->clientState = 0;
   p->serverState = 0;
@@ -230,6 +233,8 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
   }
   if (!error) {
     ClearServerTables(*p);
+    for (NetLogLimit* limit : {&p->refusedLogins, &p->failedConnections, &p->refusedMessages, &p->ignoredMessages})
+      limit->Reset();
     p->serverLimits = NetGetLimits();
     p->password = password;
     p->lastPingCycle = 0;
@@ -448,7 +453,8 @@ LoginOutcome AwaitLoginAnswer(sNetCore& core) {
       outcome = kLoginWaitFailed;
     } else if (ready > 0 && SDLNet_SocketReady(core.clientSocket)) {
       Uint32 unused = 0;
-      NetReader::Status status = NetPump(core.clientSocket, core.clientFd, core.clientReader, unused, 0);
+      NetReader::Status status =
+          NetPump(core.clientSocket, core.clientFd, core.clientReader, &core.clientInbox, unused, 0);
       if (status != NetReader::kNeedMore) outcome = status == NetReader::kComplete ? kLoginAnswered : kLoginBroken;
     }
     return outcome != kLoginNoAnswer;
@@ -540,6 +546,7 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
         snprintf(p->userName, sizeof p->userName, "%s", name);
         p->clientReader.Reset();
         p->clientReader.Configure(false, &p->clientTokens.receiving);
+        p->clientInbox.Clear();
         if (!NetClientSend(*p, kNetSystem, kNetLogin, (Sint16)(password & 0xFFFF), name, (Uint32)strlen(name) + 1))
           result = 9, text = "we can not send credentials, login failed.";
       }
@@ -617,10 +624,12 @@ int Yandorix_INetwork::SendData(const char* data, int size, char validate) {
     ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
     return 0;
   }
-  int sent = NetClientSend(*p, kNetUser, validate == 1 ? kNetValidate : kNetPlain, 0, data, (Uint32)size);
+  bool reported = false;
+  int sent = NetClientSend(*p, kNetUser, validate == 1 ? kNetValidate : kNetPlain, 0, data, (Uint32)size, &reported);
   long long total = (long long)size + kNetHeaderBytes;
   if (sent < total) {
-    ILogSystem.Msg(0, " [INetwork::SendData] Error: %d bytes were sent of a total of %lld\n", sent, total);
+    if (reported)   // a game may go on sending every frame: the failures are summed up once a second
+      ILogSystem.Msg(0, " [INetwork::SendData] Error: %d bytes were sent of a total of %lld\n", sent, total);
     return 0;
   }
   return 1;

@@ -309,9 +309,9 @@ TEST(Wire, QueueDropsWhenFullAndKeepsPayloadsUntilFreed) {
   EXPECT_EQ(queue->waiting, 511);
   EXPECT_EQ(queue->Clear(), 511);
   EXPECT_EQ(queue->waiting, 0);
-  // Payload bytes are bounded too, whatever the entry count.
+  // The memory payloads take is bounded too, whatever the entry count.
   DataNet big = message('@', '@', 0);
-  big.Size = (Uint32)NetQueue::kByteLimit;
+  big.Size = (Uint32)(NetQueue::kByteLimit - NetPayloadCost(0));
   EXPECT_TRUE(queue->Insert(big));
   DataNet more = message('@', '@', 1);
   EXPECT_FALSE(queue->Insert(more));
