@@ -20,9 +20,14 @@ namespace {
 const Uint32 kPassword = 0x3141;
 const size_t kKiB = 1024, kMiB = 1024 * 1024;
 
-// The sender's number and the message's sequence number lead the payload.
+// The sender's number and the message's sequence number lead the payload; a 4-byte payload holds the
+// sequence number of sender 0 alone.
 std::string Stamped(int sender, uint32_t sequence, size_t size) {
   std::string payload(size, 'f');
+  if (size == 4) {
+    memcpy(&payload[0], &sequence, 4);
+    return payload;
+  }
   payload[0] = (char)sender;
   memcpy(&payload[1], &sequence, 4);
   return payload;
@@ -78,8 +83,9 @@ struct Reader {
   }
   void Take(const std::string& payload) {
     uint32_t sequence = 0;
-    if (payload.size() >= 5) memcpy(&sequence, &payload[1], 4);
-    if (noticed || payload.size() < 5 || sequence != next[payload[0]]++) errors++;
+    char sender = payload.size() == 4 ? 0 : payload[0];
+    if (payload.size() >= 4) memcpy(&sequence, &payload[payload.size() == 4 ? 0 : 1], 4);
+    if (noticed || payload.size() < 4 || sequence != next[sender]++) errors++;
     relayed++;
   }
   std::map<char, uint32_t> next;   // by sender
@@ -305,4 +311,91 @@ TEST_F(NetTest, QuitLetsQueuedDataGoBeforeTheLogoutNotice) {
   QuitWithQueued(*this, 250, 32 * kKiB);
   ASSERT_EQ(INetwork->Init(2), 1);   // again after Quit
   QuitWithQueued(*this, 3, 4000000);   // a message in progress larger than a slow link takes in seconds
+}
+
+namespace {
+
+// A flood to a client that stopped reading, from a raw sender, in rounds that a reading client and the
+// host's own client (whose game reads nothing) take before the next. One limit is lowered; the stopped
+// client must go by it, with a line that gives what its waiting messages cost in memory.
+struct Flood {
+  const char* what;
+  size_t size;
+  int count, round;
+  std::function<void(NetLimits&)> lower;
+  const char* line;   // the stopped client's logout line, up to its figures
+};
+
+// Counts the occurrences of `text` in `log`.
+int Occurrences(const std::string& log, const std::string& text) {
+  int count = 0;
+  for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) count++;
+  return count;
+}
+
+}  // namespace
+
+TEST_F(NetTest, FloodsOfAnySizeMeetTheLimitsByWhatTheyCost) {
+  const Flood floods[] = {
+      {"4-byte messages past the hard limit", 4, 200000, 500, [](NetLimits& l) { l.hardBytes = 2 * kMiB; },
+       "is too far behind ("},
+      {"1 KiB messages past the hard limit", kKiB, 8000, 100, [](NetLimits& l) { l.hardBytes = 4 * kMiB; },
+       "is too far behind ("},
+      {"1 MiB messages past the hard limit", kMiB, 24, 1, [](NetLimits& l) { l.hardBytes = 8 * kMiB; },
+       "is too far behind ("},
+      {"4-byte messages past the server's memory limit", 4, 200000, 500,
+       [](NetLimits& l) { l.totalBytes = 4 * kMiB; }, "is the furthest behind ("},
+  };
+  Uint32 start = SDL_GetTicks();
+  for (const Flood& flood : floods) {
+    SCOPED_TRACE(flood.what);
+    NetLimits lowered;
+    flood.lower(lowered);
+    NetSetLimits(lowered);
+    uint16_t port = StartServer(kPassword);
+    ASSERT_NE(port, 0);
+    Readers reader, stopped;
+    ASSERT_TRUE(JoinAll(port, {Pace{0, -1}}, "reader", reader));
+    ASSERT_TRUE(JoinAll(port, {Pace{0, 0}}, "stopped", stopped));
+    ASSERT_EQ(INetwork->ConnectTo("127.0.0.1", port, "host", kPassword), 1);
+    RawClient sender;
+    ASSERT_TRUE(sender.Connect(port));
+    ASSERT_EQ(sender.Login("sender", kPassword), 1);
+    for (int sequence = 0; sequence < flood.count;) {
+      std::string wire;
+      for (int end = sequence + flood.round; sequence < end; sequence++) {
+        std::string payload = Stamped(0, (uint32_t)sequence, flood.size);
+        int16_t token = (int16_t)(sender.sending() & 0xFFFF);
+        wire += nettest::Scramble(nettest::Header('@', 'H', token, (uint32_t)payload.size(),
+                                                  nettest::CheckValue('@', 'H', token, payload)) + payload);
+      }
+      ASSERT_TRUE(sender.SendBytes(wire));
+      ASSERT_TRUE(WaitFor([&] { return AllHave(reader, sequence, false); })) << sequence;
+    }
+    const std::string line = std::string(" [INetwork Server] Warning: client 'stopped0' ") + flood.line;
+    ASSERT_TRUE(WaitFor([&] { return LogHas(line); }));
+    std::string log = ydxtest::LogText();
+    unsigned long long bytes = 0, messages = 0;
+    ASSERT_EQ(sscanf(log.c_str() + log.rfind(line) + line.size(), "%llu bytes in %llu messages", &bytes, &messages), 2);
+    // Each message counts its record in the queue and its payload's memory, not its bytes on the wire;
+    // a ping or two may wait among them.
+    const unsigned long long each = kNetFrameCost + NetPayloadCost((Uint32)flood.size);
+    EXPECT_LE(bytes, messages * each);
+    EXPECT_GE(bytes, (messages - 2) * each);
+    EXPECT_GT(bytes, messages * (flood.size + kNetHeaderBytes));
+    EXPECT_TRUE(WaitFor([] { return !LoggedIn("stopped0"); }));
+    EXPECT_TRUE(LoggedIn("reader0") && LoggedIn("sender")) << "only the client that stopped goes";
+    EXPECT_EQ(INetwork->IsClient(), 1) << "the host's client reads, though its game does not";
+    EXPECT_EQ(reader[0]->errors + reader[0]->client.badMessage, 0);
+    reader.clear();
+    stopped.clear();
+    StopServer();
+  }
+  // The host's client dropped what its game did not take, and said so in a line a second at most, and
+  // a last one as its connection ended.
+  std::string network = ydxtest::ReadFile("Network.log");
+  int lines = Occurrences(network, " [CLIENT] Warning: client has dropped an incoming ") +
+              Occurrences(network, " incoming DataNets dropped due to full queue in the last second, ");
+  EXPECT_GE(Occurrences(network, " incoming DataNets dropped due to full queue in the last second, "), 1);
+  EXPECT_LE(lines, (int)((SDL_GetTicks() - start) / 1000 + 1 + sizeof floods / sizeof floods[0]));
 }
