@@ -2,6 +2,8 @@
 // of whole messages. Nothing here touches a socket, so tests and fuzzers drive it directly.
 #include "70_NetWire.h"
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -99,13 +101,76 @@ Uint32 NetPayloadCRC(const char* data, Uint32 size) {
   return size && data ? Yandorix.CRC32(data, (int)size) : 0;
 }
 
+// ---- payload blocks ----
+
+// A block holds its size, room for a header, then the payload. Large blocks are kept when freed and
+// handed out again for payloads of about their size: fresh memory costs a page fault a page, which a
+// server relaying megabytes while a client that is behind holds the last ones would pay on every
+// message.
+namespace {
+
+const size_t kBlockHead = sizeof(Uint32) + kNetHeaderBytes;
+const size_t kKeptFrom = 64 << 10;    // blocks this large are kept...
+const size_t kKeptBytes = 64u << 20;  // ...this much at most: what one client that is behind may hold
+
+struct KeptBlocks {
+  std::mutex lock;
+  std::multimap<size_t, unsigned char*> bySize;
+  size_t bytes = 0;
+};
+KeptBlocks& Kept() {
+  static KeptBlocks* kept = new KeptBlocks();   // never destroyed: other threads may free payloads at exit
+  return *kept;
+}
+
+// A kept block of `bytes` to a fifth more, or NULL; `bytes` becomes its size.
+unsigned char* TakeKept(size_t& bytes) {
+  KeptBlocks& kept = Kept();
+  std::lock_guard<std::mutex> guard(kept.lock);
+  auto fit = kept.bySize.lower_bound(bytes);
+  if (fit == kept.bySize.end() || fit->first - bytes > bytes / 5) return nullptr;
+  unsigned char* block = fit->second;
+  bytes = fit->first;
+  kept.bytes -= bytes;
+  kept.bySize.erase(fit);
+  return block;
+}
+
+}  // namespace
+
 char* NetAllocPayload(Uint32 size) {
-  char* block = new (std::nothrow) char[(size_t)kNetHeaderBytes + size];
-  return block ? block + kNetHeaderBytes : nullptr;
+  size_t bytes = kBlockHead + size;
+  unsigned char* block = bytes >= kKeptFrom ? TakeKept(bytes) : nullptr;
+  if (!block) block = new (std::nothrow) unsigned char[bytes];
+  if (!block) return nullptr;
+  Uint32 stored = (Uint32)bytes;
+  memcpy(block, &stored, sizeof stored);
+  return reinterpret_cast<char*>(block + kBlockHead);
 }
 
 void NetFreePayload(char* data) {
-  if (data) delete[] (data - kNetHeaderBytes);
+  if (!data) return;
+  unsigned char* block = reinterpret_cast<unsigned char*>(data) - kBlockHead;
+  Uint32 bytes;
+  memcpy(&bytes, block, sizeof bytes);
+  if (bytes >= kKeptFrom) {
+    KeptBlocks& kept = Kept();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    if (kept.bytes + bytes <= kKeptBytes) {
+      kept.bySize.emplace(bytes, block);
+      kept.bytes += bytes;
+      return;
+    }
+  }
+  delete[] block;
+}
+
+void NetReleaseKeptPayloads() {
+  KeptBlocks& kept = Kept();
+  std::lock_guard<std::mutex> guard(kept.lock);
+  for (auto& entry : kept.bySize) delete[] entry.second;
+  kept.bySize.clear();
+  kept.bytes = 0;
 }
 
 // ---- reader ----
@@ -149,7 +214,7 @@ NetReader::Status NetReader::Advance(size_t count) {
     got_ = 0;
     char* payload = NetAllocPayload(header_.Size);
     if (!payload) return Failed(kNetErrPayload);
-    block_.reset(payload - kNetHeaderBytes);
+    payload_.reset(payload);
     phase_ = kPayload;
     return kNeedMore;
   }
@@ -170,13 +235,13 @@ NetReader::Status NetReader::Finish() {
 
 NetReader::Status NetReader::Fail() {
   if (phase_ == kDone) return errors_ ? kFailed : kComplete;
-  if (phase_ == kPayload) block_.reset();
+  if (phase_ == kPayload) payload_.reset();
   return Failed(phase_ == kHeader ? kNetErrHeader : kNetErrPayload);
 }
 
 DataNet NetReader::Take() {
   DataNet message = header_;
-  message.Data = phase_ == kDone && !errors_ && block_ ? block_.release() + kNetHeaderBytes : nullptr;
+  message.Data = phase_ == kDone && !errors_ ? payload_.release() : nullptr;
   Reset();
   return message;
 }
@@ -185,7 +250,7 @@ void NetReader::Reset() {
   phase_ = kHeader;
   got_ = 0;
   header_ = DataNet();
-  block_.reset();
+  payload_.reset();
   errors_ = 0;
   readInFull_ = false;
 }
@@ -204,7 +269,8 @@ int NetOutgoing::Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Ui
   if (!payload) return kNetErrPayload;
   header_.Size = size;
   block_ = std::make_shared<NetPayloadBlock>(payload);
-  if (size) NetScrambleCopy(reinterpret_cast<unsigned char*>(payload), reinterpret_cast<const unsigned char*>(data), size);
+  if (size)
+    NetScrambleCopy(reinterpret_cast<unsigned char*>(payload), reinterpret_cast<const unsigned char*>(data), size);
   payloadCRC_ = type != kNetSystem ? NetPayloadCRC(data, size) : 0;
   return 0;
 }

@@ -58,6 +58,11 @@ struct DataNet {
 // Payloads live behind room for a wire header, so a received message is relayed without a copy.
 char* NetAllocPayload(Uint32 size);   // NULL when there is no memory
 void NetFreePayload(char* data);      // NULL: nothing
+// Large payload blocks are kept when freed, for the next payloads of their size; this lets them go.
+void NetReleaseKeptPayloads();
+struct NetPayloadFree {
+  void operator()(char* data) const { NetFreePayload(data); }
+};
 
 // Token generators of one side of a connection: one for what it sends, one for what it receives.
 typedef std::mt19937 NetTokenGenerator;
@@ -130,8 +135,8 @@ class NetReader {
   size_t got_ = 0;
   unsigned char raw_[kNetHeaderBytes] = {};
   DataNet header_;
-  std::unique_ptr<char[]> block_;   // header room, then the payload
-  char* Payload() const { return block_ ? block_.get() + kNetHeaderBytes : nullptr; }
+  std::unique_ptr<char, NetPayloadFree> payload_;
+  char* Payload() const { return payload_.get(); }
   int errors_ = 0;
   bool readInFull_ = false;
 };

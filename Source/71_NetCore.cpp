@@ -512,11 +512,11 @@ int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended)
   switch (message.Cmd) {
     case kNetJoined:
       if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 1;
-      core.log->Msg(2, " [CLIENT] Client '%s' logged in.\n", name);
+      if (core.notices.Allow()) core.log->Msg(2, " [CLIENT] Client '%s' logged in.\n", name);
       return 0;
     case kNetQuit:
       if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 2;
-      core.log->Msg(2, " [CLIENT] Client '%s' logged out.\n", name);
+      if (core.notices.Allow()) core.log->Msg(2, " [CLIENT] Client '%s' logged out.\n", name);
       return 0;
     case kNetClose:
       core.log->Msg(2, " [CLIENT] Server send us kill signal.\n");
@@ -558,8 +558,7 @@ void Enqueue(sNetCore& core, DataNet& message) {
 }
 
 void FlushClientLines(sNetCore& core, bool now) {
-  core.droppedIncoming.Flush(core, now);
-  core.failedSends.Flush(core, now);
+  for (NetLogLimit* limit : {&core.droppedIncoming, &core.failedSends, &core.notices}) limit->Flush(core, now);
 }
 
 }  // namespace
@@ -585,7 +584,8 @@ int NetClientThread(void* argument) {
       ready = waited > 0 && SDLNet_SocketReady(core.clientSocket);
     }
     NetReader::Status status = NetReader::kNeedMore;
-    if (ready) status = NetPump(core.clientSocket, core.clientFd, reader, &core.clientInbox, deadline, core.clientStallMs);
+    if (ready)
+      status = NetPump(core.clientSocket, core.clientFd, reader, &core.clientInbox, deadline, core.clientStallMs);
     if (status == NetReader::kNeedMore && reader.Started() && NetPassed(deadline, NetWallTicks()))
       status = reader.Fail();   // a message that stalled half-way counts as a failed read
     if (status == NetReader::kNeedMore) continue;

@@ -28,11 +28,11 @@ enum : Uint32 {
 
 // What a waiting message costs in memory rather than on the wire. A queued frame costs its record and
 // its share of the queue's blocks; a payload (counted once, however many queues share it) its bytes,
-// the room for a header before them, the allocator's rounding and the record that shares it. Limits
-// count these, so a flood of tiny messages meets them as soon as a flood of large ones that takes the
-// same memory.
+// its block's head (size and room for a header), the allocator's rounding and the record that shares
+// it. Limits count these, so a flood of tiny messages meets them as soon as a flood of large ones that
+// takes the same memory.
 const Uint64 kNetFrameCost = sizeof(NetFrame) + 8;
-const Uint64 kNetPayloadOverhead = kNetHeaderBytes + 8 + 15 + 48;
+const Uint64 kNetPayloadOverhead = sizeof(Uint32) + kNetHeaderBytes + 8 + 15 + 48;
 inline Uint64 NetPayloadCost(Uint32 size) { return size + kNetPayloadOverhead; }
 
 // How far a client may fall behind before the server logs it out, how long a connection may make no
@@ -296,6 +296,9 @@ struct sNetCore {
   NetLogLimit refusedMessages{" [INetwork Server] Warning: ", " [SERVER] Warning: ",
                               "clients logged out for what they sent", 2, 10};
   NetLogLimit ignoredMessages{nullptr, " [SERVER] Warning: ", "messages ignored", 2, 1};
+  NetLogLimit comings{" [INetwork Server] Info: ", " [SERVER] Info: ", "lines on logins and logouts", 2, 10};
+  NetLogLimit listRequests{nullptr, " [SERVER] Info: ", "client list requests", 2, 4};
+  NetLogLimit notices{nullptr, " [CLIENT] Info: ", "other clients logged in or out", 2, 10};
   NetLogLimit droppedIncoming{nullptr, " [CLIENT] Warning: ", "incoming DataNets dropped due to full queue", 2, 1};
   NetLogLimit failedSends{" [INetwork::SendData] Error: ", nullptr, "DataNets could not be sent", 0, 1};
 };

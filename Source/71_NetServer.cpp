@@ -163,7 +163,8 @@ void Logout(ServerPass& pass, int index, bool notice) {
   char name[kNetNameBytes];
   memcpy(name, peer->name, sizeof name);
   Retire(core, std::move(peer), notice);
-  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
+  if (core.comings.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
   pass.setDirty = true;
   SendSystem(core, kNetQuit, name, (Uint32)strlen(name) + 1, -1, -1);
 }
@@ -354,8 +355,8 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
       if (code == 2 && core.refusedLogins.Allow())
         ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': duplicated client name.\n", name);
       if (code == 3 && core.refusedLogins.Allow())
-        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': server can not add more client (limit:%d).\n",
-                       name, (int)kNetMaxClients);
+        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': server can not add more client "
+                          "(limit:%d).\n", name, (int)kNetMaxClients);
     }
   }
   if (code >= 0) {
@@ -378,7 +379,8 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
     core.numClients++;
   }
   pass.setDirty = true;
-  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged in, it's using socket 0x%x.\n", name,
+  if (core.comings.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged in, it's using socket 0x%x.\n", name,
                  (unsigned)(uintptr_t)socket);
 
   core.seedGenerator.seed(Yandorix_Ticks());
@@ -471,6 +473,7 @@ void Relay(sNetCore& core, int sender, DataNet& message, Uint8 toSender, Uint8 t
   if (toOthers) SendToClients(core, relay, toOthers, -1, sender);
 }
 
+// Answers a client list request. A client can ask with every message: the lines are limited as such.
 void ClientsInfo(sNetCore& core, int sender) {
   sClientInfo list[kNetMaxClients];
   int count;
@@ -479,7 +482,10 @@ void ClientsInfo(sNetCore& core, int sender) {
     count = NetBuildClientList(core, core.list);
     memcpy(list, core.list, sizeof list);
   }
-  for (int i = 0; i < count; i++)
+  bool report = core.listRequests.Allow();
+  if (report)
+    core.log->Msg(2, " [SERVER] Client '%s' has requested a CLIENTS INFO signal.\n", core.slots[sender]->name);
+  for (int i = 0; report && i < count; i++)
     core.log->Msg(2, " [SERVER] '%s' - IP '%d.%d.%d.%d' - Current %dms - Average %dms.\n", list[i].name,
                   list[i].ip >> 24, (list[i].ip >> 16) & 255, (list[i].ip >> 8) & 255, list[i].ip & 255, list[i].ping,
                   list[i].avgping);
@@ -549,7 +555,8 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
   if (message.Type != kNetSystem) return Refused(pass, sender, "a message of unknown kind", message);
   switch (message.Cmd) {
     case kNetQuit:
-      core.log->Msg(2, " [SERVER] Client '%s' has requested a QUIT CLIENT signal.\n", peer.name);
+      if (core.comings.Allow())
+        core.log->Msg(2, " [SERVER] Client '%s' has requested a QUIT CLIENT signal.\n", peer.name);
       Logout(pass, sender, true);
       break;
     case kNetClose:
@@ -557,7 +564,6 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
       pass.closeRequested = true;
       break;
     case kNetClients:
-      core.log->Msg(2, " [SERVER] Client '%s' has requested a CLIENTS INFO signal.\n", peer.name);
       ClientsInfo(core, sender);
       break;
     case kNetPing:
@@ -585,6 +591,7 @@ void ReportReadEnd(sNetCore& core, const NetPeer& peer) {
   const NetReader& reader = peer.reader;
   if (NetEndedCleanly(reader)) {
     NetFinishRead(core, reader, kNetRoleServer, false);
+    if (!core.comings.Allow()) return;
     ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' closed its connection.\n", peer.name);
     core.log->Msg(2, " [SERVER] Info: client '%s' closed its connection.\n", peer.name);
     return;
@@ -629,7 +636,8 @@ bool ServeClient(ServerPass& pass, int index, Uint32 now) {
   bool ready = std::exchange(peer.readable, false) || (peer.inbox && peer.inbox->Held());
   for (Uint64 taken = 0; taken < kShareBytes && !pass.closeRequested && peer.LoggedIn();) {
     NetReader::Status status = NetReader::kNeedMore;
-    if (ready) status = NetPump(peer.socket, peer.fd, peer.reader, peer.inbox.get(), peer.deadline, core.serverLimits.stallMs);
+    if (ready)
+      status = NetPump(peer.socket, peer.fd, peer.reader, peer.inbox.get(), peer.deadline, core.serverLimits.stallMs);
     bool stalled = false, reported = false;
     if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now)) {
       stalled = true;
@@ -848,7 +856,8 @@ void DrainClosing(sNetCore& core) {
 }
 
 void FlushServerLines(sNetCore& core, bool now) {
-  for (NetLogLimit* limit : {&core.refusedLogins, &core.failedConnections, &core.refusedMessages, &core.ignoredMessages})
+  for (NetLogLimit* limit : {&core.refusedLogins, &core.failedConnections, &core.refusedMessages, &core.ignoredMessages,
+                             &core.comings, &core.listRequests})
     limit->Flush(core, now);
 }
 

@@ -124,8 +124,7 @@ int Yandorix_INetwork::Init(char outputs) {
     p->initialised = 1;
   }
   ClearTables(*p);
-  p->droppedIncoming.Reset();
-  p->failedSends.Reset();
+  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends, &p->notices}) limit->Reset();
   delete p->log;
   p->log = new Yandorix_ILogSystem();
   p->log->Init("Network.log", outputs, 2, "INetwork Debug Information", NULL, NULL, NULL);
@@ -169,8 +168,9 @@ void Yandorix_INetwork::Quit() {
   if (untaken)
     ILogSystem.Msg(2, " [INetwork::Quit] Info: %d DataNets were deleted before quit due to they were not handled.\n",
                    untaken);
-  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends}) limit->Flush(*p, true);
+  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends, &p->notices}) limit->Flush(*p, true);
   ClearTables(*p);
+  NetReleaseKeptPayloads();
   p->clientState = 0;
   p->serverState = 0;
   p->serverEverStarted = false;
@@ -233,7 +233,8 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
   }
   if (!error) {
     ClearServerTables(*p);
-    for (NetLogLimit* limit : {&p->refusedLogins, &p->failedConnections, &p->refusedMessages, &p->ignoredMessages})
+    for (NetLogLimit* limit : {&p->refusedLogins, &p->failedConnections, &p->refusedMessages, &p->ignoredMessages,
+                               &p->comings, &p->listRequests})
       limit->Reset();
     p->serverLimits = NetGetLimits();
     p->password = password;
