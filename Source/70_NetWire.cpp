@@ -1,7 +1,10 @@
 // The network's wire format: header layout, scrambling, check values, tokens, and the reader and writer
 // of whole messages. Nothing here touches a socket, so tests and fuzzers drive it directly.
 #include "70_NetWire.h"
+#include "01_Main.h"
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <new>
@@ -101,6 +104,19 @@ Uint32 NetPayloadCRC(const char* data, Uint32 size) {
   return size && data ? Yandorix.CRC32(data, (int)size) : 0;
 }
 
+// The plain bytes pass through a buffer that stays in the cache; each piece but the last is whole words.
+Uint32 NetScrambledPayloadCRC(const char* data, Uint32 size) {
+  if (!size || !data) return 0;
+  unsigned char plain[4096];
+  Uint32 crc = 0xFFFFFFFFu;
+  for (Uint32 at = 0; at < size; at += (Uint32)sizeof plain) {
+    size_t part = std::min<size_t>(sizeof plain, size - at);
+    NetScrambleCopy(plain, reinterpret_cast<const unsigned char*>(data) + at, part);
+    crc = Yandorix_CRCRunning(crc, plain, part);
+  }
+  return ~crc;
+}
+
 // ---- payload blocks ----
 
 // A block holds its size, room for a header, then the payload. Large blocks are kept when freed and
@@ -123,17 +139,28 @@ KeptBlocks& Kept() {
   return *kept;
 }
 
-// A kept block of `bytes` to a fifth more, or NULL; `bytes` becomes its size.
+// A kept block of `bytes` to a fifth more, or NULL; `bytes` becomes its size. When none fits, kept
+// blocks as large make room for the new one, so what is kept never adds to what the payloads took at
+// their most.
 unsigned char* TakeKept(size_t& bytes) {
   KeptBlocks& kept = Kept();
   std::lock_guard<std::mutex> guard(kept.lock);
   auto fit = kept.bySize.lower_bound(bytes);
-  if (fit == kept.bySize.end() || fit->first - bytes > bytes / 5) return nullptr;
-  unsigned char* block = fit->second;
-  bytes = fit->first;
-  kept.bytes -= bytes;
-  kept.bySize.erase(fit);
-  return block;
+  if (fit != kept.bySize.end() && fit->first - bytes <= bytes / 5) {
+    unsigned char* block = fit->second;
+    bytes = fit->first;
+    kept.bytes -= bytes;
+    kept.bySize.erase(fit);
+    return block;
+  }
+  for (size_t freed = 0; freed < bytes && !kept.bySize.empty();) {
+    auto largest = std::prev(kept.bySize.end());
+    freed += largest->first;
+    kept.bytes -= largest->first;
+    delete[] largest->second;
+    kept.bySize.erase(largest);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -218,7 +245,7 @@ NetReader::Status NetReader::Advance(size_t count) {
     phase_ = kPayload;
     return kNeedMore;
   }
-  NetScramble(reinterpret_cast<unsigned char*>(Payload()), header_.Size);
+  if (!keepScrambled_) NetScramble(reinterpret_cast<unsigned char*>(Payload()), header_.Size);
   return Finish();
 }
 
@@ -227,7 +254,9 @@ NetReader::Status NetReader::Finish() {
   phase_ = kDone;
   if (header_.Type != kNetSystem) {
     // The check value first; the token is drawn even when it failed, so both sides stay in step.
-    if (NetCheckValue(header_, Payload()) != header_.Check) errors_ |= kNetErrCheck;
+    Uint32 payloadCRC = keepScrambled_ ? NetScrambledPayloadCRC(Payload(), header_.Size)
+                                       : NetPayloadCRC(Payload(), header_.Size);
+    if (NetHeaderCRC(header_) + payloadCRC != header_.Check) errors_ |= kNetErrCheck;
     if (!tokens_ || NetNextToken(*tokens_) != (Uint16)header_.Aux) errors_ |= kNetErrToken;
   }
   return errors_ ? kFailed : kComplete;
@@ -275,7 +304,7 @@ int NetOutgoing::Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Ui
   return 0;
 }
 
-bool NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
+bool NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged, bool scrambled) {
   header_ = message;
   header_.Data = nullptr;
   // The check value held the header's CRC plus the payload's; what remains is the payload's.
@@ -285,7 +314,7 @@ bool NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
   block_.reset();
   if (!payload) return false;
   block_ = std::make_shared<NetPayloadBlock>(payload);
-  NetScramble(reinterpret_cast<unsigned char*>(payload), header_.Size);
+  if (!scrambled) NetScramble(reinterpret_cast<unsigned char*>(payload), header_.Size);
   return true;
 }
 

@@ -86,6 +86,8 @@ DataNet NetReadHeader(const unsigned char bytes[kNetHeaderBytes]);
 // Check value of a user message: CRC-32 of its header with Check 0, plus the payload's CRC-32.
 Uint32 NetHeaderCRC(const DataNet& header);
 Uint32 NetPayloadCRC(const char* data, Uint32 size);
+// The same of a payload still scrambled, which stays so.
+Uint32 NetScrambledPayloadCRC(const char* data, Uint32 size);
 inline Uint32 NetCheckValue(const DataNet& header, const char* data) {
   return NetHeaderCRC(header) + NetPayloadCRC(data, header.Size);
 }
@@ -98,9 +100,11 @@ class NetReader {
 
   // Before login only a login header of 1 to 16 payload bytes is taken; its payload is never read
   // otherwise. `tokens` draws the expected token of user messages (NULL: every user message fails).
-  void Configure(bool loginOnly, NetTokenGenerator* tokens) {
+  // With `keepScrambled` payloads are checked but handed over as they came (a relay sends them on so).
+  void Configure(bool loginOnly, NetTokenGenerator* tokens, bool keepScrambled = false) {
     loginOnly_ = loginOnly;
     tokens_ = tokens;
+    keepScrambled_ = keepScrambled;
   }
   size_t Wanted() const;
   unsigned char* Space();
@@ -129,7 +133,7 @@ class NetReader {
     phase_ = kDone;
     return kFailed;
   }
-  bool loginOnly_ = false;
+  bool loginOnly_ = false, keepScrambled_ = false;
   NetTokenGenerator* tokens_ = nullptr;
   Phase phase_ = kHeader;
   size_t got_ = 0;
@@ -171,10 +175,11 @@ class NetOutgoing {
  public:
   // 0, kNetErrSize (larger than the limit) or kNetErrPayload (no memory).
   int Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
-  // Takes over the payload of a received user message that passed its check value: it is scrambled
-  // again where it lies, and its check value reused unless the payload may have been changed since.
-  // `message.Data` becomes NULL. False when there was no memory (the message is dropped).
-  bool Adopt(DataNet& message, bool mayHaveChanged);
+  // Takes over the payload of a received user message that passed its check value: a plain one is
+  // scrambled again where it lies (`scrambled`: it still is), and its check value reused unless the
+  // payload may have been changed since. `message.Data` becomes NULL. False when there was no memory
+  // (the message is dropped).
+  bool Adopt(DataNet& message, bool mayHaveChanged, bool scrambled);
   // The wire image for one recipient. A user message takes its token from `tokens`; `sent`, when given,
   // receives the header as sent (Aux and Check filled).
   const unsigned char* Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent = nullptr);

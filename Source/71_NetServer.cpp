@@ -275,13 +275,16 @@ void HoldToHard(sNetCore& core, NetPeer& peer) {
   FallenBehind(core, peer, why, true);
 }
 
+void HoldToTotal(sNetCore& core);
+
 // Queues one message for one client; its socket takes it once the pass is over, with what else the
-// pass gave it.
+// pass gave it. The limits on memory hold as the queues grow, not only once a pass.
 void SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
   NetFrame frame;
   if (!message.Frame(cmd, &peer.tokens.sending, frame)) return;
   peer.outgoing.Push(std::move(frame));
   HoldToHard(core, peer);
+  if (core.held.Total() > core.serverLimits.totalBytes) HoldToTotal(core);
 }
 
 // One message to every client, to one slot only (`only` >= 0), or to all but `skip`. The message is
@@ -367,7 +370,7 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
   }
 
   memcpy(connection->name, name, sizeof name);
-  connection->reader.Configure(false, &connection->tokens.receiving);
+  connection->reader.Configure(false, &connection->tokens.receiving, true);   // relayed as they came
   connection->reader.Reset();
   connection->inbox.reset(new NetInbox());
   TCPsocket socket = connection->socket;
@@ -464,11 +467,12 @@ void ServePending(ServerPass& pass) {
 
 // ---- messages of logged-in clients ----
 
-// The payload is scrambled and its check value found once; each recipient costs only a header. The
-// callback may have changed the payload it was shown: then its check value is computed afresh.
+// The payload goes on as it came, scrambled, with the check value it came with; each recipient costs
+// only a header. A payload shown to the callback was made plain, and may have been changed: it is
+// scrambled again and its check value computed afresh.
 void Relay(sNetCore& core, int sender, DataNet& message, Uint8 toSender, Uint8 toOthers, bool shown) {
   NetOutgoing relay;
-  if (!relay.Adopt(message, shown)) return;
+  if (!relay.Adopt(message, shown, !shown)) return;
   if (toSender) SendToClients(core, relay, toSender, sender, -1);
   if (toOthers) SendToClients(core, relay, toOthers, -1, sender);
 }
@@ -517,6 +521,7 @@ void UserMessage(sNetCore& core, int sender, DataNet& message) {
   }
   int verdict = 1;
   if (message.Cmd == kNetValidate) {
+    NetScramble(reinterpret_cast<unsigned char*>(message.Data), message.Size);   // the callback sees it plain
     verdict = callback(message.Data, (int)message.Size);
     if (verdict == 0) {
       core.log->Msg(5, " [SERVER] Info: received data from '%s' was denied by CoreServer callback.\n", name);
@@ -630,7 +635,7 @@ NetReader::Status Stalled(sNetCore& core, NetPeer& peer, Uint32 now, bool& repor
 // than a share, so a client that floods the server holds up nobody. False when the client is gone (its
 // slot holds the next one).
 bool ServeClient(ServerPass& pass, int index, Uint32 now) {
-  const Uint64 kShareBytes = 256 << 10;
+  const Uint64 kShareBytes = 1 << 20;
   sNetCore& core = pass.core;
   NetPeer& peer = *core.slots[index];
   bool ready = std::exchange(peer.readable, false) || (peer.inbox && peer.inbox->Held());
