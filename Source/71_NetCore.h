@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <signal.h>
-#include <unordered_map>
 #include <vector>
 
 enum { kNetRoleClient = 0, kNetRoleServer = 1 };

@@ -104,6 +104,14 @@ uint64_t PeakBytes() {
 
 bool LogHas(const std::string& text) { return ydxtest::LogText().find(text) != std::string::npos; }
 
+// Starts a server under the default limits with `lower` applied; its port, 0 when it did not start.
+uint16_t StartLowered(NetTest& test, const std::function<void(NetLimits&)>& lower) {
+  NetLimits limits;
+  lower(limits);
+  NetSetLimits(limits);
+  return test.StartServer(kPassword);
+}
+
 typedef std::vector<std::unique_ptr<Reader>> Readers;
 
 // Readers logged in as `name` followed by their number; false when one could not log in.
@@ -234,10 +242,7 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
   };
   for (const Limit& limit : limits) {
     SCOPED_TRACE(limit.what);
-    NetLimits lowered;
-    limit.lower(lowered);
-    NetSetLimits(lowered);
-    uint16_t port = StartServer(kPassword);
+    uint16_t port = StartLowered(*this, limit.lower);
     ASSERT_NE(port, 0);
     Readers good, victim;
     ASSERT_TRUE(JoinAll(port, std::vector<Pace>((size_t)limit.goodClients, Pace{0, -1}), "good", good));
@@ -349,10 +354,7 @@ TEST_F(NetTest, FloodsOfAnySizeMeetTheLimitsByWhatTheyCost) {
   Uint32 start = SDL_GetTicks();
   for (const Flood& flood : floods) {
     SCOPED_TRACE(flood.what);
-    NetLimits lowered;
-    flood.lower(lowered);
-    NetSetLimits(lowered);
-    uint16_t port = StartServer(kPassword);
+    uint16_t port = StartLowered(*this, flood.lower);
     ASSERT_NE(port, 0);
     Readers reader, stopped;
     ASSERT_TRUE(JoinAll(port, {Pace{0, -1}}, "reader", reader));
