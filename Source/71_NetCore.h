@@ -289,13 +289,14 @@ struct sNetCore {
   bool pipeActionSaved = false;
 
   // Lines a peer can make repeat: the server's (counted from its start), then the client's (from Init).
-  // Per connection a few a second are written whole; per message one.
+  // Per connection some a second are written whole (logins and logouts, which a game makes in bursts
+  // as a round starts or ends, more); per message one.
   NetLogLimit refusedLogins{" [INetwork Server] Warning: ", nullptr, "logins refused", 2, 10};
   NetLogLimit failedConnections{" [INetwork Server] Warning: ", " [SERVER] Warning: ", "connections failed", 2, 10};
   NetLogLimit refusedMessages{" [INetwork Server] Warning: ", " [SERVER] Warning: ",
                               "clients logged out for what they sent", 2, 10};
   NetLogLimit ignoredMessages{nullptr, " [SERVER] Warning: ", "messages ignored", 2, 1};
-  NetLogLimit comings{" [INetwork Server] Info: ", " [SERVER] Info: ", "lines on logins and logouts", 2, 10};
+  NetLogLimit comings{" [INetwork Server] Info: ", " [SERVER] Info: ", "lines on logins and logouts", 2, 50};
   NetLogLimit listRequests{nullptr, " [SERVER] Info: ", "client list requests", 2, 4};
   NetLogLimit notices{nullptr, " [CLIENT] Info: ", "other clients logged in or out", 2, 10};
   NetLogLimit droppedIncoming{nullptr, " [CLIENT] Warning: ", "incoming DataNets dropped due to full queue", 2, 1};

@@ -48,20 +48,28 @@ class NetFaults : public NetTest {
 TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
   struct Case {
     const char* name;
-    std::function<std::string(RawClient&)> message;
+    std::function<std::string(RawClient&)> message;   // NULL: the client just closes its connection
+    const char* line;                                 // its logout line
   };
   const Case cases[] = {
       {"token", [](RawClient& c) {
          c.sending();   // one token skipped: as if a message had been lost
          int16_t token = (int16_t)(c.sending() & 0xFFFF);
          return nettest::Scramble(nettest::Header('@', 'H', token, 2, nettest::CheckValue('@', 'H', token, "hi")) + "hi");
-       }},
+       }, "Warning: client 'token' is logged out: it sent a message out of step (a bad token) (type 64, command 72, "
+          "14 bytes) (error 16).\n"},
       {"check", [](RawClient& c) {
          int16_t token = (int16_t)(c.sending() & 0xFFFF);
          return nettest::Scramble(nettest::Header('@', 'H', token, 2, 12345) + "hi");
-       }},
-      {"oversize", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0x400000 - 11, 0)); }},
-      {"wrapping", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0xFFFFFFF8u, 0)); }},
+       }, "Warning: client 'check' is logged out: it sent a message with a bad check value (type 64, command 72, "
+          "14 bytes) (error 8).\n"},
+      {"oversize", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0x400000 - 11, 0)); },
+       "Warning: client 'oversize' is logged out: it sent an oversized message (type 64, command 72, 4194305 bytes) "
+       "(error 2).\n"},
+      {"wrapping", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0xFFFFFFF8u, 0)); },
+       "Warning: client 'wrapping' is logged out: it sent an oversized message (type 64, command 72, 4294967300 "
+       "bytes) (error 2).\n"},
+      {"closes", nullptr, "Info: client 'closes' closed its connection.\n"},
   };
   for (const Case& c : cases) {
     RawClient sender;
@@ -69,14 +77,21 @@ TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
     ASSERT_EQ(sender.Login(c.name, kPassword), 1);
     RawMessage joined;
     ASSERT_TRUE(witness.ReadUntil(' ', '(', joined));
-    ASSERT_TRUE(sender.SendBytes(c.message(sender)));
-    EXPECT_TRUE(sender.ClosedWithin()) << c.name;
+    if (c.message) {
+      ASSERT_TRUE(sender.SendBytes(c.message(sender)));
+      EXPECT_TRUE(sender.ClosedWithin()) << c.name;
+    } else {
+      sender.Close();
+    }
     ExpectLeftAndServerAlive(c.name);
+    EXPECT_NE(ydxtest::LogText().find(std::string(" [INetwork Server] ") + c.line), std::string::npos) << c.name;
+    EXPECT_NE(ydxtest::ReadFile("Network.log").find(std::string(" [SERVER] ") + c.line), std::string::npos) << c.name;
   }
   std::string log = ydxtest::LogText();
   EXPECT_NE(log.find("Error(16): network connection failed!"), std::string::npos) << "token";
   EXPECT_NE(log.find("Error(8): network connection failed!"), std::string::npos) << "check value";
   EXPECT_NE(log.find("Error(2): network connection failed!"), std::string::npos) << "size";
+  EXPECT_EQ(log.find("Error(1): network connection failed!"), std::string::npos) << "a client that left is no error";
 }
 
 TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
