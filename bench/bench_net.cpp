@@ -1,7 +1,8 @@
 // Network speed: the server relaying 64 KiB and 1 MiB messages from one sender to three receivers on
 // loopback, against a plain TCP relay moving the same bytes in the same shape; the same 1 MiB relay
-// while a fourth client reads slowly, against the relay without it; and encoding and decoding one
-// 1 MiB message against memcpy and zlib's crc32 of the same bytes.
+// while a fourth client reads slowly, against the relay without it; encoding and decoding one 1 MiB
+// message against memcpy and zlib's crc32 of the same bytes; and the peak resident size and log bytes
+// of a server flooded with tiny messages for clients that stopped reading.
 #include "Ratio.h"
 #include "01_Main.h"
 #include "70_NetWire.h"
