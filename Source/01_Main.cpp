@@ -137,7 +137,6 @@ void Yandorix_Main::Quit() {
   SDL_Quit();
   p->mouseevents = sMouseEventStore();   // the buttons they were for are gone
   p->mousedown = p->mousemismatch = p->polledmouse = 0;   // and SDL's own mouse state with them
-  p->consolereading = 0;
   screen = NULL;   // the video surface went away with SDL, and the OpenGL back end with it
   p->isgl = 0;
   if (numtiles)

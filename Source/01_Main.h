@@ -18,16 +18,16 @@ enum { kXMLSlots = 10, kKeyTimes = 300, kKeyPresses = 64, kMouseEvents = 128 };
 // Keys a reader takes in one go at most: all that can wait, and a few held keys once each.
 enum { kKeysTakenAtOnce = kKeyPresses + 32 };
 
-// Who a typed key is kept for: whoever read keys when it was typed. A key pressed while nobody read is
-// the game's as far as its held repeat goes (GetKeyPressed polls held keys); the console's toggle key
-// belongs to nobody.
-enum { kReaderNobody = 0, kReaderGame = 1, kReaderConsole = 2, kReaderInputBox = 3 };
+// Who a typed key is for, decided when its event is polled: the open console, else the input box the
+// pointer is over (each box its own reader, kReaderBox + its layer slot), else the game while it reads
+// keys; nobody when none of them (the console's toggle key is nobody's either).
+enum { kReaderNobody = 0, kReaderGame = 1, kReaderConsole = 2, kReaderBox = 3 };
 
 // A key press seen as an event: the key, the modifiers it was pressed with, and its reader.
 struct sKeyPress {
   Uint16 key;
   Uint16 mod;
-  Uint8 reader;
+  Uint16 reader;
 };
 
 // Key presses waiting for their reader, oldest first, so a key tapped between two logic frames is
@@ -37,8 +37,7 @@ struct sKeyPressStore {
   sKeyPress presses[kKeyPresses];
   Uint8 count;
   Uint8 down[(SDLK_LAST + 7) / 8];      // keys down as the events tell: SDL's own repeats are no presses
-  Uint8 owner[SDLK_LAST];               // the reader the press of each key down went to: only it sees the key repeat
-  Uint8 handed;   // the newest press went to the caller in its event while nobody read: the game's for one pass
+  Uint16 owner[SDLK_LAST];              // the reader the press of each key down went to: only it sees the key repeat
 };
 
 // What a polled mouse event did. A reset (CleanUp) lets go of every press still followed.
@@ -98,13 +97,12 @@ struct sMainPrivate {
   Uint8 mousedown;                 // buttons down as the events Update polled tell
   Uint8 mousemismatch;             // buttons whose real state disagreed with those events at the last snapshot
   Uint8 polledmouse;               // buttons with a press or release Update polled since the last snapshot
-  Sint16 polledx, polledy;         // where the last mouse event the buttons were given happened
+  Sint16 polledx, polledy;         // the pointer as the mouse events polled so far leave it: the key focus
   sKeyPressStore keypresses;
   sMouseEventStore mouseevents;
   Uint32 appkeyread;               // the tick of the application's last GetKeyPressed
   Uint8 appreadskeys;              // the application has called GetKeyPressed
-  Uint8 consolereading;            // the console took typed keys when last looked at
-  Uint32 renders;                  // render frames the frame driver made (it counts on across a wrap)
+  Uint8 fellbehind;                // logic frames were dropped in this episode of slow logic steps (warned)
   SDL_Event frameevent;            // Update's own record when the caller passes none
   void (*eventwatch)(const SDL_Event& event);   // sees each event Update polls (NULL: none), so a
                                                 // wait that runs the frame loop sees Escape and quit
@@ -130,22 +128,17 @@ int SurfaceDiffersFromScreen(const SDL_Surface* surface);
 // 32-bit pattern. `buffer` holds at least 33 characters. Returns `buffer`.
 char* IntToBinaryText(int value, char* buffer);
 
-// Remembers a key press or release polled by Update, for GetKeyPressed: a press is kept only for the
-// reader taking keys when it is made (the open console, else an input box being typed into, else the
-// application when it called GetKeyPressed lately); `typed` false keeps no press and lets the key
-// repeat for nobody (the console's toggle key). A press that nobody reads but that Update hands the
-// caller in its record (`toCaller`) is kept for the game until the next Update pass.
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed = true, bool toCaller = false);
-// At the start of an Update pass: the press handed to the caller last pass stays only if the game reads.
-void Yandorix_EndHandedKey();
+// Remembers a key press or release polled by Update, for GetKeyPressed: the press is `reader`'s, it
+// waits for that reader when `kept`, and the key repeats only for that reader while it is held.
+void Yandorix_RememberKeyEvent(const SDL_Event& event, int reader, bool kept);
 // Forgets keys that are up in SDL's key array although no release reached Update (SDL refreshes the
 // array without events when the window regains focus); called at every snapshot.
 void Yandorix_SyncKeysDown(const Uint8* keystate);
-// Drops the presses waiting for `reader` (it stopped reading, or starts afresh).
+// Drops the presses waiting for `reader` (it stopped reading, or went away).
 void Yandorix_ForgetKeyPresses(int reader);
-// Drops what waits for readers that stopped reading: the application's window passed, no input box
-// was edited lately, the console closed. The console also starts with nothing waiting for it.
-void Yandorix_WatchKeyReaders();
+// Whether the game reads keys: it called GetKeyPressed in the last second, and at least within the
+// last two logic frames.
+bool Yandorix_GameReadsKeys();
 // GetKeyPressed for one reader: the presses kept for it, oldest first, then the held keys whose press
 // went to it (or that no polled press announced), each at most once per `delay` ms.
 int Yandorix_TypedKey(int reader, int delay);
@@ -158,8 +151,33 @@ Uint32 Yandorix_LogicFramesMs(int frames);
 // whether it covers the screen point (x, y) while it does.
 bool Yandorix_ConsoleTakesInput();
 bool Yandorix_ConsoleCovers(int x, int y);
-// Whether an input box took typed keys in the last Draw, and a Draw came in the last two renders.
-bool Yandorix_InputBoxEditing();
+// Whether a mouse press at (x, y) is the library's own: on the open console or the shown debug window.
+bool Yandorix_LibraryWindowAt(int x, int y);
+// The layer slot (layer x 32 + slot) of the input box that takes typed keys with the pointer at (x, y),
+// or -1: a box that takes input, the pointer strictly inside it.
+int Yandorix_InputBoxAt(int x, int y);
+// The button service's input step at a snapshot of the frame driver: judged from the polled mouse
+// events alone (IButton->Update called by the application judges its snapshot fields as well).
+void Yandorix_UpdateButtonsAtSnapshot();
+
+// Keeps the first window close polled by a wait that takes the events itself (a connect, a movie) and
+// puts it back on SDL's queue when the wait ends, so the game still sees it.
+class Yandorix_QuitKeeper {
+ public:
+  Yandorix_QuitKeeper() = default;
+  Yandorix_QuitKeeper(const Yandorix_QuitKeeper&) = delete;
+  Yandorix_QuitKeeper& operator=(const Yandorix_QuitKeeper&) = delete;
+  void Note(const SDL_Event& event) {
+    if (event.type == SDL_QUIT && !kept) kept = true, quit = event;
+  }
+  ~Yandorix_QuitKeeper() {
+    if (kept) SDL_PushEvent(&quit);
+  }
+
+ private:
+  bool kept = false;
+  SDL_Event quit;
+};
 
 // The mouse events Update polled, for the button service: records one, and hands out the oldest
 // (false when none is left).

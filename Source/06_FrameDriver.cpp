@@ -12,7 +12,12 @@ const Uint8 kFrameEvent = SDL_USEREVENT + 6;   // the record Update fills when i
 using ydxcon::kToggleKeyOff;
 using ydxcon::kInputLineOff;
 using ydxcon::kHidden;
+using ydxcon::kFadingIn;
 using ydxcon::kFadingOut;
+// A cycle whose logic steps have taken this long considers a render before it hands out more: a game
+// whose steps are slower than their budget still renders and answers clicks, running slower than real
+// time instead. Steps that keep up never take this long together, so their pacing stays as it was.
+const Uint32 kCatchUpMs = 250;
 
 void SetFrameEvent(SDL_Event* record) {
   memset(record, 0, sizeof *record);
@@ -109,10 +114,14 @@ static void RememberMouseButton(sMainPrivate* p, const SDL_MouseButtonEvent& eve
   }
 }
 
-// A press on the shown debug window (where it happened) is the window's, not the buttons' under it.
+// A press on the shown debug window (where it happened) drags it; it is not the buttons' under it.
 static bool DebugWindowCovers(sMainPrivate* p, int x, int y) {
   cDebugWO* debug = p->debugwindow;
   return debug && debug->isEnabled() && debug->isVisible() != 0 && InsideRect(debug->GetRect(), x, y);
+}
+
+bool Yandorix_LibraryWindowAt(int x, int y) {
+  return DebugWindowCovers(MainPrivate(), x, y) || Yandorix_ConsoleCovers(x, y);
 }
 
 static void MouseButtonUp(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
@@ -121,7 +130,7 @@ static void MouseButtonUp(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   RecordMouse(kMouseRelease, event.button, event.x, event.y, Yandorix_ConsoleCovers(event.x, event.y));
 }
 
-static void MouseButtonDown(Yandorix_Main& main, sMainPrivate* p, const SDL_MouseButtonEvent& event) {
+static void MouseButtonDown(sMainPrivate* p, const SDL_MouseButtonEvent& event) {
   if (event.button >= 1 && event.button <= 8 && (p->mousedown & SDL_BUTTON(event.button))) {
     // A second press of a button still down: its release never reached Update. It ends here.
     SDL_MouseButtonEvent release = event;
@@ -130,18 +139,45 @@ static void MouseButtonDown(Yandorix_Main& main, sMainPrivate* p, const SDL_Mous
     MouseButtonUp(p, release);
   }
   RememberMouseButton(p, event);
-  cDebugWO* debug = p->debugwindow;
-  if (debug && debug->isEnabled() && !p->dragging && InsideRect(debug->GetRect(), main.mousex, main.mousey)) {
+  // The drag starts where the press happened, however quickly the pointer got there.
+  bool onDebugWindow = DebugWindowCovers(p, event.x, event.y);
+  if (onDebugWindow && !p->dragging) {
     p->dragging = 1;
-    p->draglastx = main.mousex;
-    p->draglasty = main.mousey;
+    p->draglastx = event.x;
+    p->draglasty = event.y;
   }
-  RecordMouse(kMousePress, event.button, event.x, event.y,
-              DebugWindowCovers(p, event.x, event.y) || Yandorix_ConsoleCovers(event.x, event.y));
+  RecordMouse(kMousePress, event.button, event.x, event.y, onDebugWindow || Yandorix_ConsoleCovers(event.x, event.y));
+}
+
+// Who a key pressed now is for, decided as its event is polled: the open console owns what is typed;
+// else an input box the pointer is over as the mouse events polled so far leave it, so a key typed
+// just before the pointer leaves is still the box's; else the game. The press waits (`kept`) only
+// while the game reads keys, or when it goes on to the game in Update's record (a game that calls
+// GetKeyPressed when it gets a key event finds the key); a key nobody keeps still repeats for the game.
+static int KeyFocus(sMainPrivate* p, bool toCaller, bool* kept) {
+  *kept = true;
+  if (Yandorix_ConsoleTakesInput()) return kReaderConsole;
+  int box = Yandorix_InputBoxAt(p->polledx, p->polledy);
+  if (box >= 0) {
+    Yandorix.RenderNeeded(1);   // the box takes its keys when it is drawn
+    return kReaderBox + box;
+  }
+  *kept = toCaller || Yandorix_GameReadsKeys();
+  return kReaderGame;
+}
+
+// The toggle key opens a closed console and closes an open one; pressed again during a fade, it turns
+// the fade round.
+static void ToggleConsole(Yandorix_Main& main, sMainPrivate* p) {
+  int visible = main.ConisVisible();
+  if (visible == kFadingIn || visible == kFadingOut)
+    ydxcon::ReverseFade(p->console);
+  else
+    main.ConSetVisible(visible == 0);
 }
 
 // The console toggle key and the debug-window drag, applied to every event before anyone sees it; key
-// presses are remembered for GetKeyPressed, mouse events for the next snapshot and the buttons.
+// presses are remembered for their reader, mouse events for the next snapshot and the buttons.
 // `toCaller`: the event goes on into the caller's record.
 static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event& event, bool toCaller) {
   cDebugWO* debug = p->debugwindow;
@@ -149,28 +185,27 @@ static void ApplyBindings(Yandorix_Main& main, sMainPrivate* p, const SDL_Event&
     case SDL_KEYDOWN: {
       bool toggle = p->console && event.key.keysym.sym == SDLK_BACKQUOTE && !(event.key.keysym.mod & KMOD_SHIFT) &&
                     !(p->console->Features(-1) & kToggleKeyOff);
-      if (toggle) {
-        // Keys typed into the console before the key that closes it are the console's: it takes them first.
-        int visible = main.ConisVisible();
-        if (visible == 1 && Yandorix_ConsoleTakesInput()) ydxcon::TakeKeysBeforeClosing(p->console);
-        main.ConSetVisible(visible == 0);
-      }
-      // The toggle key is typed into nothing it opens or uncovers.
-      Yandorix_RememberKeyEvent(event, !toggle, toCaller);
+      bool kept = false;
+      int reader = kReaderNobody;   // the toggle key is typed into nothing it opens or uncovers
+      if (toggle)
+        ToggleConsole(main, p);
+      else
+        reader = KeyFocus(p, toCaller, &kept);
+      Yandorix_RememberKeyEvent(event, reader, kept);
       break;
     }
     case SDL_KEYUP:
-      Yandorix_RememberKeyEvent(event);
+      Yandorix_RememberKeyEvent(event, kReaderNobody, false);
       break;
     case SDL_MOUSEBUTTONDOWN:
-      MouseButtonDown(main, p, event.button);
+      MouseButtonDown(p, event.button);
       break;
     case SDL_MOUSEMOTION:
       if (debug && debug->isEnabled() && p->dragging) {
         const SDL_Rect* rect = debug->GetRect();
-        debug->Move((short)(rect->x + main.mousex - p->draglastx), (short)(rect->y + main.mousey - p->draglasty));
-        p->draglastx = main.mousex;
-        p->draglasty = main.mousey;
+        debug->Move((short)(rect->x + event.motion.x - p->draglastx), (short)(rect->y + event.motion.y - p->draglasty));
+        p->draglastx = event.motion.x;
+        p->draglasty = event.motion.y;
       }
       RecordMouse(kMouseMotion, 0, event.motion.x, event.motion.y, false);
       break;
@@ -211,7 +246,7 @@ static void ReconcileMouseButtons(Yandorix_Main& main, sMainPrivate* p, Uint8 re
     event.x = (Uint16)main.mousex;
     event.y = (Uint16)main.mousey;
     if (down)
-      MouseButtonDown(main, p, event);
+      MouseButtonDown(p, event);
     else
       MouseButtonUp(p, event);
   }
@@ -240,10 +275,22 @@ static void TakeSnapshot(Yandorix_Main& main, sMainPrivate* p) {
   p->pressedmouse = p->polledmouse = 0;   // shown in this snapshot; a press made up there is down now anyway
   p->keystate = SDL_GetKeyState(NULL);
   Yandorix_SyncKeysDown(p->keystate);
-  Yandorix_WatchKeyReaders();
-  IButton->Update();
+  if (!Yandorix_GameReadsKeys()) Yandorix_ForgetKeyPresses(kReaderGame);   // a game that starts to read gets no old keys
+  Yandorix_UpdateButtonsAtSnapshot();
   if (p->console) p->console->Update();
   if (p->debugwindow) p->debugwindow->Update();
+}
+
+// Logic steps took kCatchUpMs in this cycle and frames are still due: they are dropped from the
+// accumulator, so the cycle goes on to a render. Warns once in each episode of slow steps.
+static void DropBacklog(sMainPrivate* p, int logicRate) {
+  if (!p->fellbehind)
+    ILogSystem.Msg(2, " . [Yandorix.Update()] Warning: the logic steps take longer than %d logic frames a second "
+                      "allow; logic frames are dropped so that the game still renders, and it runs slower than real "
+                      "time.\n", logicRate);
+  p->fellbehind = 1;
+  p->frameincrement -= (float)p->pendinglogic;
+  p->pendinglogic = 0;
 }
 
 // Hands out the logic frames due in this cycle: true when one is handed out now (Update returns 0).
@@ -253,6 +300,9 @@ static bool LogicFrameDue(Yandorix_Main& main, sMainPrivate* p, int logicRate) {
     p->frametime = (float)(Elapsed(p->cycletick, p->prevcycletick) * 0.001);
     p->frameincrement = logicRate * p->frametime;
     p->pendinglogic = (int)std::floor(p->logicaccum + p->frameincrement) - (int)std::floor(p->logicaccum);
+    if (p->pendinglogic <= 1) p->fellbehind = 0;   // caught up: the episode of slow steps is over
+  } else if (p->pendinglogic > 0 && Elapsed((Uint32)ITimeSystem->GetTimeNow(), p->cycletick) >= (Sint32)kCatchUpMs) {
+    DropBacklog(p, logicRate);
   }
   if (p->pendinglogic > 0) {
     p->pendinglogic--;
@@ -268,7 +318,9 @@ static bool LogicFrameDue(Yandorix_Main& main, sMainPrivate* p, int logicRate) {
 static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
   *increment = 0;
   if (renderRate <= 0) return true;
-  p->rendertick = (Uint32)ITimeSystem->GetTime();
+  // The time system's reading dates from the end of the last pass: after logic steps it is read afresh,
+  // so steps that took long do not hold the render back for another cycle.
+  p->rendertick = (Uint32)(p->logicstate == 1 ? ITimeSystem->GetTimeNow() : ITimeSystem->GetTime());
   if ((Sint32)(p->rendertick - p->prevrendertick) < 0) p->prevrendertick = p->rendertick;
   float frametime = (float)(Elapsed(p->rendertick, p->prevrendertick) * 0.001);
   *increment = renderRate * frametime;
@@ -276,7 +328,6 @@ static bool RenderFrameDue(sMainPrivate* p, int renderRate, float* increment) {
 }
 
 static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record) {
-  p->renders++;
   if (p->rendercallback) {
     p->rendercallback(p->logicstate == 1 ? 1 : 0);
     p->logicstate = 2;
@@ -295,7 +346,6 @@ static void RenderFrame(Yandorix_Main& main, sMainPrivate* p, SDL_Event* record)
 
 int Yandorix_Main::Update(SDL_Event* event) {
   SDL_Event* record = event ? event : &p->frameevent;
-  Yandorix_EndHandedKey();
   if (SDL_PollEvent(record)) {
     if (p->eventwatch) p->eventwatch(*record);
     ApplyBindings(*this, p, *record, event != NULL);
@@ -360,6 +410,7 @@ void Yandorix_Main::CleanUp() {
   p->logicaccum = 0;
   p->rendertick = p->prevrendertick = 0;
   p->renderaccum = 0;
+  p->fellbehind = 0;
 }
 
 void Yandorix_Main::SetRenderCallback(void (*callback)(int)) { p->rendercallback = callback; }

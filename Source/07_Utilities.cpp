@@ -6,6 +6,7 @@
 #include "glSDL.h"
 #include <SDL_mixer.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -296,9 +297,9 @@ char* Yandorix_Main::GetKeyName(int key) {
 // A key tapped between two snapshots never shows in SDL's key array, and two keys held at once come out
 // of it in key-code order. So the presses Update polls wait here, with their own modifiers, until
 // GetKeyPressed hands them out; only then does a key still held repeat from the key array. A press is
-// kept only for the reader taking keys when it is made, and only while that reader goes on reading:
-// keys typed for the game never surface in a console or an input box that opens afterwards, and keys
-// typed for a reader that stopped never surface anywhere later.
+// kept only for the reader that had the focus when it was polled (the frame driver decides): keys typed
+// for the game never surface in a console or an input box that opens afterwards, and a key typed into
+// a box or the console is that reader's even once the pointer left or the console closed.
 
 namespace {
 
@@ -330,20 +331,6 @@ bool TakePress(sKeyPressStore* store, int reader, sKeyPress* press) {
   return false;
 }
 
-bool GameReads(const sMainPrivate* p) {
-  if (!p->appreadskeys) return false;
-  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
-  return Yandorix_Ticks() - p->appkeyread <= window;
-}
-
-// The reader a key pressed now is for: the open console owns what is typed, an input box being typed
-// into comes next, then the game.
-int ActiveReader(const sMainPrivate* p) {
-  if (p->consolereading) return kReaderConsole;
-  if (Yandorix_InputBoxEditing()) return kReaderInputBox;
-  return GameReads(p) ? kReaderGame : kReaderNobody;
-}
-
 // Whether SDL's queue still holds a press of `key` that Update has not polled: the key array already
 // shows such a key down, but its press is typed from the store once polled, not twice. SDL's queue is
 // looked at once per call, and only when a held key is about to be reported.
@@ -364,19 +351,16 @@ class UnpolledPresses {
 
 }  // namespace
 
-void Yandorix_WatchKeyReaders() {
-  sMainPrivate* p = MainPrivate();
-  bool console = Yandorix_ConsoleTakesInput();
-  if (console != (p->consolereading != 0)) Yandorix_ForgetKeyPresses(kReaderConsole);
-  p->consolereading = console;
-  if (!Yandorix_InputBoxEditing()) Yandorix_ForgetKeyPresses(kReaderInputBox);
-  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
+bool Yandorix_GameReadsKeys() {
+  const sMainPrivate* p = MainPrivate();
+  if (!p->appreadskeys) return false;
+  Uint32 window = std::max(kGameReadMs, Yandorix_LogicFramesMs(2));
+  return Yandorix_Ticks() - p->appkeyread <= window;
 }
 
-void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller) {
+void Yandorix_RememberKeyEvent(const SDL_Event& event, int reader, bool kept) {
   if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
-  sMainPrivate* p = MainPrivate();
-  sKeyPressStore* store = &p->keypresses;
+  sKeyPressStore* store = &MainPrivate()->keypresses;
   int key = event.key.keysym.sym;
   if (key <= 0 || key >= SDLK_LAST) return;
   if (event.type == SDL_KEYUP) {
@@ -388,26 +372,11 @@ void Yandorix_RememberKeyEvent(const SDL_Event& event, bool typed, bool toCaller
   SDL_GetKeyRepeat(&repeatDelay, &repeatInterval);
   bool repeat = repeatDelay > 0 && KeyDown(*store, key);
   SetKeyDown(store, key, true);
-  Yandorix_WatchKeyReaders();
   if (key < kFirstTypedKey || key > kLastTypedKey || repeat) return;
-  int reader = typed ? ActiveReader(p) : kReaderNobody;
-  store->owner[key] = (Uint8)(typed && reader == kReaderNobody ? kReaderGame : reader);
-  if (reader == kReaderNobody && typed && toCaller) {
-    // A game that asks GetKeyPressed when Update hands it a key event finds the key.
-    reader = kReaderGame;
-    store->handed = 1;
-  }
-  if (reader == kReaderNobody) return;
+  store->owner[key] = (Uint16)reader;
+  if (!kept || reader == kReaderNobody) return;
   if (store->count == kKeyPresses) RemovePress(store, 0);
-  store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint8)reader};
-}
-
-void Yandorix_EndHandedKey() {
-  sMainPrivate* p = MainPrivate();
-  if (!p->keypresses.handed) return;
-  p->keypresses.handed = 0;
-  // Nothing else waited for the game when the press was handed: it was not reading.
-  if (!GameReads(p)) Yandorix_ForgetKeyPresses(kReaderGame);
+  store->presses[store->count++] = sKeyPress{(Uint16)key, (Uint16)event.key.keysym.mod, (Uint16)reader};
 }
 
 void Yandorix_SyncKeysDown(const Uint8* keystate) {
@@ -643,14 +612,23 @@ char* IntToBinaryText(int value, char* buffer) {
 
 // ---- Directories ----
 
-// Creates one directory of a path being built; true when it exists as a directory afterwards.
-static bool EnsureDirectory(const std::string& path) {
+// Makes one folder of a path being built; true when it is a folder afterwards, else `reason` says why.
+static bool EnsureDirectory(const std::string& path, std::string* reason) {
   struct stat info;
-  if (ydxplat::Stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  if (ydxplat::Stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return true;
+    *reason = "a file of that name is in the way";
+    return false;
+  }
   if (ydxplat::MakeDir(path.c_str()) == 0) return true;
-  return ydxplat::Stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);   // made by someone else meanwhile
+  int error = errno;
+  if (ydxplat::Stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;   // made by someone else meanwhile
+  *reason = strerror(error);
+  return false;
 }
 
+// The last name of the path is a file name and is not made: every caller in the library passes the
+// path of a file it is about to write. A game that wants the last name made too ends the path with '/'.
 int Yandorix_Main::MakeDirectory(const char* path) {
   if (!path || !*path) return 0;
   std::string directory = ydxplat::SplitPath(path).dir;
@@ -664,7 +642,12 @@ int Yandorix_Main::MakeDirectory(const char* path) {
     std::string prefix = directory.substr(0, slash);
     start = slash + 1;
     if (prefix.empty() || prefix.back() == '/') continue;   // the root, or a doubled separator
-    if (!EnsureDirectory(prefix)) return 0;
+    std::string reason;
+    if (!EnsureDirectory(prefix, &reason)) {
+      ILogSystem.Msg(0, " . [Yandorix.MakeDirectory('%s')] Error: the folder '%s' could not be made: %s.\n", path,
+                     prefix.c_str(), reason.c_str());
+      return 0;
+    }
   }
   return 1;
 }

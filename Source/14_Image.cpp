@@ -593,16 +593,17 @@ void PngReadData(png_structp png, png_bytep data, png_size_t length) {
   if (length > INT_MAX || SDL_RWread(src, data, 1, (int)length) != (int)length) png_error(png, "Read error");
 }
 
-// A tRNS sample value as the 8-bit value the decoded image carries.
+// A tRNS sample value of 8 bits or fewer as the 8-bit value the decoded image carries.
 Uint8 EightBitSample(png_uint_16 value, int bitDepth) {
-  if (bitDepth == 16) return (Uint8)(value >> 8);   // what stripping to 8 bits keeps
   if (bitDepth == 8) return (Uint8)value;
   int top = (1 << bitDepth) - 1;
   return (Uint8)((std::min<int>(value, top) * 255) / top);   // what gray expansion makes of it
 }
 
 // The transparency chunk: one fully transparent palette entry becomes the key, any other palette
-// transparency an alpha channel, and a grey or RGB chunk the key colour.
+// transparency an alpha channel, and a grey or RGB chunk the key colour. A 16-bit colour is compared
+// at full depth and becomes an alpha channel: cut to 8 bits, pixels that differ from it only in their
+// low bytes would match it too.
 sPngKey TransparencyOf(png_structp png, png_infop info, int colorType, int bitDepth) {
   sPngKey key = {0, 0, 0, 0, 0};
   if (!png_get_valid(png, info, PNG_INFO_tRNS)) return key;
@@ -618,6 +619,9 @@ sPngKey TransparencyOf(png_structp png, png_infop info, int colorType, int bitDe
     }
     if (transparent >= 0 && others == 0) key = {1, transparent, 0, 0, 0};
     else png_set_expand(png);
+  } else if (colour && bitDepth == 16) {
+    png_set_tRNS_to_alpha(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY) png_set_gray_to_rgb(png);
   } else if (colour && colorType == PNG_COLOR_TYPE_GRAY) {
     Uint8 grey = EightBitSample(colour->gray, bitDepth);
     key = {2, 0, grey, grey, grey};
@@ -759,6 +763,7 @@ struct sPngWrite {
   int paletteSize;
   png_bytep transparency;
   int transparencySize;
+  const png_color_16* keyColour;   // a truecolour surface's key, written as its transparent colour
   const char* error;
 };
 
@@ -828,6 +833,7 @@ bool WritePngBody(sPngWrite* job) {
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (job->palette) png_set_PLTE(png, info, job->palette, job->paletteSize);
   if (job->transparency) png_set_tRNS(png, info, job->transparency, job->transparencySize, NULL);
+  if (job->keyColour && colorType == PNG_COLOR_TYPE_RGB) png_set_tRNS(png, info, NULL, 0, const_cast<png_color_16*>(job->keyColour));
   png_write_info(png, info);
   png_write_image(png, job->rows);
   png_write_end(png, NULL);
@@ -861,11 +867,12 @@ bool PreparePalette(sPngWrite* job) {
   return true;
 }
 
-bool EncodeLockedPNG(SDL_Surface* s, int level, std::vector<Uint8>* out) {
+bool EncodeLockedPNG(SDL_Surface* s, int level, const png_color_16* keyColour, std::vector<Uint8>* out) {
   sPngWrite job;
   std::memset(&job, 0, sizeof job);
   job.surface = s;
   job.level = level;
+  job.keyColour = keyColour;
   job.out = out;
   job.error = "Couldn't write the PNG file";
   bool ok = false;
@@ -886,6 +893,28 @@ bool EncodeLockedPNG(SDL_Surface* s, int level, std::vector<Uint8>* out) {
   return ok;
 }
 
+// The colour key of a truecolour surface without an alpha channel as the RGB colour the written
+// pixels carry: the key pixel goes through the conversion the picture goes through.
+bool KeyColourAsWritten(SDL_Surface* s, png_color_16* colour) {
+  const SDL_PixelFormat* f = s->format;
+  if (!(s->flags & SDL_SRCCOLORKEY) || f->BytesPerPixel == 1 || f->Amask) return false;
+  SDL_Surface* key = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, 0);
+  if (!key) return false;
+  ydxpix::WriteUnchecked(key, 0, 0, f->colorkey);   // a new software surface needs no lock
+  SDL_Surface* rgb = WritesStraight(key->format) ? NULL : RGBCopyOf(key);
+  bool converted = rgb || WritesStraight(key->format);
+  if (converted) {
+    const Uint8* pixel = static_cast<const Uint8*>((rgb ? rgb : key)->pixels);
+    std::memset(colour, 0, sizeof *colour);
+    colour->red = pixel[0];
+    colour->green = pixel[1];
+    colour->blue = pixel[2];
+  }
+  if (rgb) SDL_FreeSurface(rgb);
+  SDL_FreeSurface(key);
+  return converted;
+}
+
 }  // namespace
 
 bool ydximg::EncodePNG(SDL_Surface* surface, int level, std::vector<Uint8>* out) {
@@ -893,12 +922,14 @@ bool ydximg::EncodePNG(SDL_Surface* surface, int level, std::vector<Uint8>* out)
     SDL_SetError("surface is null");
     return false;
   }
+  png_color_16 keyColour;
+  bool keyed = KeyColourAsWritten(surface, &keyColour);
   SDL_Surface* rgb = WritesStraight(surface->format) ? NULL : RGBCopyOf(surface);
   SDL_Surface* rowsFrom = rgb ? rgb : surface;
   if (!rgb && !WritesStraight(surface->format)) return false;
   bool ok = false;
   if (ydxpix::LockForAccess(rowsFrom)) {   // also decodes an RLE surface
-    ok = EncodeLockedPNG(rowsFrom, level, out);
+    ok = EncodeLockedPNG(rowsFrom, level, keyed ? &keyColour : NULL, out);
     ydxpix::UnlockAfterAccess(rowsFrom);
   }
   if (rgb) SDL_FreeSurface(rgb);

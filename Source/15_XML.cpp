@@ -1,6 +1,7 @@
 // XML documents behind handles 1..10: open from files and archive "FILE" blocks, walk the elements with
 // a cursor, edit names, attributes, texts and comments, save to files and archive blocks. TinyXML
-// parses, holds and prints the documents; outside bytes are checked here before it sees them.
+// parses, holds and prints the documents; outside bytes are made UTF-8 and checked (15_XMLScan.cpp)
+// before it sees them, and what it prints is kept well-formed.
 #include "15_XML.h"
 #include "00_Platform.h"
 #include "01_Main.h"
@@ -14,12 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <strings.h>
 #include <utility>
 #include <vector>
 
 namespace {
 
-const size_t kPadding = 8;        // more than the longest multi-byte character the parser may skip
 const size_t kMaxDocument = 0x7fffffff;
 const size_t kMaxBlockName = 31;  // what an archive block name field holds
 const char kOpenNotInitialised[] =
@@ -27,312 +28,13 @@ const char kOpenNotInitialised[] =
 const char kSaveNotInitialised[] =
     " . [Yandorix.XMLSave(%d,'%s','%s')] Error: Yandorix was not initialized. Aborting the XML save.\n";
 
-// ---------------------------------------------------------------------------------------------
-// Shape scan: follows TinyXML's parser over the text without building anything, using the
-// parser's own character rules (protected members of its base class), so that the depth and the
-// attribute counts it finds are what the parser would reach.
-
-struct ParserRules : TiXmlBase {
-  static bool Space(char c) { return IsWhiteSpace(c); }
-  static const char* Skip(const char* p, TiXmlEncoding encoding) {
-    if (!*p) return p;
-    const char* next = SkipWhiteSpace(p, encoding);
-    return next ? next : p;
-  }
-  static bool NameStart(char c, TiXmlEncoding encoding) {
-    return IsAlpha((unsigned char)c, encoding) || c == '_';
-  }
-  static bool NameChar(char c, TiXmlEncoding encoding) {
-    return IsAlphaNum((unsigned char)c, encoding) || c == '_' || c == '-' || c == '.' || c == ':';
-  }
-  static int CharLength(char c, TiXmlEncoding encoding) {
-    return encoding == TIXML_ENCODING_UTF8 ? utf8ByteTable[(unsigned char)c] : 1;
-  }
-  static const char* ErrorText(int code) { return errorString[code]; }
+// TinyXML's own error texts (a protected table of its base class).
+struct ParserTexts : TiXmlBase {
+  static const char* Of(int code) { return errorString[code]; }
 };
 
-bool StartsWith(const char* text, const char* prefix) {
-  return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix)
-    if (!*text || tolower((unsigned char)*text) != tolower((unsigned char)*prefix)) return false;
-  return true;
-}
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-class ShapeScan {
- public:
-  ShapeScan(const char* text, int depthLimit, int attributeLimit)
-      : start(text), depthLimit(depthLimit), attributeLimit(attributeLimit) {}
-  XMLShape Run();
-
- private:
-  const char* start;
-  int depthLimit, attributeLimit;
-  TiXmlEncoding encoding = TIXML_ENCODING_UNKNOWN;
-  bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
-  std::vector<std::pair<const char*, size_t>> open;   // names of the elements being read
-  XMLShape shape = {0, 0};
-
-  const char* Skip(const char* at) const { return ParserRules::Skip(at, encoding); }
-  const char* Markup(const char* at);
-  const char* Declaration(const char* at);
-  const char* StartTag(const char* at);
-  const char* Attribute(const char* at);
-  const char* EndTag(const char* at);
-  const char* Text(const char* at);
-  const char* Quoted(const char* at, char quote);
-  const char* NextChar(const char* at);
-  const char* EntityEnd(const char* at);
-};
-
-// Every step returns where the parser goes on, or NULL where it gives up (it then reads no further).
-XMLShape ShapeScan::Run() {
-  const unsigned char* bom = (const unsigned char*)start;
-  if (bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) encoding = TIXML_ENCODING_UTF8;
-  const char* at = Skip(start);
-  while (at && *at && shape.depth <= depthLimit && shape.attributes <= attributeLimit) {
-    if (open.empty()) {
-      if (*at != '<') break;   // text outside every element ends the document
-      at = Markup(at);
-    } else if (*at != '<') {
-      at = Text(at);
-    } else if (at[1] == '/') {
-      at = EndTag(at);
-    } else {
-      at = Markup(at);
-    }
-    if (at) at = Skip(at);
-  }
-  return shape;
-}
-
-// The leaf kinds are parsed by TinyXML's own node classes: exact, and none of them nests.
-const char* ShapeScan::Markup(const char* at) {
-  if (StartsWithNoCase(at, "<?xml")) return Declaration(at);
-  if (StartsWith(at, "<!--")) {
-    TiXmlComment comment;
-    return comment.Parse(at, NULL, encoding);
-  }
-  if (StartsWith(at, "<![CDATA[")) {
-    TiXmlText cdata("");
-    cdata.SetCDATA(true);
-    return cdata.Parse(at, NULL, encoding);
-  }
-  if (!StartsWith(at, "<!") && ParserRules::NameStart(at[1], encoding)) return StartTag(at);
-  TiXmlUnknown unknown;
-  return unknown.Parse(at, NULL, encoding);
-}
-
-// A declaration outside every element sets the encoding the rest of the document is read in.
-const char* ShapeScan::Declaration(const char* at) {
-  TiXmlDeclaration declaration;
-  const char* next = declaration.Parse(at, NULL, encoding);
-  if (open.empty() && encoding == TIXML_ENCODING_UNKNOWN) {
-    const char* name = declaration.Encoding();
-    bool utf8 = !*name || StartsWithNoCase(name, "UTF-8") || StartsWithNoCase(name, "UTF8");
-    encoding = utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY;
-  }
-  return next;
-}
-
-// The parser enters an element (one level deeper) before it knows whether the tag is sound.
-const char* ShapeScan::StartTag(const char* at) {
-  if ((int)open.size() + 1 > shape.depth) shape.depth = (int)open.size() + 1;
-  const char* name = Skip(at + 1);
-  if (!ParserRules::NameStart(*name, encoding)) return NULL;
-  const char* c = name;
-  while (*c && ParserRules::NameChar(*c, encoding)) ++c;
-  size_t nameLength = (size_t)(c - name);
-  if (!*c) return NULL;
-  for (int attributes = 1;; attributes++) {
-    c = Skip(c);
-    if (!*c) return NULL;
-    if (*c == '/') return c[1] == '>' ? c + 2 : NULL;
-    if (*c == '>') {
-      open.emplace_back(name, nameLength);
-      return c + 1;
-    }
-    // Each attribute is checked against all before it: many on one element cost quadratic time.
-    if (attributes > shape.attributes) shape.attributes = attributes;
-    if (attributes > attributeLimit) return NULL;
-    c = Attribute(c);
-    if (!c || !*c) return NULL;
-  }
-}
-
-const char* ShapeScan::Attribute(const char* at) {
-  const char* c = Skip(at);
-  if (!ParserRules::NameStart(*c, encoding)) return NULL;
-  while (*c && ParserRules::NameChar(*c, encoding)) ++c;
-  if (!*c) return NULL;
-  c = Skip(c);
-  if (*c != '=') return NULL;
-  c = Skip(c + 1);
-  if (!*c) return NULL;
-  if (*c == '\'' || *c == '"') return Quoted(c + 1, *c);
-  // An unquoted value runs to white space or the end of the tag.
-  for (; *c && !ParserRules::Space(*c) && *c != '/' && *c != '>'; ++c)
-    if (*c == '\'' || *c == '"') return NULL;
-  return c;
-}
-
-const char* ShapeScan::EndTag(const char* at) {
-  const std::pair<const char*, size_t>& name = open.back();
-  const char* c = at + 2;
-  if (strncmp(c, name.first, name.second) != 0) return NULL;
-  c = Skip(c + name.second);
-  if (*c != '>') return NULL;
-  open.pop_back();
-  return c + 1;
-}
-
-// Plain ASCII other than the two bytes that matter (and '&') is one character, blank or not: the
-// common case, taken without asking the parser's rules.
-static const char* SkipPlain(const char* c, char stop) {
-  for (unsigned char byte = *c; byte && byte < 0x80 && byte != (unsigned char)stop && byte != '&'; byte = *++c) {
-  }
-  return c;
-}
-
-const char* ShapeScan::Text(const char* at) {
-  const char* c = at;
-  if (condensed) c = Skip(c);
-  for (;;) {
-    c = SkipPlain(c, '<');
-    if (!*c || *c == '<') break;
-    c = condensed && ParserRules::Space(*c) ? c + 1 : NextChar(c);
-    if (!c) return NULL;
-  }
-  if (!*c || !c[1]) return NULL;   // the parser wants something after the '<'
-  return c;
-}
-
-const char* ShapeScan::Quoted(const char* at, char quote) {
-  const char* c = at;
-  for (;;) {
-    c = SkipPlain(c, quote);
-    if (!*c || *c == quote) break;
-    c = NextChar(c);
-    if (!c) return NULL;
-  }
-  if (!*c || !c[1]) return NULL;
-  return c + 1;
-}
-
-// One character of text as the parser takes it: a whole UTF-8 sequence (its lead byte decides the
-// length, whatever follows), or an entity.
-const char* ShapeScan::NextChar(const char* at) {
-  int length = ParserRules::CharLength(*at, encoding);
-  if (length == 1) return *at == '&' ? EntityEnd(at) : at + 1;
-  if (length <= 0) return NULL;
-  return at + length;
-}
-
-// A numeric reference runs to the next ';' as long as the digits walking back from it are valid, so it
-// can hide markup ("&#x<x41;"); named and unknown entities hold none. The parser knows the five
-// predefined entities only: any other '&', and a reference without digits, it drops.
-const char* ShapeScan::EntityEnd(const char* at) {
-  if (at[1] != '#' || !at[2]) {
-    static const char* const kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
-    bool known = false;
-    for (const char* entity : kEntities) known = known || StartsWith(at, entity);
-    if (!known && !shape.strayAmpersand) shape.strayAmpersand = at;
-    return at + 1;
-  }
-  bool hex = at[2] == 'x';
-  if (hex && !at[3]) return NULL;
-  const char* digits = at + (hex ? 3 : 2);
-  const char* semicolon = strchr(digits, ';');
-  if (!semicolon) return NULL;
-  for (const char* d = semicolon - 1; *d != (hex ? 'x' : '#'); --d)
-    if (hex ? !IsHexDigit(*d) : !(*d >= '0' && *d <= '9')) return NULL;
-  if (semicolon == digits && !shape.strayAmpersand) shape.strayAmpersand = at;
-  return semicolon + 1;
-}
-
-}  // namespace
-
-void XMLPrepareText(std::string* text) {
-  size_t length = strnlen(text->data(), text->size());
-  char* begin = &(*text)[0];
-  char* out = (char*)memchr(begin, '\r', length);
-  if (out) {
-    // From one CR to the next: write LF for it (and its LF), then move the bytes up to the next one.
-    const char* end = begin + length;
-    const char* in = out;
-    while (in < end) {
-      *out++ = '\n';
-      if (++in < end && *in == '\n') ++in;
-      const char* next = (const char*)memchr(in, '\r', (size_t)(end - in));
-      if (!next) next = end;
-      memmove(out, in, (size_t)(next - in));
-      out += next - in;
-      in = next;
-    }
-    length = (size_t)(out - begin);
-  }
-  text->resize(length);
-  text->append(kPadding, '\0');
-}
-
-std::string XMLPrepareText(const char* bytes, size_t length) {
-  std::string text;
-  text.reserve(length + kPadding);
-  text.assign(bytes, length);
-  XMLPrepareText(&text);
-  return text;
-}
-
-XMLShape XMLMeasure(const char* text, int depthLimit, int attributeLimit) {
-  return ShapeScan(text, depthLimit, attributeLimit).Run();
-}
-
-namespace {
-
 // ---------------------------------------------------------------------------------------------
-// Documents in and out.
-
-bool HasInternalSubset(const TiXmlDocument* document) {
-  for (const TiXmlNode* node = document->FirstChild(); node; node = node->NextSibling())
-    if (node->ToUnknown() && StartsWith(node->Value(), "!DOCTYPE") && strchr(node->Value(), '[')) return true;
-  return false;
-}
-
-// Line and column (both from 1) of a place in prepared text, for the reasons a document is refused.
-void Where(const char* text, const char* at, int* line, int* column) {
-  *line = 1;
-  const char* lineStart = text;
-  for (const char* c = text; c < at; ++c)
-    if (*c == '\n') {
-      ++*line;
-      lineStart = c + 1;
-    }
-  *column = (int)(at - lineStart) + 1;
-}
-
-// Outside the elements TinyXML stops without an error at what it cannot read (the rest of an internal
-// DTD subset, text after the root) and keeps only what came before it. Such a document is refused:
-// no handle ever stands for part of one, which a save would then write out cut short.
-bool ReadWhole(const TiXmlDocument* document, const char* text, const char* stop, std::string* error) {
-  if (!stop || !*stop) return true;   // the parser skips white space after each node it reads
-  int line, column;
-  Where(text, stop, &line, &column);
-  char reason[200];
-  if (HasInternalSubset(document))
-    snprintf(reason, sizeof reason, "the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which "
-             "the XML reader cannot read: it stops at line %d, column %d.", line, column);
-  else
-    snprintf(reason, sizeof reason, "the XML reader stops at line %d, column %d and cannot read the document "
-             "whole.", line, column);
-  *error = reason;
-  return false;
-}
+// Documents in.
 
 // The parser takes a NUL byte for the end of the document. NULs and white space may end a file; a NUL
 // with more of the document after it would leave a handle to its first part only.
@@ -341,76 +43,89 @@ bool EndsAtNul(const std::string& bytes) {
   return nul != std::string::npos && bytes.find_first_not_of(std::string(" \t\r\n\0", 5), nul) != std::string::npos;
 }
 
-// Refusals found on a parsed document, in the order a reader meets them; false with the reason.
-bool WholeDocument(const TiXmlDocument* document, const char* text, const char* stop, const char* strayAmpersand,
-                   std::string* error) {
-  if (!ReadWhole(document, text, stop, error)) return false;
-  if (!strayAmpersand && document->RootElement()) return true;
-  if (!strayAmpersand) {
-    *error = "the document has no root element.";
-    return false;
-  }
-  int line, column;
-  Where(text, strayAmpersand, &line, &column);
-  char reason[160];
-  snprintf(reason, sizeof reason, "line %d, column %d holds an '&' that starts no entity reference (\"&amp;\" "
-           "writes the character itself).", line, column);
-  *error = reason;
-  return false;
+// The tree holds UTF-8 whatever the file was in, and says so when it is saved.
+void DeclareUTF8(TiXmlDocument* document) {
+  TiXmlDeclaration* declaration = document->FirstChild() ? document->FirstChild()->ToDeclaration() : NULL;
+  if (!declaration || !*declaration->Encoding() || strcasecmp(declaration->Encoding(), "UTF-8") == 0 ||
+      strcasecmp(declaration->Encoding(), "UTF8") == 0)
+    return;
+  TiXmlDeclaration utf8(declaration->Version(), "UTF-8", declaration->Standalone());
+  document->ReplaceChild(declaration, utf8);
 }
 
-// Parses a document's bytes (prepared in place); NULL with the reason when it is refused.
+// TinyXML reads a processing instruction whose target begins with "xml" as a declaration, which it
+// would write back as "<?xml ?>": each becomes a node that keeps its text. Every declaration node but
+// the document's own (`own`) is one of them, met in the order of `texts`.
+void KeepInstructions(TiXmlNode* node, const TiXmlNode* own, const std::vector<std::string>& texts, size_t* next) {
+  for (TiXmlNode* child = node->FirstChild(); child && *next < texts.size(); child = child->NextSibling()) {
+    if (child->ToDeclaration() && child != own) {
+      TiXmlUnknown kept;
+      kept.SetValue(texts[(*next)++]);
+      child = node->ReplaceChild(child, kept);
+    } else if (child->ToElement()) {
+      KeepInstructions(child, own, texts, next);
+    }
+  }
+}
+
+// Parses a document's bytes (converted and prepared in place); NULL with the reason when it is refused.
 TiXmlDocument* ParseDocument(std::string* bytes, std::string* error) {
+  if (!XMLToUTF8(bytes, error)) return NULL;
   bool cutAtNul = EndsAtNul(*bytes);
   XMLPrepareText(bytes);
-  const std::string& text = *bytes;
+  std::string& text = *bytes;
   if (cutAtNul) {
-    int line, column;
-    Where(text.c_str(), text.c_str() + strlen(text.c_str()), &line, &column);
-    char reason[160];
-    snprintf(reason, sizeof reason, "the document holds a NUL byte at line %d, column %d, which the XML reader "
-             "takes for its end.", line, column);
-    *error = reason;
+    *error = XMLWhere(text.c_str(), text.c_str() + strlen(text.c_str())) +
+             ": the document holds a NUL byte, which the XML reader takes for its end.";
     return NULL;
   }
-  XMLShape shape = XMLMeasure(text.c_str());
-  if (shape.depth > kXMLMaxDepth || shape.attributes > kXMLMaxAttributes) {
-    char reason[80];
-    if (shape.depth > kXMLMaxDepth)
-      snprintf(reason, sizeof reason, "elements are nested deeper than %d levels.", (int)kXMLMaxDepth);
-    else
-      snprintf(reason, sizeof reason, "an element has more than %d attributes.", (int)kXMLMaxAttributes);
-    *error = reason;
+  XMLScan scan = XMLCheck(text.c_str());
+  if (!scan.problem.empty()) {
+    *error = XMLWhere(text.c_str(), scan.at) + ": " + scan.problem + ".";
     return NULL;
   }
+  for (size_t blank : scan.attributeBlanks) text[blank] = ' ';   // XML reads them as spaces
   TiXmlDocument* document = NULL;
   const char* stop = NULL;
   try {
     document = new TiXmlDocument();
-    stop = document->Parse(text.c_str(), NULL, TIXML_DEFAULT_ENCODING);
+    document->SetTabSize(1);   // columns count characters, as in the check's reasons
+    stop = document->Parse(text.c_str(), NULL, TIXML_ENCODING_UTF8);
   } catch (const std::bad_alloc&) {
     delete document;
     *error = "out of memory.";
     return NULL;
   }
-  if (document->Error()) *error = document->ErrorDesc();
-  else if (WholeDocument(document, text.c_str(), stop, shape.strayAmpersand, error)) return document;
-  delete document;
-  return NULL;
+  // The check refuses all the parser would; should the parser still find fault, its place is given.
+  // The parser returns NULL when it read to the end.
+  if (document->Error() || (stop && *stop) || !document->RootElement()) {
+    char place[48];
+    snprintf(place, sizeof place, "line %d, column %d", document->ErrorRow(), document->ErrorCol());
+    const char* end = text.c_str() + strlen(text.c_str());
+    *error = (document->ErrorRow() > 0 ? std::string(place) : XMLWhere(text.c_str(), stop ? stop : end)) + ": " +
+             (document->Error() ? document->ErrorDesc() : "the XML reader cannot read the document whole.");
+    delete document;
+    return NULL;
+  }
+  DeclareUTF8(document);
+  size_t kept = 0;
+  if (!scan.xmlInstructions.empty())
+    KeepInstructions(document, scan.declared ? document->FirstChild() : NULL, scan.xmlInstructions, &kept);
+  return document;
 }
 
 // The whole file, or false with TinyXML's own text for a file it could not have read either.
 bool ReadWholeFile(const char* path, std::string* bytes, std::string* error) {
   int fd = ydxplat::Open(path, ydxplat::kRead);
   if (fd < 0) {
-    *error = ParserRules::ErrorText(TiXmlBase::TIXML_ERROR_OPENING_FILE);
+    *error = ParserTexts::Of(TiXmlBase::TIXML_ERROR_OPENING_FILE);
     return false;
   }
   int64_t length = ydxplat::FileLength(fd);
   bool ok = length >= 0 && (uint64_t)length <= kMaxDocument;
   if (ok) {
     try {
-      bytes->reserve((size_t)length + kPadding);
+      bytes->reserve((size_t)length + kXMLPadding);
       bytes->resize((size_t)length);
       ok = ydxplat::Read(fd, &(*bytes)[0], (size_t)length) == length;
     } catch (const std::bad_alloc&) {
@@ -418,9 +133,12 @@ bool ReadWholeFile(const char* path, std::string* bytes, std::string* error) {
     }
   }
   ydxplat::Close(fd);
-  if (!ok) *error = ParserRules::ErrorText(TiXmlBase::TIXML_ERROR_OPENING_FILE);
+  if (!ok) *error = ParserTexts::Of(TiXmlBase::TIXML_ERROR_OPENING_FILE);
   return ok;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Documents out.
 
 // The document as the library writes it, to files and archive blocks alike.
 bool PrintDocument(const TiXmlDocument* document, std::string* bytes) {
@@ -464,82 +182,21 @@ int ReplaceFileBlock(int dpf, const char* name, std::string& bytes) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// What the library agrees to write: texts every XML reader takes back as they were.
+// What the library agrees to write: texts every XML reader takes back as they were. Texts and
+// attribute values are escaped as TinyXML writes them; they need only be characters XML carries.
 
-bool DeclaresUTF8(const TiXmlDocument* document) {
-  for (const TiXmlNode* node = document->FirstChild(); node; node = node->NextSibling())
-    if (const TiXmlDeclaration* declaration = node->ToDeclaration()) {
-      const char* name = declaration->Encoding();
-      return !*name || StartsWithNoCase(name, "UTF-8") || StartsWithNoCase(name, "UTF8");
-    }
-  return true;   // XML's default
-}
-
-// Length of the well-formed UTF-8 sequence at `text`, 0 when it is not one or encodes one of the two
-// non-characters XML excludes (U+FFFE, U+FFFF; the parser also skips them as if they were blanks).
-int UTF8Length(const unsigned char* text) {
-  unsigned char lead = text[0];
-  int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-  for (int i = 1; i < length; i++)
-    if ((text[i] & 0xC0) != 0x80) return 0;
-  if (length == 3 && ((lead == 0xE0 && text[1] < 0xA0) || (lead == 0xED && text[1] >= 0xA0))) return 0;
-  if (length == 4 && ((lead == 0xF0 && text[1] < 0x90) || (lead == 0xF4 && text[1] >= 0x90))) return 0;
-  if (lead == 0xEF && text[1] == 0xBF && (text[2] == 0xBE || text[2] == 0xBF)) return 0;
-  return length;
-}
-
-// TinyXML writes "&#x" and what follows up to the next ';' unescaped, taking it for a character
-// reference: anything but hex digits there would go into the file as markup.
-bool IsHexReference(const char* text) {
-  const char* c = text + 3;
-  while (IsHexDigit(*c)) ++c;
-  return c > text + 3 && *c == ';';
-}
-
-// NULL when `text` holds only characters a document can carry, else why not. XML carries no control
-// characters but tab and line ends, and a document declared UTF-8 must hold UTF-8: the parser would
-// otherwise take the bytes after a stray lead byte, markup included, as part of one character.
-const char* CharacterProblem(const TiXmlDocument* document, const char* text) {
-  bool utf8 = DeclaresUTF8(document);
-  const unsigned char* c = (const unsigned char*)text;
-  while (*c) {
-    if (*c < 0x20 && *c != '\t' && *c != '\n' && *c != '\r') return "holds a control character";
-    int length = utf8 ? UTF8Length(c) : 1;
-    if (!length) return "is not valid UTF-8";
-    c += length;
-  }
-  return NULL;
-}
-
-// The same for texts and attribute values, which TinyXML escapes as it writes them.
-const char* TextProblem(const TiXmlDocument* document, const char* text) {
-  for (const char* reference = strstr(text, "&#x"); reference; reference = strstr(reference + 1, "&#x"))
-    if (!IsHexReference(reference)) return "holds \"&#x\" that does not start a character reference";
-  return CharacterProblem(document, text);
-}
-
-bool IsNameStart(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
-}
-
-// Names TinyXML reads back and other parsers accept: a letter, '_' or a non-ASCII character first,
-// then also digits, '-', '.' and ':'.
-const char* NameProblem(const TiXmlDocument* document, const char* name) {
-  const unsigned char* c = (const unsigned char*)name;
-  // The parser skips a byte-order mark where a name begins.
-  if (!IsNameStart(*c) || StartsWith(name, "\xEF\xBB\xBF")) return "is not a valid XML name";
-  for (; *c; ++c)
-    if (!IsNameStart(*c) && !(*c >= '0' && *c <= '9') && *c != '-' && *c != '.' && *c != ':')
-      return "is not a valid XML name";
-  return CharacterProblem(document, name);
+// Names TinyXML reads back and other parsers accept.
+const char* NameProblem(const char* name) {
+  if (XMLIsName(name)) return NULL;
+  const char* characters = XMLCharacterProblem(name);
+  return characters ? characters : "is not a valid XML name";
 }
 
 // A comment ends at the first "--"; one ending in '-' would run into its own terminator.
-const char* CommentProblem(const TiXmlDocument* document, const char* text) {
+const char* CommentProblem(const char* text) {
   size_t length = strlen(text);
   if (strstr(text, "--") || (length && text[length - 1] == '-')) return "holds \"--\" or ends in '-'";
-  return CharacterProblem(document, text);  // written as it is, not escaped
+  return XMLCharacterProblem(text);  // written as it is, not escaped
 }
 
 TiXmlText* FirstText(TiXmlElement* element) {
@@ -625,6 +282,13 @@ bool Given(const void* argument, int h, const char* operation) {
   return argument != NULL;
 }
 
+// A document without a root element is no XML document: it is not written.
+bool HasRoot(const sXMLSlot* slot, int h) {
+  if (slot->document->RootElement()) return true;
+  ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d)] Error: the document has no root element, so it is not written.\n", h);
+  return false;
+}
+
 bool Acceptable(const char* problem, int h, const char* operation, const char* text) {
   if (problem) ILogSystem.Msg(0, " . [Yandorix.%s(%d)] Error: '%s' %s.\n", operation, h, text, problem);
   return !problem;
@@ -680,7 +344,7 @@ int Yandorix_Main::XMLOpen(int dpf, const char* name) {
   std::string bytes, error;
   TiXmlDocument* document = NULL;
   try {
-    bytes.reserve((size_t)size + kPadding);
+    bytes.reserve((size_t)size + kXMLPadding);
     bytes.assign(block.data, (size_t)size);
     document = ParseDocument(&bytes, &error);
   } catch (const std::bad_alloc&) {
@@ -723,7 +387,7 @@ int Yandorix_Main::XMLCreate(const char* root) {
   }
   TiXmlDocument* document = new TiXmlDocument();
   document->LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", "yes"));
-  if (const char* problem = NameProblem(document, root)) {
+  if (const char* problem = NameProblem(root)) {
     ILogSystem.Msg(0, " . [Yandorix.XMLCreate()] Error: '%s' %s.\n", root, problem);
     delete document;
     return 0;
@@ -750,7 +414,7 @@ void Yandorix_Main::XMLClose(int h) {
 
 int Yandorix_Main::XMLSave(int h, const char* file) {
   sXMLSlot* slot = Slot(p, h, "XMLSave");
-  if (!slot || !Given(file, h, "XMLSave")) return 0;
+  if (!slot || !Given(file, h, "XMLSave") || !HasRoot(slot, h)) return 0;
   MakeDirectory(file);
   std::string bytes;
   ydxplat::ReplaceFile out;
@@ -768,7 +432,7 @@ int Yandorix_Main::XMLSave(int h, int dpf, const char* name) {
     return 0;
   }
   sXMLSlot* slot = Slot(p, h, "XMLSave");
-  if (!slot || dpf <= 0 || !name) return 0;
+  if (!slot || dpf <= 0 || !name || !HasRoot(slot, h)) return 0;
   if (strlen(name) > kMaxBlockName) {
     ILogSystem.Msg(0, " . [Yandorix.XMLSave(%d,'%s','%s')] Error: the block name is longer than %d characters.\n",
                    h, ArchivePath(dpf), name, (int)kMaxBlockName);
@@ -882,7 +546,7 @@ int Yandorix_Main::XMLNodePointTo(int h, int n, const char* name, ...) {
 int Yandorix_Main::XMLNodeCreate(int h, const char* name) {
   sXMLSlot* slot = PointedSlot(p, h, "XMLNodeCreate");
   if (!slot || !Given(name, h, "XMLNodeCreate") ||
-      !Acceptable(NameProblem(slot->document, name), h, "XMLNodeCreate", name))
+      !Acceptable(NameProblem(name), h, "XMLNodeCreate", name))
     return 0;
   if (ElementDepth(slot->pointed) >= kXMLMaxDepth) {
     ILogSystem.Msg(0, " . [Yandorix.XMLNodeCreate(%d)] Error: elements cannot be nested deeper than %d levels.\n",
@@ -912,7 +576,7 @@ int Yandorix_Main::XMLNodeRemove(int h) {
 int Yandorix_Main::XMLNodeRename(int h, const char* name) {
   sXMLSlot* slot = PointedSlot(p, h, "XMLNodeRename");
   if (!slot || !Given(name, h, "XMLNodeRename") ||
-      !Acceptable(NameProblem(slot->document, name), h, "XMLNodeRename", name))
+      !Acceptable(NameProblem(name), h, "XMLNodeRename", name))
     return 0;
   slot->pointed->SetValue(name);
   return 1;
@@ -926,8 +590,8 @@ char* Yandorix_Main::XMLNodeGetName(int h) {
 int Yandorix_Main::XMLAttributeSet(int h, const char* name, const char* value) {
   sXMLSlot* slot = PointedSlot(p, h, "XMLAttributeSet");
   if (!slot || !Given(name, h, "XMLAttributeSet") || !Given(value, h, "XMLAttributeSet") ||
-      !Acceptable(NameProblem(slot->document, name), h, "XMLAttributeSet", name) ||
-      !Acceptable(TextProblem(slot->document, value), h, "XMLAttributeSet", value))
+      !Acceptable(NameProblem(name), h, "XMLAttributeSet", name) ||
+      !Acceptable(XMLCharacterProblem(value), h, "XMLAttributeSet", value))
     return 0;
   if (!slot->pointed->Attribute(name) && AttributeCount(slot->pointed) >= kXMLMaxAttributes) {
     ILogSystem.Msg(0, " . [Yandorix.XMLAttributeSet(%d)] Error: an element cannot hold more than %d attributes.\n",
@@ -1005,7 +669,7 @@ char* Yandorix_Main::XMLTextGet(int h) {
 int Yandorix_Main::XMLTextSet(int h, const char* text) {
   sXMLSlot* slot = PointedSlot(p, h, "XMLTextSet");
   if (!slot || !Given(text, h, "XMLTextSet") ||
-      !Acceptable(TextProblem(slot->document, text), h, "XMLTextSet", text))
+      !Acceptable(XMLCharacterProblem(text), h, "XMLTextSet", text))
     return 0;
   TiXmlText* existing = FirstText(slot->pointed);
   if (!existing) {
@@ -1037,7 +701,7 @@ char* Yandorix_Main::XMLCommentGet(int h) {
 int Yandorix_Main::XMLCommentSet(int h, const char* text) {
   sXMLSlot* slot = PointedSlot(p, h, "XMLCommentSet");
   if (!slot || !Given(text, h, "XMLCommentSet") ||
-      !Acceptable(CommentProblem(slot->document, text), h, "XMLCommentSet", text))
+      !Acceptable(CommentProblem(text), h, "XMLCommentSet", text))
     return 0;
   TiXmlComment comment;
   comment.SetValue(text);

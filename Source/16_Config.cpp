@@ -2,6 +2,9 @@
 // document, kept as a plain file or as an archive "FILE" block, with every value checked on the way in
 // so a hand-edited file cannot ask video or sound for something they cannot do.
 #include "01_Main.h"
+#include "00_Platform.h"
+#include <cerrno>
+#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -9,7 +12,11 @@ namespace {
 
 typedef Yandorix_Main::sConfig sConfig;
 
-const char kComment[] = "Yandorix SDK setup system - Yandorix Software";
+// The help texts below keep the renderer codes of every platform the format was made for; the comment
+// says which of them this build runs, and what becomes of the others when the file is read.
+const char kComment[] =
+    "Yandorix SDK setup system - Yandorix Software. Renderers of this build: detect(1), X11(8), FBCon(16) "
+    "and OpenGL(64); Windib(2), DirectX(4) and Quartz(128) are read as detect(1).";
 const char kGeneralText[] = "General information";
 const char* const kVideoHelp[] = {
     "Renderer: Windib(2), DirectX(4), X11(8), FBCon(16), Quartz(128) and OpenGL(64) .\n",
@@ -162,6 +169,32 @@ bool BuildDocument(Yandorix_Main& main, int h, const sConfig& config) {
                     kAudioHelp, sizeof kAudioHelp / sizeof *kAudioHelp);
 }
 
+// Opens the document for reading: its handle; 0 when it cannot be read (the XML or archive layer said
+// why); kNotThereYet when nothing was saved there yet: no such file, no such archive, or an archive
+// without that block, as at a game's first start.
+const int kNotThereYet = -1;
+
+int OpenDocument(Yandorix_Main& main, const char* dpf, const char* name) {
+  bool inArchive = dpf && *dpf;
+  if (inArchive && !Yandorix_IsInitialised()) return main.XMLOpen(dpf, name);   // which says why it cannot
+  struct stat info;
+  if (ydxplat::Stat(inArchive ? dpf : name, &info) != 0 && errno == ENOENT) return kNotThereYet;
+  if (!inArchive) return main.XMLOpen(name);
+  int archive = IStuffDPF->Open(dpf);
+  if (archive <= 0) return 0;
+  DPF_BlockData block;
+  memset(&block, 0, sizeof block);
+  bool absent = false;
+  if (strlen(name) < sizeof block.name) {   // a longer name cannot be there; XMLOpen says so
+    strcpy(block.name, name);
+    strcpy(block.type, "FILE");
+    absent = IStuffDPF->Search(archive, &block) == 0;
+  }
+  int h = absent ? kNotThereYet : main.XMLOpen(archive, name);
+  IStuffDPF->Close(archive);
+  return h;
+}
+
 }  // namespace
 
 // Values read before a missing element or attribute are kept; the result then is 0, and the log names
@@ -171,8 +204,11 @@ int Yandorix_Main::LoadConfig(const char* dpf, const char* name, sConfig* config
     ILogSystem.Msg(0, " . [Yandorix.LoadConfig()] Error: no file or block name was given.\n");
     return 0;
   }
-  int h = dpf && *dpf ? XMLOpen(dpf, name) : XMLOpen(name);
-  if (!h) return 0;
+  int h = OpenDocument(*this, dpf, name);
+  if (h == kNotThereYet)
+    ILogSystem.Msg(5, " . [Yandorix.LoadConfig('%s','%s')] Info: no configuration was saved here yet; "
+                   "the defaults are used.\n", dpf ? dpf : "", name);
+  if (h <= 0) return 0;
   sConfig values = config ? *config : FromMain(*this);
   Reader in = {*this, h, 0, NULL};
   bool complete = ReadGeneral(in, &values) && ReadVideo(in, &values) && ReadAudio(in, &values);

@@ -159,7 +159,6 @@ Yandorix_IButton::~Yandorix_IButton() {
     RemoveAll();
   }
   RemoveMaster(-1);
-  ForgetEditing();
   delete p;
   ILogSystem.Msg(5, " . [IButton] Interfaz deleted.\n");
 }

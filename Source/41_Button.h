@@ -87,6 +87,8 @@ struct sButtonPrivate {
   sButton masters[ydxbut::kMasters];
   Uint8 currentlayer;
   Uint8 editing;      // an input box was being edited in the last Draw
+  Uint8 editmode;     // the render-needed state in force when that edit began: its end gives it back
+  Uint8 eventbuttons; // mouse buttons whose change the polled events told, until a snapshot shows them steady
   int count;          // occupied layer slots
   // Clicks on all buttons in the order they happened: shown as Action one per logic frame, and their
   // callbacks run in that order.
@@ -109,8 +111,6 @@ int TileHeight(const Yandorix_CTile* tile);
 // A slider's value with the mouse at x: whole steps of the track inside it, 0 and range at or past its
 // ends; the value it has when it has no track or no range.
 int SliderValueAt(const sButton& b, int mousex);
-// No input box is being edited any more (the service goes away).
-void ForgetEditing();
 // The button lets go of its presses and of its clicks, shown or not, whose callbacks have not run
 // (hidden, disabled or removed): its places in the click queues go with them, so clicks it gets later
 // come in their own order.

@@ -8,17 +8,16 @@
 
 using namespace ydxbut;
 
+// The frame driver's access to the service's private record.
+struct Yandorix_ButtonAccess {
+  static sButtonPrivate* Of(Yandorix_IButton* service) { return service->p; }
+};
+
 namespace {
 
 // Clicks a button may owe before it shows them; and callbacks it may owe its next Draw.
 const Uint8 kMaxClicks = 255;
 const Uint32 kMaxPending = 1000;
-
-// Whether the last Draw edited an input box, and in which render: typed keys are kept for the box
-// while it is drawn as edited, not for a scene that stopped drawing it for two renders. Counted in
-// renders, not time, so a hitch of the game (no renders) keeps what is typed meanwhile for the box.
-bool boxEditing = false;
-Uint32 boxEditRender = 0;
 
 bool HasShortcutKey(int kind) { return kind == kPush || kind == kIcon || kind == kComplex || kind == kCheck; }
 
@@ -68,6 +67,12 @@ bool OldestBefore(const sSlotQueue& queue, Uint32 mark) {
 }
 
 sButton* SlotButton(sButtonPrivate* p, int index) { return &p->layers[index / kSlots][index % kSlots]; }
+
+// The layer slot (layer x 32 + slot) of a button, or -1 for a master.
+int SlotIndex(sButtonPrivate* p, const sButton* b) {
+  uintptr_t at = (uintptr_t)b, first = (uintptr_t)&p->layers[0][0];
+  return at < first || at >= first + sizeof p->layers ? -1 : (int)((at - first) / sizeof(sButton));
+}
 
 // Takes a slot's entries out of a queue, the others keeping their order.
 void DropSlot(sSlotQueue* queue, int index) {
@@ -164,19 +169,53 @@ void ydxbut::LetGo(sButtonPrivate* p, sButton* b) {
   b->heldby = 0;
   b->clicks = 0;
   b->pending = 0;
-  uintptr_t at = (uintptr_t)b, first = (uintptr_t)&p->layers[0][0];
-  if (at < first || at >= first + sizeof p->layers) return;   // a master takes no input
-  int index = (int)((at - first) / sizeof(sButton));
+  int index = SlotIndex(p, b);
+  if (index < 0) return;   // a master takes no input
   DropSlot(&p->clicks, index);
   DropSlot(&p->fired, index);
+  Yandorix_ForgetKeyPresses(kReaderBox + index);   // keys typed into an input box go with it
 }
 
-bool Yandorix_InputBoxEditing() {
-  return IButton && boxEditing && MainPrivate()->renders - boxEditRender < 2;
+int Yandorix_InputBoxAt(int x, int y) {
+  if (!IButton) return -1;
+  sButtonPrivate* p = Yandorix_ButtonAccess::Of(IButton);
+  for (int index = 0; index < kLayers * kSlots; ++index) {
+    const sButton& b = *SlotButton(p, index);
+    if (b.kind == kInput && TakesInput(p, index / kSlots, b) && InsideHitBox(b, x, y)) return index;
+  }
+  return -1;
 }
-void ydxbut::ForgetEditing() { boxEditing = false; }
 
-int Yandorix_IButton::Update() {
+namespace {
+
+// One mouse event judged by every button that takes input.
+void JudgeEvent(sButtonPrivate* p, const sMouseEvent& event) {
+  if (event.kind == kMouseReset) p->clicks.count = 0;   // every button lets go of its clicks not shown yet
+  for (int index = 0; index < kLayers * kSlots; ++index)
+    if (TakesInput(p, index / kSlots, *SlotButton(p, index)) && JudgeMouseEvent(SlotButton(p, index), event))
+      AddClick(p, index);
+}
+
+// A snapshot the application wrote itself (a replay, a pointer a gamepad moves, a loop of its own, a
+// test) is input too: the pointer moves to mousex, mousey and each mouse button that prevmousebuttons
+// and mousebuttons show pressed or released is pressed or released there, save those whose change
+// the polled events already told the buttons.
+void JudgeSnapshot(sButtonPrivate* p) {
+  Sint16 x = (Sint16)Yandorix.mousex, y = (Sint16)Yandorix.mousey;
+  Uint32 serial = Yandorix_MouseEventsRecorded();
+  JudgeEvent(p, sMouseEvent{kMouseMotion, 0, 0, x, y, serial});
+  Uint8 library = Yandorix_LibraryWindowAt(x, y) ? 1 : 0;
+  Uint8 changed = (Uint8)((Yandorix.prevmousebuttons ^ Yandorix.mousebuttons) & ~p->eventbuttons);
+  for (Uint8 button = 1; changed && button <= 8; ++button)
+    if (changed & SDL_BUTTON(button)) {
+      Uint8 kind = Yandorix.mousebuttons & SDL_BUTTON(button) ? kMousePress : kMouseRelease;
+      JudgeEvent(p, sMouseEvent{kind, button, library, x, y, serial});
+    }
+}
+
+// The input step of a logic frame: the polled mouse events in their order, the application's own
+// snapshot when it wrote one, then every button's state.
+void UpdateInput(sButtonPrivate* p, bool applicationSnapshot) {
   Uint32 now = Yandorix_Ticks();
   // Buttons that stopped taking input let go of the presses they followed and of their clicks, also
   // of those whose callbacks had not run: a hidden shop's click does not act when it is shown again.
@@ -185,11 +224,12 @@ int Yandorix_IButton::Update() {
       if (!TakesInput(p, layer, b) && (b.heldby || b.clicks || b.pending)) ydxbut::LetGo(p, &b);
   sMouseEvent event;
   while (Yandorix_NextMouseEvent(&event)) {
-    if (event.kind == kMouseReset) p->clicks.count = 0;   // every button lets go of its clicks not shown yet
-    for (int index = 0; index < kLayers * kSlots; ++index)
-      if (TakesInput(p, index / kSlots, *SlotButton(p, index)) && JudgeMouseEvent(SlotButton(p, index), event))
-        AddClick(p, index);
+    if ((event.kind == kMousePress || event.kind == kMouseRelease) && event.button >= 1 && event.button <= 8)
+      p->eventbuttons |= (Uint8)SDL_BUTTON(event.button);
+    JudgeEvent(p, event);
   }
+  if (applicationSnapshot) JudgeSnapshot(p);
+  p->eventbuttons &= (Uint8)(Yandorix.prevmousebuttons ^ Yandorix.mousebuttons);
   // One click shown per logic frame, across all buttons, in the order they happened.
   int clicked = NextClick(p);
   // The open console owns what is typed and the pointer over it.
@@ -206,7 +246,17 @@ int Yandorix_IButton::Update() {
       SlotButton(p, oldest)->pending--;
     PushSlot(&p->fired, clicked);
   }
+}
+
+}  // namespace
+
+int Yandorix_IButton::Update() {
+  UpdateInput(p, true);
   return 1;
+}
+
+void Yandorix_UpdateButtonsAtSnapshot() {
+  if (IButton) UpdateInput(Yandorix_ButtonAccess::Of(IButton), false);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -255,7 +305,7 @@ void RunCallbacks(sButtonPrivate* p) {
 
 class ButtonPainter {
  public:
-  ButtonPainter(sButtonPrivate* p, sButton* b, bool wasEditing) : p(p), b(b), wasEditing(wasEditing) {}
+  ButtonPainter(sButtonPrivate* p, sButton* b) : p(p), b(b) {}
 
   // Draws the button by kind and state; true when it fired in this draw.
   bool Paint() {
@@ -370,16 +420,20 @@ class ButtonPainter {
     }
   }
 
-  // Typing into the box while the mouse is over it: every key typed since the last render, so none is
-  // left when the pointer leaves; a held key repeats once per repeat time. An edit starts with nothing
-  // waiting; keys typed into the open console are the console's.
-  void PaintEditingBox() {
-    if (!Yandorix_ConsoleTakesInput()) {
-      if (!wasEditing && !p->editing) Yandorix_ForgetKeyPresses(kReaderInputBox);
-      int key;
-      for (int taken = 0; taken < kKeysTakenAtOnce && (key = Yandorix_TypedKey(kReaderInputBox, 150)) != 0; ++taken)
-        TypeIntoBox(key);
+  // The keys typed while the pointer was over the box, all of them: also those typed just before it
+  // left, taken at the first Draw after. While the pointer is over it, a held key repeats once per
+  // repeat time.
+  void TakeKeys(bool editing) {
+    int reader = kReaderBox + SlotIndex(p, b), key;
+    for (int taken = 0; taken < kKeysTakenAtOnce; ++taken) {
+      if (!(key = editing ? Yandorix_TypedKey(reader, 150) : Yandorix_WaitingKey(reader))) break;
+      TypeIntoBox(key);
     }
+  }
+
+  // Typing into the box while the mouse is over it.
+  void PaintEditingBox() {
+    TakeKeys(true);
     Put(b->tile_p);
     if (b->font) {
       SDL_Rect clip = TextArea(*b);
@@ -392,7 +446,10 @@ class ButtonPainter {
 
   void PaintInput() {
     switch (b->state) {
-      case kNormal: PaintIdleBox(); break;
+      case kNormal:
+        TakeKeys(false);
+        PaintIdleBox();
+        break;
       case kSelected: PaintEditingBox(); break;
       case kDisabled: Put(b->tile_o); break;
     }
@@ -400,7 +457,6 @@ class ButtonPainter {
 
   sButtonPrivate* p;
   sButton* b;
-  bool wasEditing;   // the previous Draw edited an input box
 };
 
 }  // namespace
@@ -412,20 +468,21 @@ int Yandorix_IButton::Draw() {
   }
   if (!Yandorix.IsRenderNeeded()) return -1;
   bool wasEditing = p->editing != 0;
+  Uint8 renderMode = MainPrivate()->renderneeded;
   p->editing = 0;
   int result = -1;
   for (int layer = 0; layer < kLayers; ++layer) {
     if (!p->layervisible[layer]) continue;
     for (sButton& b : p->layers[layer]) {
       if (b.free || !b.visible) continue;
-      if (ButtonPainter(p, &b, wasEditing).Paint()) result = b.id;
+      if (ButtonPainter(p, &b).Paint()) result = b.id;
     }
   }
-  boxEditing = p->editing != 0;
-  boxEditRender = MainPrivate()->renders;
-  // An edit that ended gives the continuous redraw up, with one more render for whoever asked for one.
+  // An edit draws on every render; its end gives back the render-needed state it found (a game's own
+  // RenderNeeded(2) stays), with one more render to show the idle box.
+  if (p->editing && !wasEditing) p->editmode = renderMode;
   if (wasEditing && !p->editing) {
-    Yandorix.RenderNeeded(0);
+    if (p->editmode < 2) Yandorix.RenderNeeded(0);
     Yandorix.RenderNeeded(1);
   }
   RunCallbacks(p);   // once every button is drawn: a callback may change or remove any of them

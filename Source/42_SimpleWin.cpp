@@ -109,6 +109,24 @@ int cSimpleWin::Update() {
   return 1;
 }
 
+// The library's access to a window's fade.
+struct cSimpleWinAccess {
+  static void ReverseFade(cSimpleWin* w) {
+    if (!w->enabled || (w->visibility != kFadingIn && w->visibility != kFadingOut)) return;
+    Uint32 now = Yandorix_Ticks();
+    Uint32 elapsed = w->fadestart ? std::min(now - w->fadestart, kFadeTime) : 0;
+    // The reversed fade starts as far along as the alpha the first one reached.
+    w->visibility = w->visibility == kFadingIn ? kFadingOut : kFadingIn;
+    w->fadestart = now - (kFadeTime - elapsed);
+    if (w->fadestart == 0) w->fadestart = 1;   // 0 means "not started": one millisecond off is no matter
+    Yandorix.RenderNeeded(1);
+  }
+};
+
+void ydxcon::ReverseFade(cSimpleWin* window) {
+  if (window) cSimpleWinAccess::ReverseFade(window);
+}
+
 void cSimpleWin::Enable() {
   if (!Yandorix.screen) return;
   if (w < kMinWidth || h < kMinHeight) {

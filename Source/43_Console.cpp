@@ -21,8 +21,6 @@ const char kSyntaxError[] = " Syntax error or command not found";
 using ydxcon::kInputLineOff;
 using ydxcon::kFadingOut;
 const int kKeyRepeat = 120;    // ms before a held key repeats
-// The toggle key is closing the console: it takes only the keys waiting for it, past each command.
-bool takingBeforeClosing = false;
 
 enum {
   kKeyBackspace = 8, kKeyEnter = 13, kKeyPercent = 37, kKeyToggle = 96, kKeyDelete = 127,
@@ -196,6 +194,7 @@ cConsole::~cConsole() {
   commands.clear();
   history.clear();
   if (executingConsole == this) executingConsole = NULL;
+  if (MainPrivate()) Yandorix_ForgetKeyPresses(kReaderConsole);   // a console made anew starts with nothing typed
   liveConsoles.erase(std::remove(liveConsoles.begin(), liveConsoles.end(), this), liveConsoles.end());
   std::lock_guard<std::mutex> hold(queueLock);
   if (--consoleCount > 0) return;
@@ -404,36 +403,34 @@ bool cConsole::HandleKey(int key) {
 
 int cConsole::Update() {
   PrintQueued();
-  if (!cSimpleWin::Update()) return 0;
-  if (features & kInputLineOff) return 1;
-  int shown = Yandorix_Ticks() % 1000 <= 500 ? 1 : 0;
-  if (shown != cursorshown) {
-    cursorshown = shown;
-    Yandorix.RenderNeeded(1);
+  int open = cSimpleWin::Update();
+  if (!enabled || (features & kInputLineOff)) {
+    Yandorix_ForgetKeyPresses(kReaderConsole);   // it reads no keys now: what was typed into it is nobody's
+    return open;
   }
-  // Every key typed since the last logic frame, so the line keeps up with the typing; none once the
-  // player closed the console. A command run by Enter may hide, replace or delete this console: the
-  // keys after it wait for the next frame, unless the console is about to close and takes them now.
-  if (visibility == kFadingOut) return 1;
-  bool closing = takingBeforeClosing;
-  takingBeforeClosing = false;   // a command that runs the frame loop meanwhile takes keys as usual
+  if (open) {
+    int shown = Yandorix_Ticks() % 1000 <= 500 ? 1 : 0;
+    if (shown != cursorshown) {
+      cursorshown = shown;
+      Yandorix.RenderNeeded(1);
+    }
+  }
+  // Every key typed into the console since the last logic frame, so the line keeps up with the typing.
+  // Once the player closed it, only what was typed before (a line ended with Return still runs), and no
+  // held key repeats into it. A command run by Enter may hide, replace or delete this console: the keys
+  // after it wait for the next frame.
+  bool reading = open && visibility != kFadingOut;
   for (int taken = 0; taken < kKeysTakenAtOnce; ++taken) {
-    int key = closing ? Yandorix_WaitingKey(kReaderConsole) : Yandorix_TypedKey(kReaderConsole, kKeyRepeat);
+    int key = reading ? Yandorix_TypedKey(kReaderConsole, kKeyRepeat) : Yandorix_WaitingKey(kReaderConsole);
     if (key == 0) break;
     if (key == kKeyToggle || !HasUsableFont()) continue;
     bool command = key == kKeyEnter && input[1] != '\0';
     bool changed = HandleKey(key);
     if (command && !changed) break;   // the command deleted this console
     if (changed) Yandorix.RenderNeeded(1);
-    if (key == kKeyEnter && !(closing && MainPrivate()->console == this && Yandorix_ConsoleTakesInput())) break;
+    if (key == kKeyEnter) break;
   }
-  return 1;
-}
-
-void ydxcon::TakeKeysBeforeClosing(cConsole* console) {
-  takingBeforeClosing = true;
-  console->Update();
-  takingBeforeClosing = false;   // also when the console had nothing to take
+  return open;
 }
 
 void cConsole::Render() {

@@ -25,9 +25,9 @@ void TakeQueued(std::vector<std::string>* out);
 // The text printf would produce; an empty text for a NULL format or a formatting error.
 std::string Format(const char* format, va_list args);
 
-// The console takes the keys waiting for it, in order, running the commands among them, before the
-// toggle key closes it.
-void TakeKeysBeforeClosing(cConsole* console);
+// Turns a window's fade round where it stands (the console's toggle key pressed during a fade): a
+// window fading in fades out from the alpha it reached, and the other way round.
+void ReverseFade(cSimpleWin* window);
 
 // The console running a command line right now, or NULL.
 cConsole* RunningConsole();

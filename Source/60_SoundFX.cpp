@@ -4,6 +4,7 @@
 #include "01_Main.h"
 #include "00_Platform.h"
 #include "60_SoundFX.h"
+#include "62_SoundStream.h"
 #include <SDL_mixer.h>
 #include <algorithm>
 #include <climits>
@@ -20,19 +21,22 @@ enum { kSoundSlots = 256, kMusicSlots = 32 };
 enum { kMusicOgg = 0, kMusicModule = 1 };
 
 // One music slot. The file data stays for as long as the slot is used: an Ogg Vorbis player streams
-// from it, and a module's player is re-created from it each time the module is played again.
+// from it, and a module's player is re-created from it each time the module is played again. WAV and
+// AIFF data kept as module data is played through a decoding stream of its own (`decoder`).
 struct sMusicEntry {
   Sint16 used;
   Uint8 kind;
-  Uint8 loaded;        // modules: the player exists now
-  Mix_Music* music;    // the player; NULL while a module is not loaded
-  SDL_RWops* source;   // memory stream over `data`
-  char* data;          // new[]-allocated file bytes, owned by the slot
+  Uint8 loaded;          // modules: the player exists now
+  Mix_Music* music;      // the player; NULL while a module is not loaded
+  SDL_RWops* source;     // Ogg Vorbis: the decoding stream the player reads; modules: memory stream over `data`
+  SDL_RWops* decoder;    // WAV or AIFF kept as module data: the decoding stream its player reads
+  char* data;            // new[]-allocated file bytes, owned by the slot
   int size;
 };
 
 Mix_Chunk* soundTable[kSoundSlots];
 sMusicEntry musicTable[kMusicSlots];
+int lastPlayed = -1;   // the slot MusicPlay or MusicFadeIn started last
 
 const char* Text(const char* s) { return s ? s : "(null)"; }
 
@@ -46,61 +50,20 @@ unsigned Address(const void* p) { return (unsigned)(uintptr_t)p; }
 bool ValidSound(int sound) { return sound >= 0 && sound < kSoundSlots && soundTable[sound]; }
 bool ValidMusic(int music) { return music >= 0 && music < kMusicSlots && musicTable[music].used; }
 
-void ReleaseMusic(sMusicEntry& entry) {
+// A module's player and, for WAV or AIFF data, the stream it reads.
+void ReleasePlayer(sMusicEntry& entry) {
   if (entry.music) Mix_FreeMusic(entry.music);
-  if (entry.source) SDL_FreeRW(entry.source);
-  delete[] entry.data;
-  memset(&entry, 0, sizeof entry);
+  if (entry.decoder) SDL_RWclose(entry.decoder);
+  entry.music = NULL;
+  entry.decoder = NULL;
+  entry.loaded = 0;
 }
 
-// SDL's converter runs a fixed chain of steps (SDL_AudioCVT's filter slots, the last one kept for the
-// terminator) and runs over its end, crashing, when a sound's rate lies too far from the mixer's: every
-// halving or doubling of the rate takes a step. The converted buffer's size, the sample bytes times the
-// converter's growth factor, is an int. Its step from one or two channels to four or six writes before
-// its buffer when the samples are 8-bit. All three are checked against the open mixer before a loader
-// runs; false with the reason in `why`.
-bool ConversionFits(const sAudioType& sound, uint64_t decodedBytes, std::string* why) {
-  int rate = 0, channels = 0;
-  Uint16 format = 0;
-  if (!Mix_QuerySpec(&rate, &format, &channels) || rate <= 0 || sound.frequency <= 0) {
-    *why = "the mixer is not open";
-    return false;
-  }
-  if ((format & 0xFF) == 8 && channels >= 4 && sound.channels <= 2) {
-    *why = "the mixer's 8-bit sound of four or six channels cannot take sounds of one or two";
-    return false;
-  }
-  SDL_AudioCVT cvt;
-  const int slots = (int)(sizeof cvt.filters / sizeof cvt.filters[0]) - 1;
-  // Sample format and channel steps, asked of SDL itself at equal rates (where it stays within bounds).
-  if (SDL_BuildAudioCVT(&cvt, sound.sampleformat, sound.channels, rate, format, (Uint8)channels, rate) < 0) {
-    *why = "the mixer cannot convert the sound's samples";
-    return false;
-  }
-  int steps = 0;
-  while (steps < slots && cvt.filters[steps]) steps++;
-  // Rate steps, counted generously: SDL compares rates in hundreds of Hz.
-  uint64_t low = (uint64_t)std::min(sound.frequency, rate), high = (uint64_t)std::max(sound.frequency, rate);
-  for (; low * 2 <= high + 100; low *= 2) steps++;
-  char text[128];
-  if (steps > slots) {
-    snprintf(text, sizeof text, "the sound's rate of %d Hz is too far from the mixer's %d Hz", sound.frequency, rate);
-    *why = text;
-    return false;
-  }
-  SDL_BuildAudioCVT(&cvt, sound.sampleformat, sound.channels, sound.frequency, format, (Uint8)channels, rate);
-  if (cvt.len_mult > 0 && decodedBytes > (uint64_t)INT_MAX / (uint64_t)cvt.len_mult) {
-    *why = "the sound is too long for the mixer's format";
-    return false;
-  }
-  // The mixer plays no chunk shorter than one of its sample frames (music, given as 0, streams).
-  uint64_t soundFrame = (uint64_t)sound.channels * ((sound.sampleformat & 0xFF) / 8);
-  double converted = (double)(decodedBytes / soundFrame * soundFrame) * cvt.len_ratio;
-  if (decodedBytes > 0 && converted < (double)(channels * ((format & 0xFF) / 8))) {
-    *why = "the sound is too short to give the mixer one sample frame";
-    return false;
-  }
-  return true;
+void ReleaseMusic(sMusicEntry& entry) {
+  ReleasePlayer(entry);
+  if (entry.source) SDL_RWclose(entry.source);
+  delete[] entry.data;
+  memset(&entry, 0, sizeof entry);
 }
 
 // The operation and its arguments as log lines name them (printf style).
@@ -114,122 +77,82 @@ std::string CallText(const char* format, ...) {
   return call;
 }
 
-// The open mixer's rate, 0 when it is closed.
-uint32_t MixerRate() {
-  int rate = 0, channels = 0;
-  Uint16 format = 0;
-  return Mix_QuerySpec(&rate, &format, &channels) && rate > 0 ? (uint32_t)rate : 0;
+// The rate sounds are judged by: the open mixer's, or without a mixer the slowest usual one.
+uint32_t JudgedRate() {
+  ydxsound::MixerSpec mixer;
+  return ydxsound::OpenMixerSpec(&mixer) ? mixer.rate : ydxsound::kSlowestMixerRate;
 }
 
-// The sound check of a load or an information call. A sound must keep a sample frame at the open
-// mixer's rate; without a mixer, or with one slower than any usual one, at the slowest usual rate (a
-// load then also checks the mixer's own limits).
 ydxsound::InfoResult CheckSound(ydxsound::ByteSource& bytes, sAudioType* out, ydxsound::SoundShape* shape) {
-  return ydxsound::SoundInfoOf(bytes, out, shape, std::max(MixerRate(), ydxsound::kSlowestMixerRate));
+  return ydxsound::SoundInfoOf(bytes, out, shape, JudgedRate());
 }
 
-// Bytes at the end that were left out of an accepted sound are worth a warning: the file may be cut.
-void WarnOfIgnoredBytes(const std::string& call, const ydxsound::SoundShape& shape) {
-  if (shape.ignoredBytes)
+// Bytes at the end that were left out of an accepted sound are worth a warning: the file may be cut or
+// damaged. `seconds` is the audio kept.
+void WarnOfIgnoredBytes(const std::string& call, const ydxsound::SoundShape& shape, double seconds) {
+  if (!shape.ignoredBytes) return;
+  if (shape.coding == ydxsound::kCodingVorbis)
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the Ogg stream ends at its last whole page; the last %llu bytes of "
+                   "the file (damaged pages or other data) were ignored, %.3f s of audio kept.\n", call.c_str(),
+                   (unsigned long long)shape.ignoredBytes, seconds);
+  else
     ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the sound ends at a VOC block that cannot continue it; the last "
                    "%llu bytes of the file were ignored.\n", call.c_str(), (unsigned long long)shape.ignoredBytes);
 }
 
-// The mixer's loader reads a sound up to its end, never what follows it (bytes behind a VOC terminator
-// would go into a buffer sized without them): such a sound reaches it as a copy of its own bytes,
-// ended by a terminator.
-Mix_Chunk* LoadUpToEnd(SDL_RWops* source, ydxsound::ByteSource& bytes, uint64_t soundEnd) {
-  if (!soundEnd || soundEnd >= bytes.Size()) return Mix_LoadWAV_RW(source, 0);
-  std::string sound((size_t)soundEnd + 1, '\0');
-  if (bytes.ReadAt(0, &sound[0], (size_t)soundEnd) != soundEnd) return NULL;
-  SDL_RWops* copy = SDL_RWFromConstMem(sound.data(), (int)sound.size());
-  if (!copy) return NULL;
-  Mix_Chunk* chunk = Mix_LoadWAV_RW(copy, 0);
-  SDL_RWclose(copy);
-  return chunk;
-}
-
-// Decodes a sound and closes its stream. Only data whose header holds together in a shape SDL's and
-// SDL_mixer's loaders survive, and that converts to the open mixer, reaches Mix_LoadWAV_RW: they
-// crash or loop on others (see SoundInfoOf). The mixer's loader also gives up on data of no known
-// kind without releasing the stream or its own chunk, and some of its format loaders keep the stream
-// on failure: the stream is always closed here. Data refused before loading is named with its reason
-// under `call`.
-Mix_Chunk* LoadChunk(SDL_RWops* source, const std::string& call) {
-  if (!source) return NULL;
-  Mix_Chunk* chunk = NULL;
-  ydxsound::StreamSource stream(source);
+// Decodes a sound into a chunk in the open mixer's format. Data the header check refuses is named with
+// its reason under `call`, as is data that then cannot be decoded.
+Mix_Chunk* LoadChunk(ydxsound::ByteSource& bytes, const std::string& call) {
   sAudioType sound;
   ydxsound::SoundShape shape;
-  std::string refusal;
-  std::string failure;   // what the mixer's loader said of data that passed the checks
-  if (CheckSound(stream, &sound, &shape) != ydxsound::kInfoOk) {
-    refusal = shape.refusal;
-  } else if (ConversionFits(sound, shape.decodedBytes, &refusal) && SDL_RWseek(source, 0, RW_SEEK_SET) == 0) {
-    chunk = LoadUpToEnd(source, stream, shape.soundEnd);
-    if (!chunk) failure = Mix_GetError();
-    // Audio pages damaged past the headers can decode to nothing, which the mixer then refuses to play.
-    int frequency = 0, channels = 0;
-    Uint16 format = 0;
-    if (chunk && Mix_QuerySpec(&frequency, &format, &channels) &&
-        chunk->alen < (Uint32)(channels * ((format & 0xFF) / 8))) {
-      Mix_FreeChunk(chunk);
-      chunk = NULL;
-      failure = "it decodes to no whole sample frame: its audio data is damaged";
-    }
+  ydxsound::MixerSpec mixer;
+  if (!ydxsound::OpenMixerSpec(&mixer)) return NULL;
+  if (ydxsound::SoundInfoOf(bytes, &sound, &shape, mixer.rate) != ydxsound::kInfoOk) {
+    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: sound refused before decoding (%s).\n", call.c_str(), shape.refusal);
+    return NULL;
   }
-  SDL_RWclose(source);
-  if (!refusal.empty())
-    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: sound refused before decoding (%s).\n", call.c_str(), refusal.c_str());
-  if (!failure.empty())
-    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the mixer could not decode the sound (%s).\n", call.c_str(),
-                   failure.c_str());
-  if (chunk) WarnOfIgnoredBytes(call, shape);
+  std::string failure;
+  double seconds = 0;
+  bool cutShort = false;
+  Mix_Chunk* chunk = ydxsound::DecodeChunk(bytes, shape, mixer, &failure, &seconds, &cutShort);
+  if (!chunk) {
+    ILogSystem.Msg(0, " . [ISoundFX->%s] Error: the sound could not be decoded (%s).\n", call.c_str(), failure.c_str());
+    return NULL;
+  }
+  WarnOfIgnoredBytes(call, shape, seconds);
+  if (cutShort)
+    ILogSystem.Msg(2, " . [ISoundFX->%s] Warning: the audio data is damaged after %.3f s; the sound ends there.\n",
+                   call.c_str(), seconds);
   return chunk;
 }
 
-// The music player walks AIFF chunks without the pad byte after an odd length (the sound loader steps
-// over it), and one that walks past the end of the data reads garbage lengths and never stops. So
-// AIFF music must reach both its description and its samples on that walk, inside the data.
-bool AiffMusicWalkEnds(const char* data, int size) {
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
-  bool description = false, samples = false;
-  for (uint64_t pos = 12; !description || !samples;) {
-    if (pos + 8 > (uint64_t)size) return false;
-    const unsigned char* chunk = bytes + pos;
-    uint32_t length = (uint32_t)chunk[4] << 24 | (uint32_t)chunk[5] << 16 | (uint32_t)chunk[6] << 8 | chunk[7];
-    if (length == 0) return false;
-    description = description || memcmp(chunk, "COMM", 4) == 0;
-    samples = samples || memcmp(chunk, "SSND", 4) == 0;
-    pos += 8 + (uint64_t)length;
-  }
-  return true;
-}
-
-// Music the mixer decodes as it plays: Ogg Vorbis, and WAV or AIFF data, which its music player reads
-// with loaders and a converter of the same kind as the sound loaders'. Those are held to the same
-// checks; modules go to their player as they are. False with SDL's error text set to the reason.
-bool MusicDecodable(const char* data, int size) {
-  if (size < 4) return true;
+// A decoding stream over music data the header check takes (Ogg Vorbis, WAV, AIFF): the mixer's music
+// player reads it as WAV at its own rate. NULL with SDL's error text set to the reason.
+SDL_RWops* MusicStreamOf(const char* data, int size, const std::string& call) {
   ydxsound::MemorySource memory(data, (size_t)size);
+  ydxsound::MixerSpec mixer;
   sAudioType music;
   ydxsound::SoundShape shape;
-  ydxsound::InfoResult result;
-  if (memcmp(data, "OggS", 4) == 0)
-    result = ydxsound::MusicInfoOf(memory, &music, &shape);
-  else if (memcmp(data, "RIFF", 4) == 0 || memcmp(data, "FORM", 4) == 0)
-    result = ydxsound::SoundInfoOf(memory, &music, &shape);
-  else
-    return true;
   std::string why;
-  if (result == ydxsound::kInfoOk && memcmp(data, "FORM", 4) == 0 && memcmp(data + 8, "AIFF", 4) == 0 &&
-      !AiffMusicWalkEnds(data, size)) {
-    SDL_SetError("AIFF chunks the music player cannot walk");
-    return false;
+  if (!ydxsound::OpenMixerSpec(&mixer)) {
+    why = "the mixer is not open";
+  } else if ((memcmp(data, "OggS", 4) == 0 ? ydxsound::MusicInfoOf(memory, &music, &shape, mixer.rate)
+                                           : ydxsound::SoundInfoOf(memory, &music, &shape, mixer.rate)) !=
+             ydxsound::kInfoOk) {
+    why = shape.refusal;
+  } else {
+    SDL_RWops* stream = ydxsound::OpenMusicStream(data, (size_t)size, shape, mixer, &why);
+    if (stream) {
+      WarnOfIgnoredBytes(call, shape, (double)shape.frames / shape.rate);
+      return stream;
+    }
   }
-  if (result == ydxsound::kInfoOk && ConversionFits(music, 0, &why)) return true;
-  SDL_SetError("%s", result == ydxsound::kInfoOk ? why.c_str() : shape.refusal);
-  return false;
+  SDL_SetError("%s", why.c_str());
+  return NULL;
+}
+
+bool DecodedMusic(const char* data, int size) {
+  return size >= 12 && (memcmp(data, "OggS", 4) == 0 || memcmp(data, "RIFF", 4) == 0 || memcmp(data, "FORM", 4) == 0);
 }
 
 // Puts a chunk into the first free sound slot at the configured sound volume.
@@ -247,7 +170,7 @@ int PutSound(Mix_Chunk* chunk) {
 
 // Puts file data into the first free music slot; the slot takes the data over only on success.
 // Ogg Vorbis gets its player now; a module keeps only its stream until it is played.
-int PutMusic(char* data, int size) {
+int PutMusic(char* data, int size, const std::string& call) {
   if (!data) return -1;
   int slot = -1;
   for (int i = 0; i < kMusicSlots && slot < 0; i++)
@@ -260,23 +183,22 @@ int PutMusic(char* data, int size) {
     SDL_SetError("the music file is empty");
     return -1;
   }
-  if (size >= 4 && memcmp(data, "OggS", 4) == 0 && !MusicDecodable(data, size)) return -1;
-  SDL_RWops* source = SDL_RWFromMem(data, size);
+  bool ogg = size >= 4 && memcmp(data, "OggS", 4) == 0;
+  SDL_RWops* source = ogg ? MusicStreamOf(data, size, call) : SDL_RWFromMem(data, size);
   if (!source) return -1;
   sMusicEntry& entry = musicTable[slot];
-  if (size >= 4 && memcmp(data, "OggS", 4) == 0) {
+  memset(&entry, 0, sizeof entry);
+  if (ogg) {
     Mix_Music* music = Mix_LoadMUS_RW(source);
     if (!music) {
-      SDL_FreeRW(source);
+      SDL_RWclose(source);
       return -1;
     }
     entry.kind = kMusicOgg;
     entry.music = music;
   } else {
     entry.kind = kMusicModule;
-    entry.music = NULL;
   }
-  entry.loaded = 0;
   entry.source = source;
   entry.data = data;
   entry.size = size;
@@ -439,12 +361,8 @@ void Yandorix_ISoundFX::Quit() {
   if (!p->initialised) return;
   // Module players belong to the module engine that closes with the mixer; they are re-created from
   // the slot's data when played again.
-  for (sMusicEntry& entry : musicTable) {
-    if (!entry.used || entry.kind != kMusicModule || !entry.music) continue;
-    Mix_FreeMusic(entry.music);
-    entry.music = NULL;
-    entry.loaded = 0;
-  }
+  for (sMusicEntry& entry : musicTable)
+    if (entry.used && entry.kind == kMusicModule) ReleasePlayer(entry);
   Mix_CloseAudio();
   p->initialised = 0;
 }
@@ -525,27 +443,34 @@ int Yandorix_ISoundFX::MusicPlay(int music, int loops) {
     for (int i = 0; i < kMusicSlots; i++) {
       sMusicEntry& other = musicTable[i];
       if (i == music || !other.used || other.kind != kMusicModule || !other.loaded) continue;
-      Mix_FreeMusic(other.music);
-      other.music = NULL;
-      other.loaded = 0;
+      ReleasePlayer(other);
       break;
     }
     if (!entry.music) {
-      SDL_RWseek(entry.source, 0, RW_SEEK_SET);
-      if (MusicDecodable(entry.data, entry.size)) entry.music = Mix_LoadMUS_RW(entry.source);
+      // WAV and AIFF data is decoded by the library at the mixer's rate; the rest goes to the module engine.
+      if (DecodedMusic(entry.data, entry.size)) {
+        entry.decoder = MusicStreamOf(entry.data, entry.size, CallText("MusicPlay(%d,%d)", music, loops));
+        if (entry.decoder) entry.music = Mix_LoadMUS_RW(entry.decoder);
+      } else {
+        SDL_RWseek(entry.source, 0, RW_SEEK_SET);
+        entry.music = Mix_LoadMUS_RW(entry.source);
+      }
       if (!entry.music) {
         ILogSystem.Msg(0, " . [ISoundFX->MusicPlay(%d,%d)] Error: music format unknown ('%s').\n", music, loops,
                        Mix_GetError());
+        ReleasePlayer(entry);
         return -1;
       }
       entry.loaded = 1;
     }
   }
+  lastPlayed = music;
   return Mix_PlayMusic(entry.music, loops);
 }
 
 int Yandorix_ISoundFX::MusicFadeIn(int music, int loops, int ms) {
   if (!p->initialised || !ValidMusic(music) || !musicTable[music].music) return -1;
+  lastPlayed = music;
   return Mix_FadeInMusic(musicTable[music].music, loops, ms);
 }
 
@@ -560,7 +485,21 @@ void Yandorix_ISoundFX::MusicResume() {
 }
 
 void Yandorix_ISoundFX::MusicRewind() {
-  if (p->initialised) Mix_RewindMusic();
+  if (!p->initialised) return;
+  // The mixer cannot set the position of the WAV streams the library decodes music into; the stream
+  // itself goes back to its start, under the audio lock, while that music plays.
+  SDL_RWops* stream = NULL;
+  if (lastPlayed >= 0 && ValidMusic(lastPlayed) && Mix_PlayingMusic()) {
+    const sMusicEntry& entry = musicTable[lastPlayed];
+    stream = entry.kind == kMusicOgg ? entry.source : entry.decoder;
+  }
+  if (!stream) {
+    Mix_RewindMusic();
+    return;
+  }
+  SDL_LockAudio();
+  ydxsound::RewindMusicStream(stream);
+  SDL_UnlockAudio();
 }
 
 int Yandorix_ISoundFX::MusicIsPaused() { return p->initialised ? Mix_PausedMusic() : 0; }
@@ -574,8 +513,8 @@ int Yandorix_ISoundFX::IsPlaying() { return p->initialised ? Mix_PlayingMusic() 
 int Yandorix_ISoundFX::SoundLoad(const char* file) {
   std::string call = CallText("SoundLoad('%s')", Text(file));
   if (!MixerOpen(p->initialised, call)) return -1;
-  SDL_RWops* source = file ? SDL_RWFromFile(file, "rb") : NULL;
-  Mix_Chunk* chunk = LoadChunk(source, call);
+  ydxsound::FileSource source(file);
+  Mix_Chunk* chunk = source.Ok() ? LoadChunk(source, call) : NULL;
   if (!chunk) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s')] Error: sound not found.\n", Text(file));
     return -1;
@@ -593,13 +532,7 @@ int Yandorix_ISoundFX::SoundLoad(int handle, const char* name) {
     ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: sound not found.\n", ArchiveName(handle), Text(name));
     return -1;
   }
-  SDL_RWops* source = SDL_RWFromMem(block.data, block.size);
-  if (!source) {
-    ILogSystem.Msg(0, " . [ISoundFX->SoundLoad('%s','%s')] Error: loading from RWops failed (%s).\n",
-                   ArchiveName(handle), Text(name), SDL_GetError());
-    IStuffDPF->FreeBlock(&block);
-    return -1;
-  }
+  ydxsound::MemorySource source(block.data, (size_t)block.size);
   Mix_Chunk* chunk = LoadChunk(source, call);
   IStuffDPF->FreeBlock(&block);   // the chunk holds its own converted samples
   if (!chunk) {
@@ -616,14 +549,15 @@ int Yandorix_ISoundFX::SoundLoad(const char* archive, const char* name) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(const char* file) {
-  if (!MixerOpen(p->initialised, CallText("MusicLoad('%s')", Text(file)))) return -1;
+  std::string call = CallText("MusicLoad('%s')", Text(file));
+  if (!MixerOpen(p->initialised, call)) return -1;
   char* data;
   int size;
   if (!ReadWholeFile(file, &data, &size)) {
     ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s')] Error: music not found.\n", Text(file));
     return -1;
   }
-  int music = PutMusic(data, size);
+  int music = PutMusic(data, size, call);
   if (music < 0) {
     delete[] data;
     ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s')] Error: music format unknown ('%s').\n", Text(file),
@@ -633,7 +567,8 @@ int Yandorix_ISoundFX::MusicLoad(const char* file) {
 }
 
 int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
-  if (!MixerOpen(p->initialised, CallText("MusicLoad('%s','%s')", ArchiveName(handle), Text(name)))) return -1;
+  std::string call = CallText("MusicLoad('%s','%s')", ArchiveName(handle), Text(name));
+  if (!MixerOpen(p->initialised, call)) return -1;
   if (handle <= 0 || !IStuffDPF) return -1;
   DPF_BlockData block = DPF_BlockData();
   if (!IStuffDPF->LoadBlock(handle, "MUS", Text(name), &block) || !block.data) {
@@ -641,7 +576,7 @@ int Yandorix_ISoundFX::MusicLoad(int handle, const char* name) {
     ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s','%s')] Error: music not found.\n", ArchiveName(handle), Text(name));
     return -1;
   }
-  int music = PutMusic(block.data, block.size);   // the slot owns the block's buffer from now on
+  int music = PutMusic(block.data, block.size, call);   // the slot owns the block's buffer from now on
   if (music < 0) {
     IStuffDPF->FreeBlock(&block);
     ILogSystem.Msg(0, " . [ISoundFX->MusicLoad('%s','%s')] Error: music format unknown ('%s').\n",
@@ -750,7 +685,7 @@ const InfoTexts kMusicTexts = {
     " . [ISoundFX->MusicInfo('%s','%s',0x%x)] Error: music format unknown.\n", true};
 
 ydxsound::InfoResult InfoOf(ydxsound::ByteSource& bytes, sAudioType* out, ydxsound::SoundShape* shape, bool music) {
-  return music ? ydxsound::MusicInfoOf(bytes, out, shape) : CheckSound(bytes, out, shape);
+  return music ? ydxsound::MusicInfoOf(bytes, out, shape, JudgedRate()) : CheckSound(bytes, out, shape);
 }
 
 // The load-failed line is the same for every cause; a line before it says which one it was.
@@ -790,7 +725,7 @@ int Info(int handle, const char* name, sAudioType* out, const InfoTexts& texts) 
                    shape.refusal);
     if (!texts.music) ILogSystem.Msg(0, texts.loadFailed, archive, Text(name), where);
   } else {
-    WarnOfIgnoredBytes(call, shape);
+    WarnOfIgnoredBytes(call, shape, shape.rate ? (double)shape.frames / shape.rate : 0);
   }
   return result == ydxsound::kInfoOk;
 }

@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <vector>
 
 namespace ydxsound {
 
@@ -59,37 +60,60 @@ class StreamSource : public ByteSource {
 
 enum InfoResult { kInfoOk, kInfoUnknown, kInfoFailed };
 
-// What the header check learnt beyond the format record: why it refused, how many bytes of samples
-// the loader will make, and where the sound ends when bytes follow that the loader must not see: the
-// loader then gets the bytes up to there and a VOC terminator (0 when it may read the data as it is).
-// `ignoredBytes` counts the bytes after the sound that looked like more of it but could not be (the
-// game is warned); a terminator and what follows it are not counted.
+// How a sound's samples are stored, as the header check found them: enough for the decoder to read
+// them without looking at the header again, so information and loading cannot disagree on it.
+enum SampleCoding { kCodingInteger, kCodingFloat, kCodingALaw, kCodingMuLaw, kCodingAdpcm, kCodingVorbis };
+// Samples in the file (`bytes` from `offset`), or a pause of `silentFrames` (VOC silence blocks).
+struct SamplePiece {
+  uint64_t offset, bytes, silentFrames;
+};
+// Speaker positions, numbered as the WAV channel mask's bits (front left = 0, front right = 1, ...).
+enum Speaker { kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackLeft, kBackRight, kFrontLeftCenter,
+               kFrontRightCenter, kBackCenter, kSideLeft, kSideRight, kOtherSpeaker };
+const int kMostChannels = 8;
+
+// What the header check learnt beyond the format record: why it refused, the sample frames the file
+// holds (an Ogg stream's as its last page claims them), and where and how they are stored. Bytes after
+// the sound that cannot belong to it (a VOC block that cannot continue it, damaged Ogg pages or other
+// data after the stream's last whole page) are counted in `ignoredBytes`; the game is warned of them.
 struct SoundShape {
   const char* refusal = nullptr;
-  uint64_t decodedBytes = 0;
-  uint64_t soundEnd = 0;
+  uint64_t frames = 0;
+  uint32_t rate = 0;
+  int channels = 0;
+  uint8_t speakers[kMostChannels] = {};
+  SampleCoding coding = kCodingInteger;
+  int sampleBytes = 0;               // integer and float samples: bytes per sample
+  bool bigEndian = false, unsignedSamples = false;
+  std::vector<SamplePiece> pieces;   // PCM, in order; ADPCM: the data chunk
+  uint64_t formatChunk = 0, formatLength = 0;   // ADPCM: the WAV format chunk's body
+  uint64_t streamStart = 0, streamEnd = 0;      // Ogg: the link that is played, to its last whole page
   uint64_t ignoredBytes = 0;
 };
 
+// The one bound on decoded audio, in seconds of the source: a sound or a piece of music that holds or
+// claims more is refused, and decoding stops there. Kept here so tests can lower it.
+uint32_t DecodeLimitSeconds();
+void SetDecodeLimitSeconds(uint32_t seconds);
+// The frames a source of `frames` at `rate` gives at `mixerRate` once resampled (the resampler rounds
+// to the nearest frame).
+uint64_t ResampledFrames(uint64_t frames, uint32_t rate, uint32_t mixerRate);
+
 // Sound files: WAV, AIFF (and 8SVX), Ogg Vorbis, VOC, told apart by their first four bytes. The format
 // text is written as soon as the magic is known, also when the header then turns out to be bad.
-// Channels, sample format and frequency are the values SDL's and SDL_mixer's loaders report.
-// kInfoOk also promises that the mixer's loader takes the data without harm and turns it into a chunk
-// with at least one sample frame (the mixer plays no other) for any mixer of 1, 2, 4 or 6 channels
-// between `mixerRate` and 48000 Hz, given the data up to the shape's end: SDL's loaders and converter
-// crash or loop on some shapes (no channels, a rate of 0, ADPCM blocks of size 0, ...), so only data
-// that passes this check is ever handed to them.
-// A sound must keep at least one sample frame at the mixer's rate once converted (each halving of
-// the rate halves the frames): `mixerRate` is the open mixer's, or the slowest usual one without a mixer.
+// Channels and frequency are the file's; the sample format is the SDL code of the file's samples
+// (beyond SDL 1.2's own codes: 0x8018/0x9018 24-bit, 0x8020/0x9020 32-bit, 0x8120 and 0x8140 float,
+// little/big-endian as SDL marks them), signed 16-bit for Ogg Vorbis and ADPCM, which decode to it.
+// kInfoOk also promises that the sound keeps at least one sample frame at `mixerRate` (the open
+// mixer's, or the slowest usual one without a mixer) and stays within the decoding limit.
 const uint32_t kSlowestMixerRate = 8000;
 InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr,
                        uint32_t mixerRate = kSlowestMixerRate);
-// The channel counts and rates accepted by that check: those SDL's converter turns into any such mixer.
-bool ChannelsConvertible(int channels);
 const uint32_t kLowestRate = 1000, kHighestRate = 384000;
-// Music files: Ogg Vorbis by its header (held to the same channel and rate rules as sounds); modules
-// (IT, XM, S3M, MOD) by their signatures only.
-InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr);
+// Music files: Ogg Vorbis by its header (held to the same rules as sounds); modules (IT, XM, S3M, MOD)
+// by their signatures only.
+InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape = nullptr,
+                       uint32_t mixerRate = kSlowestMixerRate);
 
 // The file name an export without a target gets: the block name (at most 31 of its 32 bytes) plus "."
 // and the format text. False for a name that is empty or could leave the working directory.

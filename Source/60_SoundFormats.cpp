@@ -1,12 +1,14 @@
-// Sound and music formats told from their headers: the channel count, sample format and rate that the
-// mixer's loaders would give, read without decoding a single sample (a minute of Ogg Vorbis costs the
-// same as a blip), and every field checked against the bytes actually there.
+// Sound and music formats told from their headers: channels, sample format and rate, and where and how
+// the samples are stored for the decoder, read without decoding a single sample (a minute of Ogg Vorbis
+// costs the same as a blip), and every field checked against the bytes actually there.
 #include "60_SoundFX.h"
 #include "01_Main.h"
 #include "00_Platform.h"
 #include <algorithm>
 #include <cstring>
+#include <ogg/ogg.h>
 #include <unistd.h>
+#include <vorbis/codec.h>
 
 namespace ydxsound {
 
@@ -70,14 +72,12 @@ size_t StreamSource::ReadAt(uint64_t offset, void* buffer, size_t length) {
 namespace {
 
 // Fixed-size reads at an offset; `ok` turns false for good once one falls short. A refusal keeps its
-// reason for the caller's log line.
+// reason for the caller's log line; what the check learns goes into `shape`.
 struct Reader {
   ByteSource& source;
   bool ok = true;
   const char* refusal = nullptr;
-  uint64_t decodedBytes = 0;
-  uint64_t soundEnd = 0;
-  uint64_t ignoredBytes = 0;
+  SoundShape shape;
   explicit Reader(ByteSource& s) : source(s) {}
   InfoResult Refuse(const char* why) {
     refusal = why;
@@ -130,23 +130,61 @@ void SetSpec(sAudioType* out, int channels, Uint16 sampleformat, uint32_t freque
   out->frequency = (Sint32)frequency;
 }
 
-// The last word on every sound: channels and rate the converter can take, then the record is filled.
+// Where each channel plays when the file does not say: the usual orders of 1 to 8 channels.
+const uint8_t kUsualSpeakers[kMostChannels + 1][kMostChannels] = {
+    {},
+    {kFrontCenter},
+    {kFrontLeft, kFrontRight},
+    {kFrontLeft, kFrontRight, kFrontCenter},
+    {kFrontLeft, kFrontRight, kBackLeft, kBackRight},
+    {kFrontLeft, kFrontRight, kFrontCenter, kBackLeft, kBackRight},
+    {kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackLeft, kBackRight},
+    {kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackCenter, kSideLeft, kSideRight},
+    {kFrontLeft, kFrontRight, kFrontCenter, kLowFrequency, kBackLeft, kBackRight, kSideLeft, kSideRight},
+};
+
+// The last word on every sound: a channel count and rate the decoder takes, then the record is filled.
+// Speakers the format did not place take the usual order.
 InfoResult Accept(Reader& r, sAudioType* out, uint32_t channels, Uint16 sampleformat, uint32_t frequency) {
-  if (!ChannelsConvertible((int)channels)) return r.Refuse("a channel count other than 1, 2, 4 or 6");
+  if (channels < 1 || channels > kMostChannels) return r.Refuse("a channel count other than 1 to 8");
   if (frequency < kLowestRate || frequency > kHighestRate) return r.Refuse("a sampling rate outside 1000 to 384000 Hz");
+  SoundShape& s = r.shape;
+  if (s.channels != (int)channels) memcpy(s.speakers, kUsualSpeakers[channels], sizeof s.speakers);
+  s.channels = (int)channels;
+  s.rate = frequency;
   SetSpec(out, (int)channels, sampleformat, frequency);
   return kInfoOk;
 }
 
-// ---- WAV: "RIFF" size "WAVE", then chunks. SDL's loader skips "LIST" and "fact" chunks, takes the
-// next one as "fmt " and reads on, chunk by chunk (no pad bytes), to "data"; every chunk it reads must
-// be non-empty and complete. It decodes 8- and 16-bit PCM, MS-ADPCM and IMA-ADPCM; its ADPCM decoders
-// divide by the block size and trust the block layout, so that layout must be the one the encoders write.
-enum { kWavPcm = 0x0001, kWavMsAdpcm = 0x0002, kWavImaAdpcm = 0x0011 };
+// Integer or float samples stored one after the other from `offset`: the whole frames of `bytes`.
+void SamplesAt(Reader& r, SampleCoding coding, int sampleBytes, bool bigEndian, bool unsignedSamples, int channels,
+               uint64_t offset, uint64_t bytes) {
+  SoundShape& s = r.shape;
+  s.coding = coding;
+  s.sampleBytes = sampleBytes;
+  s.bigEndian = bigEndian;
+  s.unsignedSamples = unsignedSamples;
+  uint64_t frameBytes = (uint64_t)sampleBytes * (uint64_t)channels;
+  s.frames = bytes / frameBytes;
+  s.pieces.assign(1, SamplePiece{offset, s.frames * frameBytes, 0});
+}
+
+// SDL's codes of sample formats, extended the way later SDL versions mark wider and float samples.
+Uint16 SampleFormatCode(int bits, bool isFloat, bool bigEndian, bool unsignedSamples) {
+  Uint16 code = (Uint16)(bits | (unsignedSamples ? 0 : 0x8000) | (bigEndian ? 0x1000 : 0) | (isFloat ? 0x0100 : 0));
+  return bits == 8 ? (unsignedSamples ? AUDIO_U8 : AUDIO_S8) : code;
+}
+
+// ---- WAV: "RIFF" size "WAVE", then chunks, each followed by a pad byte when its length is odd: a format
+// chunk, then the data chunk; other chunks are passed over. PCM of 8 to 32 bits, float, A-law and mu-law
+// are read here; MS- and IMA-ADPCM are decoded by SDL's own WAV loader, whose decoders divide by the
+// block size and trust the block layout, so that layout must be the one the encoders write.
+enum { kWavPcm = 0x0001, kWavMsAdpcm = 0x0002, kWavFloat = 0x0003, kWavALaw = 0x0006, kWavMuLaw = 0x0007,
+       kWavImaAdpcm = 0x0011, kWavExtensible = 0xFFFE };
 
 struct WavFormat {
   uint16_t encoding, channels, blockAlign, bits, samplesPerBlock, coefficients;
-  uint32_t frequency, chunkLength;
+  uint32_t frequency, chunkLength, channelMask;
 };
 
 // Samples per block an ADPCM encoder writes for a block size: the header's samples, then two per byte.
@@ -155,7 +193,7 @@ uint32_t AdpcmBlockSamples(const WavFormat& f, uint32_t headerBytesPerChannel, u
   return (f.blockAlign - header) * 8 / (4u * f.channels) + headerSamples;
 }
 
-// The ADPCM layouts SDL decodes safely; the data's decoded size on success.
+// The ADPCM layouts SDL decodes safely; the frames the data decodes to on success.
 InfoResult AdpcmLayout(Reader& r, const WavFormat& f, uint64_t dataPos, uint32_t dataLength) {
   const bool ms = f.encoding == kWavMsAdpcm;
   const uint32_t headerBytes = ms ? 7 : 4, headerSamples = ms ? 2 : 1;
@@ -184,59 +222,100 @@ InfoResult AdpcmLayout(Reader& r, const WavFormat& f, uint64_t dataPos, uint32_t
             return r.Refuse("an MS-ADPCM block with a predictor outside the table");
     }
   }
-  r.decodedBytes = blocks * f.samplesPerBlock * f.channels * 2;
+  SoundShape& s = r.shape;
+  s.coding = kCodingAdpcm;
+  s.frames = blocks * f.samplesPerBlock;
+  s.pieces.assign(1, SamplePiece{dataPos, blocks * f.blockAlign, 0});
   return kInfoOk;
+}
+
+// The speakers a WAV channel mask names, in channel order, when it names one for every channel.
+void SpeakersFromMask(Reader& r, uint32_t mask, int channels) {
+  if (channels < 1 || channels > kMostChannels || __builtin_popcount(mask) != channels) return;
+  int channel = 0;
+  for (int bit = 0; bit < 32; bit++)
+    if (mask >> bit & 1) r.shape.speakers[channel++] = (uint8_t)std::min(bit, (int)kOtherSpeaker);
+  r.shape.channels = channels;   // Accept keeps speakers placed for this many channels
+}
+
+// The samples of a PCM, float or companded format chunk; false (refused) for any other encoding.
+InfoResult WavSamples(Reader& r, sAudioType* out, const WavFormat& f, uint16_t encoding, uint64_t dataPos,
+                      uint32_t dataLength) {
+  int bytes = f.bits / 8;
+  bool isFloat = encoding == kWavFloat;
+  SampleCoding coding = isFloat ? kCodingFloat : kCodingInteger;
+  Uint16 code = 0;
+  if (encoding == kWavPcm) {
+    if (f.bits % 8 != 0 || bytes < 1 || bytes > 4) return r.Refuse("PCM of other than 8, 16, 24 or 32 bits per sample");
+    code = SampleFormatCode(f.bits, false, false, bytes == 1);
+  } else if (isFloat) {
+    if (f.bits != 32 && f.bits != 64) return r.Refuse("float samples of other than 32 or 64 bits");
+    code = SampleFormatCode(f.bits, true, false, false);
+  } else if (encoding == kWavALaw || encoding == kWavMuLaw) {
+    if (f.bits != 8) return r.Refuse("A-law or mu-law of other than 8 bits per sample");
+    coding = encoding == kWavALaw ? kCodingALaw : kCodingMuLaw;
+    code = AUDIO_S16LSB;   // what they expand to
+  } else {
+    return r.Refuse("an encoding the decoder does not read");
+  }
+  if (f.channels < 1 || f.channels > kMostChannels) return r.Refuse("a channel count other than 1 to 8");
+  SamplesAt(r, coding, bytes, false, bytes == 1 && coding == kCodingInteger, f.channels, dataPos, dataLength);
+  return Accept(r, out, f.channels, code, f.frequency);
 }
 
 InfoResult WavInfo(Reader& r, sAudioType* out) {
   uint64_t size = r.source.Size();
   if (!r.Tag(0, "RIFF") || !r.Tag(8, "WAVE")) return r.Refuse("not a RIFF WAVE file");
-  // One chunk header at `pos`: its tag and length, refused unless the body is there and not empty.
-  char tag[4];
-  uint32_t length = 0;
-  auto readChunk = [&](uint64_t pos) {
-    if (!r.Bytes(pos, tag, 4)) return false;
-    length = r.LE32(pos + 4);
-    return r.ok && length > 0 && pos + 8 + length <= size;
-  };
-  static const char kBadChunk[] = "a chunk that is empty or runs past the end of the file";
-  uint64_t pos = 12;
-  for (;; pos += 8 + (uint64_t)length) {
-    if (!readChunk(pos)) return r.Refuse(kBadChunk);
-    if (memcmp(tag, "fact", 4) != 0 && memcmp(tag, "LIST", 4) != 0) break;
+  static const char kCut[] = "a chunk that runs past the end of the file";
+  uint64_t fmtPos = 0, dataPos = 0;
+  uint32_t fmtLength = 0, dataLength = 0;
+  for (uint64_t pos = 12; !dataPos;) {
+    char tag[4];
+    if (pos + 8 > size || !r.Bytes(pos, tag, 4)) return r.Refuse(fmtPos ? "no complete data chunk" : "no format chunk");
+    uint32_t length = r.LE32(pos + 4);
+    uint64_t body = pos + 8;
+    if (!r.ok || body + length > size) return r.Refuse(kCut);
+    if (memcmp(tag, "fmt ", 4) == 0 && !fmtPos) {
+      fmtPos = body;
+      fmtLength = length;
+    } else if (memcmp(tag, "data", 4) == 0) {
+      if (!fmtPos) return r.Refuse("no format chunk ahead of the data chunk");
+      dataPos = body;
+      dataLength = length;
+    }
+    pos = body + length + (length & 1);
   }
-  if (memcmp(tag, "fmt ", 4) != 0) return r.Refuse("no format chunk ahead of the other chunks");
-  if (length < 16) return r.Refuse("a format chunk too short for its fields");
+  if (fmtLength < 16) return r.Refuse("a format chunk too short for its fields");
   WavFormat f;
-  f.chunkLength = length;
-  f.encoding = r.LE16(pos + 8);
-  f.channels = r.LE16(pos + 10);
-  f.frequency = r.LE32(pos + 12);
-  f.blockAlign = r.LE16(pos + 20);
-  f.bits = r.LE16(pos + 22);
-  f.samplesPerBlock = length >= 20 ? r.LE16(pos + 26) : 0;
-  f.coefficients = length >= 22 ? r.LE16(pos + 28) : 0;
-  if (!r.ok) return r.Refuse(kBadChunk);
-  for (pos += 8 + (uint64_t)length;; pos += 8 + (uint64_t)length) {
-    if (!readChunk(pos)) return r.Refuse(memcmp(tag, "data", 4) == 0 ? kBadChunk : "no complete data chunk");
-    if (memcmp(tag, "data", 4) == 0) break;
+  f.chunkLength = fmtLength;
+  f.encoding = r.LE16(fmtPos);
+  f.channels = r.LE16(fmtPos + 2);
+  f.frequency = r.LE32(fmtPos + 4);
+  f.blockAlign = r.LE16(fmtPos + 12);
+  f.bits = r.LE16(fmtPos + 14);
+  f.samplesPerBlock = fmtLength >= 20 ? r.LE16(fmtPos + 18) : 0;
+  f.coefficients = fmtLength >= 22 ? r.LE16(fmtPos + 20) : 0;
+  f.channelMask = 0;
+  uint16_t encoding = f.encoding;
+  if (encoding == kWavExtensible) {
+    // The real encoding is the first two bytes of the subformat's GUID; the mask places the speakers.
+    if (fmtLength < 40) return r.Refuse("an extensible format chunk too short for its fields");
+    f.channelMask = r.LE32(fmtPos + 20);
+    encoding = r.LE16(fmtPos + 24);
+    SpeakersFromMask(r, f.channelMask, f.channels);
   }
-  Uint16 sampleformat = AUDIO_S16LSB;   // ADPCM decodes to 16-bit samples
-  if (f.encoding == kWavPcm) {
-    if (f.bits != 8 && f.bits != 16) return r.Refuse("PCM of other than 8 or 16 bits per sample");
-    if (f.bits == 8) sampleformat = AUDIO_U8;
-    r.decodedBytes = length;
-  } else if (f.encoding == kWavMsAdpcm || f.encoding == kWavImaAdpcm) {
-    if (AdpcmLayout(r, f, pos + 8, length) != kInfoOk) return kInfoFailed;
-  } else {
-    return r.Refuse("an encoding the mixer does not decode");
+  if (!r.ok) return r.Refuse(kCut);
+  if (f.encoding == kWavMsAdpcm || f.encoding == kWavImaAdpcm) {
+    if (AdpcmLayout(r, f, dataPos, dataLength) != kInfoOk) return kInfoFailed;
+    r.shape.formatChunk = fmtPos;
+    r.shape.formatLength = fmtLength;
+    return Accept(r, out, f.channels, AUDIO_S16LSB, f.frequency);   // ADPCM decodes to signed 16-bit samples
   }
-  return Accept(r, out, f.channels, sampleformat, f.frequency);
+  return WavSamples(r, out, f, encoding, dataPos, dataLength);
 }
 
 // An 80-bit IEEE extended value (AIFF's sample rate) as a whole number, 0 for negative values and for
-// values below 2, which the mixer's loader reads as 0 and refuses in every description it meets, not
-// only the last; false for rates too large for any sound device.
+// values below 2; false for rates too large for any sound device.
 bool ExtendedToRate(const uint8_t* b, uint32_t* rate) {
   int exponent = ((b[0] & 0x7F) << 8 | b[1]) - 16383;
   if ((b[0] & 0x80) || exponent < 1) {
@@ -252,7 +331,7 @@ bool ExtendedToRate(const uint8_t* b, uint32_t* rate) {
 
 // ---- AIFF and 8SVX: "FORM" size "AIFF"/"8SVX", then chunks (an odd length followed by a pad byte)
 // until both the sound description and the sample data are found. The samples the description
-// announces must all be there.
+// announces must all be there. A description of an unplayable rate is refused wherever it stands.
 InfoResult AiffInfo(Reader& r, sAudioType* out) {
   static const char kAiffChunks[] = "AIFF chunks that do not hold together";
   uint64_t size = r.source.Size();
@@ -278,7 +357,7 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
       uint8_t extended[10];
       r.Bytes(body + 8, extended, sizeof extended);
       if (!r.ok || !ExtendedToRate(extended, &frequency) || frequency == 0)
-        return r.Refuse("an AIFF sampling rate the mixer cannot play");
+        return r.Refuse("an AIFF sampling rate the decoder cannot play");
       haveDescription = true;
     } else if (svx && memcmp(tag, "VHDR", 4) == 0) {
       frequency = r.BE16(body + 12);
@@ -294,30 +373,24 @@ InfoResult AiffInfo(Reader& r, sAudioType* out) {
     pos = body + length + (length & 1);
   }
   if (!haveData || !haveDescription) return r.Refuse(kAiffChunks);
-  Uint16 sampleformat;
-  if (samplebits == 8) sampleformat = AUDIO_S8;
-  else if (samplebits == 16) sampleformat = AUDIO_S16MSB;
-  else return r.Refuse("AIFF of other than 8 or 16 bits per sample");
-  uint64_t bytes = (uint64_t)channels * samples * (samplebits / 8);
+  if (samplebits < 1 || samplebits > 32) return r.Refuse("AIFF of other than 1 to 32 bits per sample");
+  if (channels < 1 || channels > kMostChannels) return r.Refuse("a channel count other than 1 to 8");
+  // Samples narrower than their bytes are stored in the high bits, so they read as the wider size.
+  int sampleBytes = (int)(samplebits + 7) / 8;
+  uint64_t bytes = (uint64_t)channels * samples * (uint64_t)sampleBytes;
   if (bytes == 0 || start > size || bytes > size - start) return r.Refuse("AIFF samples missing from the file");
-  r.decodedBytes = bytes;
-  return Accept(r, out, channels, sampleformat, frequency);
+  SamplesAt(r, kCodingInteger, sampleBytes, true, false, (int)channels, start, bytes);
+  return Accept(r, out, channels, SampleFormatCode(sampleBytes * 8, false, sampleBytes > 1, false), frequency);
 }
 
 // ---- VOC: the 20-byte signature, the offset of the first block, then blocks of a type byte and a
-// 3-byte length; the mixer's loader joins every sound block into one sample. It divides by zero on an
-// extended block for mono sound or one that no data block follows, and on a marker ahead of the sound;
-// after the sound it takes or refuses a marker depending on the bytes behind it; it frees twice when
-// a sound block without samples is continued, reads past the end of a cut block, and reads blocks
-// after the terminator into a buffer sized without them. So only the block
-// sequences that sound tools write, in forms that load cleanly, are taken: an 8-bit data block (after
-// an extended block for stereo) or a new-format block, continuations and further blocks of the same
-// kind, silences in 8-bit sound, skipped blocks (texts, loops, unknown types), then the end of the
-// file or a terminator. Whatever follows a terminator is ignored. sox writes the length of its
-// 16-bit block 8 bytes short, so that its last samples and the terminator look like one more block,
-// mostly one that runs past the end of the file: as sox and ffmpeg do, a sound under way ends at the
-// first block that cannot continue it, and the rest of the file is ignored. The loader is handed the
-// sound up to its end and a terminator.
+// 3-byte length; every sound block joins one sound. Only the block sequences that sound tools write are
+// taken: an 8-bit data block (after an extended block for stereo) or a new-format block, continuations
+// and further blocks of the same kind, silences in 8-bit mono sound, skipped blocks (texts, loops,
+// unknown types), then the end of the file or a terminator. Whatever follows a terminator is ignored.
+// sox writes the length of its 16-bit block 8 bytes short, so that its last samples and the terminator
+// look like one more block, mostly one that runs past the end of the file: as sox and ffmpeg do, a sound
+// under way ends at the first block that cannot continue it, and the rest of the file is ignored.
 enum { kVocEnd = 0, kVocData = 1, kVocMore = 2, kVocSilence = 3, kVocMarker = 4, kVocExtended = 8, kVocNewData = 9 };
 
 struct VocSound {
@@ -327,6 +400,11 @@ struct VocSound {
   uint32_t key = 0;             // rate code, time constant or rate that every later block must repeat
   uint32_t channels = 0, frequency = 0, bits = 8;
   uint64_t bytes = 0;
+  std::vector<SamplePiece> pieces;
+  void Samples(uint64_t offset, uint64_t length) {
+    pieces.push_back(SamplePiece{offset, length, 0});
+    bytes += length;
+  }
 };
 
 const char kVocMixed[] = "VOC sound blocks of different kinds or rates";
@@ -352,7 +430,7 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
         return r.Refuse(kVocMixed);
       }
       v.extendedPending = false;
-      v.bytes += length - 2;
+      v.Samples(body + 2, length - 2);
       return kInfoOk;
     }
     case kVocExtended: {   // time constant, packing and mode for the data block after it
@@ -383,19 +461,19 @@ InfoResult VocBlockOf(Reader& r, VocSound& v, uint8_t type, uint64_t body, uint3
       } else if (rate != v.key || channels != v.channels || bits != v.bits) {
         return r.Refuse(kVocMixed);
       }
-      v.bytes += length - 12;
+      v.Samples(body + 12, length - 12);
       return kInfoOk;
     }
     case kVocMore:
       if (v.kind == 0 || v.extendedPending) return r.Refuse("VOC samples ahead of their sound block");
       if (length == 0) return r.Refuse(kVocEmpty);
-      v.bytes += length;
+      v.Samples(body, length);
       return kInfoOk;
     case kVocSilence:   // length and rate code of a pause in 8-bit mono sound
       if (v.kind != kVocData || v.stereo || v.extendedPending)
         return r.Refuse("a VOC silence outside 8-bit mono sound");
       if (length < 3 || r.U8(body + 2) != v.key) return r.Refuse(kVocMixed);
-      v.bytes += r.LE16(body) + 1u;
+      v.pieces.push_back(SamplePiece{0, 0, r.LE16(body) + 1u});
       return kInfoOk;
     case kVocMarker:
       return r.Refuse("a VOC marker block");
@@ -412,13 +490,9 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
   uint64_t pos = r.LE16(20);
   if (!r.ok || pos < 26) return r.Refuse("a VOC header whose first block lies inside it");
   VocSound v;
-  uint64_t end = size;   // where the sound's blocks end
   while (pos < size) {
     uint8_t type = r.U8(pos);
-    if (type == kVocEnd) {
-      end = pos;
-      break;
-    }
+    if (type == kVocEnd) break;
     uint32_t length = r.U8(pos + 1) | r.U8(pos + 2) << 8 | r.U8(pos + 3) << 16;
     uint64_t body = pos + 4;
     bool whole = r.ok && body + length <= size;
@@ -431,19 +505,26 @@ InfoResult VocInfo(Reader& r, sAudioType* out) {
     if (v.kind == 0 || v.extendedPending) return kInfoFailed;
     r.ok = true;
     r.refusal = nullptr;
-    end = pos;
-    r.ignoredBytes = size - pos;
+    r.shape.ignoredBytes = size - pos;
     break;
   }
   if (v.kind == 0) return r.Refuse("a VOC file without sound");
   if (v.extendedPending) return r.Refuse("a VOC extended block without its data block");
-  if (r.ignoredBytes > 0 || end + 1 < size) r.soundEnd = end;
-  r.decodedBytes = v.bytes;
+  // Silences count in frames, samples in bytes of whole frames (a frame may straddle two blocks).
+  SoundShape& s = r.shape;
+  s.coding = kCodingInteger;
+  s.sampleBytes = (int)v.bits / 8;
+  s.unsignedSamples = v.bits == 8;
+  s.frames = v.bytes / ((uint64_t)s.sampleBytes * v.channels);
+  for (const SamplePiece& piece : v.pieces) s.frames += piece.silentFrames;
+  s.pieces = std::move(v.pieces);
   return Accept(r, out, v.channels, v.bits == 16 ? AUDIO_S16LSB : AUDIO_U8, v.frequency);
 }
 
-// ---- Ogg Vorbis: the first page holds the identification header alone (its checksum verified);
-// the second page must begin with the comment header of the same stream.
+// ---- Ogg Vorbis: a link opens with the identification header alone on its first page, then the
+// comment header, which may run over several pages; libvorbis reads both as the decoder will. The setup
+// header after them is not parsed: a minute of music must not cost more than a blip. Page checksums are
+// verified on every page read.
 // The Ogg checksum is the library's CRC-32 with the bits of every byte taken the other way round: the
 // bytes go in with their bits reversed and the result comes out reversed, so the folded CRC serves
 // both (the header pages and the last page then cost less than reading the file).
@@ -473,45 +554,31 @@ uint32_t OggCRC(const uint8_t* data, size_t length) {
   return __builtin_bswap32((uint32_t)reversed);
 }
 
-// A whole page's stored checksum against the one computed with that field zeroed (left zeroed).
+// A whole page's stored checksum against the one computed with that field zeroed (restored after).
 bool PageChecksumHolds(std::string* page) {
   std::string& whole = *page;
-  uint32_t stored = (uint8_t)whole[22] | (uint8_t)whole[23] << 8 | (uint8_t)whole[24] << 16 |
-                    (uint32_t)(uint8_t)whole[25] << 24;
+  char stored[4];
+  memcpy(stored, &whole[22], 4);
   whole[22] = whole[23] = whole[24] = whole[25] = 0;
-  return OggCRC((const uint8_t*)whole.data(), whole.size()) == stored;
-}
-
-// The first page's packet (the identification header), its checksum verified.
-bool ReadFirstOggPage(Reader& r, std::string* packet, uint32_t* serial, uint64_t* end) {
-  uint8_t head[27];
-  if (!r.Bytes(0, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0) return false;
-  uint8_t segments[255];
-  size_t count = head[26];
-  if (!r.Bytes(27, segments, count)) return false;
-  size_t bodyLength = 0, packetLength = 0;
-  bool complete = false;
-  for (size_t i = 0; i < count; i++) {
-    bodyLength += segments[i];
-    if (!complete) packetLength += segments[i];
-    if (segments[i] < 255) complete = true;
-  }
-  if (!complete) return false;
-  std::string whole(27 + count + bodyLength, '\0');
-  if (!r.Bytes(0, &whole[0], whole.size())) return false;
-  if (!PageChecksumHolds(&whole)) return false;
-  *serial = head[14] | head[15] << 8 | head[16] << 16 | (uint32_t)head[17] << 24;
-  *end = whole.size();
-  *packet = whole.substr(27 + count, packetLength);
-  return true;
+  uint32_t computed = OggCRC((const uint8_t*)whole.data(), whole.size());
+  memcpy(&whole[22], stored, 4);
+  return computed == ((uint8_t)stored[0] | (uint8_t)stored[1] << 8 | (uint8_t)stored[2] << 16 |
+                      (uint32_t)(uint8_t)stored[3] << 24);
 }
 
 uint32_t OggSerial(const std::string& page) {
   return (uint8_t)page[14] | (uint8_t)page[15] << 8 | (uint8_t)page[16] << 16 | (uint32_t)(uint8_t)page[17] << 24;
 }
 
-// The page at `pos`, whole, when it lies inside the data and its checksum holds.
-bool WholeOggPage(ByteSource& source, uint64_t pos, std::string* page) {
+int64_t OggGranule(const std::string& page) {
+  uint64_t granule = 0;
+  for (int i = 13; i >= 6; i--) granule = granule << 8 | (uint8_t)page[i];
+  return (int64_t)granule;
+}
+
+// The page at `pos`, whole, when it lies inside the data and its checksum holds. `checked` counts the
+// bytes whose checksum was computed.
+bool WholeOggPage(ByteSource& source, uint64_t pos, std::string* page, uint64_t* checked = nullptr) {
   Reader r(source);
   uint8_t head[27];
   if (!r.Bytes(pos, head, 27) || memcmp(head, "OggS", 4) != 0 || head[4] != 0) return false;
@@ -522,43 +589,82 @@ bool WholeOggPage(ByteSource& source, uint64_t pos, std::string* page) {
   for (size_t i = 0; i < count; i++) bodyLength += segments[i];
   if (pos + 27 + count + bodyLength > source.Size()) return false;
   page->assign(27 + count + bodyLength, '\0');
+  if (checked) *checked += page->size();
   return r.Bytes(pos, &(*page)[0], page->size()) && PageChecksumHolds(page);
 }
 
-// The stream's second page must be there whole with its checksum right and open with the comment
-// header (the decoder refuses a stream whose header pages are damaged); whole pages of other streams
-// grouped with it may come first, up to a bound. The setup header in it is not parsed: a minute of
-// music must not cost more than a blip. `end` is where it ends.
-bool SecondOggPageFits(Reader& r, uint64_t pos, uint32_t serial, uint64_t* end) {
-  const int kOtherStreamPages = 32;
-  std::string whole;
-  for (int other = 0;; ++other, pos += whole.size()) {
-    if (other > kOtherStreamPages || !WholeOggPage(r.source, pos, &whole)) return false;
-    if (OggSerial(whole) == serial) break;
-  }
-  if (whole[5] & 0x01) return false;
-  size_t count = (uint8_t)whole[26];
-  if (count == 0 || whole.size() < 27 + count + 7) return false;
-  const char* start = whole.data() + 27 + count;
-  *end = pos + whole.size();
-  return start[0] == 3 && memcmp(start + 1, "vorbis", 6) == 0;
+// Hands a whole page to libogg's packet assembly.
+int PageIn(ogg_stream_state* stream, std::string& page) {
+  ogg_page og;
+  size_t header = 27 + (uint8_t)page[26];
+  og.header = (unsigned char*)&page[0];
+  og.header_len = (long)header;
+  og.body = (unsigned char*)&page[0] + header;
+  og.body_len = (long)(page.size() - header);
+  return ogg_stream_pagein(stream, &og);
 }
 
-// The sample frames the decoder gives: the granule position of the stream's last page, looked for
-// from the end backwards as the decoder does (only the tail is read). 0 when no whole page after the
-// headers carries one, as in a file of headers without audio; `unreadable` tells a tail that could not
-// be read from one without audio.
-uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd, bool* unreadable) {
-  const uint64_t size = source.Size(), kLargestWindow = 65536;
+struct OggLink {
+  uint32_t serial = 0;
+  int channels = 0;
+  uint32_t rate = 0;
+  uint64_t headersEnd = 0;   // the end of the page where the comment header ends
+};
+
+// The identification and comment headers of the link at `start`, read by libvorbis; whole pages of
+// other streams grouped with them may come between, up to a bound.
+bool ReadOggHeaders(ByteSource& source, uint64_t start, OggLink* link) {
+  const int kOtherStreamPages = 32;
+  std::string page;
+  if (!WholeOggPage(source, start, &page)) return false;
+  link->serial = OggSerial(page);
+  ogg_stream_state stream;
+  vorbis_info info;
+  vorbis_comment comment;
+  ogg_stream_init(&stream, (int)link->serial);
+  vorbis_info_init(&info);
+  vorbis_comment_init(&comment);
+  ogg_packet packet;
+  bool ok = PageIn(&stream, page) == 0 && ogg_stream_packetout(&stream, &packet) == 1 &&
+            vorbis_synthesis_headerin(&info, &comment, &packet) == 0;
+  uint64_t pos = start + page.size();
+  for (int other = 0, got = 0; ok && got == 0; pos += page.size()) {
+    ok = WholeOggPage(source, pos, &page);
+    if (ok && OggSerial(page) != link->serial) {
+      ok = ++other <= kOtherStreamPages;
+      continue;
+    }
+    ok = ok && PageIn(&stream, page) == 0;
+    got = ok ? ogg_stream_packetout(&stream, &packet) : 0;
+    ok = ok && got >= 0 && (got == 0 || vorbis_synthesis_headerin(&info, &comment, &packet) == 0);
+  }
+  link->channels = info.channels;
+  link->rate = (uint32_t)info.rate;
+  link->headersEnd = pos;
+  vorbis_comment_clear(&comment);
+  vorbis_info_clear(&info);
+  ogg_stream_clear(&stream);
+  return ok;
+}
+
+// The stream's last whole page with a granule position, looked for from the end backwards (only the
+// tail is read): its granule (the sample frames the link holds) and where it ends. Damaged pages and
+// other data in the tail are passed over, up to a bound of work, so a hostile tail costs little.
+// `unreadable` tells a tail that could not be read.
+bool OggLastPage(ByteSource& source, uint32_t serial, uint64_t headersEnd, int64_t* granule, uint64_t* pageEnd,
+                 bool* unreadable) {
+  const uint64_t size = source.Size(), kLargestWindow = 65536, kDamagedBytes = 4u << 20;
+  const int kDamagedPages = 1024;
   uint64_t windowSize = 8192;   // a last page is seldom longer; the window grows when it is
-  int damaged = 0;   // capture patterns that lead to no whole page; a tail full of them is given up on
+  uint64_t checked = 0, damagedBytes = 0;
+  int damaged = 0;
   std::string window, page;
   for (uint64_t end = size; end > headersEnd;) {
     uint64_t begin = end - std::min(end - headersEnd, windowSize);
     window.resize((size_t)(std::min(size, end + 3) - begin));   // a pattern may straddle `end`
     if (source.ReadAt(begin, &window[0], window.size()) != window.size()) {
       *unreadable = true;
-      return 0;
+      return false;
     }
     MemorySource inWindow(window.data(), window.size());
     for (size_t at = (size_t)(end - begin); at > 0;) {
@@ -567,69 +673,100 @@ uint64_t OggFrames(ByteSource& source, uint32_t serial, uint64_t headersEnd, boo
       at = (size_t)((const char*)capture - window.data());
       if (at + 4 > window.size() || memcmp(window.data() + at, "OggS", 4) != 0) continue;
       // A page inside the window is checked there, without reading it again.
-      if (!WholeOggPage(inWindow, at, &page) && !WholeOggPage(source, begin + at, &page)) {
-        if (++damaged > 16) return 0;
+      uint64_t before = checked;
+      if (!WholeOggPage(inWindow, at, &page, &checked) && !WholeOggPage(source, begin + at, &page, &checked)) {
+        damagedBytes += checked - before;
+        if (++damaged > kDamagedPages || damagedBytes > kDamagedBytes) return false;
         continue;
       }
-      int64_t granule = 0;
-      for (int i = 13; i >= 6; i--) granule = (int64_t)((uint64_t)granule << 8 | (uint8_t)page[i]);
-      if (OggSerial(page) == serial && granule != -1) return granule > 0 ? (uint64_t)granule : 0;
+      if (OggSerial(page) == serial && OggGranule(page) != -1) {
+        *granule = OggGranule(page);
+        *pageEnd = begin + at + page.size();
+        return true;
+      }
     }
     end = begin;
     windowSize = std::min(windowSize * 2, kLargestWindow);
   }
-  return 0;
+  return false;
 }
 
+// Channel orders of Vorbis streams of 1 to 8 channels.
+const uint8_t kVorbisSpeakers[kMostChannels + 1][kMostChannels] = {
+    {},
+    {kFrontCenter},
+    {kFrontLeft, kFrontRight},
+    {kFrontLeft, kFrontCenter, kFrontRight},
+    {kFrontLeft, kFrontRight, kBackLeft, kBackRight},
+    {kFrontLeft, kFrontCenter, kFrontRight, kBackLeft, kBackRight},
+    {kFrontLeft, kFrontCenter, kFrontRight, kBackLeft, kBackRight, kLowFrequency},
+    {kFrontLeft, kFrontCenter, kFrontRight, kSideLeft, kSideRight, kBackCenter, kLowFrequency},
+    {kFrontLeft, kFrontCenter, kFrontRight, kSideLeft, kSideRight, kBackLeft, kBackRight, kLowFrequency},
+};
+
+// The first link that holds audio is the one played (a link of headers alone may come first, as some
+// tools write it). Its frames are its last page's claim; decoding stops at the end of that page, so
+// what follows (damaged pages, other data, later links) costs nothing and is counted as ignored.
 InfoResult OggInfo(Reader& r, sAudioType* out) {
-  static const char kHeaders[] = "damaged Ogg Vorbis headers";
-  std::string id;
-  uint32_t serial;
-  uint64_t end;
-  if (!ReadFirstOggPage(r, &id, &serial, &end)) return r.Refuse(kHeaders);
-  if (id.size() < 30 || (uint8_t)id[0] != 1 || id.compare(1, 6, "vorbis") != 0) return r.Refuse(kHeaders);
-  MemorySource header(id.data(), id.size());
-  Reader h(header);
-  uint32_t version = h.LE32(7);
-  uint8_t channels = h.U8(11);
-  uint32_t rate = h.LE32(12);
-  uint8_t blocksizes = h.U8(28);
-  int small = blocksizes & 0x0F, large = blocksizes >> 4;
-  if (version != 0 || channels == 0 || rate == 0 || small < 6 || large > 13 || small > large ||
-      (h.U8(29) & 1) == 0)
-    return r.Refuse(kHeaders);
-  uint64_t headersEnd = 0;
-  if (!SecondOggPageFits(r, end, serial, &headersEnd)) return r.Refuse(kHeaders);
-  // Far more frames than any file holds are only a claim; kept below what 64 bits can multiply.
-  bool unreadable = false;
-  uint64_t frames = OggFrames(r.source, serial, headersEnd, &unreadable);
-  if (unreadable) return r.Refuse("the end of the Ogg file could not be read");
-  r.decodedBytes = std::min<uint64_t>(frames, 1ull << 48) * channels * 2;
-  return Accept(r, out, channels, AUDIO_S16LSB, rate);   // the mixer decodes Vorbis to signed 16-bit samples
+  const int kLinksTried = 8;
+  const uint64_t size = r.source.Size();
+  OggLink first;
+  uint64_t start = 0;
+  for (int tried = 0; tried < kLinksTried; tried++) {
+    OggLink link;
+    if (!ReadOggHeaders(r.source, start, &link)) {
+      if (tried == 0) return r.Refuse("damaged Ogg Vorbis headers");
+      break;   // what follows a link without audio is no playable link
+    }
+    if (tried == 0) first = link;
+    bool unreadable = false, found;
+    int64_t granule = 0;
+    uint64_t end = 0;
+    found = OggLastPage(r.source, link.serial, link.headersEnd, &granule, &end, &unreadable);
+    if (unreadable) return r.Refuse("the end of the Ogg file could not be read");
+    if (found && granule > 0) {
+      first = link;
+      r.shape.frames = (uint64_t)granule;
+      r.shape.streamStart = start;
+      r.shape.streamEnd = end;
+      r.shape.ignoredBytes = size - end;
+      break;
+    }
+    if (!found || end >= size) break;
+    start = end;
+  }
+  SoundShape& s = r.shape;
+  s.coding = kCodingVorbis;
+  if (first.channels >= 1 && first.channels <= kMostChannels) {
+    memcpy(s.speakers, kVorbisSpeakers[first.channels], sizeof s.speakers);
+    s.channels = first.channels;
+  }
+  return Accept(r, out, (uint32_t)first.channels, AUDIO_S16LSB, first.rate);   // Vorbis decodes to 16-bit samples
 }
 
 }  // namespace
 
-bool ChannelsConvertible(int channels) { return channels == 1 || channels == 2 || channels == 4 || channels == 6; }
-
 namespace {
+
+std::string limitText = "longer than the decoding limit of 3600 s of audio";
+uint32_t limitSeconds = 3600;
 
 InfoResult Finish(const Reader& r, InfoResult result, SoundShape* shape) {
   if (shape) {
+    *shape = result == kInfoOk ? r.shape : SoundShape();
     shape->refusal = result == kInfoOk ? nullptr : r.refusal ? r.refusal : "a damaged header";
-    shape->decodedBytes = result == kInfoOk ? r.decodedBytes : 0;
-    shape->soundEnd = result == kInfoOk ? r.soundEnd : 0;
-    shape->ignoredBytes = result == kInfoOk ? r.ignoredBytes : 0;
   }
   return result;
 }
 
-// The fewest sample frames a sound needs to keep one when the converter halves its rate, step by step,
-// down to the mixer's, comparing rates in hundreds of Hz as SDL does.
-uint64_t FramesForMixer(uint32_t frequency, uint32_t mixerRate) {
-  uint64_t needed = 1;
-  for (uint64_t low = std::max<uint32_t>(mixerRate, 1); low * 2 / 100 <= frequency / 100; low *= 2) needed *= 2;
-  return needed;
+// What every sound and every piece of music must hold: at most the decoding limit, and at least one
+// sample frame at the mixer's rate.
+InfoResult Judge(Reader& r, InfoResult result, uint32_t mixerRate) {
+  if (result != kInfoOk) return result;
+  if (r.shape.frames > (uint64_t)limitSeconds * r.shape.rate) return r.Refuse(limitText.c_str());
+  if (ResampledFrames(r.shape.frames, r.shape.rate, std::max<uint32_t>(mixerRate, 1)) < 1)
+    return r.Refuse("too few samples to give the mixer one sample frame");
+  return kInfoOk;
 }
 
 InfoResult SoundKind(Reader& r, sAudioType* out) {
@@ -656,20 +793,28 @@ InfoResult SoundKind(Reader& r, sAudioType* out) {
 
 }  // namespace
 
+uint32_t DecodeLimitSeconds() { return limitSeconds; }
+
+void SetDecodeLimitSeconds(uint32_t seconds) {
+  limitSeconds = seconds;
+  limitText = "longer than the decoding limit of " + std::to_string(seconds) + " s of audio";
+}
+
+uint64_t ResampledFrames(uint64_t frames, uint32_t rate, uint32_t mixerRate) {
+  if (rate == mixerRate || rate == 0) return frames;
+  unsigned __int128 scaled = (unsigned __int128)frames * mixerRate * 2 + rate;
+  unsigned __int128 result = scaled / ((unsigned __int128)rate * 2);
+  return result > UINT64_MAX ? UINT64_MAX : (uint64_t)result;
+}
+
 InfoResult SoundInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape, uint32_t mixerRate) {
   Reader r(source);
   InfoResult result = SoundKind(r, out);
-  if (result == kInfoUnknown) r.refusal = "not a sound file of a kind the mixer knows";
-  // The mixer refuses to play a chunk without a whole sample frame, so such a sound is no sound.
-  if (result == kInfoOk) {
-    uint64_t frameBytes = (uint64_t)out->channels * ((out->sampleformat & 0xFF) / 8);
-    if (r.decodedBytes / frameBytes < FramesForMixer((uint32_t)out->frequency, mixerRate))
-      result = r.Refuse("too few samples to give the mixer one sample frame");
-  }
-  return Finish(r, result, shape);
+  if (result == kInfoUnknown) r.refusal = "not a sound file of a kind the decoder knows";
+  return Finish(r, Judge(r, result, mixerRate), shape);
 }
 
-InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
+InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape, uint32_t mixerRate) {
   // Module signatures lie in the first 48 bytes; a file shorter than 12 holds no module header.
   Reader r(source);
   uint8_t head[48];
@@ -680,7 +825,7 @@ InfoResult MusicInfoOf(ByteSource& source, sAudioType* out, SoundShape* shape) {
   }
   if (memcmp(head, "OggS", 4) == 0) {
     sAudioType found = *out;
-    if (OggInfo(r, &found) != kInfoOk) return Finish(r, kInfoFailed, shape);
+    if (Judge(r, OggInfo(r, &found), mixerRate) != kInfoOk) return Finish(r, kInfoFailed, shape);
     *out = found;
     SetFormat(out, "OGG");
     return Finish(r, kInfoOk, shape);

@@ -67,8 +67,9 @@ void FreeSurfaces() {
   state.video = state.fx = state.current = NULL;
 }
 
-// One turn's events: the last key pressed, and whether Escape or a quit event asks to stop.
-int PollEvents(bool* stop) {
+// One turn's events: the last key pressed, and whether Escape or a quit event asks to stop. The window
+// close is kept for the game.
+int PollEvents(bool* stop, Yandorix_QuitKeeper* quit) {
   int key = 0;
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
@@ -76,6 +77,7 @@ int PollEvents(bool* stop) {
       key = event.key.keysym.sym;
       if (key == SDLK_ESCAPE) *stop = true;
     } else if (event.type == SDL_QUIT) {
+      quit->Note(event);
       *stop = true;
     }
   }
@@ -213,9 +215,10 @@ int Yandorix_IVideo::PlayMPEG(const char* file, char sound, char filter) {
   SMPEG_play(mpeg);
 
   bool stop = false;
+  Yandorix_QuitKeeper quit;   // a window close that stopped the movie reaches the game once it returns
   while (!stop && SMPEG_status(mpeg) == SMPEG_PLAYING) {
     SDL_mutexP(lock);
-    int key = PollEvents(&stop);
+    int key = PollEvents(&stop, &quit);
     SDL_mutexV(lock);
     while (state.frameCount == state.framesSeen && SMPEG_status(mpeg) == SMPEG_PLAYING) SDL_Delay(20);
     state.framesSeen = state.frameCount;

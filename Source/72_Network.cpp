@@ -271,17 +271,13 @@ namespace {
 // What the player did while ConnectTo waited: Escape cancels it; a request to quit is the game's.
 struct ConnectWatch {
   bool escape = false;
-  bool quit = false;
-  SDL_Event quitEvent;
+  Yandorix_QuitKeeper* quit = nullptr;
 };
 ConnectWatch watch;   // used on the application's thread only
 
 void NoteEvent(const SDL_Event& event) {
   if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) watch.escape = true;
-  if (event.type == SDL_QUIT && !watch.quit) {
-    watch.quit = true;
-    watch.quitEvent = event;
-  }
+  if (watch.quit) watch.quit->Note(event);
 }
 
 // For the length of a ConnectTo the frame driver shows this file every event it polls, whoever
@@ -290,15 +286,17 @@ class WatchEvents {
  public:
   WatchEvents() : previous_(MainPrivate()->eventwatch) {
     watch = ConnectWatch();
+    watch.quit = &quit_;
     MainPrivate()->eventwatch = NoteEvent;
   }
   ~WatchEvents() {
     MainPrivate()->eventwatch = previous_;
-    if (watch.quit) SDL_PushEvent(&watch.quitEvent);
+    watch.quit = nullptr;
   }
 
  private:
   void (*previous_)(const SDL_Event&);
+  Yandorix_QuitKeeper quit_;   // pushes the close again as the wait ends
 };
 
 enum WaitEnd { kWaitReady, kWaitTimedOut, kWaitEscaped };

@@ -159,6 +159,12 @@ int LoadTilesetImageOf(cQBTE_TileEngine* engine, const TilesetElement& tileset, 
 
 bool ImportTileset(cQBTE_TileEngine* engine, int xml, const MapHead& head, const std::string& directory) {
   int infoLevel = engine->GetInfoLevel();
+  const char* external = NULL;
+  if (QBTE_ReadText(xml, "source", &external)) {   // Tiled keeps such a tileset in a .tsx file of its own
+    ILogSystem.Msg(infoLevel, " [QBTE] Warning: the external tileset '%s' was not imported: tilesets kept in files of "
+                   "their own are not read (embed it in the map)\n", external);
+    return false;
+  }
   TilesetElement tileset;
   if (!ReadTilesetElement(xml, head, &tileset)) {
     ILogSystem.Msg(infoLevel, " [QBTE] Warning: a tileset without 'firstgid' or 'name' was not imported\n");
@@ -398,6 +404,33 @@ bool PlanTilesetImages(cQBTE_TileEngine* engine, std::vector<ImagePlan>* plans) 
   return true;
 }
 
+// Whether a layer's map is written: the first map's size and cell size are the TMX map's.
+bool Writable(const cQBTE_MapData* map, const cQBTE_MapData* first) {
+  return map && map->GetWidth() == first->GetWidth() && map->GetHeight() == first->GetHeight() &&
+         map->GetCellWidth() == first->GetCellWidth() && map->GetCellHeight() == first->GetCellHeight();
+}
+
+// Tiled refuses a map with a cell whose tile is in no tileset: the first such cell of the layers to be
+// written, logged; false when there is none.
+bool FindTileOfNoTileset(cQBTE_TileEngine* engine, const cQBTE_MapData* first, const char* name, const std::string& file) {
+  for (int id = 0; engine->GetLayer(id); ++id) {
+    const sQBTE_Layer* layer = engine->GetLayer(id);
+    const cQBTE_MapBase* base = dynamic_cast<const cQBTE_MapBase*>(layer->mapData);
+    if (!base || !Writable(base, first)) continue;   // other map types answer for their own cells
+    for (int row = 0; row < base->GetHeight(); ++row) {
+      const Sint32* cells = base->GetRow(row);
+      for (int column = 0; cells && column < base->GetWidth(); ++column)
+        if (cells[column] && engine->FindTileset((Uint32)cells[column]) < 0) {
+          ILogSystem.Msg(engine->GetInfoLevel(), " [QBTE] Error: '%s' level was not exported to '%s': tile %u in layer "
+                         "'%s' at [%d,%d] is in no tileset.\n", name, file.c_str(), (unsigned)cells[column],
+                         layer->name, column, row);
+          return true;
+        }
+    }
+  }
+  return false;
+}
+
 const cQBTE_MapData* FirstMap(cQBTE_TileEngine* engine) {
   for (int id = 0; engine->GetLayer(id); ++id)
     if (QBTE_MapDrawable(engine->GetLayer(id)->mapData)) return engine->GetLayer(id)->mapData;
@@ -493,14 +526,9 @@ int WriteLayers(cQBTE_TileEngine* engine, int xml, const cQBTE_MapData* first) {
   int leftOut = 0;
   for (int id = 0; engine->GetLayer(id); ++id) {
     const sQBTE_Layer* layer = engine->GetLayer(id);
-    const cQBTE_MapData* map = layer->mapData;
-    if (!map) continue;
-    if (map->GetWidth() != first->GetWidth() || map->GetHeight() != first->GetHeight() ||
-        map->GetCellWidth() != first->GetCellWidth() || map->GetCellHeight() != first->GetCellHeight()) {
-      ++leftOut;
-      continue;
-    }
-    WriteLayer(xml, id, layer);
+    if (!layer->mapData) continue;
+    if (Writable(layer->mapData, first)) WriteLayer(xml, id, layer);
+    else ++leftOut;
   }
   return leftOut;
 }
@@ -518,6 +546,7 @@ int ExportTMX(cQBTE_TileEngine* engine, const char* path, const char* levelName)
   int infoLevel = engine->GetInfoLevel();
   std::string directory = PathDirectory(path);
   std::string file = directory + PathBaseName(path) + ".tmx";
+  if (FindTileOfNoTileset(engine, first, name, file)) return 0;
   std::string now = NowText();
   QBTE_XMLDocument document(Yandorix.XMLCreate("map"));
   if (!document.IsOpen()) return -5;

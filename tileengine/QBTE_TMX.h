@@ -8,7 +8,8 @@ class cQBTE_TileEngine;
 class Yandorix_CTile;
 
 // Imports the map's tilesets and layers into the engine; image sources are relative to the map's
-// directory. A layer without an "id" property takes the first slot without a map.
+// directory. A layer without an "id" property takes the first slot without a map. An external tileset
+// (a .tsx file) is not read: a Warning names its file, and the layers using it are not ready.
 //   1 everything imported          0 imported, but some tilesets or layers were not
 //  -1 engine not initialised      -2 path NULL
 //  -3 the document does not open
@@ -20,7 +21,8 @@ int ImportTMX(cQBTE_TileEngine* engine, const char* path);
 // the tilesets as images beside it (written only when no file of that name exists). levelName NULL
 // writes the engine's level name. Nothing is written before every tileset source is known to be
 // writable, and a previous map file is replaced only by a complete new one.
-//   1 written                      0 written, but layers of another size or cell size were left out
+//   1 written                      0 written, but layers of another size or cell size were left out;
+//                                    or nothing written: a cell's tile is in no tileset (an Error line)
 //  -1 engine not initialised      -2 path NULL
 //  -3 no layer has a map          -4 a tileset's source is neither ".bmp", ".png" nor the default source
 //  -5 the map document could not be written (a previous one is left as it was)

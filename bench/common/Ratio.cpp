@@ -1,28 +1,26 @@
 // Collects the time of every repetition of each benchmark and prints the registered ratios from each
-// side's fastest repetition after the run; appends them to the file named by YDX_BENCH_RATIOS
-// when it is set. Load from other processes only ever adds time, so the fastest repetition is the one
+// side's fastest repetition after the run; appends the repetition times and the pairs to the file named
+// by YDX_BENCH_TIMES when it is set, where `make bench` pools them with those of its other runs of the
+// same executable. Load from other processes only ever adds time, so the fastest repetition is the one
 // it disturbed least: its ratios wander less from run to run than those of medians or means.
 #include "Ratio.h"
 #include "RatioTable.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <unistd.h>
 #include <vector>
 
 namespace ydxbench {
 
-struct Row {
-  std::string ours, baseline;
-};
-
-static std::vector<Row>& Rows() {
-  static std::vector<Row> rows;
-  return rows;
+static Times& Registered() {
+  static Times times;
+  return times;
 }
 
-void Ratio(const std::string& ours, const std::string& baseline, double) { Rows().push_back({ours, baseline}); }
+void Ratio(const std::string& ours, const std::string& baseline, double) {
+  Registered().pairs.push_back({ours, baseline});
+}
 
 // The CPU time of the benchmark's thread, or its real time when it asked for that (its work runs on other
 // threads too, as the relay's and OpenGL's do). On a shared machine the real time of a single thread also
@@ -38,7 +36,6 @@ double SecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
 class Collector : public benchmark::ConsoleReporter {
  public:
   explicit Collector(OutputOptions options) : ConsoleReporter(options) {}
-  std::map<std::string, std::vector<double>> seconds;   // per iteration, one entry per repetition
 
   void ReportRuns(const std::vector<Run>& runs) override {
     std::vector<Run> shown;
@@ -47,17 +44,11 @@ class Collector : public benchmark::ConsoleReporter {
         if (run.aggregate_name == "median") shown.push_back(run);
         continue;
       }
-      if (!run.error_occurred && run.iterations > 0) seconds[run.benchmark_name()].push_back(SecondsPerIteration(run));
+      if (!run.error_occurred && run.iterations > 0)
+        Registered().seconds[run.benchmark_name()].push_back(SecondsPerIteration(run));
       if (run.repetitions <= 1 || run.error_occurred) shown.push_back(run);
     }
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
-  }
-
-  bool Fastest(const std::string& name, double* fastest) const {
-    auto found = seconds.find(name);
-    if (found == seconds.end() || found->second.empty()) return false;
-    *fastest = *std::min_element(found->second.begin(), found->second.end());
-    return true;
   }
 };
 
@@ -69,25 +60,25 @@ int Main(int argc, char** argv) {
                                             : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
-  if (Rows().empty()) return 0;
-  std::vector<RatioRow> measured;
-  printf("\n%-48s %-40s %8s\n", "measured", "baseline", "ratio");
-  for (const Row& row : Rows()) {
-    double ours = 0, baseline = 0;
-    if (!collector.Fastest(row.ours, &ours) || !collector.Fastest(row.baseline, &baseline) || baseline <= 0) {
-      printf("%-48s %-40s %8s\n", row.ours.c_str(), row.baseline.c_str(), "n/a");
-      continue;
-    }
-    measured.push_back({row.ours, row.baseline, ours / baseline});
-    printf("%-48s %-40s %8.3f\n", row.ours.c_str(), row.baseline.c_str(), ours / baseline);
+  const Times& times = Registered();
+  if (times.pairs.empty()) return 0;
+  std::vector<RatioRow> measured = PoolRatios(times);
+  printf("\n%-48s %-40s %8s %8s\n", "measured", "baseline", "ratio", "spread");
+  for (const auto& pair : times.pairs) {
+    auto row = std::find_if(measured.begin(), measured.end(),
+                            [&](const RatioRow& r) { return r.ours == pair.first && r.baseline == pair.second; });
+    if (row == measured.end())
+      printf("%-48s %-40s %8s\n", pair.first.c_str(), pair.second.c_str(), "n/a");
+    else
+      printf("%-48s %-40s %8.3f %7.1f%%\n", pair.first.c_str(), pair.second.c_str(), row->value, row->spread * 100);
   }
-  const char* keep = getenv("YDX_BENCH_RATIOS");
+  const char* keep = getenv("YDX_BENCH_TIMES");
   if (keep && *keep) {
     FILE* out = fopen(keep, "a");
-    bool written = out && fputs(FormatRatios(measured).c_str(), out) >= 0;
+    bool written = out && fputs(FormatTimes(times).c_str(), out) >= 0;
     if (out && fclose(out) != 0) written = false;
     if (!written) {
-      fprintf(stderr, "could not append the ratios to %s\n", keep);
+      fprintf(stderr, "could not append the repetition times to %s\n", keep);
       return 1;
     }
   }

@@ -1,8 +1,8 @@
 // Benchmark main with a ratio table: each benchmark file names pairs (ours, baseline) and, after the
 // run, the table prints ours/baseline from each side's fastest repetition, in CPU time unless the
-// benchmark asked for real time (below 1.0: ours is faster). With YDX_BENCH_RATIOS naming a file, the
-// rows are appended to it as well, so that `make bench` can hold them against bench/targets.txt and
-// against its previous run.
+// benchmark asked for real time (below 1.0: ours is faster). With YDX_BENCH_TIMES naming a file, every
+// repetition's time and the pairs are appended to it as well, so that `make bench` can pool several
+// runs of the executable and hold the ratios against bench/targets.txt and against its previous run.
 #pragma once
 #include <benchmark/benchmark.h>
 #include <string>

@@ -19,6 +19,8 @@ struct IButtonNew {
   Uint8 type;                       // 1 normal, 2 icon, 4 complex, 8 slider, 16 progress bar, 32 check, 64 input
   Uint32 colorselect;               // 0xRRGGBB of the selection rectangle; 0 none; 0xFFFFFFFF refused
   Uint16 x, y;                      // position; x = y = 0 keeps the tiles' own
+  // Input box: the text goes at (x + value, y + range), cut to w - 2 x value - 1 by h - 2 x range
+  // (w, h: the _n tile's size); a range of 0 lets SetTextFont centre it.
   Uint16 range;                     // slider/bar maximum (cells of a bar); input box: vertical text margin
   Sint32 value;                     // slider/bar initial value; input box: horizontal text margin
 };
@@ -51,7 +53,9 @@ class YDX_API Yandorix_IButton {
   // where each happened; clicks quicker than the logic frames fire in consecutive frames, one each, in
   // the order they happened across all buttons; a button hidden or disabled before its click's callback
   // ran drops the click. A held shortcut key fires once held more than 120 ms, judged at logic frames
-  // (at 20 a second: 150 ms, then every 200 ms), without the callback.
+  // (at 20 a second: 150 ms, then every 200 ms), without the callback. A game that writes mousex,
+  // mousey, mousebuttons and prevmousebuttons itself (a replay, a gamepad) calls Update after writing
+  // them: a button down now and not before is pressed at the pointer, one down before and up now released.
   int Update();
   int Draw();
   int Check();
@@ -71,6 +75,7 @@ class YDX_API Yandorix_IButton {
   int GetColorKey(int id, int which);
   SDL_Surface* GetSurface(int id, int which);
   void SetFunction(int id, void (*callback)(void*, void*), void* param1, void* param2);
+  // Sliders take the mouse only strictly inside x + 25 .. x + w - 25: their 25-pixel ends ignore taps.
   void SetValue(int id, int v);     // sliders and progress bars, limited to 0..range
   int GetValue(int id);
   int GetRange(int id);
@@ -84,7 +89,11 @@ class YDX_API Yandorix_IButton {
   int GetColorSelect(int id);
   char* GetName(int id);            // NULL when the id finds no slot
   void SetName(int id, const char* name);   // kept to 27 characters
-  // Input boxes.
+  // Input boxes. The text has the font's own colours. With a vertical margin of 0, SetTextFont centres
+  // the text: margin (h - font height) / 2 + 1, text height h + 1 - 2 x margin; a font taller than the
+  // box then hangs over its edges, cut, without a log line.
+  // GetState: 2 while the mouse is over the box and it takes typed keys (also those typed
+  // just before the mouse left it), 1 idle, 16 disabled.
   void SetTextFont(int id, Yandorix_CFont* font);   // not owned
   void SetTextRect(int id, SDL_Rect* r);            // margins x, y and text size w, h
   void SetText(int id, const char* text);           // at most 31 characters that fit the box
@@ -108,6 +117,7 @@ class YDX_API Yandorix_IButton {
  private:
   Yandorix_IButton(const Yandorix_IButton&) = delete;
   Yandorix_IButton& operator=(const Yandorix_IButton&) = delete;
+  friend struct Yandorix_ButtonAccess;   // the frame driver's input step
   struct sButtonPrivate* p;
 };
 

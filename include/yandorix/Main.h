@@ -85,7 +85,8 @@ class YDX_API Yandorix_Main {
 
   // Frame driver. 1: an event in `event`, or no logic frame due at a fixed logic rate; 0: run one logic
   // step. While the library is not initialised it only polls events (warning once): 1 when it placed an
-  // event in `event`, else 0.
+  // event in `event`, else 0. Logic steps slower than the logic rate: about a quarter second of them at
+  // most before a render, the rest of the backlog dropped (one Warning), so the game still renders.
   int Update(SDL_Event* event);
   // The callback draws one frame; its argument is 1 when logic frames ran since the previous render.
   void SetRenderCallback(void (*callback)(int));
@@ -94,8 +95,9 @@ class YDX_API Yandorix_Main {
   int GetKeystate(int key);   // 0 before the first logic frame and for codes outside SDL's key range
   // Render-needed state: windows and buttons draw only while it is not 0. RenderNeeded(1) asks for one
   // such render, 2 for every render (games that repaint the whole screen), 0 for none (a double-buffered
-  // screen stays at 2).
-  int IsRenderNeeded();
+  // screen stays at 2). An input box being typed into holds it at 2 and gives
+  // back what it found when the typing ends.
+  int IsRenderNeeded();   // 1 while the state is 1 or 2, 0 at 0: it does not tell 1 from 2
   void RenderNeeded(int n);
 
   // Utilities.
@@ -110,10 +112,11 @@ class YDX_API Yandorix_Main {
   void PrintVersion();
   char* GetKeyName(int key);     // NULL for keys without a name
   // Typed keys as characters, one per call, oldest first; a held key repeats every delay ms; 0 for none.
-  // A key is kept only for whoever reads keys when it is typed (the open console, else an input box
-  // being typed into, else the application when it called GetKeyPressed in the last second, at least
-  // two logic frames), and dropped when that reader stops reading; a held key repeats only for it.
-  // The key press Update just handed the caller in its record is the game's until the next Update.
+  // A key is kept only for whoever had the focus when Update polled it: the open console, else the
+  // input box the mouse is over, else the application while it reads keys (it called GetKeyPressed in
+  // the last second, at least two logic frames); the application's keys are dropped once it stops
+  // reading, a box's or the console's stay theirs. A held key repeats only for its reader. The key
+  // press Update hands the caller in its record is the game's until the next logic frame.
   int GetKeyPressed(int delay);
   void VideoInfo();
   void AudioInfo();
@@ -123,6 +126,10 @@ class YDX_API Yandorix_Main {
   int Surface2Texture(SDL_Surface* surface);
   int SurfaceAutomaticConversion(int on);
   int Blit(SDL_Surface* src, SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect);
+  // Makes every missing folder before the path's last '/' or '\': the last name is a file's and is not
+  // made ("saves/slot1/game.sav" makes saves/slot1; "saves/" makes saves). 1 when all those folders
+  // exist afterwards; 0 for a path without a folder part, or with an Error line naming the folder that
+  // could not be made and why.
   int MakeDirectory(const char* path);
   // Writes "CPU vendor, name and features" into buffer (64 characters are enough).
   int GetCPUName(char* buffer);
@@ -174,8 +181,11 @@ class YDX_API Yandorix_Main {
   // The "setup" document as a plain file (empty or NULL dpf) or as a "FILE" block of the archive dpf.
   // A NULL config reads into / writes from the configuration fields at the head of this object.
   int LoadConfig(const char* dpf, const char* name, sConfig* config);
-  // LoadConfig: 1 only when every value was read. SaveConfig: 1 when saved; it writes the fields as they
-  // are now, after SetVideoMode has replaced renderer 1 by the back end it detected.
+  // LoadConfig: 1 only when every value was read; 0 with an Info line, the values untouched, when nothing
+  // was saved there yet (a first start). Elements other than the library's three are passed over.
+  // SaveConfig: 1 when saved. It writes the document anew with the library's elements only (a game adds
+  // its own after each save), and the fields as they are now, after SetVideoMode has replaced renderer 1
+  // by the back end it detected.
   int SaveConfig(const char* dpf, const char* name, const sConfig* config);
 
   // ---- console and debug window ----
@@ -190,7 +200,7 @@ class YDX_API Yandorix_Main {
   void ConSetFont(const char* file, const char* name);
   void ConSetFont(int handle, const char* name);
   Yandorix_CFont* ConGetFont();       // owned by the console
-  void ConResize(short w, short h);
+  void ConResize(short w, short h);   // as DwResize: at least 150 x 100, else that value is kept
   void ConMove(short x, short y);
   SDL_Rect* ConGetRect();             // the console's own rectangle
   void ConSetBgColor(unsigned char r, unsigned char g, unsigned char b);
@@ -227,11 +237,15 @@ class YDX_API Yandorix_Main {
   void DwEnable();
   void DwDisable();
   int DwisEnabled();
+  // A mouse button pressed on the shown window drags it: the buttons under it do not get the press, the
+  // game still gets its event from Update and sees it in mousebuttons.
   void DwSetVisible(signed char v);
   int DwisVisible();
   void DwSetFont(const char* file, const char* name);
   void DwSetFont(int handle, const char* name);
   Yandorix_CFont* DwGetFont();
+  // Widths below 150 and heights below 100 keep the current value, without a log line; the window stays
+  // on the screen.
   void DwResize(short w, short h);
   void DwMove(short x, short y);
   SDL_Rect* DwGetRect();
@@ -243,7 +257,8 @@ class YDX_API Yandorix_Main {
   SDL_Surface* DwGetBgImage();
   void DwSetAlpha(unsigned char a);
   unsigned char DwGetAlpha();
-  // Watches an int, a double or both under a name (all kept by pointer); 1 added, 0 refused.
+  // Watches an int, a double or both under a name (all kept by pointer); 1 added, 0 refused. Drawn as
+  // one flowing list of "name value", the watch added last first, re-read every 500 ms.
   int DwAddWatch(const char* name, int* ivalue, double* dvalue);
   int DwRemoveWatch(const char* name);   // 1 removed, 0 unknown
 

@@ -48,7 +48,9 @@ class YDX_API Yandorix_IPrimitives {
   void RGBtoCMYK(Uint8 r, Uint8 g, Uint8 b, Uint8* c, Uint8* m, Uint8* y, Uint8* k);
   void CMYKtoRGB(Uint8 c, Uint8 m, Uint8 y, Uint8 k, Uint8* r, Uint8* g, Uint8* b);
 
-  // 1 when the two placed images touch (boxes, then solid pixels by the collision method).
+  // 1 when the two placed images touch (boxes, then solid pixels by the collision method). place: where
+  // the image lies (x, y, w, h, both on one plane, such as the screen); offset (NULL: 0, 0): the pixel
+  // of the surface that lies at the place's top-left corner, such as one tile's cell in a tileset.
   int PixelCollision(SDL_Surface* a, SDL_Rect* placeA, SDL_Surface* b, SDL_Rect* placeB, unsigned char debug,
                      SDL_Rect* offsetA, SDL_Rect* offsetB);
 

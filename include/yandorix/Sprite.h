@@ -70,7 +70,10 @@ class YDX_API Yandorix_CSprite {
   int GetCollisionMethod();
   void Info();
 
-  // Pixel-exact collisions; -1 coordinates take the position of the last Draw. 1 on collision.
+  // Pixel-exact collisions, 1 on collision. x, y (x1, y1): this sprite's position as SetPosition takes
+  // it; x2, y2 the other sprite's; -1 takes the position of the last Draw. `other` is a whole picture
+  // whose pixel (0, 0) lies at otherrect's x, y (w, h its size there): one tile of a tileset is cut out
+  // into a picture of its own first.
   int Collision(SDL_Surface* other, const SDL_Rect* otherrect, short x, short y, unsigned char debug);
   int Collision(Yandorix_CSprite* other, short x1, short y1, short x2, short y2, unsigned char debug);
 

@@ -15,6 +15,7 @@ class YDX_API Yandorix_IVideo {
   // returns 0: 1 after playing, 0 when playback could not start (also while another one runs).
   // `sound` plays the movie's sound; `filter` smooths the picture.
   // MPEG-1 system streams as SMPEG 0.4 reads them; it refuses some multiplexings other players accept.
+  // `file` is a path: a movie kept in an archive is written to a temporary file and played from there.
   int PlayMPEG(const char* file, char sound, char filter);
   // Size of the shown movie (0 = the movie's own); ignored during a playback; negatives become 0.
   void SetScale(int width, int height);

@@ -102,6 +102,7 @@ class YDX_API cSimpleWin {
   cSimpleWin(const cSimpleWin&) = delete;
   cSimpleWin& operator=(const cSimpleWin&) = delete;
   bool ReplaceFont(Yandorix_CFont* loaded);
+  friend struct cSimpleWinAccess;   // the library's own key binding turns a fade round
 };
 
 // The in-game console: text lines over an input line with the prompt '>', a history of entered lines

@@ -148,10 +148,17 @@ TEST_F(ConsoleToggleTest, BackquoteFadesTheConsoleInAndOut) {
   EXPECT_EQ(background->format->alpha, 0);
   Pass(500);
   EXPECT_EQ(background->format->alpha, 64);   // half of the configured 128
-  PushKeyDown(SDLK_BACKQUOTE, KMOD_NONE);      // ignored while fading
-  Pass(400);
-  EXPECT_EQ(Yandorix.ConisVisible(), 33);
-  Pass(100);
+  PushKeyDown(SDLK_BACKQUOTE, KMOD_NONE);      // during a fade: turns it round where it stands
+  Pass(0);
+  EXPECT_EQ(Yandorix.ConisVisible(), 223);
+  EXPECT_EQ(background->format->alpha, 64);
+  Pass(250);
+  EXPECT_EQ(background->format->alpha, 32);
+  Pass(251);
+  EXPECT_EQ(Yandorix.ConisVisible(), 0);
+  PushKeyDown(SDLK_BACKQUOTE, KMOD_NONE);
+  Pass(0);
+  Pass(1000);
   EXPECT_EQ(Yandorix.ConisVisible(), 33);   // exactly 1000 ms: not yet over
   Pass(1);
   EXPECT_EQ(Yandorix.ConisVisible(), 1);

@@ -411,22 +411,42 @@ TEST_F(UtilitiesTest, BinaryText) {
   EXPECT_STREQ(IntToBinaryText(INT_MIN, buffer), ("1" + std::string(31, '0')).c_str());
 }
 
-TEST_F(UtilitiesTest, MakeDirectoryCreatesTheDirectoryPart) {
-  EXPECT_EQ(Yandorix.MakeDirectory("one/two/file.txt"), 1);
-  struct stat info;
-  EXPECT_EQ(stat("one/two", &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_FALSE(ydxtest::FileExists("one/two/file.txt"));
-  EXPECT_EQ(Yandorix.MakeDirectory("one/two/again.txt"), 1);   // all there already
-  EXPECT_EQ(Yandorix.MakeDirectory("win\\style\\name.dat"), 1);
-  EXPECT_TRUE(ydxtest::FileExists("win/style"));
-  EXPECT_EQ(Yandorix.MakeDirectory("trailing/slash/"), 1);
-  EXPECT_TRUE(ydxtest::FileExists("trailing/slash"));
-  EXPECT_EQ(Yandorix.MakeDirectory((dir + "/absolute//path/x").c_str()), 1);
-  EXPECT_TRUE(ydxtest::FileExists("absolute/path"));
-  EXPECT_EQ(Yandorix.MakeDirectory("bare.txt"), 0);
-  EXPECT_EQ(Yandorix.MakeDirectory(""), 0);
-  EXPECT_EQ(Yandorix.MakeDirectory(NULL), 0);
+// The last name of a path is a file name; 1 only when every folder before it exists afterwards, and a
+// folder that cannot be made is named in an Error line with the system's reason.
+TEST_F(UtilitiesTest, MakeDirectoryMakesEveryFolderBeforeTheFileName) {
+  ydxtest::StartLog();
   ASSERT_TRUE(ydxtest::WriteFile("plain", "x"));
-  EXPECT_EQ(Yandorix.MakeDirectory("plain/file.txt"), 0);   // a file stands where a directory must be
+  const struct {
+    std::string path;
+    int result;
+    const char* folder;   // a folder that must exist afterwards, or NULL
+    const char* notMade;  // a path that must not exist afterwards, or NULL
+    std::string error;    // the Error line's end, or "" for none
+  } cases[] = {
+      {"saves/", 1, "saves", NULL, ""},                             // a folder: end it with '/'
+      {"saved", 0, NULL, "saved", ""},                              // a bare name is a file name
+      {"one/two/file.txt", 1, "one/two", "one/two/file.txt", ""},   // a file path
+      {"one/two/again.txt", 1, "one/two", NULL, ""},                // all there already
+      {"delta/deeper/more", 1, "delta/deeper", "delta/deeper/more", ""},
+      {"win\\style\\name.dat", 1, "win/style", NULL, ""},
+      {"trailing/slash/", 1, "trailing/slash", NULL, ""},
+      {dir + "/absolute//path/x", 1, "absolute/path", NULL, ""},
+      {"plain/inner/file.txt", 0, NULL, "plain/inner",              // through an existing file
+       "the folder 'plain' could not be made: a file of that name is in the way.\n"},
+      {"plain/file.txt", 0, NULL, NULL, "the folder 'plain' could not be made: a file of that name is in the way.\n"},
+      {std::string(300, 'n') + "/file", 0, NULL, NULL,   // the system refuses: its reason is given
+       "the folder '" + std::string(300, 'n') + "' could not be made: File name too long.\n"},
+      {"", 0, NULL, NULL, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    size_t logged = ydxtest::LogText().size();
+    EXPECT_EQ(Yandorix.MakeDirectory(c.path.c_str()), c.result);
+    struct stat info;
+    EXPECT_TRUE(!c.folder || (stat(c.folder, &info) == 0 && S_ISDIR(info.st_mode)));
+    EXPECT_TRUE(!c.notMade || !ydxtest::FileExists(c.notMade));
+    std::string lines = ydxtest::LogText().substr(logged);
+    EXPECT_EQ(lines, c.error.empty() ? "" : " . [Yandorix.MakeDirectory('" + c.path + "')] Error: " + c.error);
+  }
+  EXPECT_EQ(Yandorix.MakeDirectory(NULL), 0);
 }

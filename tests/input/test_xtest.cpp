@@ -7,7 +7,15 @@
 
 namespace {
 
-void CountCall(void* counter, void*) { ++*static_cast<int*>(counter); }
+std::vector<Uint32> callTicks, renderTicks, releaseTicks;   // when callbacks ran, renders and releases were polled
+void CountCall(void* counter, void*) {
+  ++*static_cast<int*>(counter);
+  callTicks.push_back(Yandorix_Ticks());
+}
+void DrawAndNote(int) {
+  renderTicks.push_back(Yandorix_Ticks());
+  IButton->Draw();
+}
 void Note(void* order, void* name) { *static_cast<std::string*>(order) += static_cast<const char*>(name); }
 int sliderId = -1, sliderCalls = 0, sliderValue = -1;
 void SliderMoved(void*, void*) { sliderCalls++, sliderValue = IButton->GetValue(sliderId); }
@@ -26,6 +34,7 @@ class XTestGame : public InputTest {
     if (IsSkipped() || HasFatalFailure()) return;
     SaveButtonTiles(handle, "ok", 80, 40);
     Button(1, 500, 300, &markers);
+    Yandorix.SetRenderCallback(DrawAndNote);
     ASSERT_TRUE(x.Open()) << "no X test extension or no window";
   }
   void TearDown() override {
@@ -40,12 +49,19 @@ class XTestGame : public InputTest {
     return id;
   }
   // The loop until `condition` holds; each logic step counts the key button's actions and the typed
-  // keys left waiting.
+  // keys left waiting, and reads typed keys while the game reads them. With `stepMs` set, time is the
+  // manual clock's: each logic step lasts that long and each pass in between a millisecond.
   bool Await(const std::function<bool()>& condition) {
     return ydxtest::WaitUntil(condition, 60000, [this] {
-      LoopOnce();
+      SDL_Event event;
+      while (Yandorix.Update(&event)) {
+        if (event.type == SDL_MOUSEBUTTONUP) releaseTicks.push_back(Yandorix_Ticks());
+        if (stepMs) ydxtest::ManualClock::Advance(1);
+      }
       keyActions += keyButton > 0 && IButton->Check() == keyButton;
       waiting = std::max(waiting, (int)MainPrivate()->keypresses.count);
+      for (int key; gameReads && (key = Yandorix.GetKeyPressed(150)) != 0;) gameTyped += (char)key;
+      ydxtest::ManualClock::Advance(stepMs);
     });
   }
   // The game takes the events itself, as a movie or a cut scene does, until `condition` holds.
@@ -65,6 +81,9 @@ class XTestGame : public InputTest {
 
   XTestInput x;
   int markers = 0, keyButton = -1, keyActions = 0, waiting = 0;
+  bool gameReads = false;
+  std::string gameTyped;
+  Uint32 stepMs = 0;
 };
 
 }  // namespace
@@ -81,16 +100,18 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
     const char* what;
     Sequence play;
     int callbacks;
+    Uint32 stepMs;   // how long each logic step lasts on the manual clock; 0: the real clock
   } cases[] = {
-      {"30 ms apart", clicks(30), 10},
-      {"60 ms apart", clicks(60), 10},
-      {"80 ms apart", clicks(80), 10},
-      {"150 ms apart", clicks(150), 10},
+      {"30 ms apart", clicks(30), 10, 0},
+      {"60 ms apart", clicks(60), 10, 0},
+      {"80 ms apart", clicks(80), 10, 0},
+      {"150 ms apart", clicks(150), 10, 0},
       {"pressed elsewhere, released on it",
-       [](XTestInput& in) { in.Move(300, 250, 20).Button(true).Move(140, 120, 60).Button(false, 60); }, 0},
+       [](XTestInput& in) { in.Move(300, 250, 20).Button(true).Move(140, 120, 60).Button(false, 60); }, 0, 0},
       {"clicked elsewhere, moved onto it in the frame",
-       [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); }, 0},
-      {"clicked on it, moved off in the frame", [](XTestInput& in) { in.Click(140, 120, 20).Move(300, 250, 5); }, 1},
+       [](XTestInput& in) { in.Click(300, 250, 20).Move(140, 120, 5); }, 0, 0},
+      {"clicked on it, moved off in the frame", [](XTestInput& in) { in.Click(140, 120, 20).Move(300, 250, 5); }, 1,
+       0},
       {"released off it while the game took the events, then pressed elsewhere and released on it",
        [this](XTestInput& in) {
          in.Move(140, 120, 20).Button(true).Send();
@@ -99,7 +120,7 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
          ASSERT_TRUE(TakeEvents([] { return !(SDL_GetMouseState(NULL, NULL) & 1); }));
          in.Button(true, 20).Move(140, 120, 60).Button(false, 60);
        },
-       0},
+       0, 0},
       {"a quick click the game took itself, shown down at one snapshot only",
        [](XTestInput& in) {
          for (bool down : {true, false}) {
@@ -108,14 +129,29 @@ TEST_F(XTestGame, EveryClickCountsWhereItHappened) {
            LoopOnce();
          }
        },
-       1},
+       1, 0},
+      // Steps four times their budget at 20 logic frames a second: the game still renders twice a second
+      // and runs each click's callback within a second of it, warning once that it fell behind.
+      {"100 ms apart, in a game whose steps take 200 ms", clicks(100), 10, 200},
   };
+  const char kBehind[] = "logic frames are dropped so that the game still renders";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     taps = 0;
+    size_t warnings = Count(ydxtest::LogText(), kBehind);
+    if (c.stepMs) ydxtest::ManualClock::Install(SDL_GetTicks());
+    stepMs = c.stepMs;
+    callTicks.clear(), renderTicks.clear(), releaseTicks.clear();
     c.play(x);
     ASSERT_TRUE(Settle([&] { return taps >= c.callbacks; }));
+    stepMs = 0;
+    Yandorix_SetClock(NULL);
     EXPECT_EQ(taps, c.callbacks);
+    if (!c.stepMs) continue;
+    for (size_t i = 1; i < renderTicks.size(); ++i) EXPECT_LE(renderTicks[i] - renderTicks[i - 1], 500u) << i;
+    ASSERT_GE(releaseTicks.size(), 10u);
+    for (size_t i = 0; i < 10; ++i) EXPECT_LE(callTicks[i] - releaseTicks[i], 1000u) << i;
+    EXPECT_EQ(Count(ydxtest::LogText(), kBehind), warnings + 1);
   }
 
   // Clicks on two buttons act in the order they happened, several inside one logic frame.
@@ -206,7 +242,9 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
   int box = Button(64, 100, 250, NULL);
   IButton->SetTextFont(box, Yandorix.ConGetFont());
   x.Move(560, 380, 20).Type("wasd", 40).Move(140, 270, 40).Send();
-  ASSERT_TRUE(Await([box] { return IButton->GetState(box) == 2 && Yandorix_InputBoxEditing(); }));
+  ASSERT_TRUE(Await([box] {
+    return IButton->GetState(box) == 2 && Yandorix_InputBoxAt(MainPrivate()->polledx, MainPrivate()->polledy) == box - 1;
+  }));
   // What is typed into it while the game hitches (no renders) is the box's all the same.
   x.Type("xyz", 60).Send();
   SDL_Event queued[3];
@@ -219,4 +257,43 @@ TEST_F(XTestGame, SlidersFollowTheDragAndTheOpenConsoleOwnsItsInput) {
   x.Key("grave", 40).Type("w", 40).Send();
   ASSERT_TRUE(Await([box] { return strlen(IButton->GetText(box)) >= 4; }));
   EXPECT_STREQ(IButton->GetText(box), "xyzw");
+}
+
+// A typed key goes to whoever had the focus when it was polled: an input box the pointer was over keeps
+// it even once the pointer has left, and a game that reads keys gets what is typed elsewhere. A game's
+// own RenderNeeded(2) outlasts every box the pointer crosses.
+TEST_F(XTestGame, KeysGoToWhoeverHadTheFocusAndBoxesKeepTheRenderMode) {
+  int left = Button(64, 100, 250, NULL), right = Button(64, 300, 250, NULL);
+  for (int box : {left, right}) IButton->SetTextFont(box, Yandorix.ConGetFont());
+  Yandorix.RenderNeeded(2);   // as a game that repaints its whole screen does once
+  const struct {
+    const char* what;
+    bool gameReads;
+    Sequence play;
+    const char *left, *right, *game;
+  } rows[] = {
+      {"typed 5 ms apart on a box, the pointer leaving at once", false,
+       [](XTestInput& in) { in.Move(140, 270, 20).Type("ab", 5).Move(560, 380); }, "ab", "", ""},
+      {"typed while the pointer crosses two boxes", false,
+       [](XTestInput& in) { in.Move(140, 270, 20).Key("c", 5).Move(340, 270, 5).Key("d", 5).Move(560, 380, 5); },
+       "c", "d", ""},
+      {"typed away from the boxes while the game reads keys", true,
+       [](XTestInput& in) { in.Move(560, 380, 20).Type("ef", 30).Move(140, 270, 5); }, "", "", "ef"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    gameReads = row.gameReads;
+    gameTyped.clear();
+    row.play(x);
+    size_t expected = strlen(row.left) + strlen(row.right) + strlen(row.game);
+    ASSERT_TRUE(Settle([&] {
+      return strlen(IButton->GetText(left)) + strlen(IButton->GetText(right)) + gameTyped.size() >= expected;
+    }));
+    EXPECT_STREQ(IButton->GetText(left), row.left);
+    EXPECT_STREQ(IButton->GetText(right), row.right);
+    EXPECT_EQ(gameTyped, row.game);
+    EXPECT_EQ(MainPrivate()->renderneeded, 2);
+    IButton->SetText(left, "");
+    IButton->SetText(right, "");
+  }
 }

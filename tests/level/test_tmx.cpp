@@ -1,7 +1,7 @@
 // TMX maps: every data encoding (CSV with line breaks, base64 raw, zlib, gzip; zstd refused with a
-// warning), the maps the import refuses, external and spaced tilesets, the transparent colour as RGB,
-// opacity and properties through export and import, slots for layers, the export's failure codes,
-// images written once, and import-export-import keeping every cell.
+// warning), the maps the import refuses, external tilesets (refused, their cells not exported), spaced
+// tilesets, the transparent colour as RGB, opacity and properties through export and import, slots for
+// layers, the export's failure codes, images written once, and import-export-import keeping every cell.
 #include "LevelTest.h"
 #include "00_Platform.h"
 #include <errno.h>
@@ -109,6 +109,22 @@ TEST_F(TMXTest, UnsupportedPartsAreLeftOutWithAWarning) {
   EXPECT_TRUE(LogHas(" [QBTE] Warning: it was not possible to parse 'zstd' layer with data type 'base'\n"));
   EXPECT_TRUE(LogHas(" [QBTE] Warning: some resources could not be imported: tileset 1/2 and layers 1/2\n\n"));
   EXPECT_STREQ(L(0)->name, "plain");
+}
+
+// A map as Tiled saves it with its tileset in a .tsx file: the tileset is refused, naming the file, and
+// the cells that refer to it keep the map from being exported as one Tiled would refuse.
+TEST_F(TMXTest, AnExternalTilesetIsRefusedAndCellsWithoutATilesetAreNotExported) {
+  TMX map;
+  map.tilesets = "<tileset firstgid=\"1\" source=\"desert.tsx\"/>";
+  map.AddLayer("Ground", Data("encoding=\"csv\"", CSV(MapCells())));
+  EXPECT_EQ(Import(map), 0);
+  EXPECT_TRUE(LogHas(" [QBTE] Warning: the external tileset 'desert.tsx' was not imported: tilesets kept in files of "
+                     "their own are not read (embed it in the map)\n"));
+  EXPECT_EQ(L(0)->ready, 0);
+  EXPECT_EQ(ExportTMX(engine.get(), "again.tmx", NULL), 0);
+  EXPECT_TRUE(LogHas(" [QBTE] Error: 'map.tmx' level was not exported to 'again.tmx': tile 1 in layer 'Ground' at "
+                     "[0,0] is in no tileset.\n"));
+  EXPECT_FALSE(ydxtest::FileExists("again.tmx"));
 }
 
 TEST_F(TMXTest, MapsTheImportDoesNotReadAreRefused) {

@@ -108,6 +108,39 @@ TEST_F(PngTest, KeyedSurfacesKeepTheirKeyColouredPixels) {
   EXPECT_EQ(s->format->colorkey, key);
 }
 
+// What a keyed picture looks like drawn over a background.
+SDL_Surface* DrawnOverBackground(SDL_Surface* s) {
+  SDL_Surface* canvas = SDL_CreateRGBSurface(0, s->w, s->h, 24, 0xFF, 0xFF00, 0xFF0000, 0);
+  SDL_FillRect(canvas, NULL, SDL_MapRGB(canvas->format, 1, 2, 3));
+  SDL_BlitSurface(s, NULL, canvas, NULL);
+  return canvas;
+}
+
+// Every kind of colour key comes back from a saved file: the pixels of the key colour, and only
+// they, are not drawn. A 16-bit file's transparent colour is compared at full depth.
+TEST_F(PngTest, EveryKindOfColourKeyComesBackFromASavedFile) {
+  for (const char* layout : {"pal8", "rgb24", "bgr24", "xrgb32", "rgb565"}) {
+    SCOPED_TRACE(layout);
+    SurfaceHolder s(ydxtest::MakePattern(ydxtest::PatternFormatNamed(layout), 7, 5, 4));
+    SDL_SetColorKey(s.get(), SDL_SRCCOLORKEY, RawAt(s.get(), 2, 1));
+    ASSERT_EQ(IImage->SavePNG("keyed.png", s.get(), 6), 0);
+    SurfaceHolder back(IImage->LoadPNG("keyed.png"));
+    ASSERT_NE(back.get(), nullptr);
+    SurfaceHolder expected(DrawnOverBackground(s.get())), drawn(DrawnOverBackground(back.get()));
+    EXPECT_TRUE(ydxtest::SameColors(drawn.get(), expected.get(), false));
+    SDL_Color hidden = ydxtest::ColorAt(drawn.get(), 2, 1);
+    EXPECT_TRUE(hidden.r == 1 && hidden.g == 2 && hidden.b == 3);
+  }
+  // 16-bit RGB: the key's own samples, the same high bytes with other low bytes, another colour.
+  std::string samples("\x12\x34\x56\x78\x9A\xBC" "\x12\x35\x56\x78\x9A\xBC" "\x00\x00\x56\x78\x9A\xBC", 18);
+  std::string trns("\x12\x34\x56\x78\x9A\xBC", 6);
+  SurfaceHolder deep(LoadBytes(imagefiles::Png(3, 1, 16, 2, imagefiles::Scanlines(samples, 3, 1, 6, false), {{"tRNS", trns}})));
+  ASSERT_NE(deep.get(), nullptr);
+  EXPECT_EQ(ydxtest::ColorAt(deep.get(), 0, 0).unused, 0);
+  EXPECT_EQ(ydxtest::ColorAt(deep.get(), 1, 0).unused, 255);
+  EXPECT_EQ(ydxtest::ColorAt(deep.get(), 2, 0).unused, 255);
+}
+
 TEST_F(PngTest, PaletteWithOneTransparentEntryComesBackKeyed) {
   SurfaceHolder s(ydxtest::MakePattern(ydxtest::PatternFormatNamed("pal8"), 8, 3));
   SDL_SetColorKey(s.get(), SDL_SRCCOLORKEY, 21);
@@ -145,15 +178,14 @@ TEST_F(PngTest, CompressionLevelsAreLimitedAndZeroWritesUnfilteredRows) {
 TEST_F(PngTest, FilesWrittenByOtherProgramsLoadToTheRightPixels) {
   using imagefiles::Png;
   using imagefiles::Scanlines;
-  // 16-bit RGB with a transparent colour: the key is the high bytes of the chunk's samples.
+  // 16-bit RGB with a transparent colour no pixel has: samples cut to 8 bits, all opaque.
   std::string rgb16 = Samples(3, 2, 3, 2, 7);
   std::string trns16 = std::string("\x12\x99\x34\x88\x56\x77", 6);
   SurfaceHolder a(LoadBytes(Png(3, 2, 16, 2, Scanlines(rgb16, 3, 2, 6, false), {{"tRNS", trns16}})));
   ASSERT_NE(a.get(), nullptr);
-  EXPECT_EQ(a->format->BitsPerPixel, 24);
-  EXPECT_EQ(a->format->colorkey, SDL_MapRGB(a->format, 0x12, 0x34, 0x56));
+  EXPECT_EQ(a->format->BitsPerPixel, 32);
   SDL_Color c = ydxtest::ColorAt(a.get(), 2, 1), expected = ydxtest::PatternColor(2, 1, 7);
-  EXPECT_TRUE(c.r == expected.r && c.g == expected.g && c.b == expected.b);
+  EXPECT_TRUE(c.r == expected.r && c.g == expected.g && c.b == expected.b && c.unused == 255);
 
   // 8-bit grey with a transparent level: a grey palette keyed at that level.
   std::string grey(6, '\0');

@@ -103,6 +103,8 @@ TEST_F(MpegTest, EscapeQuitAndTheFrameFunctionStopThePlayback) {
   EXPECT_EQ(IVideo->PlayMPEG("movie.mpg", 0, 0), 1);
   EXPECT_EQ(seen.calls, 1);
   EXPECT_EQ(seen.keys[0], 0);
+  ASSERT_EQ(SDL_PollEvent(&quit), 1);   // the window close is the game's once the movie returns
+  EXPECT_EQ(quit.type, SDL_QUIT);
 
   seen = Seen();
   seen.stopAfter = 1;

@@ -92,6 +92,40 @@ TEST_F(ButtonTest, ClickRunsItsCallbackOnceAtTheNextDraw) {
   EXPECT_EQ(Yandorix.IsRenderNeeded(), 1);
 }
 
+// A snapshot the application writes itself (a replay, a pointer a gamepad moves, a loop of its own)
+// drives the buttons as its fields say, with no event polled: pressed, then one action and one callback.
+TEST_F(ButtonTest, ASnapshotTheApplicationWritesClicksEveryKind) {
+  SaveButtonTiles(handle, "s", 160, 20, false, 10, 10);
+  const struct {
+    int kind, range;
+    int pressed, after;   // GetState while held and after the click (a check button's: its check state)
+  } kinds[] = {{1, 0, 4, 2}, {8, 128, 4, 2}, {32, 0, 1, 4}};
+  auto write = [](Uint8 buttons) {
+    Yandorix.prevmousebuttons = Yandorix.mousebuttons;
+    Yandorix.mousebuttons = buttons;
+    Yandorix.mousex = 130;
+    Yandorix.mousey = 110;
+    IButton->Update();
+  };
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.kind);
+    IButtonNew d = Desc(k.kind, 100, 100, k.range);
+    int id = IButton->Create(&d, "s", 0, handle);
+    IButton->SetFunction(id, CountCall, &calls, NULL);
+    calls = 0;
+    write(1);
+    EXPECT_EQ(IButton->GetState(id), k.pressed);
+    write(0);
+    EXPECT_EQ(IButton->Check(), id);
+    EXPECT_EQ(IButton->Draw(), id);
+    write(0);
+    IButton->Draw();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(IButton->GetState(id), k.after);
+    IButton->Remove(id);
+  }
+}
+
 // A callback that runs frames of its own: the clicks made in them wait for the next Draw, in the order
 // they happened, whatever the buttons' slots.
 std::string order;

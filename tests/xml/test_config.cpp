@@ -241,3 +241,32 @@ TEST_F(ConfigTest, ConfigurationInAnArchiveBlock) {
   EXPECT_EQ(Yandorix.LoadConfig("game.dpf", "other", &back), 0);
   EXPECT_EQ(OpenSlots(), 0);
 }
+
+// A configuration not saved yet (a game's first start) is told at level 5 and leaves the values alone;
+// one that is there but cannot be read stays an Error.
+TEST_F(ConfigTest, OnlyAConfigurationThatIsThereButUnreadableIsAnError) {
+  ydxtest::WriteFile("damaged.xml", "<setup><general");
+  ydxtest::WriteFile("notdpf.dpf", "not an archive");
+  ASSERT_EQ(Yandorix.SaveConfig("game.dpf", "setup", NULL), 1);
+  const struct {
+    const char *dpf, *name;
+    bool error;
+  } cases[] = {
+      {NULL, "setup.xml", false},       {NULL, "cfg/setup.xml", false},   {"none.dpf", "setup", false},
+      {"game.dpf", "other", false},     {NULL, "damaged.xml", true},      {"notdpf.dpf", "setup", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    size_t logged = ydxtest::LogText().size();
+    sConfig config = Blank();
+    config.resolutionx = 321;
+    EXPECT_EQ(Yandorix.LoadConfig(c.dpf, c.name, &config), 0);
+    EXPECT_EQ(config.resolutionx, 321);
+    std::string lines = ydxtest::LogText().substr(logged);
+    std::string info = " . [Yandorix.LoadConfig('" + std::string(c.dpf ? c.dpf : "") + "','" + c.name +
+                       "')] Info: no configuration was saved here yet; the defaults are used.\n";
+    EXPECT_EQ(lines.find("] Error") != std::string::npos, c.error) << lines;
+    EXPECT_EQ(lines, c.error ? lines : info);
+  }
+  EXPECT_EQ(OpenSlots(), 0);
+}

@@ -48,11 +48,11 @@ TEST_F(XmlTest, EveryOperationRefusesABadHandle) {
 TEST_F(XmlTest, ADocumentThatFailsToParseKeepsNoSlot) {
   for (int i = 0; i < 9; i++) ASSERT_GT(Yandorix.XMLCreate("r"), 0);
   EXPECT_EQ(OpenText("<a><b></a>", "bad.xml"), 0);
-  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('bad.xml')] Error: Error reading end tag.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('bad.xml')] Error: line 1, column 7: the end tag </a> does not close <b>.\n"));
   EXPECT_EQ(Yandorix.XMLOpen("missing.xml"), 0);
   EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('missing.xml')] Error: Failed to open file\n"));
   EXPECT_EQ(OpenText("", "empty.xml"), 0);
-  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('empty.xml')] Error: Error document empty.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('empty.xml')] Error: line 1, column 1: the document has no root element.\n"));
   EXPECT_EQ(OpenSlots(), 9);
   EXPECT_EQ(OpenText("<a/>"), 10);
 }
@@ -248,11 +248,13 @@ TEST_F(XmlTest, RemovingAnElementMovesTheCursorUpAndForgetsWhatWasStoredInside) 
   ASSERT_EQ(Yandorix.XMLNodeRestore(h), 1);
   EXPECT_STREQ(Yandorix.XMLNodeGetName(h), "r");
 
-  // Without the root nothing is pointed.
+  // Without the root nothing is pointed, and there is no XML document to write.
   ASSERT_EQ(Yandorix.XMLNodeRemove(h), 1);
   EXPECT_EQ(Yandorix.XMLNodeRemove(h), 0);
   EXPECT_EQ(Yandorix.XMLNodeRestore(h), 0);
   EXPECT_EQ(Yandorix.XMLNodeFirst(h), 0);
+  EXPECT_EQ(Yandorix.XMLSave(h, "rootless.xml"), 0);
+  EXPECT_FALSE(ydxtest::FileExists("rootless.xml"));
 }
 
 TEST_F(XmlTest, TextAndCommentsWorkOnTheFirstOfTheirKind) {
@@ -291,7 +293,7 @@ TEST_F(XmlTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
   EXPECT_TRUE(Logged(" . [Yandorix.XMLNodeCreate(1)] Error: 'a b' is not a valid XML name.\n"));
   for (const char* comment : {"a--b", "ends-", "-->"}) EXPECT_EQ(Yandorix.XMLCommentSet(h, comment), 0);
   EXPECT_TRUE(Logged(" . [Yandorix.XMLCommentSet(1)] Error: 'a--b' holds \"--\" or ends in '-'.\n"));
-  for (const char* text : {"bell\x07", "caf\xE9", "&#x</r><evil/>", "&#x41", "\xEF\xBF\xBF"}) {
+  for (const char* text : {"bell\x07", "caf\xE9", "\xEF\xBF\xBF", "\xED\xA0\x80"}) {
     EXPECT_EQ(Yandorix.XMLTextSet(h, text), 0) << text;
     EXPECT_EQ(Yandorix.XMLAttributeSet(h, "v", text), 0) << text;
   }
@@ -303,12 +305,19 @@ TEST_F(XmlTest, NamesAndTextsThatWouldBreakTheFileAreRefused) {
   EXPECT_EQ(Yandorix.XMLNodeRename(h, "caf\xC3\xA9"), 1);
   EXPECT_EQ(Yandorix.XMLTextSet(h, "caf\xC3\xA9 \xE2\x82\xAC"), 1);
   EXPECT_EQ(Yandorix.XMLCommentSet(h, "- a - b -x"), 1);
+  // Text that looks like a character reference is text: it comes back as it was written.
   EXPECT_EQ(Yandorix.XMLAttributeSet(h, "copy", "&#xA9;"), 1);
+  EXPECT_EQ(Yandorix.XMLAttributeSet(h, "markup", "&#x</r><evil/>"), 1);
   ASSERT_EQ(Yandorix.XMLSave(h, "names.xml"), 1);
   int back = Yandorix.XMLOpen("names.xml");
   ASSERT_EQ(Yandorix.XMLNodePointTo(back, 2, "r", "caf\xC3\xA9"), 1);
   EXPECT_STREQ(Yandorix.XMLTextGet(back), "caf\xC3\xA9 \xE2\x82\xAC");
   EXPECT_STREQ(Yandorix.XMLCommentGet(back), "- a - b -x");
+  const char* value = nullptr;
+  EXPECT_EQ(Yandorix.XMLAttributeGet(back, "copy", &value), 1);
+  EXPECT_STREQ(value, "&#xA9;");
+  EXPECT_EQ(Yandorix.XMLAttributeGet(back, "markup", &value), 1);
+  EXPECT_STREQ(value, "&#x</r><evil/>");
 }
 
 TEST_F(XmlTest, CdataIsNotClosedByAddedText) {
@@ -324,24 +333,28 @@ TEST_F(XmlTest, CdataIsNotClosedByAddedText) {
   EXPECT_EQ(Yandorix.XMLNodeChild(back), 0);
 }
 
+// Inside the library text is UTF-8: a Latin-1 document is read as UTF-8, takes UTF-8 and is saved so.
 TEST_F(XmlTest, LatinTextIsAcceptedInALatinDocument) {
   int h = OpenText("<?xml version='1.0' encoding='ISO-8859-1'?><r n='caf\xE9'/>");
   ASSERT_EQ(Yandorix.XMLNodeFirst(h), 1);
-  ASSERT_EQ(Yandorix.XMLTextSet(h, "se\xF1or"), 1);
+  EXPECT_EQ(Yandorix.XMLTextSet(h, "se\xF1or"), 0);
+  ASSERT_EQ(Yandorix.XMLTextSet(h, "se\xC3\xB1or"), 1);
   ASSERT_EQ(Yandorix.XMLSave(h, "latin.xml"), 1);
+  EXPECT_EQ(ydxtest::ReadFile("latin.xml").find("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>"), 0u);
   int back = Yandorix.XMLOpen("latin.xml");
   ASSERT_EQ(Yandorix.XMLNodeFirst(back), 1);
-  EXPECT_STREQ(Yandorix.XMLTextGet(back), "se\xF1or");
+  EXPECT_STREQ(Yandorix.XMLTextGet(back), "se\xC3\xB1or");
   const char* n = nullptr;
   ASSERT_EQ(Yandorix.XMLAttributeGet(back, "n", &n), 1);
-  EXPECT_STREQ(n, "caf\xE9");
+  EXPECT_STREQ(n, "caf\xC3\xA9");
 }
 
 TEST_F(XmlTest, DeeplyNestedDocumentsAreRefusedBeforeParsing) {
   std::string deep;
   for (int i = 0; i < 100000; i++) deep += "<a>";
   EXPECT_EQ(OpenText(deep, "deep.xml"), 0);
-  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('deep.xml')] Error: elements are nested deeper than 256 levels.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('deep.xml')] Error: line 1, column 769: elements are nested deeper than 256 "
+                     "levels.\n"));
 
   std::string limit, over;
   for (int i = 0; i < 256; i++) limit += "<a>";
@@ -363,7 +376,8 @@ TEST_F(XmlTest, ElementsWithHundredsOfThousandsOfAttributesAreRefused) {
   std::string wide = "<a";
   for (int i = 0; i < 300000; i++) wide += " a" + std::to_string(i) + "=''";
   EXPECT_EQ(OpenText(wide + "/>", "wide.xml"), 0);   // would keep the parser busy for minutes
-  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('wide.xml')] Error: an element has more than 256 attributes.\n"));
+  EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('wide.xml')] Error: line 1, column 1942: an element has more than 256 "
+                     "attributes.\n"));
   int h = Yandorix.XMLCreate("r");
   for (int i = 0; i < 256; i++) ASSERT_EQ(Yandorix.XMLAttributeSet(h, ("a" + std::to_string(i)).c_str(), i), 1);
   EXPECT_EQ(Yandorix.XMLAttributeSet(h, "one_more", 1), 0);
@@ -378,7 +392,7 @@ TEST_F(XmlTest, LineEndsAreNormalisedAndNulsMayOnlyEndTheFile) {
   ASSERT_EQ(Yandorix.XMLNodeFirst(h), 1);
   const char* v = nullptr;
   ASSERT_EQ(Yandorix.XMLAttributeGet(h, "v", &v), 1);
-  EXPECT_STREQ(v, "a\nb\nc");
+  EXPECT_STREQ(v, "a b c");   // each line end one LF, read as a space in an attribute value
 }
 
 TEST_F(XmlTest, HandWrittenDocumentsLoad) {
@@ -432,27 +446,27 @@ const char kTypeDatabase[] =
 // or an archive block, with the place where the reading goes wrong: no handle ever stands for part of
 // it, and no text is changed behind the game's back.
 TEST_F(XmlTest, DocumentsTheReaderCannotReadWholeAreRefused) {
-  const char kAmpersand[] = "holds an '&' that starts no entity reference (\"&amp;\" writes the character itself).\n";
+  const char kAmpersand[] = "an '&' that starts no entity reference (\"&amp;\" writes the character itself).\n";
   const struct {
     const char* file;
     std::string text;
     std::string reason;
   } cases[] = {
       {"types.xml", kTypeDatabase,
-       "Error: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader cannot read: it "
-       "stops at line 10, column 1.\n"},
-      {"tail.xml", "<a>\n  <b/>\n</a>\n  trailing words",
-       "Error: the XML reader stops at line 4, column 3 and cannot read the document whole.\n"},
+       "Error: line 2, column 21: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML "
+       "reader cannot read.\n"},
+      {"tail.xml", "<a>\n  <b/>\n</a>\n  trailing words", "Error: line 4, column 3: text after the root element.\n"},
       {"scores.xml", std::string("<?xml version=\"1.0\"?>\n<!-- saved -->\0\n<scores><s v='1'/></scores>\n", 60),
-       "Error: the document holds a NUL byte at line 2, column 15, which the XML reader takes for its end.\n"},
+       "Error: line 2, column 15: the document holds a NUL byte, which the XML reader takes for its end.\n"},
       {"lost.xml", std::string("<x>..</x>\n\0<y>lost</y>", 23),
-       "Error: the document holds a NUL byte at line 2, column 1, which the XML reader takes for its end.\n"},
+       "Error: line 2, column 1: the document holds a NUL byte, which the XML reader takes for its end.\n"},
       {"declaration.xml", "<?xml version=\"1.0\"?>\n<!-- nothing else -->\n",
-       "Error: the document has no root element.\n"},
-      {"text.xml", "<x>Tom & Jerry</x>", std::string("Error: line 1, column 8 ") + kAmpersand},
+       "Error: line 3, column 1: the document has no root element.\n"},
+      {"text.xml", "<x>Tom & Jerry</x>", std::string("Error: line 1, column 8: ") + kAmpersand},
       {"unknown.xml", "<x>\n&lt;&#65;&#x42;&quot;&apos;&gt;&amp;&foo;</x>",
-       std::string("Error: line 2, column 37 ") + kAmpersand},
-      {"value.xml", "<x a='&#;'/>", std::string("Error: line 1, column 7 ") + kAmpersand},
+       std::string("Error: line 2, column 37: ") + kAmpersand},
+      {"value.xml", "<x a='&#;'/>",
+       "Error: line 1, column 7: a malformed character reference (\"&#233;\" or \"&#xE9;\").\n"},
   };
   int dpf = IStuffDPF->Create("docs.dpf");
   for (const auto& c : cases) {
@@ -463,6 +477,62 @@ TEST_F(XmlTest, DocumentsTheReaderCannotReadWholeAreRefused) {
     EXPECT_TRUE(Logged(std::string(" . [Yandorix.XMLOpen('docs.dpf','") + c.file + "')] " + c.reason)) << c.file;
   }
   IStuffDPF->Close(dpf);
+  EXPECT_EQ(OpenSlots(), 0);
+}
+
+// Small documents of every kind a game may be handed: each is refused with the place and the reason,
+// or read and saved, and the saved text is what it read (as UTF-8, attribute blanks as spaces).
+TEST_F(XmlTest, DocumentsAreRefusedWithTheirPlaceOrComeBackAsRead) {
+  const std::string utf16 = std::string("\xFF\xFE<\0a\0 \0n\0=\0'\0\xE9\0'\0/\0>\0", 22);
+  const struct {
+    std::string text;
+    bool refused;
+    std::string result;   // the reason after "Error: ", or the saved file
+  } cases[] = {
+      {"\n<?xml version=\"1.0\"?><a/>", true,
+       "line 2, column 1: an XML declaration (\"<?xml ...?>\", in lower case) may stand only at the very start of the "
+       "document."},
+      {"<?xml version='1.0' encoding='UTF-8' standalone='maybe'?><a/>", true,
+       "line 1, column 50: the XML declaration's standalone must be \"yes\" or \"no\"."},
+      {"<?xml encoding='UTF-8'?><a/>", true, "line 1, column 7: the XML declaration must give its version here."},
+      {"<a>\n\f</a>", true, "line 2, column 1: the character U+000C is not allowed in XML."},
+      {"<a>\xEF\xBF\xBF</a>", true, "line 1, column 4: the character U+FFFF is not allowed in XML."},
+      {"<a>&#xD800;</a>", true, "line 1, column 4: the character reference &#xD800; names no character XML allows."},
+      {"<a>caf\xE9</a>", true, "line 1, column 7: the bytes here are not valid UTF-8."},
+      {"<a><![CDATA [x]]></a>", true, "line 1, column 4: '<!' starts nothing that may stand inside an element."},
+      {"<a><?pi x</a>", true, "line 1, column 4: the processing instruction is not closed (\"?>\")."},
+      {"<a><!-- x -- y --></a>", true, "line 1, column 11: \"--\" is not allowed inside a comment."},
+      {"<a b=c/>", true, "line 1, column 6: expected a value in quotes."},
+      {"<a b=\"<\"/>", true, "line 1, column 7: '<' is not allowed in an attribute value (\"&lt;\" writes it)."},
+      {"<a>x]]>y</a>", true, "line 1, column 5: ']]>' is not allowed in text."},
+      {"<doc/></doc/>", true,
+       "line 1, column 7: only elements, comments and processing instructions may follow the root element."},
+      {"<!DOCTYPE doc [ <!ELEMENT doc ANY>\n<doc/>", true,
+       "line 1, column 15: the document has an internal DTD subset (<!DOCTYPE name [ ... ]>), which the XML reader "
+       "cannot read."},
+      {"<map>\n  <layer name='a'>\n    <data>1,2", true, "line 3, column 14: the document ends inside the element 'data'."},
+      {"<?xml version='1.0' encoding='EBCDIC-XY'?><a/>", true,
+       "line 1, column 31: the document is in the encoding 'EBCDIC-XY', which the XML reader does not know."},
+      {"<a v='&#x1F600;'>&#xE9;&#233;</a>", false, "<a v=\"\xF0\x9F\x98\x80\">\xC3\xA9\xC3\xA9</a>\n"},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>", false,
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<a>caf\xC3\xA9</a>\n"},
+      {utf16, false, "<a n=\"\xC3\xA9\" />\n"},
+      {"<a v='x\ty\r\nz' w='&#9;&#10;'/>", false, "<a v=\"x y z\" w=\"&#x09;&#x0A;\" />\n"},
+      {"<?xml-stylesheet href='a.xsl'?><a><?xml-x y?></a>", false,
+       "<?xml-stylesheet href='a.xsl'?>\n<a>\n    <?xml-x y?>\n</a>\n"},
+      {"<level name='day'/><level name='night'/>", false, "<level name=\"day\" />\n<level name=\"night\" />\n"},
+  };
+  for (const auto& c : cases) {
+    int h = OpenText(c.text);
+    EXPECT_EQ(h == 0, c.refused) << c.text;
+    if (c.refused) {
+      EXPECT_TRUE(Logged(" . [Yandorix.XMLOpen('doc.xml')] Error: " + c.result + "\n")) << c.result;
+      continue;
+    }
+    ASSERT_EQ(Yandorix.XMLSave(h, "saved.xml"), 1);
+    EXPECT_EQ(ydxtest::ReadFile("saved.xml"), c.result);
+    Yandorix.XMLClose(h);
+  }
   EXPECT_EQ(OpenSlots(), 0);
 }
 

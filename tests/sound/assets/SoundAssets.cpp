@@ -292,7 +292,17 @@ std::string VocContinued(int rate, int samples, int pieces) {
   return s;
 }
 
-std::string OggVorbis(int channels, int rate, double seconds, float quality, unsigned serial) {
+// A chord that changes every quarter second over soft noise: a decoder works on it as on music.
+float MusicSample(long i, int channel, int rate, uint32_t* noise) {
+  static const double kRoots[] = {220.0, 246.9, 261.6, 293.7, 329.6, 196.0, 174.6, 164.8};
+  double root = kRoots[(i / (rate / 4)) % 8], t = (double)i / rate;
+  *noise = *noise * 1664525u + 1013904223u;
+  return (float)(0.2 * std::sin(2 * M_PI * root * t + channel) + 0.15 * std::sin(2 * M_PI * root * 1.25 * t) +
+                 0.1 * std::sin(2 * M_PI * root * 1.5 * t) + 0.05 * ((double)(*noise >> 8) / 8388608.0 - 1.0));
+}
+
+std::string OggVorbis(int channels, int rate, double seconds, float quality, unsigned serial, bool music) {
+  uint32_t noise = serial;
   vorbis_info vi;
   vorbis_comment vc;
   vorbis_dsp_state vd;
@@ -324,7 +334,8 @@ std::string OggVorbis(int channels, int rate, double seconds, float quality, uns
       float** buffer = vorbis_analysis_buffer(&vd, (int)n);
       for (long i = 0; i < n; i++)
         for (int c = 0; c < channels; c++)
-          buffer[c][i] = 0.4f * (float)std::sin(2 * M_PI * 440.0 * (double)(done + i) / rate);
+          buffer[c][i] = music ? MusicSample(done + i, c, rate, &noise)
+                               : 0.4f * (float)std::sin(2 * M_PI * 440.0 * (double)(done + i) / rate);
       vorbis_analysis_wrote(&vd, (int)n);
       done += n;
     } else {
@@ -690,6 +701,21 @@ std::vector<std::string> OggPages(const std::string& ogg) {
     at += length;
   }
   return pages;
+}
+
+std::string ResealOggPages(const std::vector<std::string>& pages) {
+  std::string out;
+  for (std::string page : pages) {
+    ogg_page og;
+    size_t header = 27 + (unsigned char)page[26];
+    og.header = (unsigned char*)&page[0];
+    og.header_len = (long)header;
+    og.body = (unsigned char*)&page[0] + header;
+    og.body_len = (long)(page.size() - header);
+    ogg_page_checksum_set(&og);
+    out += page;
+  }
+  return out;
 }
 
 }  // namespace ydxsnd

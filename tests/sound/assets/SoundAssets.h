@@ -39,11 +39,14 @@ std::string Voc8Stereo(int rate, int samples);
 std::string Voc16AsSox(int channels, int rate, int samples, const std::string& lastBytes);
 // 16-bit mono sound split into a new-format block and `pieces` - 1 continuation blocks.
 std::string VocContinued(int rate, int samples, int pieces);
-// Ogg Vorbis of a sine tone; the stream serial is given, so equal arguments give equal bytes. 0 seconds
-// gives the headers and an end page without audio.
-std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f, unsigned serial = 0x59445831);
+// Ogg Vorbis of a sine tone, or with `music` of changing chords over soft noise; the stream serial is
+// given, so equal arguments give equal bytes. 0 seconds gives the headers and an end page without audio.
+std::string OggVorbis(int channels, int rate, double seconds, float quality = 0.0f, unsigned serial = 0x59445831,
+                      bool music = false);
 // The pages of an Ogg file, whole, in order.
 std::vector<std::string> OggPages(const std::string& ogg);
+// Pages joined again, each with its checksum made to match what it now holds.
+std::string ResealOggPages(const std::vector<std::string>& pages);
 // A 4-channel "M.K." module with one looping square-wave sample playing on row 0.
 std::string ModModule();
 // An "Extended Module" with one empty pattern and one instrument holding a looping square wave.
