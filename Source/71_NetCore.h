@@ -299,7 +299,7 @@ struct sNetCore {
   NetLogLimit comings{" [INetwork Server] Info: ", " [SERVER] Info: ", "lines on logins and logouts", 2, 50};
   NetLogLimit listRequests{nullptr, " [SERVER] Info: ", "client list requests", 2, 4};
   NetLogLimit notices{nullptr, " [CLIENT] Info: ", "other clients logged in or out", 2, 10};
-  NetLogLimit droppedIncoming{nullptr, " [CLIENT] Warning: ", "incoming DataNets dropped due to full queue", 2, 1};
+  NetLogLimit droppedIncoming{nullptr, " [CLIENT] Warning: full reception queue: ", "messages dropped", 2, 1};
   NetLogLimit failedSends{" [INetwork::SendData] Error: ", nullptr, "DataNets could not be sent", 0, 1};
 };
 

@@ -620,7 +620,8 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
 int Yandorix_INetwork::SendData(const char* data, int size, char validate) {
   if (!p->initialised || !p->clientConnected) return 0;
   if (!data || size <= 0) {   // an empty message would read as a broken stream at every receiver
-    ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
+    if (p->failedSends.Allow())   // a game may repeat it every frame, as any failed send
+      ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
     return 0;
   }
   bool reported = false;
