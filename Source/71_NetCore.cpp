@@ -3,6 +3,7 @@
 #include "71_NetCore.h"
 #include "01_Main.h"
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -414,6 +415,8 @@ bool NetQueue::Insert(const DataNet& message) {
 }
 
 int NetQueue::Take(char** data, unsigned int* size, Uint8* type) {
+  asked_ = true;
+  askedAt_ = NetWallTicks();
   for (int i = 0; i < used_; i++) {
     Entry& entry = entries_[i];
     if (entry.state != kReady) continue;
@@ -439,6 +442,8 @@ bool NetQueue::Free(char* data) {
     NetFreePayload(entry.message.Data);
     bytes_ -= NetPayloadCost(entry.message.Size);
     Remove(i);
+    freed_ = true;
+    freedAt_ = NetWallTicks();
     return true;
   }
   return false;
@@ -460,7 +465,12 @@ int NetQueue::Clear() {
   used_ = 0;
   bytes_ = 0;
   waiting = 0;
+  ForgetReads();
   return untaken;
+}
+
+bool NetQueue::Reading(Uint32 now) const {
+  return asked_ && now - askedAt_ < kNetReadingMs && (waiting > 0 || (freed_ && now - freedAt_ < kNetReadingMs));
 }
 
 void NetQueue::ResetStatistics() {
@@ -542,11 +552,14 @@ int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended)
   }
 }
 
+// A game that reads gets every message: while its queue is full, what follows stays on the connection,
+// where the server's limits see it. Only what a game that stopped reading has no room for is dropped.
 void Enqueue(sNetCore& core, DataNet& message) {
   bool taken;
   {
-    std::lock_guard<std::mutex> lock(core.queueLock);
-    taken = core.queue.Insert(message);
+    std::unique_lock<std::mutex> lock(core.queueLock);
+    while (!(taken = core.queue.Insert(message)) && core.clientConnected && core.queue.Reading(NetWallTicks()))
+      core.queueRoom.wait_for(lock, std::chrono::milliseconds(kNetWaitMs / 4));
     if (!taken) core.queue.dropped++;
   }
   if (taken) return;

@@ -4,6 +4,7 @@
 #include "70_NetWire.h"
 #include <SDL_net.h>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@ enum : Uint32 {
   kNetProgressAskMs = 100,        // a busy server asks a client's socket what the peer took this often
   kNetPingPeriodMs = 1000,
   kNetPingSamples = 10,
+  kNetReadingMs = 500,            // a game that asked for a message this recently is still reading
 };
 
 // What a waiting message costs in memory rather than on the wire. A queued frame costs its record and
@@ -112,6 +114,11 @@ class NetQueue {
   // Frees everything; returns how many entries had not been taken.
   int Clear();
   void ResetStatistics();
+  // Whether the application is still reading at `now`: it asked for a message lately, and either
+  // something waits for it to take or it gave back a payload lately (one that only takes and never
+  // frees is not). A full queue waits for such a reader rather than lose what comes.
+  bool Reading(Uint32 now) const;
+  void ForgetReads() { asked_ = freed_ = false; }
 
   int waiting = 0;     // entries ready
   int highest = -1;    // highest entry index ever filled
@@ -126,6 +133,8 @@ class NetQueue {
   Entry entries_[kEntries];
   int used_ = 0;
   Uint64 bytes_ = 0;
+  bool asked_ = false, freed_ = false;   // the application asked for a message / freed one, at:
+  Uint32 askedAt_ = 0, freedAt_ = 0;
 };
 
 // The memory the server's queues take, each shared payload counted once however many queues hold it.
@@ -250,6 +259,7 @@ struct sNetCore {
   std::timed_mutex acceptLock;
 
   NetQueue queue;
+  std::condition_variable queueRoom;   // the application took or freed a queue entry
   NetTraffic traffic[2];           // by role
   Yandorix_ILogSystem* log = nullptr;   // "Network.log"
 

@@ -546,6 +546,10 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
         p->clientReader.Reset();
         p->clientReader.Configure(false, &p->clientTokens.receiving);
         p->clientInbox.Clear();
+        {
+          std::lock_guard<std::mutex> lock(p->queueLock);
+          p->queue.ForgetReads();   // reading is about this connection: the game has read none of it yet
+        }
         if (!NetClientSend(*p, kNetSystem, kNetLogin, (Sint16)(password & 0xFFFF), name, (Uint32)strlen(name) + 1))
           result = 9, text = "we can not send credentials, login failed.";
       }
@@ -645,6 +649,7 @@ Uint8 Yandorix_INetwork::ReceiveData(char** data, unsigned int* size) {
     std::lock_guard<std::mutex> lock(p->queueLock);
     cmd = p->queue.Take(data, size, &type);
   }
+  if (cmd >= 0) p->queueRoom.notify_one();
   if (cmd < 0) return p->clientState != 1 && p->serverState != 1 ? 0x80 : 0;
   if (type == kNetSystem && (cmd == kNetJoined || cmd == kNetQuit)) QueryClientsInfo();
   return (Uint8)cmd;
@@ -652,8 +657,12 @@ Uint8 Yandorix_INetwork::ReceiveData(char** data, unsigned int* size) {
 
 void Yandorix_INetwork::FreeData(char*& data) {
   if (!data) return;
-  std::lock_guard<std::mutex> lock(p->queueLock);
-  if (p->queue.Free(data)) data = NULL;
+  {
+    std::lock_guard<std::mutex> lock(p->queueLock);
+    if (!p->queue.Free(data)) return;
+  }
+  data = NULL;
+  p->queueRoom.notify_one();
 }
 
 int Yandorix_INetwork::QueryKillClient() {

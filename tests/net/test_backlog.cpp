@@ -104,6 +104,19 @@ uint64_t PeakBytes() {
 
 bool LogHas(const std::string& text) { return ydxtest::LogText().find(text) != std::string::npos; }
 
+// The wire image of `count` stamped user messages of `size` bytes from a raw sender, from `first` on:
+// many messages to a write.
+std::string Batch(RawClient& sender, int first, int count, size_t size) {
+  std::string wire;
+  for (int sequence = first; sequence < first + count; sequence++) {
+    std::string payload = Stamped(0, (uint32_t)sequence, size);
+    int16_t token = (int16_t)(sender.sending() & 0xFFFF);
+    wire += nettest::Scramble(nettest::Header('@', 'H', token, (uint32_t)payload.size(),
+                                              nettest::CheckValue('@', 'H', token, payload)) + payload);
+  }
+  return wire;
+}
+
 // Starts a server under the default limits with `lower` applied; its port, 0 when it did not start.
 uint16_t StartLowered(NetTest& test, const std::function<void(NetLimits&)>& lower) {
   NetLimits limits;
@@ -374,16 +387,9 @@ TEST_F(NetTest, FloodsOfAnySizeMeetTheLimitsByWhatTheyCost) {
     ASSERT_EQ(sender.Login("sender", kPassword), 1);
     const std::string line = " [INetwork Server] Warning: client '" + gone + "0' " + flood.line;
     // Rounds until the stopped client has gone (the count only bounds a flood that never meets the limit).
-    for (int sequence = 0; sequence < flood.count && !LogHas(line);) {
-      std::string wire;
-      for (int end = sequence + flood.round; sequence < end; sequence++) {
-        std::string payload = Stamped(0, (uint32_t)sequence, flood.size);
-        int16_t token = (int16_t)(sender.sending() & 0xFFFF);
-        wire += nettest::Scramble(nettest::Header('@', 'H', token, (uint32_t)payload.size(),
-                                                  nettest::CheckValue('@', 'H', token, payload)) + payload);
-      }
-      ASSERT_TRUE(sender.SendBytes(wire));
-      ASSERT_TRUE(WaitFor([&] { return AllHave(reader, sequence, false); })) << sequence;
+    for (int sequence = 0; sequence < flood.count && !LogHas(line); sequence += flood.round) {
+      ASSERT_TRUE(sender.SendBytes(Batch(sender, sequence, flood.round, flood.size)));
+      ASSERT_TRUE(WaitFor([&] { return AllHave(reader, sequence + flood.round, false); })) << sequence;
     }
     ASSERT_TRUE(WaitFor([&] { return LogHas(line); }));
     std::string log = ydxtest::LogText();
@@ -410,4 +416,49 @@ TEST_F(NetTest, FloodsOfAnySizeMeetTheLimitsByWhatTheyCost) {
               Occurrences(network, " [CLIENT] Warning: full reception queue: ");
   EXPECT_GE(Occurrences(network, " [CLIENT] Warning: full reception queue: "), 1);
   EXPECT_LE(lines, (int)((SDL_GetTicks() - start) / 1000 + 1 + sizeof floods / sizeof floods[0]));
+}
+
+// A stream of messages many to a write reaches a game that reads every frame whole and in order,
+// however many come at once: what its reception queue has no room for waits on the connection.
+TEST_F(NetTest, AGameThatReadsGetsEveryMessageOfABatchedStream) {
+  struct Stream {
+    const char* what;
+    size_t size;
+    int count, batch;
+  };
+  const Stream streams[] = {
+      {"4-byte messages, 4096 to a write", 4, 40960, 4096},
+      {"1 KiB messages, 256 to a write", kKiB, 4096, 256},
+  };
+  for (const Stream& stream : streams) {
+    SCOPED_TRACE(stream.what);
+    uint16_t port = StartServer(kPassword);
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(INetwork->ConnectTo("127.0.0.1", port, "host", kPassword), 1);
+    RawClient sender;
+    ASSERT_TRUE(sender.Connect(port));
+    ASSERT_EQ(sender.Login("sender", kPassword), 1);
+    int got = 0, errors = 0;
+    auto read = [&] {   // a frame of the game
+      char* data;
+      unsigned int size;
+      while (Uint8 cmd = INetwork->ReceiveData(&data, &size)) {
+        uint32_t sequence = 0;
+        if (cmd == '@' && size == stream.size) memcpy(&sequence, data + (size == 4 ? 0 : 1), 4);
+        if (cmd == '@' && (size != stream.size || sequence != (uint32_t)got++)) errors++;
+        INetwork->FreeData(data);
+      }
+      return got >= stream.count;
+    };
+    read();
+    for (int sequence = 0; sequence < stream.count; sequence += stream.batch) {
+      ASSERT_TRUE(sender.SendBytes(Batch(sender, sequence, stream.batch, stream.size)));
+      read();
+    }
+    EXPECT_TRUE(WaitFor(read)) << got << " of " << stream.count;
+    EXPECT_EQ(errors, 0) << "none lost, none out of order";
+    StopServer();
+  }
+  EXPECT_EQ(ydxtest::ReadFile("Network.log").find("full reception queue"), std::string::npos);
+  EXPECT_EQ(ydxtest::ReadFile("Network.log").find("due to full queue"), std::string::npos);
 }
