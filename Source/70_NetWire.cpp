@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <sys/mman.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -122,21 +123,40 @@ Uint32 NetScrambledPayloadCRC(const char* data, Uint32 size) {
 // A block holds its size, room for a header, then the payload. Large blocks are kept when freed and
 // handed out again for payloads of about their size: fresh memory costs a page fault a page, which a
 // server relaying megabytes while a client that is behind holds the last ones would pay on every
-// message.
+// message. They are mapped whole pages of their own, so one not kept goes back to the system at once:
+// the allocator's heaps would hold on to the memory of freed megabytes, and the process would stay as
+// large as the most they ever held.
 namespace {
 
 const size_t kBlockHead = sizeof(Uint32) + kNetHeaderBytes;
-const size_t kKeptFrom = 64 << 10;    // blocks this large are kept...
+const size_t kKeptFrom = 64 << 10;    // blocks this large are mapped and kept...
 const size_t kKeptBytes = 64u << 20;  // ...this much at most: what one client that is behind may hold
+const size_t kPage = 4096;
+
+unsigned char* MapBlock(size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : static_cast<unsigned char*>(block);
+}
 
 struct KeptBlocks {
   std::mutex lock;
   std::multimap<size_t, unsigned char*> bySize;
   size_t bytes = 0;
+  size_t ceiling = kKeptBytes;
 };
 KeptBlocks& Kept() {
   static KeptBlocks* kept = new KeptBlocks();   // never destroyed: other threads may free payloads at exit
   return *kept;
+}
+
+// Lets the largest kept block go; returns its size. The caller holds the lock.
+size_t ReleaseLargest(KeptBlocks& kept) {
+  auto largest = std::prev(kept.bySize.end());
+  size_t bytes = largest->first;
+  kept.bytes -= bytes;
+  munmap(largest->second, bytes);
+  kept.bySize.erase(largest);
+  return bytes;
 }
 
 // A kept block of `bytes` to a fifth more, or NULL; `bytes` becomes its size. When none fits, kept
@@ -153,13 +173,7 @@ unsigned char* TakeKept(size_t& bytes) {
     kept.bySize.erase(fit);
     return block;
   }
-  for (size_t freed = 0; freed < bytes && !kept.bySize.empty();) {
-    auto largest = std::prev(kept.bySize.end());
-    freed += largest->first;
-    kept.bytes -= largest->first;
-    delete[] largest->second;
-    kept.bySize.erase(largest);
-  }
+  for (size_t freed = 0; freed < bytes && !kept.bySize.empty();) freed += ReleaseLargest(kept);
   return nullptr;
 }
 
@@ -167,8 +181,14 @@ unsigned char* TakeKept(size_t& bytes) {
 
 char* NetAllocPayload(Uint32 size) {
   size_t bytes = kBlockHead + size;
-  unsigned char* block = bytes >= kKeptFrom ? TakeKept(bytes) : nullptr;
-  if (!block) block = new (std::nothrow) unsigned char[bytes];
+  unsigned char* block;
+  if (bytes >= kKeptFrom) {
+    bytes = (bytes + kPage - 1) / kPage * kPage;
+    block = TakeKept(bytes);
+    if (!block) block = MapBlock(bytes);
+  } else {
+    block = new (std::nothrow) unsigned char[bytes];
+  }
   if (!block) return nullptr;
   Uint32 stored = (Uint32)bytes;
   memcpy(block, &stored, sizeof stored);
@@ -180,24 +200,33 @@ void NetFreePayload(char* data) {
   unsigned char* block = reinterpret_cast<unsigned char*>(data) - kBlockHead;
   Uint32 bytes;
   memcpy(&bytes, block, sizeof bytes);
-  if (bytes >= kKeptFrom) {
+  if (bytes < kKeptFrom) {
+    delete[] block;
+    return;
+  }
+  {
     KeptBlocks& kept = Kept();
     std::lock_guard<std::mutex> guard(kept.lock);
-    if (kept.bytes + bytes <= kKeptBytes) {
+    if (kept.bytes + bytes <= kept.ceiling) {
       kept.bySize.emplace(bytes, block);
       kept.bytes += bytes;
       return;
     }
   }
-  delete[] block;
+  munmap(block, bytes);
+}
+
+void NetLimitKeptPayloads(size_t bytes) {
+  KeptBlocks& kept = Kept();
+  std::lock_guard<std::mutex> guard(kept.lock);
+  kept.ceiling = std::min(bytes, kKeptBytes);
+  while (kept.bytes > kept.ceiling) ReleaseLargest(kept);
 }
 
 void NetReleaseKeptPayloads() {
   KeptBlocks& kept = Kept();
   std::lock_guard<std::mutex> guard(kept.lock);
-  for (auto& entry : kept.bySize) delete[] entry.second;
-  kept.bySize.clear();
-  kept.bytes = 0;
+  while (!kept.bySize.empty()) ReleaseLargest(kept);
 }
 
 // ---- reader ----

@@ -60,6 +60,10 @@ char* NetAllocPayload(Uint32 size);   // NULL when there is no memory
 void NetFreePayload(char* data);      // NULL: nothing
 // Large payload blocks are kept when freed, for the next payloads of their size; this lets them go.
 void NetReleaseKeptPayloads();
+// The most the kept blocks may take (at most 64 MiB, which is also where it starts); what is kept
+// beyond it goes at once. A server keeps what it holds for its clients and what is kept together
+// within its memory limit.
+void NetLimitKeptPayloads(size_t bytes);
 struct NetPayloadFree {
   void operator()(char* data) const { NetFreePayload(data); }
 };
@@ -118,6 +122,8 @@ class NetReader {
   // Header and payload arrived in full (also when the check value or the token is wrong).
   bool ReadInFull() const { return readInFull_; }
   int PhaseBytes() const { return (int)got_; }
+  // The payload of the message in progress, taken whole as its header arrived (0: none held).
+  Uint32 PayloadHeld() const { return payload_ ? header_.Size : 0; }
   const DataNet& Header() const { return header_; }
   // After kComplete: the message (its payload now belongs to the caller, freed with NetFreePayload).
   // Also resets the reader.

@@ -137,15 +137,18 @@ class NetQueue {
   Uint32 askedAt_ = 0, freedAt_ = 0;
 };
 
-// The memory the server's queues take, each shared payload counted once however many queues hold it.
+// The memory the server holds for its clients: its queues, each shared payload counted once however
+// many queues hold it, and the payloads of the messages being read.
 class NetHeldBytes {
  public:
   void Add(const NetFrame& frame);
   void Remove(const NetFrame& frame);
-  Uint64 Total() const { return total_; }
+  void SetReading(Uint64 bytes) { reading_ = bytes; }
+  Uint64 Total() const { return total_ + reading_; }
 
  private:
   Uint64 total_ = 0;
+  Uint64 reading_ = 0;
 };
 
 // The frames waiting for one connection, in the order they were stamped, written as its socket accepts

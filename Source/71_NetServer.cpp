@@ -142,6 +142,7 @@ void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
   if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core, "too many connections closing");
   peer->stage = limited ? NetStage::kLastMessage : NetStage::kFlushing;
   peer->inbox.reset();   // nothing more is read from it
+  peer->reader.Reset();
   peer->closedAt = NetWallTicks();
   core.closing.push_back(std::move(peer));
 }
@@ -674,9 +675,15 @@ bool ServeClient(ServerPass& pass, int index, Uint32 now) {
 }
 
 void ServeClients(ServerPass& pass) {
+  sNetCore& core = pass.core;
   Uint32 now = NetWallTicks();
-  for (int i = 0; i < pass.core.numClients && !pass.closeRequested;)
+  for (int i = 0; i < core.numClients && !pass.closeRequested;)
     if (ServeClient(pass, i, now)) i++;
+  // A message's payload is taken whole as its header arrives: what is being read counts as held.
+  Uint64 reading = 0;
+  for (int i = 0; i < core.numClients; i++)
+    if (Uint32 size = core.slots[i]->reader.PayloadHeld()) reading += NetPayloadCost(size);
+  core.held.SetReading(reading);
 }
 
 void PingCycle(sNetCore& core) {
@@ -810,7 +817,8 @@ void HoldToSoft(sNetCore& core, NetPeer& peer, Uint32 now) {
 }
 
 // The one place the server's memory limit is held to: past it, connections already logged out lose
-// their last bytes first, then the client furthest behind goes.
+// their last bytes first, then the client furthest behind goes. Payload blocks kept for reuse fill
+// only what is left below it.
 void HoldToTotal(sNetCore& core) {
   const Uint64 limit = core.serverLimits.totalBytes;
   while (core.held.Total() > limit) {
@@ -823,13 +831,14 @@ void HoldToTotal(sNetCore& core) {
       NetPeer& peer = *core.slots[i];
       if (peer.LoggedIn() && (!furthest || peer.outgoing.Cost() > furthest->outgoing.Cost())) furthest = &peer;
     }
-    if (!furthest || furthest->outgoing.Empty()) return;
+    if (!furthest || furthest->outgoing.Empty()) break;
     char why[192];
     snprintf(why, sizeof why, "is the furthest behind (%llu bytes in %llu messages waiting) while the server holds "
              "%llu bytes for its clients, limit %llu", (Figure)furthest->outgoing.Cost(),
              (Figure)furthest->outgoing.Count(), (Figure)core.held.Total(), (Figure)limit);
     FallenBehind(core, *furthest, why, true);
   }
+  NetLimitKeptPayloads((size_t)(limit - std::min(limit, core.held.Total())));
 }
 
 // Writes what the pass gave each client, and where the wait found room; holds every client to its
@@ -883,6 +892,7 @@ void CloseServer(ServerPass& pass) {
     core.listenerFd = -1;
   }
   FlushServerLines(core, true);
+  NetLimitKeptPayloads(SIZE_MAX);   // nothing is held for clients any more
   ILogSystem.Msg(2, " [INetwork Server] Info: server closed.\n");
 }
 
