@@ -85,6 +85,14 @@ void LogRemoval(sNetCore& core, const char* name, const char* why) {
   LogBoth(core, text);
 }
 
+// An address as its dotted text.
+struct Dotted {
+  explicit Dotted(Uint32 a) {
+    snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255);
+  }
+  char text[16];
+};
+
 // Counts a finished read and logs its errors, as lines that may repeat.
 void FinishRead(sNetCore& core, const NetReader& reader, NetLogLimit& limit) {
   bool failed = (reader.Errors() & ~kNetErrNotLogin) != 0;
@@ -363,6 +371,10 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
                           "(limit:%d).\n", name, (int)kNetMaxClients);
     }
   }
+  if (code == 0 && core.refusedLogins.Allow())   // garbage, or a peer of another protocol
+    ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to a connection from %s: it sent no login request "
+                      "(type %d, command %d, %llu bytes).\n", Dotted(connection->address).text, header.Type,
+                   header.Cmd, (Figure)header.Size + kNetHeaderBytes);
   if (code >= 0) {
     NetFreePayload(request.Data);
     Refuse(core, *connection, code);
@@ -437,10 +449,9 @@ void AcceptConnections(ServerPass& pass) {
 // A connection that has not logged in within the login bound is closed; the line says so, the read's
 // own error line follows.
 NetReader::Status LoginTooLate(sNetCore& core, NetPeer& connection) {
-  Uint32 a = connection.address;
   char text[160];
-  snprintf(text, sizeof text, "Warning: a connection from %u.%u.%u.%u sent no whole login request within %u ms; "
-           "it is closed.\n", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, (unsigned)kNetLoginBoundMs);
+  snprintf(text, sizeof text, "Warning: a connection from %s sent no whole login request within %u ms; it is "
+           "closed.\n", Dotted(connection.address).text, (unsigned)kNetLoginBoundMs);
   if (core.failedConnections.Allow()) LogBoth(core, text);
   return connection.reader.Fail();
 }
@@ -541,16 +552,21 @@ void UserMessage(sNetCore& core, int sender, DataNet& message) {
   Relay(core, sender, message, kNetApproved, kNetRelayed, message.Cmd == kNetValidate);
 }
 
+// The logout line of a client whose message was refused: what was wrong with it, the message, and the
+// error number.
+void LogRefusal(sNetCore& core, const char* name, const char* fault, const DataNet& header, int error) {
+  char text[224];
+  snprintf(text, sizeof text, "Warning: client '%s' is logged out: it sent %s (type %d, command %d, %llu bytes) "
+           "(error %d).\n", name, fault, header.Type, header.Cmd, (Figure)header.Size + kNetHeaderBytes, error);
+  LogBoth(core, text);
+}
+
 // A client that sent what no client sends is out of step: it is logged out (with the notice, as the
-// server itself is fine), and the line says what it sent.
-void Refused(ServerPass& pass, int sender, const char* what, const DataNet& message) {
+// server itself is fine). An unknown kind is error 5, as a client numbers it; an unknown command its
+// letter plus 100, as one byte.
+void Refused(ServerPass& pass, int sender, const char* what, const DataNet& message, int error) {
   sNetCore& core = pass.core;
-  if (core.refusedMessages.Allow()) {
-    char text[192];
-    snprintf(text, sizeof text, "Warning: client '%s' sent %s (type %d, command %d) and is logged out.\n",
-             core.slots[sender]->name, what, message.Type, message.Cmd);
-    LogBoth(core, text);
-  }
+  if (core.refusedMessages.Allow()) LogRefusal(core, core.slots[sender]->name, what, message, error);
   Logout(pass, sender, true);
 }
 
@@ -558,7 +574,7 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
   sNetCore& core = pass.core;
   NetPeer& peer = *core.slots[sender];
   if (message.Type == kNetUser) return UserMessage(core, sender, message);
-  if (message.Type != kNetSystem) return Refused(pass, sender, "a message of unknown kind", message);
+  if (message.Type != kNetSystem) return Refused(pass, sender, "a message of unknown kind", message, 5);
   switch (message.Cmd) {
     case kNetQuit:
       if (core.comings.Allow())
@@ -576,7 +592,7 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
       PingAnswered(core, peer);
       break;
     default:   // not a client's command: this one client is out of step, the server is not
-      Refused(pass, sender, "an unknown command", message);
+      Refused(pass, sender, "an unknown command", message, (Uint8)(message.Cmd + 100));
       break;
   }
 }
@@ -607,15 +623,10 @@ void ReportReadEnd(sNetCore& core, const NetPeer& peer) {
   bool report = limit.Allow();
   NetFinishRead(core, reader, kNetRoleServer, report);
   if (!report) return;
-  const DataNet& header = reader.Header();
-  char text[224];
-  if (fault)
-    snprintf(text, sizeof text, "Warning: client '%s' is logged out: it sent %s (type %d, command %d, %llu bytes) "
-             "(error %d).\n", peer.name, fault, header.Type, header.Cmd, (Figure)header.Size + kNetHeaderBytes,
-             reader.Errors());
-  else
-    snprintf(text, sizeof text, "Warning: client '%s' is logged out: its connection ended half-way through a message "
-             "(error %d).\n", peer.name, reader.Errors());
+  if (fault) return LogRefusal(core, peer.name, fault, reader.Header(), reader.Errors());
+  char text[160];
+  snprintf(text, sizeof text, "Warning: client '%s' is logged out: its connection ended half-way through a message "
+           "(error %d).\n", peer.name, reader.Errors());
   LogBoth(core, text);
 }
 

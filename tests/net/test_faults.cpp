@@ -69,6 +69,14 @@ TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
       {"wrapping", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0xFFFFFFF8u, 0)); },
        "Warning: client 'wrapping' is logged out: it sent an oversized message (type 64, command 72, 4294967300 "
        "bytes) (error 2).\n"},
+      {"kind", [](RawClient& c) {
+         int16_t token = (int16_t)(c.sending() & 0xFFFF);
+         return nettest::Scramble(nettest::Header('A', 'H', token, 2, nettest::CheckValue('A', 'H', token, "hi")) + "hi");
+       }, "Warning: client 'kind' is logged out: it sent a message of unknown kind (type 65, command 72, 14 bytes) "
+          "(error 5).\n"},
+      {"command", [](RawClient&) { return nettest::Scramble(nettest::Header(' ', 'Z', 0, 0, 0)); },
+       "Warning: client 'command' is logged out: it sent an unknown command (type 32, command 90, 12 bytes) "
+       "(error 190).\n"},
       {"closes", nullptr, "Info: client 'closes' closed its connection.\n"},
   };
   for (const Case& c : cases) {
@@ -128,6 +136,8 @@ TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
     }
   }
   std::string log = ydxtest::LogText();
+  EXPECT_NE(log.find(" [INetwork Server] Warning: access denied to a connection from 127.0.0.1: it sent no login "
+                     "request (type 32, command 46, 4294967307 bytes).\n"), std::string::npos);
   EXPECT_NE(log.find("access denied to 'aaaaaaaaaaaaaaa': invalid client name."), std::string::npos);
   EXPECT_NE(log.find(" [INetwork::ReceiveDataNet(64,72)] Error(16): network connection failed! (12-12)\n"),
             std::string::npos) << "a user message on a connection without a token";
