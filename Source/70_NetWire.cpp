@@ -142,7 +142,6 @@ struct KeptBlocks {
   std::mutex lock;
   std::multimap<size_t, unsigned char*> bySize;
   size_t bytes = 0;
-  size_t ceiling = kKeptBytes;
 };
 KeptBlocks& Kept() {
   static KeptBlocks* kept = new KeptBlocks();   // never destroyed: other threads may free payloads at exit
@@ -207,7 +206,7 @@ void NetFreePayload(char* data) {
   {
     KeptBlocks& kept = Kept();
     std::lock_guard<std::mutex> guard(kept.lock);
-    if (kept.bytes + bytes <= kept.ceiling) {
+    if (kept.bytes + bytes <= kKeptBytes) {
       kept.bySize.emplace(bytes, block);
       kept.bytes += bytes;
       return;
@@ -216,17 +215,10 @@ void NetFreePayload(char* data) {
   munmap(block, bytes);
 }
 
-void NetLimitKeptPayloads(size_t bytes) {
+void NetTrimKeptPayloads(size_t bytes) {
   KeptBlocks& kept = Kept();
   std::lock_guard<std::mutex> guard(kept.lock);
-  kept.ceiling = std::min(bytes, kKeptBytes);
-  while (kept.bytes > kept.ceiling) ReleaseLargest(kept);
-}
-
-void NetReleaseKeptPayloads() {
-  KeptBlocks& kept = Kept();
-  std::lock_guard<std::mutex> guard(kept.lock);
-  while (!kept.bySize.empty()) ReleaseLargest(kept);
+  while (kept.bytes > bytes) ReleaseLargest(kept);
 }
 
 // ---- reader ----

@@ -58,12 +58,10 @@ struct DataNet {
 // Payloads live behind room for a wire header, so a received message is relayed without a copy.
 char* NetAllocPayload(Uint32 size);   // NULL when there is no memory
 void NetFreePayload(char* data);      // NULL: nothing
-// Large payload blocks are kept when freed, for the next payloads of their size; this lets them go.
-void NetReleaseKeptPayloads();
-// The most the kept blocks may take (at most 64 MiB, which is also where it starts); what is kept
-// beyond it goes at once. A server keeps what it holds for its clients and what is kept together
-// within its memory limit.
-void NetLimitKeptPayloads(size_t bytes);
+// Large payload blocks are kept when freed (up to 64 MiB), for the next payloads of their size; this
+// lets them go until what is kept takes at most `bytes`. A freed block only moves from a payload to
+// what is kept, so a server that trims this to what its memory limit leaves keeps both within it.
+void NetTrimKeptPayloads(size_t bytes);
 struct NetPayloadFree {
   void operator()(char* data) const { NetFreePayload(data); }
 };

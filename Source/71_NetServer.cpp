@@ -849,7 +849,7 @@ void HoldToTotal(sNetCore& core) {
              (Figure)furthest->outgoing.Count(), (Figure)core.held.Total(), (Figure)limit);
     FallenBehind(core, *furthest, why, true);
   }
-  NetLimitKeptPayloads((size_t)(limit - std::min(limit, core.held.Total())));
+  NetTrimKeptPayloads((size_t)(limit - std::min(limit, core.held.Total())));
 }
 
 // Writes what the pass gave each client, and where the wait found room; holds every client to its
@@ -903,7 +903,6 @@ void CloseServer(ServerPass& pass) {
     core.listenerFd = -1;
   }
   FlushServerLines(core, true);
-  NetLimitKeptPayloads(SIZE_MAX);   // nothing is held for clients any more
   ILogSystem.Msg(2, " [INetwork Server] Info: server closed.\n");
 }
 

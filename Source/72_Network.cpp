@@ -170,7 +170,7 @@ void Yandorix_INetwork::Quit() {
                    untaken);
   for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends, &p->notices}) limit->Flush(*p, true);
   ClearTables(*p);
-  NetReleaseKeptPayloads();
+  NetTrimKeptPayloads(0);
   p->clientState = 0;
   p->serverState = 0;
   p->serverEverStarted = false;
