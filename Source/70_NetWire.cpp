@@ -1,8 +1,14 @@
 // The network's wire format: header layout, scrambling, check values, tokens, and the reader and writer
 // of whole messages. Nothing here touches a socket, so tests and fuzzers drive it directly.
 #include "70_NetWire.h"
+#include "01_Main.h"
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <new>
+#include <sys/mman.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -99,13 +105,120 @@ Uint32 NetPayloadCRC(const char* data, Uint32 size) {
   return size && data ? Yandorix.CRC32(data, (int)size) : 0;
 }
 
+// The plain bytes pass through a buffer that stays in the cache; each piece but the last is whole words.
+Uint32 NetScrambledPayloadCRC(const char* data, Uint32 size) {
+  if (!size || !data) return 0;
+  unsigned char plain[4096];
+  Uint32 crc = 0xFFFFFFFFu;
+  for (Uint32 at = 0; at < size; at += (Uint32)sizeof plain) {
+    size_t part = std::min<size_t>(sizeof plain, size - at);
+    NetScrambleCopy(plain, reinterpret_cast<const unsigned char*>(data) + at, part);
+    crc = Yandorix_CRCRunning(crc, plain, part);
+  }
+  return ~crc;
+}
+
+// ---- payload blocks ----
+
+// A block holds its size, room for a header, then the payload. Large blocks are kept when freed and
+// handed out again for payloads of about their size: fresh memory costs a page fault a page, which a
+// server relaying megabytes while a client that is behind holds the last ones would pay on every
+// message. They are mapped whole pages of their own, so one not kept goes back to the system at once:
+// the allocator's heaps would hold on to the memory of freed megabytes, and the process would stay as
+// large as the most they ever held.
+namespace {
+
+const size_t kBlockHead = sizeof(Uint32) + kNetHeaderBytes;
+const size_t kKeptFrom = 64 << 10;    // blocks this large are mapped and kept...
+const size_t kKeptBytes = 64u << 20;  // ...this much at most: what one client that is behind may hold
+const size_t kPage = 4096;
+
+unsigned char* MapBlock(size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : static_cast<unsigned char*>(block);
+}
+
+struct KeptBlocks {
+  std::mutex lock;
+  std::multimap<size_t, unsigned char*> bySize;
+  size_t bytes = 0;
+};
+KeptBlocks& Kept() {
+  static KeptBlocks* kept = new KeptBlocks();   // never destroyed: other threads may free payloads at exit
+  return *kept;
+}
+
+// Lets the largest kept block go; returns its size. The caller holds the lock.
+size_t ReleaseLargest(KeptBlocks& kept) {
+  auto largest = std::prev(kept.bySize.end());
+  size_t bytes = largest->first;
+  kept.bytes -= bytes;
+  munmap(largest->second, bytes);
+  kept.bySize.erase(largest);
+  return bytes;
+}
+
+// A kept block of `bytes` to a fifth more, or NULL; `bytes` becomes its size. When none fits, kept
+// blocks as large make room for the new one, so what is kept never adds to what the payloads took at
+// their most.
+unsigned char* TakeKept(size_t& bytes) {
+  KeptBlocks& kept = Kept();
+  std::lock_guard<std::mutex> guard(kept.lock);
+  auto fit = kept.bySize.lower_bound(bytes);
+  if (fit != kept.bySize.end() && fit->first - bytes <= bytes / 5) {
+    unsigned char* block = fit->second;
+    bytes = fit->first;
+    kept.bytes -= bytes;
+    kept.bySize.erase(fit);
+    return block;
+  }
+  for (size_t freed = 0; freed < bytes && !kept.bySize.empty();) freed += ReleaseLargest(kept);
+  return nullptr;
+}
+
+}  // namespace
+
 char* NetAllocPayload(Uint32 size) {
-  char* block = new (std::nothrow) char[(size_t)kNetHeaderBytes + size];
-  return block ? block + kNetHeaderBytes : nullptr;
+  size_t bytes = kBlockHead + size;
+  unsigned char* block;
+  if (bytes >= kKeptFrom) {
+    bytes = (bytes + kPage - 1) / kPage * kPage;
+    block = TakeKept(bytes);
+    if (!block) block = MapBlock(bytes);
+  } else {
+    block = new (std::nothrow) unsigned char[bytes];
+  }
+  if (!block) return nullptr;
+  Uint32 stored = (Uint32)bytes;
+  memcpy(block, &stored, sizeof stored);
+  return reinterpret_cast<char*>(block + kBlockHead);
 }
 
 void NetFreePayload(char* data) {
-  if (data) delete[] (data - kNetHeaderBytes);
+  if (!data) return;
+  unsigned char* block = reinterpret_cast<unsigned char*>(data) - kBlockHead;
+  Uint32 bytes;
+  memcpy(&bytes, block, sizeof bytes);
+  if (bytes < kKeptFrom) {
+    delete[] block;
+    return;
+  }
+  {
+    KeptBlocks& kept = Kept();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    if (kept.bytes + bytes <= kKeptBytes) {
+      kept.bySize.emplace(bytes, block);
+      kept.bytes += bytes;
+      return;
+    }
+  }
+  munmap(block, bytes);
+}
+
+void NetTrimKeptPayloads(size_t bytes) {
+  KeptBlocks& kept = Kept();
+  std::lock_guard<std::mutex> guard(kept.lock);
+  while (kept.bytes > bytes) ReleaseLargest(kept);
 }
 
 // ---- reader ----
@@ -149,11 +262,11 @@ NetReader::Status NetReader::Advance(size_t count) {
     got_ = 0;
     char* payload = NetAllocPayload(header_.Size);
     if (!payload) return Failed(kNetErrPayload);
-    block_.reset(payload - kNetHeaderBytes);
+    payload_.reset(payload);
     phase_ = kPayload;
     return kNeedMore;
   }
-  NetScramble(reinterpret_cast<unsigned char*>(Payload()), header_.Size);
+  if (!keepScrambled_) NetScramble(reinterpret_cast<unsigned char*>(Payload()), header_.Size);
   return Finish();
 }
 
@@ -162,7 +275,9 @@ NetReader::Status NetReader::Finish() {
   phase_ = kDone;
   if (header_.Type != kNetSystem) {
     // The check value first; the token is drawn even when it failed, so both sides stay in step.
-    if (NetCheckValue(header_, Payload()) != header_.Check) errors_ |= kNetErrCheck;
+    Uint32 payloadCRC = keepScrambled_ ? NetScrambledPayloadCRC(Payload(), header_.Size)
+                                       : NetPayloadCRC(Payload(), header_.Size);
+    if (NetHeaderCRC(header_) + payloadCRC != header_.Check) errors_ |= kNetErrCheck;
     if (!tokens_ || NetNextToken(*tokens_) != (Uint16)header_.Aux) errors_ |= kNetErrToken;
   }
   return errors_ ? kFailed : kComplete;
@@ -170,13 +285,13 @@ NetReader::Status NetReader::Finish() {
 
 NetReader::Status NetReader::Fail() {
   if (phase_ == kDone) return errors_ ? kFailed : kComplete;
-  if (phase_ == kPayload) block_.reset();
+  if (phase_ == kPayload) payload_.reset();
   return Failed(phase_ == kHeader ? kNetErrHeader : kNetErrPayload);
 }
 
 DataNet NetReader::Take() {
   DataNet message = header_;
-  message.Data = phase_ == kDone && !errors_ && block_ ? block_.release() + kNetHeaderBytes : nullptr;
+  message.Data = phase_ == kDone && !errors_ ? payload_.release() : nullptr;
   Reset();
   return message;
 }
@@ -185,7 +300,7 @@ void NetReader::Reset() {
   phase_ = kHeader;
   got_ = 0;
   header_ = DataNet();
-  block_.reset();
+  payload_.reset();
   errors_ = 0;
   readInFull_ = false;
 }
@@ -197,28 +312,31 @@ int NetOutgoing::Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Ui
   header_.Type = type;
   header_.Cmd = cmd;
   header_.Aux = aux;
-  wire_.reset();
+  block_.reset();
   if (size > kNetPayloadLimit) return kNetErrSize;
   if (!data) size = 0;
+  char* payload = NetAllocPayload(size);
+  if (!payload) return kNetErrPayload;
   header_.Size = size;
-  wire_.reset(new (std::nothrow) char[(size_t)kNetHeaderBytes + size]);
-  if (!wire_) {
-    header_.Size = 0;
-    return kNetErrPayload;
-  }
-  if (size) NetScrambleCopy(Wire() + kNetHeaderBytes, reinterpret_cast<const unsigned char*>(data), size);
+  block_ = std::make_shared<NetPayloadBlock>(payload);
+  if (size)
+    NetScrambleCopy(reinterpret_cast<unsigned char*>(payload), reinterpret_cast<const unsigned char*>(data), size);
   payloadCRC_ = type != kNetSystem ? NetPayloadCRC(data, size) : 0;
   return 0;
 }
 
-void NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged) {
+bool NetOutgoing::Adopt(DataNet& message, bool mayHaveChanged, bool scrambled) {
   header_ = message;
   header_.Data = nullptr;
   // The check value held the header's CRC plus the payload's; what remains is the payload's.
   payloadCRC_ = mayHaveChanged ? NetPayloadCRC(message.Data, message.Size) : message.Check - NetHeaderCRC(message);
-  wire_.reset(message.Data ? message.Data - kNetHeaderBytes : new char[kNetHeaderBytes]);
-  if (message.Data) NetScramble(Wire() + kNetHeaderBytes, message.Size);
+  char* payload = message.Data ? message.Data : NetAllocPayload(0);
   message.Data = nullptr;
+  block_.reset();
+  if (!payload) return false;
+  block_ = std::make_shared<NetPayloadBlock>(payload);
+  if (!scrambled) NetScramble(reinterpret_cast<unsigned char*>(payload), header_.Size);
+  return true;
 }
 
 DataNet NetOutgoing::StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const {
@@ -235,19 +353,19 @@ DataNet NetOutgoing::StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned 
 }
 
 const unsigned char* NetOutgoing::Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent) {
-  if (!wire_) return nullptr;
+  if (!block_) return nullptr;
   DataNet header = StampHeader(cmd, tokens, Wire());
   if (sent) *sent = header;
   return Wire();
 }
 
 bool NetOutgoing::Frame(Uint8 cmd, NetTokenGenerator* tokens, NetFrame& frame) {
-  if (!wire_) return false;
+  if (!block_) return false;
   frame.header = StampHeader(cmd, tokens, frame.wireHeader);
   if (header_.Size)
-    frame.block = wire_;
+    frame.payload = block_;
   else
-    frame.block.reset();
+    frame.payload.reset();
   return true;
 }
 

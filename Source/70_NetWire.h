@@ -58,6 +58,13 @@ struct DataNet {
 // Payloads live behind room for a wire header, so a received message is relayed without a copy.
 char* NetAllocPayload(Uint32 size);   // NULL when there is no memory
 void NetFreePayload(char* data);      // NULL: nothing
+// Large payload blocks are kept when freed (up to 64 MiB), for the next payloads of their size; this
+// lets them go until what is kept takes at most `bytes`. A freed block only moves from a payload to
+// what is kept, so a server that trims this to what its memory limit leaves keeps both within it.
+void NetTrimKeptPayloads(size_t bytes);
+struct NetPayloadFree {
+  void operator()(char* data) const { NetFreePayload(data); }
+};
 
 // Token generators of one side of a connection: one for what it sends, one for what it receives.
 typedef std::mt19937 NetTokenGenerator;
@@ -81,6 +88,8 @@ DataNet NetReadHeader(const unsigned char bytes[kNetHeaderBytes]);
 // Check value of a user message: CRC-32 of its header with Check 0, plus the payload's CRC-32.
 Uint32 NetHeaderCRC(const DataNet& header);
 Uint32 NetPayloadCRC(const char* data, Uint32 size);
+// The same of a payload still scrambled, which stays so.
+Uint32 NetScrambledPayloadCRC(const char* data, Uint32 size);
 inline Uint32 NetCheckValue(const DataNet& header, const char* data) {
   return NetHeaderCRC(header) + NetPayloadCRC(data, header.Size);
 }
@@ -93,9 +102,11 @@ class NetReader {
 
   // Before login only a login header of 1 to 16 payload bytes is taken; its payload is never read
   // otherwise. `tokens` draws the expected token of user messages (NULL: every user message fails).
-  void Configure(bool loginOnly, NetTokenGenerator* tokens) {
+  // With `keepScrambled` payloads are checked but handed over as they came (a relay sends them on so).
+  void Configure(bool loginOnly, NetTokenGenerator* tokens, bool keepScrambled = false) {
     loginOnly_ = loginOnly;
     tokens_ = tokens;
+    keepScrambled_ = keepScrambled;
   }
   size_t Wanted() const;
   unsigned char* Space();
@@ -109,6 +120,8 @@ class NetReader {
   // Header and payload arrived in full (also when the check value or the token is wrong).
   bool ReadInFull() const { return readInFull_; }
   int PhaseBytes() const { return (int)got_; }
+  // The payload of the message in progress, taken whole as its header arrived (0: none held).
+  Uint32 PayloadHeld() const { return payload_ ? header_.Size : 0; }
   const DataNet& Header() const { return header_; }
   // After kComplete: the message (its payload now belongs to the caller, freed with NetFreePayload).
   // Also resets the reader.
@@ -124,16 +137,28 @@ class NetReader {
     phase_ = kDone;
     return kFailed;
   }
-  bool loginOnly_ = false;
+  bool loginOnly_ = false, keepScrambled_ = false;
   NetTokenGenerator* tokens_ = nullptr;
   Phase phase_ = kHeader;
   size_t got_ = 0;
   unsigned char raw_[kNetHeaderBytes] = {};
   DataNet header_;
-  std::unique_ptr<char[]> block_;   // header room, then the payload
-  char* Payload() const { return block_ ? block_.get() + kNetHeaderBytes : nullptr; }
+  std::unique_ptr<char, NetPayloadFree> payload_;
+  char* Payload() const { return payload_.get(); }
   int errors_ = 0;
   bool readInFull_ = false;
+};
+
+// The scrambled payload of one message going out (from NetAllocPayload, so a header fits before it),
+// shared by every recipient's frame. `queues` counts the send queues that hold it, so what it takes in
+// memory is counted once.
+struct NetPayloadBlock {
+  explicit NetPayloadBlock(char* payload) : data(payload) {}
+  ~NetPayloadBlock() { NetFreePayload(data); }
+  NetPayloadBlock(const NetPayloadBlock&) = delete;
+  NetPayloadBlock& operator=(const NetPayloadBlock&) = delete;
+  char* data;
+  Uint32 queues = 0;
 };
 
 // One message as one recipient gets it: its own scrambled header and the scrambled payload, which
@@ -141,10 +166,10 @@ class NetReader {
 struct NetFrame {
   DataNet header;                                // as sent: Aux and Check filled, Data NULL
   unsigned char wireHeader[kNetHeaderBytes] = {};
-  std::shared_ptr<const char[]> block;           // header room, then the payload; NULL without one
+  std::shared_ptr<NetPayloadBlock> payload;      // NULL without one
   size_t WireSize() const { return kNetHeaderBytes + header.Size; }
   const unsigned char* Payload() const {
-    return block ? reinterpret_cast<const unsigned char*>(block.get()) + kNetHeaderBytes : nullptr;
+    return payload ? reinterpret_cast<const unsigned char*>(payload->data) : nullptr;
   }
 };
 
@@ -154,10 +179,11 @@ class NetOutgoing {
  public:
   // 0, kNetErrSize (larger than the limit) or kNetErrPayload (no memory).
   int Prepare(Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size);
-  // Takes over the payload of a received user message that passed its check value: it is scrambled
-  // again where it lies, and its check value reused unless the payload may have been changed since.
-  // `message.Data` becomes NULL.
-  void Adopt(DataNet& message, bool mayHaveChanged);
+  // Takes over the payload of a received user message that passed its check value: a plain one is
+  // scrambled again where it lies (`scrambled`: it still is), and its check value reused unless the
+  // payload may have been changed since. `message.Data` becomes NULL. False when there was no memory
+  // (the message is dropped).
+  bool Adopt(DataNet& message, bool mayHaveChanged, bool scrambled);
   // The wire image for one recipient. A user message takes its token from `tokens`; `sent`, when given,
   // receives the header as sent (Aux and Check filled).
   const unsigned char* Stamp(Uint8 cmd, NetTokenGenerator* tokens, DataNet* sent = nullptr);
@@ -171,8 +197,8 @@ class NetOutgoing {
   DataNet StampHeader(Uint8 cmd, NetTokenGenerator* tokens, unsigned char bytes[kNetHeaderBytes]) const;
   DataNet header_;
   Uint32 payloadCRC_ = 0;
-  std::shared_ptr<char[]> wire_;   // header, then the scrambled payload
-  unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(wire_.get()); }
+  std::shared_ptr<NetPayloadBlock> block_;   // header room, then the scrambled payload
+  unsigned char* Wire() const { return reinterpret_cast<unsigned char*>(block_->data) - kNetHeaderBytes; }
 };
 
 // Name payloads (login, joined, left): 1 to 16 bytes, the last one NUL, the name not empty.

@@ -2,6 +2,8 @@
 // counters, the reception queue and the client thread that fills it.
 #include "71_NetCore.h"
 #include "01_Main.h"
+#include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +21,52 @@ static NetLimits limits;
 NetLimits NetGetLimits() { return limits; }
 
 void NetSetLimits(const NetLimits& chosen) { limits = chosen; }
+
+// ---- repeated log lines ----
+
+bool NetLogLimit::Allow() {
+  std::lock_guard<std::mutex> guard(lock_);
+  total_++;
+  Uint32 now = NetWallTicks();
+  if (!held_ && (!started_ || now - secondStart_ >= 1000)) {
+    started_ = true;
+    secondStart_ = now;
+    written_ = 0;
+  }
+  if (!held_ && written_ < burst_) {
+    written_++;
+    return true;
+  }
+  held_++;
+  return false;
+}
+
+void NetLogLimit::Flush(sNetCore& core, bool now) {
+  Uint32 held;
+  unsigned long long total;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    Uint32 ticks = NetWallTicks();
+    if (!held_ || (!now && ticks - secondStart_ < 1000)) return;
+    held = held_;
+    total = total_;
+    held_ = 0;
+    // The summary is this second's line: under a steady flood, one line a second.
+    secondStart_ = ticks;
+    written_ = burst_;
+  }
+  const char* text = "%s%u %s in the last second, %llu in all.\n";
+  if (libraryLead_) ILogSystem.Msg(level_, text, libraryLead_, (unsigned)held, what_, total);
+  if (networkLead_ && core.log) core.log->Msg(level_, text, networkLead_, (unsigned)held, what_, total);
+}
+
+void NetLogLimit::Reset() {
+  std::lock_guard<std::mutex> guard(lock_);
+  started_ = false;
+  written_ = 0;
+  held_ = 0;
+  total_ = 0;
+}
 
 // ---- sockets ----
 
@@ -100,7 +148,13 @@ static const char* SenderName(const sNetCore& core, int role) {
   return role == kNetRoleServer ? "server" : core.userName;
 }
 
-int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, NetTokenGenerator* tokens, int role) {
+// A failed send of the server's is a connection that failed; the client's repeat with every send.
+static NetLogLimit& SendFailures(sNetCore& core, int role) {
+  return role == kNetRoleServer ? core.failedConnections : core.failedSends;
+}
+
+int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, NetTokenGenerator* tokens, int role,
+             bool* reported) {
   DataNet sent;
   const unsigned char* wire = message.Stamp(cmd, tokens, &sent);
   int total = (int)message.WireSize();
@@ -110,8 +164,11 @@ int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, 
     written = SDLNet_TCP_Send(socket, wire, total);
   }
   if (written < total) {
-    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by '%s').\n",
-                   sent.Type, sent.Cmd, written < 0 ? 0 : written, total, SenderName(core, role));
+    bool report = SendFailures(core, role).Allow();
+    if (reported) *reported = report;
+    if (report)
+      ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by '%s').\n",
+                     sent.Type, sent.Cmd, written < 0 ? 0 : written, total, SenderName(core, role));
     return 0;
   }
   std::lock_guard<std::mutex> lock(core.sentLock);
@@ -125,51 +182,55 @@ int NetWrite(sNetCore& core, TCPsocket socket, NetOutgoing& message, Uint8 cmd, 
 }
 
 int NetSend(sNetCore& core, TCPsocket socket, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size,
-            NetTokenGenerator* tokens, int role) {
+            NetTokenGenerator* tokens, int role, bool* reported) {
+  if (reported) *reported = true;
   if (!socket) return 0;
   NetOutgoing message;
   int refused = message.Prepare(type, cmd, aux, data, size);
-  if (refused == kNetErrSize) {
-    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: size limit exceed (%llu) (Sent by '%s').\n", type,
-                   cmd, (unsigned long long)size + kNetHeaderBytes, SenderName(core, role));
-    return 0;
-  }
   if (refused) {
-    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: no memory for %llu bytes (Sent by '%s').\n", type,
-                   cmd, (unsigned long long)size + kNetHeaderBytes, SenderName(core, role));
+    bool report = SendFailures(core, role).Allow();
+    if (reported) *reported = report;
+    if (report)
+      ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %s (%llu) (Sent by '%s').\n", type, cmd,
+                     refused == kNetErrSize ? "size limit exceed" : "no memory for the bytes",
+                     (unsigned long long)size + kNetHeaderBytes, SenderName(core, role));
     return 0;
   }
-  return NetWrite(core, socket, message, cmd, tokens, role);
+  return NetWrite(core, socket, message, cmd, tokens, role, reported);
 }
 
-int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size) {
+int NetClientSend(sNetCore& core, Uint8 type, Uint8 cmd, Sint16 aux, const char* data, Uint32 size, bool* reported) {
   std::lock_guard<std::mutex> lock(core.clientSendLock);
-  return NetSend(core, core.clientSocket, type, cmd, aux, data, size, &core.clientTokens.sending, kNetRoleClient);
+  return NetSend(core, core.clientSocket, type, cmd, aux, data, size, &core.clientTokens.sending, kNetRoleClient,
+                 reported);
 }
 
 // ---- server's outgoing queues ----
 
+// A frame's record and, for the first queue to hold its payload, the payload.
 void NetHeldBytes::Add(const NetFrame& frame) {
-  total_ += kNetHeaderBytes;
-  if (frame.block && holders_[frame.block.get()]++ == 0) total_ += frame.header.Size;
+  total_ += kNetFrameCost;
+  if (frame.payload && frame.payload->queues++ == 0) total_ += NetPayloadCost(frame.header.Size);
 }
 
 void NetHeldBytes::Remove(const NetFrame& frame) {
-  total_ -= kNetHeaderBytes;
-  if (!frame.block) return;
-  auto holder = holders_.find(frame.block.get());
-  if (holder == holders_.end() || --holder->second) return;
-  holders_.erase(holder);
-  total_ -= frame.header.Size;
+  total_ -= kNetFrameCost;
+  if (frame.payload && --frame.payload->queues == 0) total_ -= NetPayloadCost(frame.header.Size);
+}
+
+static Uint64 FrameCost(const NetFrame& frame) {
+  return kNetFrameCost + (frame.payload ? NetPayloadCost(frame.header.Size) : 0);
 }
 
 void NetSendQueue::Push(NetFrame frame) {
   backlog_ += frame.WireSize();
+  cost_ += FrameCost(frame);
   if (held_) held_->Add(frame);
   frames_.push_back(std::move(frame));
 }
 
 void NetSendQueue::Drop(const NetFrame& frame) {
+  cost_ -= FrameCost(frame);
   if (held_) held_->Remove(frame);
 }
 
@@ -197,7 +258,7 @@ void NetSendQueue::Advance(size_t count, NetTraffic& done) {
 NetSendQueue::Status NetSendQueue::Write(int fd, TCPsocket socket, NetTraffic& done) {
   if (fd < 0) return WriteBlocking(socket, done);
   // Small frames go out many to a call; the first one may be part written already.
-  const size_t kFramesPerCall = 32;
+  const size_t kFramesPerCall = 256;
   while (!frames_.empty()) {
     iovec parts[2 * kFramesPerCall];
     size_t count = 0, skip = headWritten_;
@@ -243,6 +304,7 @@ void NetSendQueue::Clear() {
   frames_.clear();
   headWritten_ = 0;
   backlog_ = 0;
+  cost_ = 0;
 }
 
 Uint64 NetSendQueue::Cut(bool keepLast) {
@@ -261,31 +323,55 @@ Uint64 NetSendQueue::Cut(bool keepLast) {
 
 // ---- reading ----
 
-static int Chunk(size_t wanted) { return wanted > (1u << 20) ? (1 << 20) : (int)wanted; }
+static size_t Chunk(size_t wanted) { return wanted > (1u << 20) ? (1u << 20) : wanted; }
 
-NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, Uint32& deadline, Uint32 bound) {
-  size_t wanted = reader.Wanted();
-  if (wanted == 0) return reader.Advance(0);
+// SDL_net's read, which waits: one per readiness, never past the message in progress.
+static NetReader::Status PumpBlocking(TCPsocket socket, NetReader& reader, Uint32& deadline, Uint32 bound) {
   errno = 0;
-  int got = SDLNet_TCP_Recv(socket, reader.Space(), Chunk(wanted));
+  int got = SDLNet_TCP_Recv(socket, reader.Space(), (int)Chunk(reader.Wanted()));
   if (got <= 0) return reader.Fail();
-  // A slow link may take long over a large message: only one that stops arriving fails.
   if (bound) deadline = NetWallTicks() + bound;
-  NetReader::Status status = reader.Advance((size_t)got);
-  // The rest of the message is often there already: take it without another wait.
-  while (status == NetReader::kNeedMore && fd >= 0) {
-    ssize_t more = recv(fd, reader.Space(), (size_t)Chunk(reader.Wanted()), MSG_DONTWAIT);
-    if (more > 0) {
-      status = reader.Advance((size_t)more);
-    } else {
-      if (more == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) status = reader.Fail();
-      break;
-    }
-  }
-  return status;
+  return reader.Advance((size_t)got);
 }
 
-void NetFinishRead(sNetCore& core, const NetReader& reader, int role) {
+// Hands the reader what the inbox holds of the message in progress.
+static NetReader::Status FromInbox(NetInbox& inbox, NetReader& reader) {
+  size_t part = std::min(inbox.Held(), reader.Wanted());
+  memcpy(reader.Space(), inbox.bytes + inbox.start, part);
+  inbox.start += part;
+  if (!inbox.Held()) inbox.Clear();
+  return reader.Advance(part);
+}
+
+NetReader::Status NetPump(TCPsocket socket, int fd, NetReader& reader, NetInbox* inbox, Uint32& deadline,
+                          Uint32 bound) {
+  if (reader.Wanted() == 0) return reader.Advance(0);
+  if (fd < 0) return PumpBlocking(socket, reader, deadline, bound);
+  for (;;) {
+    NetReader::Status status = NetReader::kNeedMore;
+    if (inbox && inbox->Held()) {
+      status = FromInbox(*inbox, reader);
+    } else {
+      // Straight into the message, and what follows it into the inbox, in one read.
+      iovec parts[2] = {{reader.Space(), Chunk(reader.Wanted())}, {inbox ? inbox->bytes : nullptr, NetInbox::kBytes}};
+      msghdr request;
+      memset(&request, 0, sizeof request);
+      request.msg_iov = parts;
+      request.msg_iovlen = inbox ? 2 : 1;
+      ssize_t got = recvmsg(fd, &request, MSG_DONTWAIT);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return NetReader::kNeedMore;
+      if (got <= 0) return reader.Fail();
+      if (bound) deadline = NetWallTicks() + bound;
+      size_t direct = std::min((size_t)got, parts[0].iov_len);
+      if (inbox) inbox->end = (size_t)got - direct;
+      status = reader.Advance(direct);
+    }
+    if (status != NetReader::kNeedMore) return status;
+  }
+}
+
+void NetFinishRead(sNetCore& core, const NetReader& reader, int role, bool report) {
   const DataNet& header = reader.Header();
   if (reader.ReadInFull()) {
     std::lock_guard<std::mutex> lock(core.receivedLock);
@@ -298,7 +384,7 @@ void NetFinishRead(sNetCore& core, const NetReader& reader, int role) {
   }
   // A well-formed first message that is no login is refused, not a broken connection: it logs nothing.
   int errors = reader.Errors() & ~kNetErrNotLogin;
-  if (errors)
+  if (errors && report)
     ILogSystem.Msg(0, " [INetwork::ReceiveDataNet(%d,%d)] Error(%d): network connection failed! (%d-%d)\n",
                    header.Type, header.Cmd, errors, reader.PhaseBytes(), (int)kNetHeaderBytes);
 }
@@ -315,18 +401,22 @@ void NetWaitStarted(const std::atomic<Uint8>& state) {
 
 // ---- reception queue ----
 
+// The one limit of the reception queue: its entries, and the memory their payloads take.
 bool NetQueue::Insert(const DataNet& message) {
-  if (used_ >= kEntries || bytes_ + message.Size > kByteLimit) return false;
+  Uint64 cost = message.Size ? NetPayloadCost(message.Size) : 0;
+  if (used_ >= kEntries || bytes_ + cost > kByteLimit) return false;
   entries_[used_].message = message;
   entries_[used_].state = kReady;
   if (used_ > highest) highest = used_;
   used_++;
   waiting++;
-  bytes_ += message.Size;
+  bytes_ += cost;
   return true;
 }
 
 int NetQueue::Take(char** data, unsigned int* size, Uint8* type) {
+  asked_ = true;
+  askedAt_ = NetWallTicks();
   for (int i = 0; i < used_; i++) {
     Entry& entry = entries_[i];
     if (entry.state != kReady) continue;
@@ -350,8 +440,10 @@ bool NetQueue::Free(char* data) {
     Entry& entry = entries_[i];
     if (entry.state != kHandedOut || entry.message.Data != data) continue;
     NetFreePayload(entry.message.Data);
-    bytes_ -= entry.message.Size;
+    bytes_ -= NetPayloadCost(entry.message.Size);
     Remove(i);
+    freed_ = true;
+    freedAt_ = NetWallTicks();
     return true;
   }
   return false;
@@ -373,7 +465,12 @@ int NetQueue::Clear() {
   used_ = 0;
   bytes_ = 0;
   waiting = 0;
+  ForgetReads();
   return untaken;
+}
+
+bool NetQueue::Reading(Uint32 now) const {
+  return asked_ && now - askedAt_ < kNetReadingMs && (waiting > 0 || (freed_ && now - freedAt_ < kNetReadingMs));
 }
 
 void NetQueue::ResetStatistics() {
@@ -394,6 +491,7 @@ void NetCloseClient(sNetCore& core, bool report) {
     core.clientSocket = nullptr;
     core.clientFd = -1;
   }
+  core.clientInbox.Clear();
   if (open && report) ILogSystem.Msg(2, " [INetwork Client] Info: client closed.\n");
   memset(core.userName, 0, sizeof core.userName);
 }
@@ -424,11 +522,11 @@ int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended)
   switch (message.Cmd) {
     case kNetJoined:
       if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 1;
-      core.log->Msg(2, " [CLIENT] Client '%s' logged in.\n", name);
+      if (core.notices.Allow()) core.log->Msg(2, " [CLIENT] Client '%s' logged in.\n", name);
       return 0;
     case kNetQuit:
       if (NetParseName(message.Data, message.Size, name) != kNetNameOk) return 2;
-      core.log->Msg(2, " [CLIENT] Client '%s' logged out.\n", name);
+      if (core.notices.Allow()) core.log->Msg(2, " [CLIENT] Client '%s' logged out.\n", name);
       return 0;
     case kNetClose:
       core.log->Msg(2, " [CLIENT] Server send us kill signal.\n");
@@ -454,18 +552,26 @@ int ClientDispatch(sNetCore& core, DataNet& message, Sint32& delay, bool& ended)
   }
 }
 
+// A game that reads gets every message: while its queue is full, what follows stays on the connection,
+// where the server's limits see it. Only what a game that stopped reading has no room for is dropped.
 void Enqueue(sNetCore& core, DataNet& message) {
   bool taken;
   {
-    std::lock_guard<std::mutex> lock(core.queueLock);
-    taken = core.queue.Insert(message);
+    std::unique_lock<std::mutex> lock(core.queueLock);
+    while (!(taken = core.queue.Insert(message)) && core.clientConnected && core.queue.Reading(NetWallTicks()))
+      core.queueRoom.wait_for(lock, std::chrono::milliseconds(kNetWaitMs / 4));
     if (!taken) core.queue.dropped++;
   }
   if (taken) return;
   NetFreePayload(message.Data);
   message.Data = nullptr;
-  core.log->Msg(2, " [CLIENT] Warning: client has dropped an incoming %s DataNet due to full queue.\n",
-                message.Type == kNetUser ? "User" : "System");
+  if (core.droppedIncoming.Allow())
+    core.log->Msg(2, " [CLIENT] Warning: client has dropped an incoming %s DataNet due to full queue.\n",
+                  message.Type == kNetUser ? "User" : "System");
+}
+
+void FlushClientLines(sNetCore& core, bool now) {
+  for (NetLogLimit* limit : {&core.droppedIncoming, &core.failedSends, &core.notices}) limit->Flush(core, now);
 }
 
 }  // namespace
@@ -479,14 +585,20 @@ int NetClientThread(void* argument) {
   DataNet last;
   NetReader& reader = core.clientReader;
   while (core.clientConnected) {
-    int ready = SDLNet_CheckSockets(core.clientSet, kNetWaitMs);
-    if (ready < 0) {
-      failure = 10;
-      break;
+    FlushClientLines(core, false);
+    // Messages read ahead are taken before waiting again.
+    bool ready = core.clientInbox.Held() > 0;
+    if (!ready) {
+      int waited = SDLNet_CheckSockets(core.clientSet, kNetWaitMs);
+      if (waited < 0) {
+        failure = 10;
+        break;
+      }
+      ready = waited > 0 && SDLNet_SocketReady(core.clientSocket);
     }
     NetReader::Status status = NetReader::kNeedMore;
-    if (ready > 0 && SDLNet_SocketReady(core.clientSocket))
-      status = NetPump(core.clientSocket, core.clientFd, reader, deadline, core.clientStallMs);
+    if (ready)
+      status = NetPump(core.clientSocket, core.clientFd, reader, &core.clientInbox, deadline, core.clientStallMs);
     if (status == NetReader::kNeedMore && reader.Started() && NetPassed(deadline, NetWallTicks()))
       status = reader.Fail();   // a message that stalled half-way counts as a failed read
     if (status == NetReader::kNeedMore) continue;
@@ -515,6 +627,7 @@ int NetClientThread(void* argument) {
     core.log->Msg(2, " [CLIENT] Error(%d): client lost connection with server.\n", failure);
     NetDump(core, last);
   }
+  FlushClientLines(core, true);
   core.log->Msg(2, " [CLIENT] Info: client closed.\n");
   NetCloseClient(core, true);
   core.clientConnected = 0;

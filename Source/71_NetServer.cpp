@@ -1,7 +1,7 @@
 // The server thread: accepts connections, logs clients in, relays their messages (directly or through
-// the authoritative callback) and pings them. Every connection is read a piece at a time as its bytes
-// arrive, with a deadline, and written from its own queue as its socket takes bytes, so a silent,
-// stalled or slow peer never holds up the others.
+// the authoritative callback) and pings them. Every connection is read as its bytes arrive, many
+// messages to a read, with a deadline, and written from its own queue once a pass as its socket takes
+// bytes, so a silent, stalled or slow peer never holds up the others.
 #include "71_NetCore.h"
 #include "01_Main.h"
 #include <algorithm>
@@ -71,16 +71,7 @@ NetSendQueue::Status WriteQueued(sNetCore& core, NetPeer& peer) {
   return status;
 }
 
-// False when the connection failed: the frame it was writing is logged and the client marked, its
-// stream is no longer in step.
-bool Flush(sNetCore& core, NetPeer& peer) {
-  if (WriteQueued(core, peer) != NetSendQueue::kFailed) return true;
-  const DataNet& head = peer.outgoing.Head();
-  ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by 'server').\n",
-                 head.Type, head.Cmd, (int)peer.outgoing.HeadWritten(), (int)(kNetHeaderBytes + head.Size));
-  peer.broken = true;
-  return false;
-}
+typedef unsigned long long Figure;   // byte counts as the log lines print them
 
 // Why a connection is dropped goes to the library's log and to the network's own (warning level).
 void LogBoth(sNetCore& core, const char* text) {
@@ -94,15 +85,30 @@ void LogRemoval(sNetCore& core, const char* name, const char* why) {
   LogBoth(core, text);
 }
 
-// A client that cannot keep up is logged out rather than let the others wait or the memory grow; the
-// line says which limit it passed and by how much. What waits for it goes at once; one that may still
-// read (`notice`) keeps the message it is in the middle of, followed by the logout notice, so a
-// library client reports a logout and not a lost connection.
-void FallenBehind(sNetCore& core, NetPeer& peer, const char* why, bool notice) {
-  LogRemoval(core, peer.name, why);
-  peer.broken = true;
+// An address as its dotted text.
+struct Dotted {
+  explicit Dotted(Uint32 a) {
+    snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255);
+  }
+  char text[16];
+};
+
+// Counts a finished read and logs its errors, as lines that may repeat.
+void FinishRead(sNetCore& core, const NetReader& reader, NetLogLimit& limit) {
+  bool failed = (reader.Errors() & ~kNetErrNotLogin) != 0;
+  NetFinishRead(core, reader, kNetRoleServer, failed && limit.Allow());
+}
+
+// ---- closing: the stages a logged-out connection goes through, all in this section ----
+
+// Marks a logged-in client to be logged out at the end of the pass. One that may still read
+// (`notice`) keeps the message it is in the middle of, followed by the logout notice, so a library
+// client reports a logout and not a lost connection; from one that may not, what waits goes at once.
+void Drop(NetPeer& peer, bool notice) {
+  if (!peer.LoggedIn()) return;
   if (!notice) {
     peer.outgoing.Clear();
+    peer.stage = NetStage::kDropped;
     return;
   }
   peer.outgoing.Cut(false);
@@ -110,76 +116,46 @@ void FallenBehind(sNetCore& core, NetPeer& peer, const char* why, bool notice) {
   NetFrame frame;
   if (farewell.Prepare(kNetSystem, kNetClose, 0, nullptr, 0) == 0 && farewell.Frame(kNetClose, nullptr, frame))
     peer.outgoing.Push(std::move(frame));
-  peer.farewell = true;
+  peer.stage = NetStage::kDroppedNotice;
 }
 
-typedef unsigned long long Figure;   // byte counts as the log lines print them
-
-// Queues one message for one client and writes what its socket takes at once (behind bytes that
-// already wait, the socket has no room: the wait says when it has). False when the connection failed
-// (a client that fell too far behind is marked, but that is no send failure).
-bool SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
-  NetFrame frame;
-  if (!message.Frame(cmd, &peer.tokens.sending, frame)) return true;
-  bool idle = peer.outgoing.Empty();
-  peer.outgoing.Push(std::move(frame));
-  if (idle && !Flush(core, peer)) return false;
-  Uint64 hard = core.serverLimits.hardBytes;
-  if (peer.outgoing.Backlog() > hard) {
-    char why[112];
-    snprintf(why, sizeof why, "is too far behind (%llu bytes waiting, hard limit %llu)",
-             (Figure)peer.outgoing.Backlog(), (Figure)hard);
-    FallenBehind(core, peer, why, true);
-  }
-  return true;
-}
-
-void ReportSendFailure(sNetCore& core, NetPeer& peer) {
-  ILogSystem.Msg(0, " [INetwork Server] Error: DataNet could not be sent to '%s'.\n", peer.name);
-  DataNet head = peer.outgoing.Head();
-  NetDump(core, head);
-}
-
-// One message to every client, to one slot only (`only` >= 0), or to all but `skip`. The message is
-// encoded once; each recipient's queue gets its own header in front of the shared payload. A client
-// whose send fails is logged out once the pass is over.
-void SendToClients(sNetCore& core, NetOutgoing& message, Uint8 cmd, int only, int skip) {
-  for (int i = 0; i < core.numClients; i++) {
-    if ((only >= 0 && i != only) || i == skip) continue;
-    NetPeer& peer = *core.slots[i];
-    if (!peer.socket || peer.broken) continue;
-    if (!SendTo(core, peer, message, cmd)) ReportSendFailure(core, peer);
-  }
-}
-
-void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int only, int skip) {
-  NetOutgoing message;
-  if (message.Prepare(kNetSystem, cmd, 0, data, size) == 0) SendToClients(core, message, cmd, only, skip);
+// A client that cannot keep up is logged out rather than let the others wait or the memory grow; the
+// line says which limit it passed and by how much.
+void FallenBehind(sNetCore& core, NetPeer& peer, const char* why, bool notice) {
+  if (core.failedConnections.Allow()) LogRemoval(core, peer.name, why);
+  Drop(peer, notice);
 }
 
 // A logged-out connection that must give way before it took its last bytes (`why`).
 void CloseOldestClosing(sNetCore& core, const char* why) {
   NetPeer& peer = *core.closing.front();
-  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' is closed before it took its last %llu bytes (%s).\n",
-                 peer.name, (Figure)peer.outgoing.Backlog(), why);
+  if (core.failedConnections.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' is closed before it took its last %llu bytes (%s).\n",
+                   peer.name, (Figure)peer.outgoing.Backlog(), why);
   CloseSocket(core, peer.socket);
   core.closing.erase(core.closing.begin());
 }
 
 // A logged-out client that is owed its last bytes (its kill signal, and what waited before it) stays
-// open a while to take them (ServeClosing); what such connections hold counts in the server's tally.
-// One logged out by a limit has only the message in progress and the notice left.
+// open a while to take them (ServeOneClosing); what such connections hold counts in the server's tally.
+// One dropped by a limit has only the message in progress and the notice left; one dropped without
+// them, or without a descriptor to write to without waiting, is closed at once.
 void Retire(sNetCore& core, std::unique_ptr<NetPeer> peer, bool notice) {
-  notice = notice || peer->farewell;
-  if ((peer->broken && !peer->farewell) || (!notice && peer->outgoing.Empty()) || peer->fd < 0) {
+  bool limited = peer->stage == NetStage::kDroppedNotice;
+  bool owed = limited || notice || !peer->outgoing.Empty();
+  if (peer->stage == NetStage::kDropped || peer->fd < 0 || !owed) {
     CloseSocket(core, peer->socket);
     return;
   }
   if (core.closing.size() >= kNetMaxClosing) CloseOldestClosing(core, "too many connections closing");
-  peer->closing = peer->farewell ? NetPeer::kNotice : NetPeer::kSending;
+  peer->stage = limited ? NetStage::kLastMessage : NetStage::kFlushing;
+  peer->inbox.reset();   // nothing more is read from it
+  peer->reader.Reset();
   peer->closedAt = NetWallTicks();
   core.closing.push_back(std::move(peer));
 }
+
+void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int only, int skip);
 
 void Logout(ServerPass& pass, int index, bool notice) {
   sNetCore& core = pass.core;
@@ -196,18 +172,143 @@ void Logout(ServerPass& pass, int index, bool notice) {
   char name[kNetNameBytes];
   memcpy(name, peer->name, sizeof name);
   Retire(core, std::move(peer), notice);
-  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
+  if (core.comings.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged out,it was using socket 0x%x.\n", name, shown);
   pass.setDirty = true;
   SendSystem(core, kNetQuit, name, (Uint32)strlen(name) + 1, -1, -1);
 }
 
-void LogoutBroken(ServerPass& pass) {
+// Logs out the clients marked during the pass.
+void LogoutDropped(ServerPass& pass) {
   for (int i = 0; i < pass.core.numClients;) {
-    if (pass.core.slots[i]->broken)
+    if (!pass.core.slots[i]->LoggedIn())
       Logout(pass, i, false);   // its leave may mark others; the walk goes on from the same place
     else
       i++;
   }
+}
+
+// Reads away what a logged-out connection still sends, so closing it does not reset the connection
+// before its last bytes arrive; then writes those. A full socket signals room only once a third of it
+// is free, so the few last bytes are tried on every pass.
+NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
+  char discard[4096];
+  for (int rounds = 0; peer.readable && !peer.hungUp && rounds < 16; rounds++) {
+    ssize_t got = recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
+    if (got <= 0) break;
+  }
+  return peer.outgoing.Empty() ? NetSendQueue::kDrained : WriteQueued(core, peer);
+}
+
+void WatchProgress(NetPeer& peer, Uint32 now, bool fresh);
+
+// Moves a logged-out connection on. It gets all that waits for it for the flush time; after that,
+// while it keeps taking bytes, only the message in progress and the logout notice, up to the cap, so a
+// reader on a slow link gets the message whole and the notice; one that takes nothing is closed. Once
+// all is written its side is shut, and it closes when the peer has every byte or has gone. Returns
+// false when it is to be closed.
+bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uint32 now) {
+  NetSendQueue::Status status = FlushClosing(core, peer);
+  if (status == NetSendQueue::kFailed) return false;
+  WatchProgress(peer, now, true);
+  if (status == NetSendQueue::kDrained) {
+    if (peer.stage != NetStage::kFinishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
+    peer.stage = NetStage::kFinishing;
+    if (peer.hungUp || !peer.unacknowledged) return false;
+  }
+  Uint32 elapsed = now - peer.closedAt;
+  if (elapsed < limits.closeFlushMs) return true;
+  Uint64 waiting = peer.outgoing.Backlog();
+  if (!NetPassed(peer.lastProgress + limits.closeTakingMs, now) && elapsed < limits.closeCapMs) {
+    if (peer.stage == NetStage::kFlushing) {
+      Uint64 dropped = peer.outgoing.Cut(true);
+      if (dropped && core.failedConnections.Allow())
+        ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its "
+                          "logout; %llu of them were dropped ahead of its last message.\n",
+                       peer.name, (Figure)waiting, elapsed, (Figure)dropped);
+      peer.stage = NetStage::kLastMessage;
+    }
+    return true;
+  }
+  if (core.failedConnections.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' did not take its last %llu bytes within %u ms of its "
+                      "logout; its connection is closed.\n",
+                   peer.name, (Figure)(waiting + peer.unacknowledged), elapsed);
+  return false;
+}
+
+void ServeClosing(sNetCore& core, Uint32 now) {
+  for (size_t i = 0; i < core.closing.size();) {
+    if (ServeOneClosing(core.serverLimits, core, *core.closing[i], now)) {
+      i++;
+      continue;
+    }
+    CloseSocket(core, core.closing[i]->socket);
+    core.closing.erase(core.closing.begin() + (long)i);
+  }
+}
+
+// ---- sending ----
+
+// False when the connection failed: the frame it was writing is logged and the client dropped, its
+// stream is no longer in step. A failed ping is reported as a ping that went unanswered.
+bool Flush(sNetCore& core, NetPeer& peer) {
+  NetSendQueue::Status status = WriteQueued(core, peer);
+  peer.blocked = status == NetSendQueue::kWaiting;
+  if (status != NetSendQueue::kFailed) return true;
+  const DataNet head = peer.outgoing.Head();
+  if (core.failedConnections.Allow()) {
+    ILogSystem.Msg(0, " [INetwork::SendDataNet(%d,%d)] - Error: %d/%d bytes were transmitted (Sent by 'server').\n",
+                   head.Type, head.Cmd, (int)peer.outgoing.HeadWritten(), (int)(kNetHeaderBytes + head.Size));
+    if (head.Type == kNetSystem && head.Cmd == kNetPing) {
+      ILogSystem.Msg(2, " [INetwork Server] Error: client '%s' doesn't respond to Ping signal. Removing client.\n",
+                     peer.name);
+      core.log->Msg(2, " [SERVER] Error: client '%s' doesn't respond to Ping signal. Removing client.\n", peer.name);
+    } else {
+      ILogSystem.Msg(0, " [INetwork Server] Error: DataNet could not be sent to '%s'.\n", peer.name);
+      NetDump(core, head);
+    }
+  }
+  Drop(peer, false);
+  return false;
+}
+
+// The one place the hard limit is held to: what waits for a client, as it grows.
+void HoldToHard(sNetCore& core, NetPeer& peer) {
+  Uint64 hard = core.serverLimits.hardBytes;
+  if (peer.outgoing.Cost() <= hard) return;
+  char why[160];
+  snprintf(why, sizeof why, "is too far behind (%llu bytes in %llu messages waiting, hard limit %llu)",
+           (Figure)peer.outgoing.Cost(), (Figure)peer.outgoing.Count(), (Figure)hard);
+  FallenBehind(core, peer, why, true);
+}
+
+void HoldToTotal(sNetCore& core);
+
+// Queues one message for one client; its socket takes it once the pass is over, with what else the
+// pass gave it. The limits on memory hold as the queues grow, not only once a pass.
+void SendTo(sNetCore& core, NetPeer& peer, NetOutgoing& message, Uint8 cmd) {
+  NetFrame frame;
+  if (!message.Frame(cmd, &peer.tokens.sending, frame)) return;
+  peer.outgoing.Push(std::move(frame));
+  HoldToHard(core, peer);
+  if (core.held.Total() > core.serverLimits.totalBytes) HoldToTotal(core);
+}
+
+// One message to every client, to one slot only (`only` >= 0), or to all but `skip`. The message is
+// encoded once; each recipient's queue gets its own header in front of the shared payload.
+void SendToClients(sNetCore& core, NetOutgoing& message, Uint8 cmd, int only, int skip) {
+  for (int i = 0; i < core.numClients; i++) {
+    if ((only >= 0 && i != only) || i == skip) continue;
+    NetPeer& peer = *core.slots[i];
+    if (peer.socket && peer.LoggedIn()) SendTo(core, peer, message, cmd);
+  }
+}
+
+void SendSystem(sNetCore& core, Uint8 cmd, const char* data, Uint32 size, int only, int skip) {
+  NetOutgoing message;
+  if (message.Prepare(kNetSystem, cmd, 0, data, size) == 0) SendToClients(core, message, cmd, only, skip);
 }
 
 // ---- login ----
@@ -231,7 +332,7 @@ void Refuse(sNetCore& core, NetPeer& connection, int code) {
 void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
   sNetCore& core = pass.core;
   NetReader& reader = connection->reader;
-  NetFinishRead(core, reader, kNetRoleServer);
+  FinishRead(core, reader, core.failedConnections);
   if (reader.Errors() & (kNetErrHeader | kNetErrPayload)) {   // nothing (whole) to answer
     CloseSocket(core, connection->socket);
     return;
@@ -256,21 +357,24 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
     // A login of 1..16 bytes read in full; one of another size was not read and has no name.
     request = reader.Take();
     if (NetParseName(request.Data, request.Size, name) != kNetNameOk) {
-      ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': invalid client name.\n", name);
+      if (core.refusedLogins.Allow())
+        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': invalid client name.\n", name);
       code = 1;
     } else {
       for (int i = 0; i < core.numClients && code < 0; i++)
-        if (strcasecmp(core.slots[i]->name, name) == 0) {
-          ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': duplicated client name.\n", name);
-          code = 2;
-        }
-      if (code < 0 && core.numClients >= kNetMaxClients) {
-        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': server can not add more client (limit:%d).\n",
-                       name, (int)kNetMaxClients);
-        code = 3;
-      }
+        if (strcasecmp(core.slots[i]->name, name) == 0) code = 2;
+      if (code < 0 && core.numClients >= kNetMaxClients) code = 3;
+      if (code == 2 && core.refusedLogins.Allow())
+        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': duplicated client name.\n", name);
+      if (code == 3 && core.refusedLogins.Allow())
+        ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to '%s': server can not add more client "
+                          "(limit:%d).\n", name, (int)kNetMaxClients);
     }
   }
+  if (code == 0 && core.refusedLogins.Allow())   // garbage, or a peer of another protocol
+    ILogSystem.Msg(2, " [INetwork Server] Warning: access denied to a connection from %s: it sent no login request "
+                      "(type %d, command %d, %llu bytes).\n", Dotted(connection->address).text, header.Type,
+                   header.Cmd, (Figure)header.Size + kNetHeaderBytes);
   if (code >= 0) {
     NetFreePayload(request.Data);
     Refuse(core, *connection, code);
@@ -279,8 +383,9 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
   }
 
   memcpy(connection->name, name, sizeof name);
-  connection->reader.Configure(false, &connection->tokens.receiving);
+  connection->reader.Configure(false, &connection->tokens.receiving, true);   // relayed as they came
   connection->reader.Reset();
+  connection->inbox.reset(new NetInbox());
   TCPsocket socket = connection->socket;
   int slot;
   {
@@ -290,7 +395,8 @@ void Login(ServerPass& pass, std::unique_ptr<NetPeer> connection) {
     core.numClients++;
   }
   pass.setDirty = true;
-  ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged in, it's using socket 0x%x.\n", name,
+  if (core.comings.Allow())
+    ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' logged in, it's using socket 0x%x.\n", name,
                  (unsigned)(uintptr_t)socket);
 
   core.seedGenerator.seed(Yandorix_Ticks());
@@ -322,7 +428,8 @@ void AcceptConnections(ServerPass& pass) {
     int unsent = kNetUnsentBytes;
     if (fd >= 0) setsockopt(fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsent, sizeof unsent);
     if (core.pending.size() >= kNetMaxPending) {   // a flood of idle connections: the oldest goes
-      core.log->Msg(2, " [SERVER] Warning: too many connections waiting to log in, the oldest is closed.\n");
+      if (core.failedConnections.Allow())
+        core.log->Msg(2, " [SERVER] Warning: too many connections waiting to log in, the oldest is closed.\n");
       CloseSocket(core, core.pending.front()->socket);
       core.pending.erase(core.pending.begin());
     }
@@ -342,11 +449,10 @@ void AcceptConnections(ServerPass& pass) {
 // A connection that has not logged in within the login bound is closed; the line says so, the read's
 // own error line follows.
 NetReader::Status LoginTooLate(sNetCore& core, NetPeer& connection) {
-  Uint32 a = connection.address;
   char text[160];
-  snprintf(text, sizeof text, "Warning: a connection from %u.%u.%u.%u sent no whole login request within %u ms; "
-           "it is closed.\n", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, (unsigned)kNetLoginBoundMs);
-  LogBoth(core, text);
+  snprintf(text, sizeof text, "Warning: a connection from %s sent no whole login request within %u ms; it is "
+           "closed.\n", Dotted(connection.address).text, (unsigned)kNetLoginBoundMs);
+  if (core.failedConnections.Allow()) LogBoth(core, text);
   return connection.reader.Fail();
 }
 
@@ -357,7 +463,8 @@ void ServePending(ServerPass& pass) {
     NetPeer& connection = *core.pending[i];
     NetReader::Status status = NetReader::kNeedMore;
     // Readiness is used once: a connection that moves on to a slot is not read again this pass.
-    if (std::exchange(connection.readable, false)) status = NetPump(connection.socket, connection.fd, connection.reader, connection.deadline, 0);
+    if (std::exchange(connection.readable, false))
+      status = NetPump(connection.socket, connection.fd, connection.reader, nullptr, connection.deadline, 0);
     if (status == NetReader::kNeedMore && NetPassed(connection.deadline, now)) status = LoginTooLate(core, connection);
     if (status == NetReader::kNeedMore) {
       i++;
@@ -372,15 +479,17 @@ void ServePending(ServerPass& pass) {
 
 // ---- messages of logged-in clients ----
 
-// The payload is scrambled and its check value found once; each recipient costs only a header. The
-// callback may have changed the payload it was shown: then its check value is computed afresh.
+// The payload goes on as it came, scrambled, with the check value it came with; each recipient costs
+// only a header. A payload shown to the callback was made plain, and may have been changed: it is
+// scrambled again and its check value computed afresh.
 void Relay(sNetCore& core, int sender, DataNet& message, Uint8 toSender, Uint8 toOthers, bool shown) {
   NetOutgoing relay;
-  relay.Adopt(message, shown);
+  if (!relay.Adopt(message, shown, !shown)) return;
   if (toSender) SendToClients(core, relay, toSender, sender, -1);
   if (toOthers) SendToClients(core, relay, toOthers, -1, sender);
 }
 
+// Answers a client list request. A client can ask with every message: the lines are limited as such.
 void ClientsInfo(sNetCore& core, int sender) {
   sClientInfo list[kNetMaxClients];
   int count;
@@ -389,7 +498,10 @@ void ClientsInfo(sNetCore& core, int sender) {
     count = NetBuildClientList(core, core.list);
     memcpy(list, core.list, sizeof list);
   }
-  for (int i = 0; i < count; i++)
+  bool report = core.listRequests.Allow();
+  if (report)
+    core.log->Msg(2, " [SERVER] Client '%s' has requested a CLIENTS INFO signal.\n", core.slots[sender]->name);
+  for (int i = 0; report && i < count; i++)
     core.log->Msg(2, " [SERVER] '%s' - IP '%d.%d.%d.%d' - Current %dms - Average %dms.\n", list[i].name,
                   list[i].ip >> 24, (list[i].ip >> 16) & 255, (list[i].ip >> 8) & 255, list[i].ip & 255, list[i].ping,
                   list[i].avgping);
@@ -410,7 +522,7 @@ void PingAnswered(sNetCore& core, NetPeer& peer) {
 void UserMessage(sNetCore& core, int sender, DataNet& message) {
   const char* name = core.slots[sender]->name;
   if (message.Size == 0) {   // nothing to relay: receivers would take it for a broken stream
-    core.log->Msg(2, " [SERVER] Warning: empty data from '%s' was ignored.\n", name);
+    if (core.ignoredMessages.Allow()) core.log->Msg(2, " [SERVER] Warning: empty data from '%s' was ignored.\n", name);
     return;
   }
   int (*callback)(void*, int) = core.callback;
@@ -421,6 +533,7 @@ void UserMessage(sNetCore& core, int sender, DataNet& message) {
   }
   int verdict = 1;
   if (message.Cmd == kNetValidate) {
+    NetScramble(reinterpret_cast<unsigned char*>(message.Data), message.Size);   // the callback sees it plain
     verdict = callback(message.Data, (int)message.Size);
     if (verdict == 0) {
       core.log->Msg(5, " [SERVER] Info: received data from '%s' was denied by CoreServer callback.\n", name);
@@ -431,21 +544,41 @@ void UserMessage(sNetCore& core, int sender, DataNet& message) {
     verdict = 3;
   }
   if (verdict != 1) {
-    core.log->Msg(2, " [SERVER] Warning: unknown CoreServer_Callback() returned value %d. Doing nothing!\n", verdict);
+    if (core.ignoredMessages.Allow())
+      core.log->Msg(2, " [SERVER] Warning: unknown CoreServer_Callback() returned value %d. Doing nothing!\n", verdict);
     return;
   }
   core.log->Msg(5, " [SERVER] Info: received data from '%s' was validated by CoreServer callback.\n", name);
   Relay(core, sender, message, kNetApproved, kNetRelayed, message.Cmd == kNetValidate);
 }
 
+// The logout line of a client whose message was refused: what was wrong with it, the message, and the
+// error number.
+void LogRefusal(sNetCore& core, const char* name, const char* fault, const DataNet& header, int error) {
+  char text[224];
+  snprintf(text, sizeof text, "Warning: client '%s' is logged out: it sent %s (type %d, command %d, %llu bytes) "
+           "(error %d).\n", name, fault, header.Type, header.Cmd, (Figure)header.Size + kNetHeaderBytes, error);
+  LogBoth(core, text);
+}
+
+// A client that sent what no client sends is out of step: it is logged out (with the notice, as the
+// server itself is fine). An unknown kind is error 5, as a client numbers it; an unknown command its
+// letter plus 100, as one byte.
+void Refused(ServerPass& pass, int sender, const char* what, const DataNet& message, int error) {
+  sNetCore& core = pass.core;
+  if (core.refusedMessages.Allow()) LogRefusal(core, core.slots[sender]->name, what, message, error);
+  Logout(pass, sender, true);
+}
+
 void Dispatch(ServerPass& pass, int sender, DataNet& message) {
   sNetCore& core = pass.core;
   NetPeer& peer = *core.slots[sender];
   if (message.Type == kNetUser) return UserMessage(core, sender, message);
-  if (message.Type != kNetSystem) return Logout(pass, sender, true);
+  if (message.Type != kNetSystem) return Refused(pass, sender, "a message of unknown kind", message, 5);
   switch (message.Cmd) {
     case kNetQuit:
-      core.log->Msg(2, " [SERVER] Client '%s' has requested a QUIT CLIENT signal.\n", peer.name);
+      if (core.comings.Allow())
+        core.log->Msg(2, " [SERVER] Client '%s' has requested a QUIT CLIENT signal.\n", peer.name);
       Logout(pass, sender, true);
       break;
     case kNetClose:
@@ -453,62 +586,115 @@ void Dispatch(ServerPass& pass, int sender, DataNet& message) {
       pass.closeRequested = true;
       break;
     case kNetClients:
-      core.log->Msg(2, " [SERVER] Client '%s' has requested a CLIENTS INFO signal.\n", peer.name);
       ClientsInfo(core, sender);
       break;
     case kNetPing:
       PingAnswered(core, peer);
       break;
     default:   // not a client's command: this one client is out of step, the server is not
-      core.log->Msg(2, " [SERVER] Warning: client '%s' sent the unknown command %d and is logged out.\n", peer.name,
-                    message.Cmd);
-      Logout(pass, sender, true);
+      Refused(pass, sender, "an unknown command", message, (Uint8)(message.Cmd + 100));
       break;
   }
 }
 
+// What was wrong with a message whose read failed, for its sender's logout line.
+const char* ReadFault(int errors) {
+  if (errors & kNetErrSize) return "an oversized message";
+  if ((errors & kNetErrCheck) && (errors & kNetErrToken)) return "a message with a bad check value and token";
+  if (errors & kNetErrCheck) return "a message with a bad check value";
+  if (errors & kNetErrToken) return "a message out of step (a bad token)";
+  return nullptr;   // no message refused: the connection ended in the middle of one
+}
+
+// Why a client's read ended. A client that closed its connection between messages has just left: an
+// Info line. A refused message names what was wrong with it; a connection that ended half-way through
+// a message says so; both with the error number.
+void ReportReadEnd(sNetCore& core, const NetPeer& peer) {
+  const NetReader& reader = peer.reader;
+  if (NetEndedCleanly(reader)) {
+    NetFinishRead(core, reader, kNetRoleServer, false);
+    if (!core.comings.Allow()) return;
+    ILogSystem.Msg(2, " [INetwork Server] Info: client '%s' closed its connection.\n", peer.name);
+    core.log->Msg(2, " [SERVER] Info: client '%s' closed its connection.\n", peer.name);
+    return;
+  }
+  const char* fault = ReadFault(reader.Errors());
+  NetLogLimit& limit = fault ? core.refusedMessages : core.failedConnections;
+  bool report = limit.Allow();
+  NetFinishRead(core, reader, kNetRoleServer, report);
+  if (!report) return;
+  if (fault) return LogRefusal(core, peer.name, fault, reader.Header(), reader.Errors());
+  char text[160];
+  snprintf(text, sizeof text, "Warning: client '%s' is logged out: its connection ended half-way through a message "
+           "(error %d).\n", peer.name, reader.Errors());
+  LogBoth(core, text);
+}
+
 // A client that stopped half-way through a message is out of step for good.
-NetReader::Status Stalled(sNetCore& core, NetPeer& peer, Uint32 now) {
+NetReader::Status Stalled(sNetCore& core, NetPeer& peer, Uint32 now, bool& reported) {
   Uint32 limit = core.serverLimits.stallMs;
-  char why[96];
-  snprintf(why, sizeof why, "sent nothing more of a message for %u ms (limit %u ms)", now - (peer.deadline - limit),
-           limit);
-  LogRemoval(core, peer.name, why);
+  reported = core.failedConnections.Allow();
+  if (reported) {
+    char why[96];
+    snprintf(why, sizeof why, "sent nothing more of a message for %u ms (limit %u ms)", now - (peer.deadline - limit),
+             limit);
+    LogRemoval(core, peer.name, why);
+  }
   return peer.reader.Fail();
+}
+
+// Reads and handles what one client sent: many messages to a pass while they keep coming, but no more
+// than a share, so a client that floods the server holds up nobody. False when the client is gone (its
+// slot holds the next one).
+bool ServeClient(ServerPass& pass, int index, Uint32 now) {
+  const Uint64 kShareBytes = 1 << 20;
+  sNetCore& core = pass.core;
+  NetPeer& peer = *core.slots[index];
+  bool ready = std::exchange(peer.readable, false) || (peer.inbox && peer.inbox->Held());
+  for (Uint64 taken = 0; taken < kShareBytes && !pass.closeRequested && peer.LoggedIn();) {
+    NetReader::Status status = NetReader::kNeedMore;
+    if (ready)
+      status = NetPump(peer.socket, peer.fd, peer.reader, peer.inbox.get(), peer.deadline, core.serverLimits.stallMs);
+    bool stalled = false, reported = false;
+    if (status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now)) {
+      stalled = true;
+      status = Stalled(core, peer, now, reported);
+    }
+    if (status == NetReader::kNeedMore) return true;
+    if (status == NetReader::kFailed) {
+      if (stalled)
+        NetFinishRead(core, peer.reader, kNetRoleServer, reported);
+      else
+        ReportReadEnd(core, peer);
+      pass.last = peer.reader.Header();
+      peer.reader.Reset();
+      Logout(pass, index, false);
+      return false;
+    }
+    NetFinishRead(core, peer.reader, kNetRoleServer);
+    DataNet message = peer.reader.Take();
+    pass.last = message;
+    pass.last.Data = nullptr;
+    taken += kNetHeaderBytes + message.Size;
+    int before = core.numClients;
+    Dispatch(pass, index, message);
+    NetFreePayload(message.Data);
+    if (core.numClients != before) return false;
+    if (peer.fd < 0) return true;   // SDL_net's reads wait: one a readiness
+  }
+  return true;
 }
 
 void ServeClients(ServerPass& pass) {
   sNetCore& core = pass.core;
   Uint32 now = NetWallTicks();
-  for (int i = 0; i < core.numClients && !pass.closeRequested;) {
-    NetPeer& peer = *core.slots[i];
-    NetReader::Status status = NetReader::kNeedMore;
-    if (std::exchange(peer.readable, false))
-      status = NetPump(peer.socket, peer.fd, peer.reader, peer.deadline, core.serverLimits.stallMs);
-    bool stalled = status == NetReader::kNeedMore && peer.reader.Started() && NetPassed(peer.deadline, now);
-    if (stalled) status = Stalled(core, peer, now);
-    if (status == NetReader::kNeedMore) {
-      i++;
-      continue;
-    }
-    NetFinishRead(core, peer.reader, kNetRoleServer);
-    if (status == NetReader::kFailed) {
-      if (!stalled)
-        core.log->Msg(2, " [SERVER] Warning: client '%s' is logged out: its connection ended or what it sent was "
-                         "refused (error %d).\n", peer.name, peer.reader.Errors());
-      pass.last = peer.reader.Header();
-      peer.reader.Reset();
-      Logout(pass, i, false);
-      continue;
-    }
-    DataNet message = peer.reader.Take();
-    pass.last = message;
-    pass.last.Data = nullptr;
-    int before = core.numClients;
-    Dispatch(pass, i, message);
-    NetFreePayload(message.Data);
-    if (core.numClients == before) i++;
-  }
+  for (int i = 0; i < core.numClients && !pass.closeRequested;)
+    if (ServeClient(pass, i, now)) i++;
+  // A message's payload is taken whole as its header arrives: what is being read counts as held.
+  Uint64 reading = 0;
+  for (int i = 0; i < core.numClients; i++)
+    if (Uint32 size = core.slots[i]->reader.PayloadHeld()) reading += NetPayloadCost(size);
+  core.held.SetReading(reading);
 }
 
 void PingCycle(sNetCore& core) {
@@ -517,16 +703,13 @@ void PingCycle(sNetCore& core) {
   if (ping.Prepare(kNetSystem, kNetPing, 0, nullptr, 0) != 0) return;
   for (int i = 0; i < core.numClients; i++) {
     NetPeer& peer = *core.slots[i];
-    if (peer.broken) continue;
+    if (!peer.LoggedIn()) continue;
     {
       std::lock_guard<std::mutex> lock(core.listLock);
       peer.lastping = Yandorix_Ticks();
       peer.pingOutstanding = true;
     }
-    if (SendTo(core, peer, ping, kNetPing)) continue;
-    ILogSystem.Msg(2, " [INetwork Server] Error: client '%s' doesn't respond to Ping signal. Removing client.\n",
-                   peer.name);
-    core.log->Msg(2, " [SERVER] Error: client '%s' doesn't respond to Ping signal. Removing client.\n", peer.name);
+    SendTo(core, peer, ping, kNetPing);
   }
 }
 
@@ -546,8 +729,9 @@ short Wanted(const NetPeer& peer) {
 }
 
 // Waits up to one wait period for a connection, bytes to read, or room in the socket of a client with
-// bytes waiting. Sets the flags of every connection; returns how many connections to accept or
-// clients have something to read, -1 when the wait failed.
+// bytes waiting; not at all while a client has messages read ahead and not handled yet. Sets the flags
+// of every connection; returns how many connections to accept or clients have something to read, -1
+// when the wait failed.
 int Wait(ServerPass& pass) {
   sNetCore& core = pass.core;
   std::vector<NetPeer*>& peers = pass.waitedOn;
@@ -556,14 +740,16 @@ int Wait(ServerPass& pass) {
   for (int i = 0; i < core.numClients; i++) peers.push_back(core.slots[i].get());
   size_t reading = peers.size();   // logged-out connections after these are only written
   for (auto& connection : core.closing) peers.push_back(connection.get());
-  bool reachable = core.listenerFd >= 0, waiting = false;
+  bool reachable = core.listenerFd >= 0, waiting = false, readAhead = false;
   for (NetPeer* peer : peers) {
     reachable = reachable && peer->fd >= 0;
     waiting = waiting || !peer->outgoing.Empty();
+    readAhead = readAhead || (peer->inbox && peer->inbox->Held());   // logged-in clients only have one
   }
   if (!reachable) {
     // SDL_net's wait sees only reading: clients with bytes waiting are tried again soon.
-    int ready = core.serverSet ? SDLNet_CheckSockets(core.serverSet, waiting ? 10u : (Uint32)kNetWaitMs) : -1;
+    Uint32 ms = readAhead ? 0u : waiting ? 10u : (Uint32)kNetWaitMs;
+    int ready = core.serverSet ? SDLNet_CheckSockets(core.serverSet, ms) : -1;
     pass.listenerReady = ready > 0 && SDLNet_SocketReady(core.listener);
     for (NetPeer* peer : peers) {
       peer->readable = ready > 0 && SDLNet_SocketReady(peer->socket);
@@ -576,14 +762,14 @@ int Wait(ServerPass& pass) {
   watched.push_back({core.listenerFd, POLLIN, 0});
   for (NetPeer* peer : peers) watched.push_back({peer->fd, Wanted(*peer), 0});
   int ready;
-  do ready = poll(watched.data(), watched.size(), kNetWaitMs);
+  do ready = poll(watched.data(), watched.size(), readAhead ? 0 : (int)kNetWaitMs);
   while (ready < 0 && errno == EINTR);
   if (ready < 0) return -1;
   pass.listenerReady = watched[0].revents & (POLLIN | POLLERR | POLLHUP);
   int readable = pass.listenerReady ? 1 : 0;
   for (size_t i = 0; i < peers.size(); i++) {
     MarkReady(*peers[i], watched[i + 1].revents);
-    if (i < reading && peers[i]->readable) readable++;
+    if (i < reading && (peers[i]->readable || (peers[i]->inbox && peers[i]->inbox->Held()))) readable++;
   }
   return readable;
 }
@@ -610,33 +796,40 @@ void WatchProgress(NetPeer& peer, Uint32 now, bool fresh) {
   if (peer.outgoing.Empty() && !peer.unacknowledged) peer.lastProgress = now;
 }
 
-// Logs out a client that stays past the soft limit, or that takes none of the bytes waiting for it,
-// for long. One that takes nothing is closed at once; one that is slow gets its logout notice.
-void HoldToLimits(sNetCore& core, NetPeer& peer, Uint32 now) {
+// The one place the stall limit is held to: a client that takes none of the bytes waiting for it for
+// long is closed at once (it would take no notice either).
+void HoldToStall(sNetCore& core, NetPeer& peer, Uint32 now) {
   const NetLimits& limits = core.serverLimits;
   WatchProgress(peer, now, false);
-  Uint64 waiting = peer.outgoing.Backlog();
-  if (waiting <= limits.softBytes) {
+  if (!NetPassed(peer.lastProgress + limits.stallMs, now)) return;
+  WatchProgress(peer, now, true);
+  if (!NetPassed(peer.lastProgress + limits.stallMs, now)) return;
+  char why[192];
+  snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting and %llu sent but not taken, limit %u ms)",
+           now - peer.lastProgress, (Figure)peer.outgoing.Backlog(), (Figure)peer.unacknowledged, limits.stallMs);
+  FallenBehind(core, peer, why, false);
+}
+
+// The one place the soft limit is held to: a client that stays past it for long goes, with its notice.
+void HoldToSoft(sNetCore& core, NetPeer& peer, Uint32 now) {
+  const NetLimits& limits = core.serverLimits;
+  if (peer.outgoing.Cost() <= limits.softBytes) {
     peer.overSoft = false;
   } else if (!peer.overSoft) {
     peer.overSoft = true;
     peer.overSoftSince = now;
   }
+  if (!peer.overSoft || !NetPassed(peer.overSoftSince + limits.softMs, now)) return;
   char why[192];
-  if (NetPassed(peer.lastProgress + limits.stallMs, now)) WatchProgress(peer, now, true);
-  if (NetPassed(peer.lastProgress + limits.stallMs, now)) {
-    snprintf(why, sizeof why, "took no data for %u ms (%llu bytes waiting and %llu sent but not taken, limit %u ms)",
-             now - peer.lastProgress, (Figure)waiting, (Figure)peer.unacknowledged, limits.stallMs);
-    FallenBehind(core, peer, why, false);
-  } else if (peer.overSoft && NetPassed(peer.overSoftSince + limits.softMs, now)) {
-    snprintf(why, sizeof why, "stayed too far behind (over the soft limit of %llu bytes for %u ms, %llu bytes waiting)",
-             (Figure)limits.softBytes, now - peer.overSoftSince, (Figure)waiting);
-    FallenBehind(core, peer, why, true);
-  }
+  snprintf(why, sizeof why, "stayed too far behind (over the soft limit of %llu bytes for %u ms, %llu bytes in %llu "
+           "messages waiting)", (Figure)limits.softBytes, now - peer.overSoftSince, (Figure)peer.outgoing.Cost(),
+           (Figure)peer.outgoing.Count());
+  FallenBehind(core, peer, why, true);
 }
 
-// The server's memory: past its limit, connections already logged out lose their last bytes first,
-// then the client furthest behind goes.
+// The one place the server's memory limit is held to: past it, connections already logged out lose
+// their last bytes first, then the client furthest behind goes. Payload blocks kept for reuse fill
+// only what is left below it.
 void HoldToTotal(sNetCore& core) {
   const Uint64 limit = core.serverLimits.totalBytes;
   while (core.held.Total() > limit) {
@@ -647,85 +840,29 @@ void HoldToTotal(sNetCore& core) {
     NetPeer* furthest = nullptr;
     for (int i = 0; i < core.numClients; i++) {
       NetPeer& peer = *core.slots[i];
-      if (!peer.broken && (!furthest || peer.outgoing.Backlog() > furthest->outgoing.Backlog())) furthest = &peer;
+      if (peer.LoggedIn() && (!furthest || peer.outgoing.Cost() > furthest->outgoing.Cost())) furthest = &peer;
     }
-    if (!furthest || furthest->outgoing.Empty()) return;
-    char why[160];
-    snprintf(why, sizeof why, "is the furthest behind (%llu bytes waiting) while the server holds %llu bytes for its "
-             "clients, limit %llu", (Figure)furthest->outgoing.Backlog(), (Figure)core.held.Total(), (Figure)limit);
+    if (!furthest || furthest->outgoing.Empty()) break;
+    char why[192];
+    snprintf(why, sizeof why, "is the furthest behind (%llu bytes in %llu messages waiting) while the server holds "
+             "%llu bytes for its clients, limit %llu", (Figure)furthest->outgoing.Cost(),
+             (Figure)furthest->outgoing.Count(), (Figure)core.held.Total(), (Figure)limit);
     FallenBehind(core, *furthest, why, true);
   }
+  NetTrimKeptPayloads((size_t)(limit - std::min(limit, core.held.Total())));
 }
 
-// Reads away what a logged-out connection still sends, so closing it does not reset the connection
-// before its last bytes arrive; then writes those. A full socket signals room only once a third of it
-// is free, so the few last bytes are tried on every pass.
-NetSendQueue::Status FlushClosing(sNetCore& core, NetPeer& peer) {
-  char discard[4096];
-  for (int rounds = 0; peer.readable && !peer.hungUp && rounds < 16; rounds++) {
-    ssize_t got = recv(peer.fd, discard, sizeof discard, MSG_DONTWAIT);
-    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) peer.hungUp = true;
-    if (got <= 0) break;
-  }
-  return peer.outgoing.Empty() ? NetSendQueue::kDrained : WriteQueued(core, peer);
-}
-
-// Moves a logged-out connection on. It gets all that waited for it for the flush time; after that,
-// while it keeps taking bytes, only the message in progress and the logout notice, up to the cap, so a
-// reader on a slow link gets the message whole and the notice; one that takes nothing is closed. Once
-// all is written its side is shut, and it closes when the peer has every byte or has gone. Returns
-// false when it is to be closed.
-bool ServeOneClosing(const NetLimits& limits, sNetCore& core, NetPeer& peer, Uint32 now) {
-  NetSendQueue::Status status = FlushClosing(core, peer);
-  if (status == NetSendQueue::kFailed) return false;
-  WatchProgress(peer, now, true);
-  if (status == NetSendQueue::kDrained) {
-    if (!peer.finishing) shutdown(peer.fd, SHUT_WR);   // the peer sees the end after the notice
-    peer.finishing = true;
-    if (peer.hungUp || !peer.unacknowledged) return false;
-  }
-  Uint32 elapsed = now - peer.closedAt;
-  if (peer.closing == NetPeer::kSending && elapsed < limits.closeFlushMs) return true;
-  Uint64 waiting = peer.outgoing.Backlog();
-  if (!NetPassed(peer.lastProgress + limits.closeTakingMs, now) && elapsed < limits.closeCapMs) {
-    if (peer.closing == NetPeer::kSending) {
-      if (Uint64 dropped = peer.outgoing.Cut(true))
-        ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' still had %llu bytes waiting %u ms after its "
-                          "logout; %llu of them were dropped ahead of its last message.\n",
-                       peer.name, (Figure)waiting, elapsed, (Figure)dropped);
-      peer.closing = NetPeer::kNotice;
-    }
-    return true;
-  }
-  ILogSystem.Msg(2, " [INetwork Server] Warning: client '%s' did not take its last %llu bytes within %u ms of its "
-                    "logout; its connection is closed.\n",
-                 peer.name, (Figure)(waiting + peer.unacknowledged), elapsed);
-  return false;
-}
-
-void ServeClosing(sNetCore& core, Uint32 now) {
-  for (size_t i = 0; i < core.closing.size();) {
-    if (ServeOneClosing(core.serverLimits, core, *core.closing[i], now)) {
-      i++;
-      continue;
-    }
-    CloseSocket(core, core.closing[i]->socket);
-    core.closing.erase(core.closing.begin() + (long)i);
-  }
-}
-
-// Writes where the wait found room; holds every client to its limits and the server to its memory.
-// Connections that were logged out go once their last bytes are out.
+// Writes what the pass gave each client, and where the wait found room; holds every client to its
+// limits and the server to its memory. Connections that were logged out go once their last bytes are
+// out.
 void ServeWrites(sNetCore& core) {
   Uint32 now = NetWallTicks();
   for (int i = 0; i < core.numClients; i++) {
     NetPeer& peer = *core.slots[i];
-    if (peer.broken) continue;
-    if (peer.writable && !peer.outgoing.Empty() && !Flush(core, peer)) {
-      ReportSendFailure(core, peer);
-      continue;
-    }
-    HoldToLimits(core, peer, now);
+    if (!peer.LoggedIn()) continue;
+    if (!peer.outgoing.Empty() && (peer.writable || !peer.blocked) && !Flush(core, peer)) continue;
+    HoldToStall(core, peer, now);
+    HoldToSoft(core, peer, now);
   }
   HoldToTotal(core);
   ServeClosing(core, now);
@@ -741,6 +878,12 @@ void DrainClosing(sNetCore& core) {
     for (size_t i = 0; i < watched.size(); i++) MarkReady(*core.closing[i], watched[i].revents);
     ServeClosing(core, NetWallTicks());
   }
+}
+
+void FlushServerLines(sNetCore& core, bool now) {
+  for (NetLogLimit* limit : {&core.refusedLogins, &core.failedConnections, &core.refusedMessages, &core.ignoredMessages,
+                             &core.comings, &core.listRequests})
+    limit->Flush(core, now);
 }
 
 void CloseServer(ServerPass& pass) {
@@ -759,6 +902,7 @@ void CloseServer(ServerPass& pass) {
     core.listener = nullptr;
     core.listenerFd = -1;
   }
+  FlushServerLines(core, true);
   ILogSystem.Msg(2, " [INetwork Server] Info: server closed.\n");
 }
 
@@ -802,7 +946,8 @@ int NetServerThread(void* argument) {
     ServePending(pass);
     ServeClients(pass);
     ServeWrites(core);
-    LogoutBroken(pass);
+    LogoutDropped(pass);
+    FlushServerLines(core, false);
   }
   if (failure) {
     core.log->Msg(2, " [SERVER] Error: internal failure! (bFlagErr:%d).\n", failure);

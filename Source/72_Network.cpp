@@ -124,6 +124,7 @@ int Yandorix_INetwork::Init(char outputs) {
     p->initialised = 1;
   }
   ClearTables(*p);
+  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends, &p->notices}) limit->Reset();
   delete p->log;
   p->log = new Yandorix_ILogSystem();
   p->log->Init("Network.log", outputs, 2, "INetwork Debug Information", NULL, NULL, NULL);
@@ -167,7 +168,9 @@ void Yandorix_INetwork::Quit() {
   if (untaken)
     ILogSystem.Msg(2, " [INetwork::Quit] Info: %d DataNets were deleted before quit due to they were not handled.\n",
                    untaken);
+  for (NetLogLimit* limit : {&p->droppedIncoming, &p->failedSends, &p->notices}) limit->Flush(*p, true);
   ClearTables(*p);
+  NetTrimKeptPayloads(0);
   p->clientState = 0;
   p->serverState = 0;
   p->serverEverStarted = false;
@@ -230,6 +233,9 @@ int Yandorix_INetwork::CreateServer(Uint16 port, Uint32 password, Uint8 block) {
   }
   if (!error) {
     ClearServerTables(*p);
+    for (NetLogLimit* limit : {&p->refusedLogins, &p->failedConnections, &p->refusedMessages, &p->ignoredMessages,
+                               &p->comings, &p->listRequests})
+      limit->Reset();
     p->serverLimits = NetGetLimits();
     p->password = password;
     p->lastPingCycle = 0;
@@ -446,7 +452,8 @@ LoginOutcome AwaitLoginAnswer(sNetCore& core) {
       outcome = kLoginWaitFailed;
     } else if (ready > 0 && SDLNet_SocketReady(core.clientSocket)) {
       Uint32 unused = 0;
-      NetReader::Status status = NetPump(core.clientSocket, core.clientFd, core.clientReader, unused, 0);
+      NetReader::Status status =
+          NetPump(core.clientSocket, core.clientFd, core.clientReader, &core.clientInbox, unused, 0);
       if (status != NetReader::kNeedMore) outcome = status == NetReader::kComplete ? kLoginAnswered : kLoginBroken;
     }
     return outcome != kLoginNoAnswer;
@@ -538,6 +545,11 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
         snprintf(p->userName, sizeof p->userName, "%s", name);
         p->clientReader.Reset();
         p->clientReader.Configure(false, &p->clientTokens.receiving);
+        p->clientInbox.Clear();
+        {
+          std::lock_guard<std::mutex> lock(p->queueLock);
+          p->queue.ForgetReads();   // reading is about this connection: the game has read none of it yet
+        }
         if (!NetClientSend(*p, kNetSystem, kNetLogin, (Sint16)(password & 0xFFFF), name, (Uint32)strlen(name) + 1))
           result = 9, text = "we can not send credentials, login failed.";
       }
@@ -612,13 +624,16 @@ Uint8 Yandorix_INetwork::ConnectTo(const char* host, Uint16 port, const char* na
 int Yandorix_INetwork::SendData(const char* data, int size, char validate) {
   if (!p->initialised || !p->clientConnected) return 0;
   if (!data || size <= 0) {   // an empty message would read as a broken stream at every receiver
-    ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
+    if (p->failedSends.Allow())   // a game may repeat it every frame, as any failed send
+      ILogSystem.Msg(0, " [INetwork::SendData] Error: there is no data to send (%d bytes).\n", size);
     return 0;
   }
-  int sent = NetClientSend(*p, kNetUser, validate == 1 ? kNetValidate : kNetPlain, 0, data, (Uint32)size);
+  bool reported = false;
+  int sent = NetClientSend(*p, kNetUser, validate == 1 ? kNetValidate : kNetPlain, 0, data, (Uint32)size, &reported);
   long long total = (long long)size + kNetHeaderBytes;
   if (sent < total) {
-    ILogSystem.Msg(0, " [INetwork::SendData] Error: %d bytes were sent of a total of %lld\n", sent, total);
+    if (reported)   // a game may go on sending every frame: the failures are summed up once a second
+      ILogSystem.Msg(0, " [INetwork::SendData] Error: %d bytes were sent of a total of %lld\n", sent, total);
     return 0;
   }
   return 1;
@@ -634,6 +649,7 @@ Uint8 Yandorix_INetwork::ReceiveData(char** data, unsigned int* size) {
     std::lock_guard<std::mutex> lock(p->queueLock);
     cmd = p->queue.Take(data, size, &type);
   }
+  if (cmd >= 0) p->queueRoom.notify_one();
   if (cmd < 0) return p->clientState != 1 && p->serverState != 1 ? 0x80 : 0;
   if (type == kNetSystem && (cmd == kNetJoined || cmd == kNetQuit)) QueryClientsInfo();
   return (Uint8)cmd;
@@ -641,8 +657,12 @@ Uint8 Yandorix_INetwork::ReceiveData(char** data, unsigned int* size) {
 
 void Yandorix_INetwork::FreeData(char*& data) {
   if (!data) return;
-  std::lock_guard<std::mutex> lock(p->queueLock);
-  if (p->queue.Free(data)) data = NULL;
+  {
+    std::lock_guard<std::mutex> lock(p->queueLock);
+    if (!p->queue.Free(data)) return;
+  }
+  data = NULL;
+  p->queueRoom.notify_one();
 }
 
 int Yandorix_INetwork::QueryKillClient() {

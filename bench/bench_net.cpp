@@ -1,7 +1,8 @@
 // Network speed: the server relaying 64 KiB and 1 MiB messages from one sender to three receivers on
 // loopback, against a plain TCP relay moving the same bytes in the same shape; the same 1 MiB relay
-// while a fourth client reads slowly, against the relay without it; and encoding and decoding one
-// 1 MiB message against memcpy and zlib's crc32 of the same bytes.
+// while a fourth client reads slowly, against the relay without it; encoding and decoding one 1 MiB
+// message against memcpy and zlib's crc32 of the same bytes; and the peak resident size and log bytes
+// of a server flooded with tiny messages, and with the largest, for clients that stopped reading.
 #include "Ratio.h"
 #include "01_Main.h"
 #include "70_NetWire.h"
@@ -13,6 +14,9 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -403,6 +407,161 @@ void ZlibCRC(benchmark::State& state) {
   state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kCodecBytes);
 }
 
+
+// ---- floods ----
+
+// A flood runs against a server in a process of its own (this program started again with this flag),
+// so the resident size measured is the server's alone. Its own client joins it, and its game reads
+// nothing: what the host keeps for a game that stopped reading counts too.
+const char kFloodServerFlag[] = "--net-flood-server";
+
+int RunFloodServer(const char* directory) {
+  const int control = 3;   // the benchmark's end: the port goes out on it, its close ends this process
+  if (chdir(directory) != 0) return 1;
+  ILogSystem.Init("server.log", 2, 5, "Flood server", NULL, NULL, NULL);
+  if (Yandorix.Init(SDL_INIT_TIMER) != 1 || INetwork->Init(2) != 1) return 1;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 10 && !port; attempt++) {
+    port = FreePort();
+    if (INetwork->CreateServer(port, kPassword, 0) != 1) port = 0;
+  }
+  if (!port || INetwork->ConnectTo("127.0.0.1", port, "host", kPassword) != 1) return 1;
+  std::string line = std::to_string(port) + "\n";
+  if (write(control, line.data(), line.size()) != (ssize_t)line.size()) return 1;
+  char byte;
+  while (read(control, &byte, 1) > 0) {
+  }
+  _exit(0);   // at once: what a Quit would drain is no part of the flood
+}
+
+class FloodServer {
+ public:
+  FloodServer() {
+    char pattern[] = "/tmp/ydx-flood-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    directory_ = pattern;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return;
+    control_ = ends[0];
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
+    char* argv[] = {const_cast<char*>("bench_net"), const_cast<char*>(kFloodServerFlag),
+                    const_cast<char*>(directory_.c_str()), nullptr};
+    if (posix_spawn(&pid_, "/proc/self/exe", &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    char text[16] = {};
+    pollfd wait{control_, POLLIN, 0};
+    if (pid_ > 0 && poll(&wait, 1, 60000) > 0 && read(control_, text, sizeof text - 1) > 0) port = (uint16_t)atoi(text);
+  }
+  ~FloodServer() {
+    if (control_ >= 0) close(control_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    if (!directory_.empty()) {
+      for (const char* name : {"server.log", "Network.log"}) unlink((directory_ + "/" + name).c_str());
+      rmdir(directory_.c_str());
+    }
+  }
+  // The server process's peak resident size so far.
+  uint64_t PeakBytes() const {
+    FILE* status = fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
+    if (!status) return 0;
+    char line[256];
+    unsigned long long kib = 0;
+    while (fgets(line, sizeof line, status))
+      if (sscanf(line, "VmHWM: %llu kB", &kib) == 1) break;
+    fclose(status);
+    return kib << 10;
+  }
+  // Both of its logs.
+  uint64_t LogBytes() const {
+    uint64_t total = 0;
+    for (const char* name : {"server.log", "Network.log"}) {
+      struct stat info;
+      if (stat((directory_ + "/" + name).c_str(), &info) == 0) total += (uint64_t)info.st_size;
+    }
+    return total;
+  }
+  uint16_t port = 0;
+
+ private:
+  std::string directory_;
+  int control_ = -1;
+  pid_t pid_ = -1;
+};
+
+// Reads one whole message; false on a close, an error or after a minute of nothing.
+bool ReadMessage(int fd, NetReader& reader, DataNet& message) {
+  for (;;) {
+    pollfd wait{fd, POLLIN, 0};
+    if (poll(&wait, 1, 60000) <= 0) return false;
+    ssize_t got = recv(fd, reader.Space(), reader.Wanted(), 0);
+    if (got <= 0) return false;
+    NetReader::Status status = reader.Advance((size_t)got);
+    if (status == NetReader::kFailed) return false;
+    if (status == NetReader::kComplete) break;
+  }
+  message = reader.Take();
+  return true;
+}
+
+// One client sends `count` messages of `size` bytes as fast as the server takes them, to three
+// clients that stopped reading and to the host, whose game reads nothing. Once the server has handled
+// them all (it answers the sender's client list request after them), its peak resident size and the
+// bytes of its logs are reported, with how many clients it logged out meanwhile.
+void FloodStoppedReaders(benchmark::State& state) {
+  const size_t size = (size_t)state.range(0);
+  const int count = (int)state.range(1);
+  std::vector<char> payload = Payload(size);
+  for (auto _ : state) {
+    FloodServer server;
+    if (!server.port) return state.SkipWithError("the flood server did not start");
+    int stopped[kReceivers];
+    for (int& fd : stopped) {
+      fd = Connect(server.port);
+      if (LoginRaw(fd, ("stopped" + std::to_string(&fd - stopped)).c_str()) < 0)
+        return state.SkipWithError("a reader was not let in");
+    }
+    int sender = Connect(server.port);
+    int seed = LoginRaw(sender, "flooder");
+    if (seed < 0) return state.SkipWithError("the sender was not let in");
+    NetTokenGenerator sending((Uint32)seed), receiving((Uint32)seed);
+    NetOutgoing message;
+    message.Prepare(kNetUser, kNetPlain, 0, payload.data(), (Uint32)size);
+    std::vector<unsigned char> batch;
+    const size_t kBatchBytes = 1 << 20;
+    for (int sent = 0; sent < count;) {
+      batch.clear();
+      for (; sent < count && (batch.empty() || batch.size() + message.WireSize() <= kBatchBytes); sent++) {
+        const unsigned char* wire = message.Stamp(kNetPlain, &sending);
+        batch.insert(batch.end(), wire, wire + message.WireSize());
+      }
+      if (!SendAll(sender, batch.data(), batch.size())) return state.SkipWithError("the server stopped the flood");
+    }
+    NetOutgoing request;
+    request.Prepare(kNetSystem, kNetClients, 0, nullptr, 0);
+    if (!SendAll(sender, request.Stamp(kNetClients, nullptr), request.WireSize()))
+      return state.SkipWithError("the server stopped the flood");
+    NetReader reader;
+    reader.Configure(false, &receiving);
+    int left = 0;
+    for (DataNet answer; answer.Type != kNetSystem || answer.Cmd != kNetClients;) {
+      NetFreePayload(answer.Data);
+      answer = DataNet();
+      if (!ReadMessage(sender, reader, answer)) return state.SkipWithError("no answer after the flood");
+      if (answer.Type == kNetSystem && answer.Cmd == kNetQuit) left++;
+    }
+    state.counters["peak_resident"] = benchmark::Counter((double)server.PeakBytes(), benchmark::Counter::kDefaults,
+                                                         benchmark::Counter::kIs1024);
+    state.counters["log_bytes"] = benchmark::Counter((double)server.LogBytes(), benchmark::Counter::kDefaults,
+                                                     benchmark::Counter::kIs1024);
+    state.counters["logged_out"] = left;
+    for (int fd : stopped) close(fd);
+    close(sender);
+  }
+}
+
 BENCHMARK(RelayOurs)->Name("net/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(RelayWithSlowReader)->Name("net/relay_slow_reader")->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(RelayPlainTCP)->Name("tcp/relay")->Arg(64 << 10)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -410,6 +569,9 @@ BENCHMARK(EncodeMessage)->Name("net/encode_1MiB")->Unit(benchmark::kMicrosecond)
 BENCHMARK(DecodeMessage)->Name("net/decode_1MiB")->Unit(benchmark::kMicrosecond);
 BENCHMARK(Memcpy)->Name("memcpy/1MiB")->Unit(benchmark::kMicrosecond);
 BENCHMARK(ZlibCRC)->Name("zlib/crc32_1MiB")->Unit(benchmark::kMicrosecond);
+// Once: a flood takes seconds and its figures are no time.
+BENCHMARK(FloodStoppedReaders)->Name("net/flood_stopped_readers")->Args({4, 2000000})->Args({kNetPayloadLimit, 200})
+    ->Iterations(1)->Repetitions(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 // Time ratios (their targets are in bench/targets.txt): a relay at 0.5x the plain relay's throughput
 // takes twice its time; 0.8x would be 1.25.
@@ -426,4 +588,7 @@ const int kRegistered = [] {
 
 }  // namespace
 
-YDX_BENCH_MAIN()
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], kFloodServerFlag) == 0) return RunFloodServer(argv[2]);
+  return ydxbench::Main(argc, argv);
+}

@@ -1,6 +1,7 @@
 // Fuzzes the message reader with bytes arriving in arbitrary pieces. Byte 0 picks the login-only
-// mode and the piece sizes, bytes 1-2 seed the token generator, the rest is the stream. Every message
-// taken must be within the limits and, encoded again, give back exactly the bytes it came from.
+// mode (else whether payloads stay scrambled, as a server relays them) and the piece sizes, bytes 1-2
+// seed the token generator, the rest is the stream. Every message taken must be within the limits and,
+// encoded again, give back exactly the bytes it came from.
 #include <Yandorix.h>
 #include "FuzzSupport.h"
 #include "70_NetWire.h"
@@ -13,7 +14,8 @@ using ydxfuzz::Require;
 namespace {
 
 // The bytes a message took on the wire, as it arrived.
-void CheckAgainstWire(const DataNet& message, const std::string& wire, NetTokenGenerator& twin) {
+void CheckAgainstWire(const DataNet& message, const std::string& wire, NetTokenGenerator& twin, bool scrambled) {
+  if (scrambled && message.Data) NetScramble(reinterpret_cast<unsigned char*>(message.Data), message.Size);
   Require(message.Size <= kNetPayloadLimit, "a message over the size limit was taken");
   Require((message.Data != nullptr) == (message.Size != 0), "payload and size disagree");
   Require(wire.size() == kNetHeaderBytes + message.Size, "the message took more or fewer bytes than it holds");
@@ -38,11 +40,12 @@ void CheckAgainstWire(const DataNet& message, const std::string& wire, NetTokenG
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3 || size > (1u << 20)) return 0;
   bool loginOnly = data[0] & 1;
+  bool keepScrambled = !loginOnly && (data[0] & 2);
   unsigned pieces = (data[0] >> 1) + 1u;
   Uint16 seed = (Uint16)(data[1] | data[2] << 8);
   NetTokenGenerator tokens(seed), twin(seed);
   NetReader reader;
-  reader.Configure(loginOnly, &tokens);
+  reader.Configure(loginOnly, &tokens, keepScrambled);
   std::string wire;   // the bytes of the message in progress
   size_t at = 3;
   unsigned step = 0;
@@ -61,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (loginOnly)
         Require(message.Type == kNetSystem && message.Cmd == kNetLogin && message.Size >= 1 && message.Size <= 16,
                 "before login something but a login was taken");
-      CheckAgainstWire(message, wire, twin);
+      CheckAgainstWire(message, wire, twin, keepScrambled);
       NetFreePayload(message.Data);
     } else {
       Require(reader.Errors() != 0, "failed without an error");

@@ -42,8 +42,16 @@ uint32_t NowMs() {
 
 std::string Scramble(std::string bytes) {
   static const unsigned char word[4] = {0x17, 0xc9, 0xe2, 0x5b};
-  size_t whole = bytes.size() / 4 * 4;
-  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(bytes[i] ^ (i < whole ? word[i % 4] : 0x6e));
+  size_t whole = bytes.size() / 4 * 4, at = 0;
+  // Eight bytes a step: readers of megabytes keep up with the server in a sanitizer build on a busy machine.
+  uint64_t mask;
+  for (int i = 0; i < 8; i++) reinterpret_cast<unsigned char*>(&mask)[i] = word[i % 4];
+  for (uint64_t block; at + 8 <= whole; at += 8) {
+    memcpy(&block, &bytes[at], 8);
+    block ^= mask;
+    memcpy(&bytes[at], &block, 8);
+  }
+  for (; at < bytes.size(); at++) bytes[at] = (char)(bytes[at] ^ (at < whole ? word[at % 4] : 0x6e));
   return bytes;
 }
 

@@ -20,9 +20,14 @@ namespace {
 const Uint32 kPassword = 0x3141;
 const size_t kKiB = 1024, kMiB = 1024 * 1024;
 
-// The sender's number and the message's sequence number lead the payload.
+// The sender's number and the message's sequence number lead the payload; a 4-byte payload holds the
+// sequence number of sender 0 alone.
 std::string Stamped(int sender, uint32_t sequence, size_t size) {
   std::string payload(size, 'f');
+  if (size == 4) {
+    memcpy(&payload[0], &sequence, 4);
+    return payload;
+  }
   payload[0] = (char)sender;
   memcpy(&payload[1], &sequence, 4);
   return payload;
@@ -78,8 +83,9 @@ struct Reader {
   }
   void Take(const std::string& payload) {
     uint32_t sequence = 0;
-    if (payload.size() >= 5) memcpy(&sequence, &payload[1], 4);
-    if (noticed || payload.size() < 5 || sequence != next[payload[0]]++) errors++;
+    char sender = payload.size() == 4 ? 0 : payload[0];
+    if (payload.size() >= 4) memcpy(&sequence, &payload[payload.size() == 4 ? 0 : 1], 4);
+    if (noticed || payload.size() < 4 || sequence != next[sender]++) errors++;
     relayed++;
   }
   std::map<char, uint32_t> next;   // by sender
@@ -97,6 +103,27 @@ uint64_t PeakBytes() {
 }
 
 bool LogHas(const std::string& text) { return ydxtest::LogText().find(text) != std::string::npos; }
+
+// The wire image of `count` stamped user messages of `size` bytes from a raw sender, from `first` on:
+// many messages to a write.
+std::string Batch(RawClient& sender, int first, int count, size_t size) {
+  std::string wire;
+  for (int sequence = first; sequence < first + count; sequence++) {
+    std::string payload = Stamped(0, (uint32_t)sequence, size);
+    int16_t token = (int16_t)(sender.sending() & 0xFFFF);
+    wire += nettest::Scramble(nettest::Header('@', 'H', token, (uint32_t)payload.size(),
+                                              nettest::CheckValue('@', 'H', token, payload)) + payload);
+  }
+  return wire;
+}
+
+// Starts a server under the default limits with `lower` applied; its port, 0 when it did not start.
+uint16_t StartLowered(NetTest& test, const std::function<void(NetLimits&)>& lower) {
+  NetLimits limits;
+  lower(limits);
+  NetSetLimits(limits);
+  return test.StartServer(kPassword);
+}
 
 typedef std::vector<std::unique_ptr<Reader>> Readers;
 
@@ -182,7 +209,8 @@ TEST_F(NetTest, BurstsPastTheOldBoundReachEveryClientThatReads) {
   const Pace slowLink{256 * kKiB, 12};
   const Burst bursts[] = {
       {"a level sent by the host", true, 10, 4000000, {link20, link20, fast}},
-      {"many smaller messages from the host", true, 800, 64 * kKiB, {fast, fast, fast}},
+      // Half as many in a sanitizer build, whose readers are the slow side there.
+      {"many smaller messages from the host", true, YDX_SANITIZED ? 400 : 800, 64 * kKiB, {fast, fast, fast}},
       {"a relayed burst to an ordinary link", false, 16, kMiB, {link8, fast}},
       {"a slow link under a short stall time", false, 96, 64 * kKiB, {slowLink}, 2000},
   };
@@ -228,10 +256,7 @@ TEST_F(NetTest, StalledClientsDelayNobodyAndAreDroppedInBoundedMemory) {
   };
   for (const Limit& limit : limits) {
     SCOPED_TRACE(limit.what);
-    NetLimits lowered;
-    limit.lower(lowered);
-    NetSetLimits(lowered);
-    uint16_t port = StartServer(kPassword);
+    uint16_t port = StartLowered(*this, limit.lower);
     ASSERT_NE(port, 0);
     Readers good, victim;
     ASSERT_TRUE(JoinAll(port, std::vector<Pace>((size_t)limit.goodClients, Pace{0, -1}), "good", good));
@@ -276,7 +301,9 @@ namespace {
 // large), the logout notice and an orderly end; the other does not hold Quit up.
 void QuitWithQueued(NetTest& test, uint32_t count, size_t size) {
   SCOPED_TRACE(size);
-  uint16_t port = test.StartServer(kPassword);
+  // What the sockets already hold comes before the message in progress, at the slow pace too: the
+  // reader keeps its connection as long as it takes bytes, and a starved test thread is no stop.
+  uint16_t port = StartLowered(test, [](NetLimits& l) { l.closeTakingMs = 5000, l.closeCapMs = nettest::kPatienceMs; });
   ASSERT_NE(port, 0);
   Reader reader(Pace{kMiB, -1});
   ASSERT_TRUE(reader.Join(port, "reader"));
@@ -305,4 +332,133 @@ TEST_F(NetTest, QuitLetsQueuedDataGoBeforeTheLogoutNotice) {
   QuitWithQueued(*this, 250, 32 * kKiB);
   ASSERT_EQ(INetwork->Init(2), 1);   // again after Quit
   QuitWithQueued(*this, 3, 4000000);   // a message in progress larger than a slow link takes in seconds
+}
+
+namespace {
+
+// A flood to a client that stopped reading, from a raw sender, in rounds that a reading client and the
+// host's own client (whose game reads nothing) take before the next. One limit is lowered; the stopped
+// client must go by it, with a line that gives what its waiting messages cost in memory.
+struct Flood {
+  const char* what;
+  size_t size;
+  int count, round;
+  std::function<void(NetLimits&)> lower;
+  const char* line;   // the stopped client's logout line, up to its figures
+};
+
+// Counts the occurrences of `text` in `log`.
+int Occurrences(const std::string& log, const std::string& text) {
+  int count = 0;
+  for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) count++;
+  return count;
+}
+
+}  // namespace
+
+TEST_F(NetTest, FloodsOfAnySizeMeetTheLimitsByWhatTheyCost) {
+  const Flood floods[] = {
+      {"4-byte messages past the hard limit", 4, 200000, 500, [](NetLimits& l) { l.hardBytes = 2 * kMiB; },
+       "is too far behind ("},
+      {"1 KiB messages past the hard limit", kKiB, 8000, 100, [](NetLimits& l) { l.hardBytes = 4 * kMiB; },
+       "is too far behind ("},
+      {"1 MiB messages past the hard limit", kMiB, 24, 1, [](NetLimits& l) { l.hardBytes = 8 * kMiB; },
+       "is too far behind ("},
+      {"4-byte messages past the server's memory limit", 4, 200000, 500,
+       [](NetLimits& l) { l.totalBytes = 4 * kMiB; }, "is the furthest behind ("},
+  };
+  Uint32 start = SDL_GetTicks();
+  for (const Flood& flood : floods) {
+    SCOPED_TRACE(flood.what);
+    // A busy machine may take long over the flood: the stopped client must go by the row's limit, not
+    // for taking nothing.
+    uint16_t port = StartLowered(*this, [&](NetLimits& l) {
+      flood.lower(l);
+      l.stallMs = 10 * nettest::kPatienceMs;
+    });
+    ASSERT_NE(port, 0);
+    Readers reader, stopped;
+    ASSERT_TRUE(JoinAll(port, {Pace{0, -1}}, "reader", reader));
+    const std::string gone = "stopped" + std::to_string(&flood - floods);   // a name of its own in each row
+    ASSERT_TRUE(JoinAll(port, {Pace{0, 0}}, gone, stopped));
+    ASSERT_EQ(INetwork->ConnectTo("127.0.0.1", port, "host", kPassword), 1);
+    RawClient sender;
+    ASSERT_TRUE(sender.Connect(port));
+    ASSERT_EQ(sender.Login("sender", kPassword), 1);
+    const std::string line = " [INetwork Server] Warning: client '" + gone + "0' " + flood.line;
+    // Rounds until the stopped client has gone (the count only bounds a flood that never meets the limit).
+    for (int sequence = 0; sequence < flood.count && !LogHas(line); sequence += flood.round) {
+      ASSERT_TRUE(sender.SendBytes(Batch(sender, sequence, flood.round, flood.size)));
+      ASSERT_TRUE(WaitFor([&] { return AllHave(reader, sequence + flood.round, false); })) << sequence;
+    }
+    ASSERT_TRUE(WaitFor([&] { return LogHas(line); }));
+    std::string log = ydxtest::LogText();
+    unsigned long long bytes = 0, messages = 0;
+    ASSERT_EQ(sscanf(log.c_str() + log.find(line) + line.size(), "%llu bytes in %llu messages", &bytes, &messages), 2);
+    // Each message counts its record in the queue, and each of the flood's its payload's memory, not its
+    // bytes on the wire; pings (no payload) may wait among them.
+    ASSERT_GT(bytes, messages * kNetFrameCost);
+    const unsigned long long payloadBytes = bytes - messages * kNetFrameCost, each = NetPayloadCost((Uint32)flood.size);
+    EXPECT_EQ(payloadBytes % each, 0u) << bytes << " bytes in " << messages << " messages";
+    EXPECT_GE(payloadBytes / each, 1u);
+    EXPECT_TRUE(WaitFor([&] { return !LoggedIn((gone + "0").c_str()); }));
+    EXPECT_TRUE(LoggedIn("reader0") && LoggedIn("sender")) << "only the client that stopped goes";
+    EXPECT_EQ(INetwork->IsClient(), 1) << "the host's client reads, though its game does not";
+    EXPECT_EQ(reader[0]->errors + reader[0]->client.badMessage, 0);
+    reader.clear();
+    stopped.clear();
+    StopServer();
+  }
+  // The host's client dropped what its game did not take, and said so in a line a second at most, and
+  // a last one as its connection ended.
+  std::string network = ydxtest::ReadFile("Network.log");
+  int lines = Occurrences(network, " [CLIENT] Warning: client has dropped an incoming ") +
+              Occurrences(network, " [CLIENT] Warning: full reception queue: ");
+  EXPECT_GE(Occurrences(network, " [CLIENT] Warning: full reception queue: "), 1);
+  EXPECT_LE(lines, (int)((SDL_GetTicks() - start) / 1000 + 1 + sizeof floods / sizeof floods[0]));
+}
+
+// A stream of messages many to a write reaches a game that reads every frame whole and in order,
+// however many come at once: what its reception queue has no room for waits on the connection.
+TEST_F(NetTest, AGameThatReadsGetsEveryMessageOfABatchedStream) {
+  struct Stream {
+    const char* what;
+    size_t size;
+    int count, batch;
+  };
+  const Stream streams[] = {
+      {"4-byte messages, 4096 to a write", 4, 40960, 4096},
+      {"1 KiB messages, 256 to a write", kKiB, 4096, 256},
+  };
+  for (const Stream& stream : streams) {
+    SCOPED_TRACE(stream.what);
+    uint16_t port = StartServer(kPassword);
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(INetwork->ConnectTo("127.0.0.1", port, "host", kPassword), 1);
+    RawClient sender;
+    ASSERT_TRUE(sender.Connect(port));
+    ASSERT_EQ(sender.Login("sender", kPassword), 1);
+    int got = 0, errors = 0;
+    auto read = [&] {   // a frame of the game
+      char* data;
+      unsigned int size;
+      while (Uint8 cmd = INetwork->ReceiveData(&data, &size)) {
+        uint32_t sequence = 0;
+        if (cmd == '@' && size == stream.size) memcpy(&sequence, data + (size == 4 ? 0 : 1), 4);
+        if (cmd == '@' && (size != stream.size || sequence != (uint32_t)got++)) errors++;
+        INetwork->FreeData(data);
+      }
+      return got >= stream.count;
+    };
+    read();
+    for (int sequence = 0; sequence < stream.count; sequence += stream.batch) {
+      ASSERT_TRUE(sender.SendBytes(Batch(sender, sequence, stream.batch, stream.size)));
+      read();
+    }
+    EXPECT_TRUE(WaitFor(read)) << got << " of " << stream.count;
+    EXPECT_EQ(errors, 0) << "none lost, none out of order";
+    StopServer();
+  }
+  EXPECT_EQ(ydxtest::ReadFile("Network.log").find("full reception queue"), std::string::npos);
+  EXPECT_EQ(ydxtest::ReadFile("Network.log").find("due to full queue"), std::string::npos);
 }

@@ -48,20 +48,36 @@ class NetFaults : public NetTest {
 TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
   struct Case {
     const char* name;
-    std::function<std::string(RawClient&)> message;
+    std::function<std::string(RawClient&)> message;   // NULL: the client just closes its connection
+    const char* line;                                 // its logout line
   };
   const Case cases[] = {
       {"token", [](RawClient& c) {
          c.sending();   // one token skipped: as if a message had been lost
          int16_t token = (int16_t)(c.sending() & 0xFFFF);
          return nettest::Scramble(nettest::Header('@', 'H', token, 2, nettest::CheckValue('@', 'H', token, "hi")) + "hi");
-       }},
+       }, "Warning: client 'token' is logged out: it sent a message out of step (a bad token) (type 64, command 72, "
+          "14 bytes) (error 16).\n"},
       {"check", [](RawClient& c) {
          int16_t token = (int16_t)(c.sending() & 0xFFFF);
          return nettest::Scramble(nettest::Header('@', 'H', token, 2, 12345) + "hi");
-       }},
-      {"oversize", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0x400000 - 11, 0)); }},
-      {"wrapping", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0xFFFFFFF8u, 0)); }},
+       }, "Warning: client 'check' is logged out: it sent a message with a bad check value (type 64, command 72, "
+          "14 bytes) (error 8).\n"},
+      {"oversize", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0x400000 - 11, 0)); },
+       "Warning: client 'oversize' is logged out: it sent an oversized message (type 64, command 72, 4194305 bytes) "
+       "(error 2).\n"},
+      {"wrapping", [](RawClient&) { return nettest::Scramble(nettest::Header('@', 'H', 0, 0xFFFFFFF8u, 0)); },
+       "Warning: client 'wrapping' is logged out: it sent an oversized message (type 64, command 72, 4294967300 "
+       "bytes) (error 2).\n"},
+      {"kind", [](RawClient& c) {
+         int16_t token = (int16_t)(c.sending() & 0xFFFF);
+         return nettest::Scramble(nettest::Header('A', 'H', token, 2, nettest::CheckValue('A', 'H', token, "hi")) + "hi");
+       }, "Warning: client 'kind' is logged out: it sent a message of unknown kind (type 65, command 72, 14 bytes) "
+          "(error 5).\n"},
+      {"command", [](RawClient&) { return nettest::Scramble(nettest::Header(' ', 'Z', 0, 0, 0)); },
+       "Warning: client 'command' is logged out: it sent an unknown command (type 32, command 90, 12 bytes) "
+       "(error 190).\n"},
+      {"closes", nullptr, "Info: client 'closes' closed its connection.\n"},
   };
   for (const Case& c : cases) {
     RawClient sender;
@@ -69,14 +85,21 @@ TEST_F(NetFaults, OutOfStepOrOversizedMessagesDropOnlyTheirSender) {
     ASSERT_EQ(sender.Login(c.name, kPassword), 1);
     RawMessage joined;
     ASSERT_TRUE(witness.ReadUntil(' ', '(', joined));
-    ASSERT_TRUE(sender.SendBytes(c.message(sender)));
-    EXPECT_TRUE(sender.ClosedWithin()) << c.name;
+    if (c.message) {
+      ASSERT_TRUE(sender.SendBytes(c.message(sender)));
+      EXPECT_TRUE(sender.ClosedWithin()) << c.name;
+    } else {
+      sender.Close();
+    }
     ExpectLeftAndServerAlive(c.name);
+    EXPECT_NE(ydxtest::LogText().find(std::string(" [INetwork Server] ") + c.line), std::string::npos) << c.name;
+    EXPECT_NE(ydxtest::ReadFile("Network.log").find(std::string(" [SERVER] ") + c.line), std::string::npos) << c.name;
   }
   std::string log = ydxtest::LogText();
   EXPECT_NE(log.find("Error(16): network connection failed!"), std::string::npos) << "token";
   EXPECT_NE(log.find("Error(8): network connection failed!"), std::string::npos) << "check value";
   EXPECT_NE(log.find("Error(2): network connection failed!"), std::string::npos) << "size";
+  EXPECT_EQ(log.find("Error(1): network connection failed!"), std::string::npos) << "a client that left is no error";
 }
 
 TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
@@ -113,6 +136,8 @@ TEST_F(NetFaults, LoginsAreCheckedBeforeAnyPayloadIsRead) {
     }
   }
   std::string log = ydxtest::LogText();
+  EXPECT_NE(log.find(" [INetwork Server] Warning: access denied to a connection from 127.0.0.1: it sent no login "
+                     "request (type 32, command 46, 4294967307 bytes).\n"), std::string::npos);
   EXPECT_NE(log.find("access denied to 'aaaaaaaaaaaaaaa': invalid client name."), std::string::npos);
   EXPECT_NE(log.find(" [INetwork::ReceiveDataNet(64,72)] Error(16): network connection failed! (12-12)\n"),
             std::string::npos) << "a user message on a connection without a token";

@@ -212,6 +212,45 @@ TEST(Wire, ReaderRefusesWhatBreaksTheProtocol) {
   EXPECT_EQ(reader.Take().Data, nullptr);
 }
 
+// What a server relays: a payload read and checked while still scrambled goes on with the recipient's
+// token and is exactly the wire image of the plain payload, whatever its length; one the callback saw
+// (made plain, perhaps changed) is scrambled and checked afresh; a spoiled byte anywhere is refused.
+TEST(Wire, ARelayedPayloadGoesOutAsItsWireImage) {
+  for (size_t size : {1, 2, 3, 4, 5, 4095, 4096, 4097, 8195, 70001}) {
+    std::string payload(size, '\0');
+    for (size_t i = 0; i < size; i++) payload[i] = (char)(i * 131 + (i >> 9));
+    for (int variant = 0; variant < 3; variant++) {   // as it came, changed by the callback, spoiled
+      SCOPED_TRACE(testing::Message() << size << " bytes, variant " << variant);
+      NetTokenGenerator sending(5), receiving(5), relaying(9);
+      std::string wire = Wire('@', 'H', 0, payload, &sending), expected = payload;
+      if (variant == 2) wire[kNetHeaderBytes + size / 2] ^= 0x10;
+      NetReader reader;
+      reader.Configure(false, &receiving, true);
+      NetReader::Status status = Feed(reader, wire, 4096);
+      if (variant == 2) {
+        EXPECT_EQ(status, NetReader::kFailed);
+        EXPECT_EQ(reader.Errors(), kNetErrCheck);
+        continue;
+      }
+      ASSERT_EQ(status, NetReader::kComplete);
+      DataNet message = reader.Take();
+      if (variant == 1) {
+        NetScramble(reinterpret_cast<unsigned char*>(message.Data), message.Size);
+        EXPECT_EQ(std::string(message.Data, size), payload) << "the callback sees it plain";
+        message.Data[0] = expected[0] = '#';
+      }
+      NetOutgoing relay;
+      ASSERT_TRUE(relay.Adopt(message, variant == 1, variant == 0));
+      const unsigned char* out = relay.Stamp('@', &relaying);
+      std::mt19937 oracle(9);
+      int16_t token = (int16_t)(oracle() & 0xFFFF);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), relay.WireSize()),
+                nettest::Scramble(nettest::Header('@', '@', token, (uint32_t)size,
+                                                  nettest::CheckValue('@', '@', token, expected)) + expected));
+    }
+  }
+}
+
 TEST(Wire, WriterKeepsToTheSizeLimit) {
   std::string largest(0x400000 - 12, 'a');
   NetOutgoing message;
@@ -309,9 +348,9 @@ TEST(Wire, QueueDropsWhenFullAndKeepsPayloadsUntilFreed) {
   EXPECT_EQ(queue->waiting, 511);
   EXPECT_EQ(queue->Clear(), 511);
   EXPECT_EQ(queue->waiting, 0);
-  // Payload bytes are bounded too, whatever the entry count.
+  // The memory payloads take is bounded too, whatever the entry count.
   DataNet big = message('@', '@', 0);
-  big.Size = (Uint32)NetQueue::kByteLimit;
+  big.Size = (Uint32)(NetQueue::kByteLimit - NetPayloadCost(0));
   EXPECT_TRUE(queue->Insert(big));
   DataNet more = message('@', '@', 1);
   EXPECT_FALSE(queue->Insert(more));
